@@ -1,0 +1,91 @@
+// Series memory: nodes and series buffers, the primitives every datatype builds on.
+#pragma once
+
+#include <cstdint>
+
+#include "datatypes/cell.h"
+
+namespace kaz {
+
+// A node id names one series buffer for its whole life, while the collector moves the buffer.
+// Ids start at 0x10000, so small integers never look like one; 0 means "no node".
+using node_t = uint32_t;
+constexpr node_t first_node_id = 0x10000;
+
+// Flag bits of a series buffer (the low five bits hold the unit size).
+namespace series_flag {
+constexpr uint32_t unit_mask = 0x1F;
+constexpr uint32_t live = 0x80000000;       // cleared on a buffer left behind by growth
+constexpr uint32_t always = 0x20000000;     // set on every buffer
+constexpr uint32_t head_room = 0x10000000;  // made with offset in the middle of the data area
+constexpr uint32_t mark = 0x08000000;       // collector mark
+constexpr uint32_t big = 0x01000000;        // lives in a region of its own
+constexpr uint32_t context = 0x00400000;    // the buffer holds a context
+constexpr uint32_t fixed = 0x00100000;      // never moves, never collected
+constexpr uint32_t complement = 0x00080000; // bitset! complement
+constexpr uint32_t owned = 0x00020000;      // owned by a reactive object
+}  // namespace series_flag
+
+/*
+ * A series buffer: this header, then `size` bytes of data. Offset and tail are byte offsets from
+ * the start of the data area, never addresses, so a buffer can be moved by one memmove. The used
+ * part is [offset, tail); its length in units is (tail - offset) / unit.
+ */
+struct series_buffer {
+  uint32_t flags;
+  node_t node;      // the node that points at this buffer; 0 once replaced by growth
+  uint32_t size;    // bytes of the data area, a multiple of 16
+  uint32_t offset;  // first used byte
+  uint32_t tail;    // past the last used byte
+  uint32_t pad;     // keeps the data area 8-byte aligned
+
+  uint8_t* data() { return reinterpret_cast<uint8_t*>(this + 1); }
+  uint32_t unit() const { return flags & series_flag::unit_mask; }
+  uint8_t* head() { return data() + offset; }
+  uint8_t* tail_ptr() { return data() + tail; }
+  uint8_t* end() { return data() + size; }
+  uint32_t used_bytes() const { return tail - offset; }
+  uint32_t length() const { return (tail - offset) / unit(); }
+  cell* cells() { return reinterpret_cast<cell*>(head()); }
+  cell* cells_tail() { return reinterpret_cast<cell*>(tail_ptr()); }
+};
+static_assert(sizeof(series_buffer) == 24, "buffer header is six words");
+
+namespace memory {
+
+// The buffer behind a node: O(1), one table read. The answer is valid until the next call that
+// can allocate (see the rules for C++ code in DESIGN.md).
+series_buffer* buffer_of(node_t node);
+
+// Largest number of bytes one series may hold; bigger requests raise internal no-memory.
+constexpr uint64_t max_series_bytes = uint64_t(1) << 31;
+
+// New series of `count` units of `unit` bytes (1, 2, 4 or 16); `offset` is the start of the used
+// part in units, or -1 for head room (offset and tail in the middle of the data area).
+node_t new_series(uint32_t count, uint32_t unit, int32_t offset);
+node_t alloc_cells(uint32_t count);          // empty block buffer with room for count cells
+node_t alloc_cells_cleared(uint32_t count);  // the same, every cell of the data area unset!
+node_t alloc_bytes(uint32_t count);          // empty byte buffer (room for 16 when count is 0)
+node_t alloc_units(uint32_t count, uint32_t unit);  // count 0 asks for 16 bytes' worth
+node_t alloc_bytes_filled(uint32_t count, uint8_t byte);  // every data byte set
+node_t alloc_fixed_series(uint32_t count, uint32_t unit, uint32_t offset);  // never moves
+
+void set_series_flags(node_t node, uint32_t bits);
+
+// Growth: a new buffer of `new_size` bytes (0 doubles) takes the node; the old one is left dead.
+series_buffer* expand_series(series_buffer* s, uint32_t new_size);
+series_buffer* expand_series_copy(series_buffer* s, uint32_t new_size);
+series_buffer* expand_series_fill(series_buffer* s, uint32_t new_size, uint8_t byte);
+
+node_t copy_series(series_buffer* s);  // same size, flags, used bytes
+node_t copy_part(series_buffer* s, uint32_t index, uint32_t length);  // units, owned bit cleared
+
+// Makes room for n more bytes at the tail (growing when needed) and moves the tail past them.
+// Answers the buffer (possibly a new one); the old tail is at tail - n.
+series_buffer* reserve_tail(series_buffer* s, uint32_t n);
+
+// Appends one cell (header unset!, payload not written) at the tail, growing when full.
+cell* append_cell(node_t node);
+
+}  // namespace memory
+}  // namespace kaz
