@@ -1,0 +1,294 @@
+#include "memory/unicode_utf8.h"
+
+#include "core/fire.h"
+#include "datatypes/cell.h"
+#include "memory/unicode_units.h"
+
+namespace kaz::unicode {
+
+namespace {
+
+/*
+ * The decoder automaton: the first 256 entries give each byte its class, the rest the next
+ * state for (state + class), states being multiples of 12: 0 accepts, 12 rejects. It accepts
+ * exactly the well-formed UTF-8 sequences (no overlong forms, no surrogates, nothing above
+ * 10FFFFh). Classes: 0 ASCII, 1 80h-8Fh, 9 90h-9Fh, 7 A0h-BFh, 8 never valid, 2 C2h-DFh,
+ * 10 E0h, 3 E1h-ECh EEh-EFh, 4 EDh, 11 F0h, 6 F1h-F3h, 5 F4h.
+ */
+constexpr uint8_t utf8_dfa[256 + 108] = {
+    // byte classes
+    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+    1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9,
+    7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7,
+    8, 8, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2,
+    10, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 4, 3, 3, 11, 6, 6, 6, 5, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8,
+    // transitions: state + class
+    0, 12, 24, 36, 60, 96, 84, 12, 12, 12, 48, 72,    // 0: start
+    12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12,   // 12: rejected
+    12, 0, 12, 12, 12, 12, 12, 0, 12, 0, 12, 12,      // 24: one more byte
+    12, 24, 12, 12, 12, 12, 12, 24, 12, 24, 12, 12,   // 36: two more bytes
+    12, 12, 12, 12, 12, 12, 12, 24, 12, 12, 12, 12,   // 48: after E0h, A0h-BFh
+    12, 24, 12, 12, 12, 12, 12, 12, 12, 24, 12, 12,   // 60: after EDh, 80h-9Fh
+    12, 12, 12, 12, 12, 12, 12, 36, 12, 36, 12, 12,   // 72: after F0h, 90h-BFh
+    12, 36, 12, 12, 12, 12, 12, 36, 12, 36, 12, 12,   // 84: after F1h-F3h
+    12, 36, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12,   // 96: after F4h, 80h-8Fh
+};
+constexpr uint32_t dfa_accept = 0;
+constexpr uint32_t dfa_reject = 12;
+
+inline bool continuation(uint8_t b) { return (b & 0xC0) == 0x80; }
+
+}  // namespace
+
+const uint8_t* fast_decode_utf8_char(const uint8_t* p, const uint8_t* end, int32_t& cp) {
+  uint32_t cls = utf8_dfa[*p];
+  uint32_t code = (0xFFu >> cls) & *p;
+  uint32_t state = utf8_dfa[256 + cls];
+  ++p;
+  while (state != dfa_accept) {
+    if (state == dfa_reject || p >= end) {
+      cp = -1;
+      return p;
+    }
+    cls = utf8_dfa[*p];
+    uint32_t next = utf8_dfa[256 + state + cls];
+    if (next == dfa_reject) {  // this byte does not belong: leave it for the next call
+      cp = -1;
+      return p;
+    }
+    code = (code << 6) | (*p & 0x3Fu);
+    state = next;
+    ++p;
+  }
+  cp = static_cast<int32_t>(code);
+  return p;
+}
+
+size_t utf8_count_code_points(const uint8_t* start, const uint8_t* end) {
+  size_t n = 0;
+  int32_t cp;
+  while (start < end) {
+    if (*start < 0x80) {
+      ++start;
+    } else {
+      start = fast_decode_utf8_char(start, end, cp);
+    }
+    ++n;
+  }
+  return n;
+}
+
+const uint8_t* utf8_skip_code_points(const uint8_t* start, const uint8_t* end, size_t n) {
+  int32_t cp;
+  while (n > 0 && start < end) {
+    start = fast_decode_utf8_char(start, end, cp);
+    --n;
+  }
+  return start;
+}
+
+uint32_t utf8_sequence_length(uint8_t lead) {
+  if (lead >= 0xF0) return 4;
+  if (lead >= 0xE0) return 3;
+  if (lead >= 0xC0) return 2;
+  return 0;
+}
+
+int32_t utf8_decode_char(const uint8_t* p, size_t avail, size_t& used) {
+  used = 0;
+  if (avail == 0) return utf8_incomplete;
+  uint8_t b = p[0];
+  if (b < 0x80) {
+    used = 1;
+    return b;
+  }
+  // Lead bytes, and the range the second byte must fall in so that the sequence is neither
+  // overlong nor out of range nor in DC00h-DCFFh.
+  uint32_t need;
+  uint8_t lo = 0x80, hi = 0xBF;
+  if (b < 0xC2) return utf8_malformed;  // stray continuation byte or overlong 2-byte form
+  if (b < 0xE0) {
+    need = 2;
+  } else if (b < 0xF0) {
+    need = 3;
+    if (b == 0xE0) lo = 0xA0;
+  } else if (b < 0xF5) {
+    need = 4;
+    if (b == 0xF0) lo = 0x90;
+    if (b == 0xF4) hi = 0x8F;
+  } else {
+    return utf8_malformed;
+  }
+  size_t have = avail < need ? avail : need;
+  for (size_t i = 1; i < have; ++i)
+    if (!continuation(p[i])) return utf8_malformed;
+  if (have > 1) {
+    if (p[1] < lo || p[1] > hi) return utf8_malformed;
+    if (b == 0xED && p[1] >= 0xB0 && p[1] <= 0xB3) return utf8_malformed;  // DC00h-DCFFh
+  }
+  if (have < need) return utf8_incomplete;
+  uint32_t cp;
+  if (need == 2) {
+    cp = ((b & 0x1Fu) << 6) | (p[1] & 0x3Fu);
+  } else if (need == 3) {
+    cp = ((b & 0x0Fu) << 12) | ((p[1] & 0x3Fu) << 6) | (p[2] & 0x3Fu);
+    if (cp == 0xFFFE) return utf8_malformed;
+  } else {
+    cp = ((b & 0x07u) << 18) | ((p[1] & 0x3Fu) << 12) | ((p[2] & 0x3Fu) << 6) | (p[3] & 0x3Fu);
+  }
+  used = need;
+  return static_cast<int32_t>(cp);
+}
+
+utf8_scan_result utf8_scan(const uint8_t* src, size_t len, bool fold_crlf, bool more_follows,
+                           bool skip_bom) {
+  utf8_scan_result r{0, 0, 0, 0, false};
+  size_t i = 0;
+  if (skip_bom && len >= 3 && src[0] == 0xEF && src[1] == 0xBB && src[2] == 0xBF) i = 3;
+  r.start = i;
+  uint32_t max_cp = 0;
+  size_t count = 0;
+  while (i < len) {
+    uint8_t b = src[i];
+    if (b < 0x80) {
+      if (b == '\r' && fold_crlf) {
+        if (i + 1 == len && more_follows) break;  // the LF may come with the next piece
+        if (i + 1 < len && src[i + 1] == '\n') {
+          ++i;  // CR LF: the LF alone is kept
+          continue;
+        }
+        b = '\n';
+      }
+      if (b > max_cp) max_cp = b;
+      ++count;
+      ++i;
+      continue;
+    }
+    size_t used;
+    int32_t cp = utf8_decode_char(src + i, len - i, used);
+    if (cp == utf8_incomplete) {
+      if (!more_follows) r.malformed = true;
+      break;
+    }
+    if (cp == utf8_malformed) {
+      r.malformed = true;
+      break;
+    }
+    if (static_cast<uint32_t>(cp) > max_cp) max_cp = static_cast<uint32_t>(cp);
+    ++count;
+    i += used;
+  }
+  r.end = i;
+  r.code_points = count;
+  r.max_cp = max_cp;
+  return r;
+}
+
+size_t utf8_decode_units(const uint8_t* src, size_t len, uint8_t* dst, uint32_t unit,
+                         bool fold_crlf) {
+  size_t i = 0, n = 0;
+  while (i < len) {
+    uint32_t cp = src[i];
+    if (cp < 0x80) {
+      ++i;
+      if (cp == '\r' && fold_crlf) {
+        if (i < len && src[i] == '\n') continue;
+        cp = '\n';
+      }
+    } else {
+      size_t used;
+      int32_t c = utf8_decode_char(src + i, len - i, used);
+      if (c < 0) break;  // not reached on a scanned range
+      cp = static_cast<uint32_t>(c);
+      i += used;
+    }
+    put_char(dst + n * unit, unit, cp);
+    ++n;
+  }
+  return n;
+}
+
+void raise_invalid_char(uint32_t cp) {
+  cell arg{type::integer, 0, cp, 0};
+  fire(err::script_invalid_char, &arg);
+}
+
+uint32_t utf8_encoded_length(uint32_t cp) {
+  if (cp < 0x80) return 1;
+  if (cp < 0x800) return 2;
+  if (cp < 0x10000) return 3;
+  if (cp <= max_code_point) return 4;
+  raise_invalid_char(cp);
+}
+
+uint32_t utf8_append_encoded(uint32_t cp, uint8_t* dst) {
+  if (cp < 0x80) {
+    dst[0] = static_cast<uint8_t>(cp);
+    return 1;
+  }
+  if (cp < 0x800) {
+    dst[0] = static_cast<uint8_t>(0xC0 | (cp >> 6));
+    dst[1] = static_cast<uint8_t>(0x80 | (cp & 0x3F));
+    return 2;
+  }
+  if (cp < 0x10000) {
+    dst[0] = static_cast<uint8_t>(0xE0 | (cp >> 12));
+    dst[1] = static_cast<uint8_t>(0x80 | ((cp >> 6) & 0x3F));
+    dst[2] = static_cast<uint8_t>(0x80 | (cp & 0x3F));
+    return 3;
+  }
+  if (cp <= max_code_point) {
+    dst[0] = static_cast<uint8_t>(0xF0 | (cp >> 18));
+    dst[1] = static_cast<uint8_t>(0x80 | ((cp >> 12) & 0x3F));
+    dst[2] = static_cast<uint8_t>(0x80 | ((cp >> 6) & 0x3F));
+    dst[3] = static_cast<uint8_t>(0x80 | (cp & 0x3F));
+    return 4;
+  }
+  raise_invalid_char(cp);
+}
+
+uint32_t utf8_put_char_bounded(uint32_t cp, uint8_t* dst, size_t room) {
+  if (utf8_encoded_length(cp) > room) return 0;
+  return utf8_append_encoded(cp, dst);
+}
+
+size_t utf8_size_of_units(const uint8_t* units, size_t count, uint32_t unit, bool crlf) {
+  size_t bytes = 0;
+  if (unit == 1) {
+    for (size_t i = 0; i < count; ++i) {
+      uint8_t c = units[i];
+      bytes += c < 0x80 ? 1 + (crlf && c == '\n') : 2;
+    }
+    return bytes;
+  }
+  for (size_t i = 0; i < count; ++i) {
+    uint32_t c = get_char(units + i * unit, unit);
+    bytes += utf8_encoded_length(c) + (crlf && c == '\n');
+  }
+  return bytes;
+}
+
+size_t utf8_encode_units(const uint8_t* units, size_t count, uint32_t unit, uint8_t* dst,
+                         size_t room, bool crlf, size_t* units_done) {
+  size_t out = 0, i = 0;
+  for (; i < count; ++i) {
+    uint32_t c = get_char(units + i * unit, unit);
+    if (c < 0x80) {
+      size_t need = crlf && c == '\n' ? 2 : 1;
+      if (room - out < need) break;
+      if (need == 2) dst[out++] = '\r';
+      dst[out++] = static_cast<uint8_t>(c);
+      continue;
+    }
+    uint32_t w = utf8_put_char_bounded(c, dst + out, room - out);
+    if (w == 0) break;
+    out += w;
+  }
+  if (units_done) *units_done = i;
+  return out;
+}
+
+}  // namespace kaz::unicode
