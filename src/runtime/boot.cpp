@@ -1,13 +1,117 @@
 #include "runtime/boot.h"
 
-#include <cstdlib>
+#include <cfenv>
+#include <new>
 
+#include "runtime/native_stack.h"
+#include "runtime/os_setup.h"
+#include "runtime/output_hooks.h"
+#include "runtime/runtime_error.h"
+#include "runtime/throw.h"
+#include "runtime/tracked_alloc.h"
+
+/*
+ * The start-up spine. Every step below has its fixed place: each relies on the state left by
+ * the steps before it. A step whose subsystem is not built yet is marked "absent:" with the
+ * call that belongs there; the subsystem that provides it replaces the mark with the call.
+ */
 namespace kaz::boot {
 
+uint32_t booting_q = 0;
+
+namespace {
+
+// The head of the run on the evaluation thread: the module set-up that precedes all values.
+void init_modules() {
+  // absent: number conversion tables (text-to-float scaling, big-integer size classes)
+  // absent: ext_resources::init_lists (both list heads empty)
+  // absent: cycle_stack::init (1,000 entries)
+  // absent: io::init_query_buffers (the file-query buffers)
+  // absent: collector::init_tables (mark-callback table, frame indexes, node-release queue)
+  // absent: collector::set_stack_base (sysrt::current_thread_stack().base)
+}
+
+// The library's and the console's top level, then the console itself.
+void run_top_level() {
+  // absent: boot::make_builtin_words (boot flag set)
+  // absent: boot::bind_literals, then collector::active_q = 1
+  booting_q = 0;
+  // absent: library top level: base definitions and routines, colour palette, library
+  //         functions, the system object, operators, codecs, reactivity, URL parser,
+  //         preprocessor, tools, JSON and CSV codecs, event! (boot flag set around it)
+  // absent: view top level (GUI words with the boot flag set), console definitions, _save_cfg
+  // absent: console launch: stack::open_function_frame for `launch`, cli_console_ctx::launch,
+  //         stack::close_function_frame
+}
+
+// Everything that runs on the evaluation thread, inside the outermost region: a value thrown
+// that nothing else accepts ends here (the quit marker quietly, anything else as error 95).
+int run(void*) {
+  try {
+    init_modules();
+    init_runtime();
+    run_top_level();
+  } catch (const sysrt::thrown_value& t) {
+    sysrt::top_catch(t.value);
+  } catch (const std::bad_alloc&) {
+    sysrt::quit_with_code(sysrt::rterr::out_of_memory, sysrt::code_address(&run));
+  } catch (...) {
+    sysrt::top_catch(sysrt::thrown::catch_all);
+  }
+  sysrt::quit_with_code(0, 0);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  (void)argc;
-  (void)argv;
-  std::exit(0);
+  // Floating point: every exception masked, round to nearest, double precision.
+  std::fesetenv(FE_DFL_ENV);
+  // The runtime record starts with an empty tracked list and knows the load address.
+  sysrt::init_os(argc, argv);
+  // The evaluator runs on a thread with a large stack; this thread waits for it.
+  int code = sysrt::run_on_eval_thread(run, nullptr);
+  sysrt::quit_with_code(static_cast<uint32_t>(code), 0);
+}
+
+void init_runtime() {
+  booting_q = 1;
+  sysrt::init_output_hooks();
+  sysrt::init_platform();
+  // absent: random::init (seed 19650218)
+  // absent: memory::init
+  // absent: memory::init_resources (20 kinds, 1,000 slots)
+  // absent: type_registry::init_tables (name records and action slot storage)
+  // absent: datatype registrations, parents first: datatype unset none logic series block
+  //         string binary integer symbol context word lit-word set-word get-word refinement
+  //         char native action op path lit-path set-path get-path function routine paren
+  //         issue url file object bitset triple float typeset error vector map hash pair
+  //         percent tuple time tag email handle date port money ref point2D point3D,
+  //         image_os::init_imaging_factory, image
+  // absent: actions::init
+  // absent: memory::new_node_frame (10,000 nodes), memory::new_series_frame
+  // absent: root block (8,696 cells), value stack (20,000), frame stack (15,000),
+  //         symbol block (4,000)
+  // absent: context::create (global context, 4,000 slots)
+  // absent: unicode::init_case_tables
+  // absent: hashtable::create (symbol index: 4,000, symbol block, kind 2)
+  // absent: type_registry::make_name_symbols
+  // absent: boot::init_runtime_words, boot::init_refinements, boot::init_issues
+  // absent: natives::init
+  // absent: parse::init
+  // absent: owner_table::create
+  // absent: checksum::init_methods, deflate::init_methods
+  // absent: os::init_call_output
+  // absent: stack::init
+  // absent: lexer::init_tables
+  // absent: kazbin::decode_boot (sysrt::runtime.boot_data)
+  // absent: interp::init
+  // absent: slot_table::init
+  // absent: collector::init
+}
+
+void cleanup_runtime() {
+  // absent: memory::free_all
+  sysrt::free_all();
 }
 
 }  // namespace kaz::boot

@@ -33,6 +33,10 @@ struct thrown_value {
 // Throws a value up to the nearest region that accepts it; 0 returns at once.
 void throw_value(uint32_t value);
 
+// The handler of the outermost region (catch id catch_all): the quit marker ends the program
+// quietly with exit code 0, any other value is runtime error 95. Never returns.
+[[noreturn]] void top_catch(uint32_t value);
+
 // Runs `region` with the given catch id. Answers 0 when it completed, or the value it threw when
 // that value is not above the catch id; any other value goes on up unchanged.
 template <class Region>
