@@ -126,7 +126,7 @@ TEST(FaultSignals, ReportAddressIsInsideTheExecutable) {
   uint32_t offset = static_cast<uint32_t>(std::stoul(m[1].str(), nullptr, 16));
   uint32_t function = report_address(code_address(&write_to_low_address));
   EXPECT_GE(offset, function);
-  EXPECT_LT(offset, function + 64);
+  EXPECT_LT(offset, function + 512);
 }
 
 TEST(FaultSignals, InterruptEndsQuietly) {
