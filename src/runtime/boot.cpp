@@ -68,6 +68,7 @@ int main(int argc, char** argv) {
   std::fesetenv(FE_DFL_ENV);
   // The runtime record starts with an empty tracked list and knows the load address.
   sysrt::init_os(argc, argv);
+  // absent: sysrt::runtime.boot_data = the built-in boot image
   // The evaluator runs on a thread with a large stack; this thread waits for it.
   int code = sysrt::run_on_eval_thread(run, nullptr);
   sysrt::quit_with_code(static_cast<uint32_t>(code), 0);

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "memory/unicode_utf8.h"
 #include "runtime/output_hooks.h"
 #include "runtime/runtime_error.h"
 
@@ -52,26 +53,7 @@ void put_byte(char c) {
 void put_code_point(uint32_t cp) {
   if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
   if (pending + 4 > buffer_size) flush_output();
-  char* out = buffer + pending;
-  if (cp < 0x80) {
-    out[0] = static_cast<char>(cp);
-    pending += 1;
-  } else if (cp < 0x800) {
-    out[0] = static_cast<char>(0xC0 | (cp >> 6));
-    out[1] = static_cast<char>(0x80 | (cp & 0x3F));
-    pending += 2;
-  } else if (cp < 0x10000) {
-    out[0] = static_cast<char>(0xE0 | (cp >> 12));
-    out[1] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out[2] = static_cast<char>(0x80 | (cp & 0x3F));
-    pending += 3;
-  } else {
-    out[0] = static_cast<char>(0xF0 | (cp >> 18));
-    out[1] = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out[2] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out[3] = static_cast<char>(0x80 | (cp & 0x3F));
-    pending += 4;
-  }
+  pending += unicode::utf8_append_encoded(cp, reinterpret_cast<uint8_t*>(buffer + pending));
 }
 
 void put_latin1(const uint8_t* p, size_t count) {
