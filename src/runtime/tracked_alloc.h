@@ -26,10 +26,12 @@ void* alloc(size_t size);
 void* alloc_zeroed(size_t size);
 
 // Resizes an area, keeping its contents up to the smaller size and its place in the list.
-// A null area allocates; size 0 frees and answers null.
+// A null area allocates; size 0 frees and answers null; an area that is not a live tracked
+// block is a fault in the caller, runtime error 98.
 void* realloc(void* area, size_t size);
 
-// Frees an area; null, or an address that is not a live tracked area, changes nothing.
+// Frees an area. Null, or an address inside a live block that is not its area, changes nothing
+// (the check word does not match); an area already freed must not be passed.
 void free(void* area);
 
 // Frees every block; the list is then empty.
