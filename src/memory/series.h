@@ -19,6 +19,8 @@ constexpr uint32_t live = 0x80000000;       // cleared on a buffer left behind b
 constexpr uint32_t always = 0x20000000;     // set on every buffer
 constexpr uint32_t head_room = 0x10000000;  // made with offset in the middle of the data area
 constexpr uint32_t mark = 0x08000000;       // collector mark
+constexpr uint32_t pinned = 0x04000000;     // found on the native stack: stays put this collection
+constexpr uint32_t record = 0x02000000;     // holds node ids of its own (collector record hook)
 constexpr uint32_t big = 0x01000000;        // lives in a region of its own
 constexpr uint32_t context = 0x00400000;    // the buffer holds a context
 constexpr uint32_t fixed = 0x00100000;      // never moves, never collected
@@ -53,9 +55,21 @@ static_assert(sizeof(series_buffer) == 24, "buffer header is six words");
 
 namespace memory {
 
+namespace detail {
+extern uintptr_t* node_slots;  // one word per node id from first_node_id (node_frames.h)
+}
+
 // The buffer behind a node: O(1), one table read. The answer is valid until the next call that
 // can allocate (see the rules for C++ code in DESIGN.md).
-series_buffer* buffer_of(node_t node);
+inline series_buffer* buffer_of(node_t node) {
+  return reinterpret_cast<series_buffer*>(detail::node_slots[node - first_node_id]);
+}
+
+// True when the id names a node in use (a live series).
+bool valid_node(node_t node);
+
+// Sets up the node table and the first frames; allocation does it on first use too.
+void init();
 
 // Largest number of bytes one series may hold; bigger requests raise internal no-memory.
 constexpr uint64_t max_series_bytes = uint64_t(1) << 31;
@@ -86,6 +100,11 @@ series_buffer* reserve_tail(series_buffer* s, uint32_t n);
 
 // Appends one cell (header unset!, payload not written) at the tail, growing when full.
 cell* append_cell(node_t node);
+// The same on the block a cell refers to (its node in word 2).
+inline cell* append_to_block(const cell* block) { return append_cell(block->data2); }
+
+// Data areas are multiples of 16 bytes.
+inline uint64_t round16(uint64_t n) { return (n + 15) & ~uint64_t(15); }
 
 }  // namespace memory
 }  // namespace kaz

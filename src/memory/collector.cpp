@@ -1,0 +1,206 @@
+#include "memory/collector.h"
+
+#include <pthread.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <vector>
+
+#include "memory/gc_internal.h"
+#include "memory/heap_check.h"
+#include "memory/node_frames.h"
+#include "memory/resources.h"
+#include "memory/series_frames.h"
+
+namespace kaz::collector {
+
+namespace detail {
+bool collecting = false;
+uint32_t torture_left = 0;
+}  // namespace detail
+
+namespace {
+
+bool is_active = false;
+bool compact_nodes_on = true;
+bool environment_read = false;
+bool move_all = false;
+uint32_t torture_every = 0;
+bool moved_nodes = false;
+counters counts{};
+
+// A node frame is quiet when its used count stayed the same over this many collections.
+constexpr uint32_t quiet_collections = 6;
+
+// The heap grows by at least this much, and by at least its live size, between collections.
+constexpr uint64_t min_growth = 4 * 1024 * 1024;
+uint64_t next_collection_at = 0;
+
+struct root_range {
+  cell* first;
+  uint32_t count;
+};
+std::vector<root_range> root_cells;
+std::vector<node_t*> root_nodes;
+std::vector<callback> mark_callbacks;
+std::vector<callback> sweep_callbacks;
+
+// The scanned stack: [low, top). A collection on another thread finds its own.
+const void* stack_low = nullptr;
+const void* stack_top = nullptr;
+
+void find_thread_stack() {
+  pthread_attr_t attr;
+  void* addr = nullptr;
+  size_t size = 0;
+  if (pthread_getattr_np(pthread_self(), &attr) == 0) {
+    pthread_attr_getstack(&attr, &addr, &size);
+    pthread_attr_destroy(&attr);
+  }
+  stack_low = addr;
+  stack_top = static_cast<uint8_t*>(addr) + size;
+}
+
+const void* current_stack_top() {
+  volatile int here = 0;
+  const void* sp = const_cast<int*>(&here);
+  if (!stack_top || sp >= stack_top || (stack_low && sp < stack_low)) find_thread_stack();
+  return stack_top;
+}
+
+void read_environment() {
+  environment_read = true;
+  uint32_t every = 0;
+  if (const char* t = std::getenv("KAZ_GC_TORTURE")) {
+    long n = std::strtol(t, nullptr, 10);
+    every = n > 0 ? uint32_t(std::min<long>(n, 1L << 30)) : 0;
+  }
+  const char* m = std::getenv("KAZ_GC_MOVE_ALL");
+  if (every || (m && m[0] == '1')) set_torture(every, m && m[0] == '1');
+}
+
+template <class T>
+void remove_first(std::vector<T>& v, T x) {
+  auto it = std::find(v.begin(), v.end(), x);
+  if (it != v.end()) v.erase(it);
+}
+
+void mark_roots(internal::stack_finds& finds) {
+  for (node_t n : finds.nodes) mark_series(&n);  // a copy: stack words are never rewritten
+  for (series_buffer* b : finds.pinned) {
+    node_t n = b->node;
+    mark_series(&n);
+  }
+  for (const root_range& r : root_cells) mark_values(r.first, r.first + r.count);
+  for (node_t* slot : root_nodes) mark_series(slot);
+  internal::drain();
+  for (size_t i = 0; i < mark_callbacks.size(); ++i) {
+    mark_callbacks[i]();
+    internal::drain();
+  }
+}
+
+}  // namespace
+
+bool active() { return is_active; }
+
+void set_active(bool on) {
+  is_active = on;
+  if (on && !environment_read) read_environment();
+}
+
+void set_torture(uint32_t every, bool move) {
+  environment_read = true;
+  torture_every = every;
+  detail::torture_left = every;
+  move_all = move;
+  if (every || move) memory::check::set_verifying(true);
+}
+
+bool collecting() { return detail::collecting; }
+bool compact_nodes() { return compact_nodes_on; }
+void set_compact_nodes(bool on) { compact_nodes_on = on; }
+counters stats() { return counts; }
+bool nodes_moved() { return moved_nodes; }
+
+void set_stack_base(const void* top) {
+  if (top) {
+    stack_top = top;
+    stack_low = nullptr;
+  } else {
+    find_thread_stack();
+  }
+}
+
+void add_mark_callback(callback f) { mark_callbacks.push_back(f); }
+void remove_mark_callback(callback f) { remove_first(mark_callbacks, f); }
+void add_sweep_callback(callback f) { sweep_callbacks.push_back(f); }
+void remove_sweep_callback(callback f) { remove_first(sweep_callbacks, f); }
+
+void add_root_cells(cell* first, uint32_t count) { root_cells.push_back({first, count}); }
+void remove_root_cells(cell* first) {
+  auto it = std::find_if(root_cells.begin(), root_cells.end(),
+                         [first](const root_range& r) { return r.first == first; });
+  if (it != root_cells.end()) root_cells.erase(it);
+}
+void add_root_node(node_t* slot) { root_nodes.push_back(slot); }
+void remove_root_node(node_t* slot) { remove_first(root_nodes, slot); }
+
+/*
+ * One collection, in this order:
+ *  1. the native-stack scan (nothing has moved yet: what C++ code holds is found as it is);
+ *  2. emptying of quiet, sparse node frames (not those holding a node found on the stack);
+ *  3. marking from the stack finds, the registered roots and the mark callbacks;
+ *  4. sweep callbacks and the external-resource sweep (marks complete, nothing moved);
+ *  5. compaction of the series frames, sweeps of big and retired fixed series;
+ *  6. release of empty node frames; the verifier when it is on.
+ */
+void collect() {
+  if (detail::collecting || !memory::detail::node_slots) return;
+  detail::collecting = true;
+  std::atomic_thread_fence(std::memory_order_seq_cst);
+
+  static internal::stack_finds finds;
+  finds.nodes.clear();
+  finds.pinned.clear();
+  internal::scan_native_stack(current_stack_top(), finds);
+
+  moved_nodes = compact_nodes_on && memory::nodes::compact(quiet_collections);
+  if (moved_nodes) ++counts.node_moves;
+
+  mark_roots(finds);
+  for (size_t i = 0; i < sweep_callbacks.size(); ++i) sweep_callbacks[i]();
+  memory::resources::sweep();
+
+  internal::compact(move_all);
+  memory::nodes::after_collection();
+  moved_nodes = false;
+  ++counts.cycles;
+
+  uint64_t live = memory::frames::used_bytes();
+  next_collection_at = memory::frames::heap_bytes() + std::max(min_growth, live);
+  if (memory::check::verifying()) memory::check::verify_heap();
+
+  std::atomic_thread_fence(std::memory_order_seq_cst);
+  detail::collecting = false;
+}
+
+void collect_if_enabled() {
+  if (is_active) collect();
+}
+
+namespace detail {
+
+void torture_collect() {
+  torture_left = torture_every;
+  collect_if_enabled();
+}
+
+bool due(uint64_t bytes) {
+  return is_active && !collecting && memory::frames::heap_bytes() + bytes > next_collection_at;
+}
+
+}  // namespace detail
+
+}  // namespace kaz::collector

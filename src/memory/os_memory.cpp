@@ -1,0 +1,61 @@
+#include "memory/os_memory.h"
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include "core/fire.h"
+
+namespace kaz::memory::os {
+
+int64_t bytes_taken = 0;
+
+uint64_t page_size() {
+  static const uint64_t size = [] {
+    long s = sysconf(_SC_PAGESIZE);
+    return s > 0 ? uint64_t(s) : uint64_t(4096);
+  }();
+  return size;
+}
+
+uint64_t round_to_pages(uint64_t bytes) {
+  uint64_t p = page_size();
+  return (bytes + p - 1) & ~(p - 1);
+}
+
+void* try_map(uint64_t bytes) {
+  uint64_t size = round_to_pages(bytes);
+  void* p = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (p == MAP_FAILED) return nullptr;
+  bytes_taken += int64_t(size);
+  return p;
+}
+
+void* map(uint64_t bytes) {
+  void* p = try_map(bytes);
+  if (!p) fire(err::internal_no_memory);
+  return p;
+}
+
+void unmap(void* base, uint64_t bytes) {
+  uint64_t size = round_to_pages(bytes);
+  if (munmap(base, size) != 0) fire(err::internal_wrong_mem);
+  bytes_taken -= int64_t(size);
+}
+
+void* reserve(uint64_t bytes) {
+  void* p = mmap(nullptr, round_to_pages(bytes), PROT_NONE,
+                 MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+  return p == MAP_FAILED ? nullptr : p;
+}
+
+bool commit(void* at, uint64_t bytes) {
+  return mprotect(at, round_to_pages(bytes), PROT_READ | PROT_WRITE) == 0;
+}
+
+void decommit(void* at, uint64_t bytes) {
+  uint64_t size = round_to_pages(bytes);
+  madvise(at, size, MADV_DONTNEED);
+  mprotect(at, size, PROT_NONE);
+}
+
+}  // namespace kaz::memory::os
