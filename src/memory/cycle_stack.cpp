@@ -1,0 +1,74 @@
+#include "memory/cycle_stack.h"
+
+#include "core/cycle_guard.h"
+#include "core/fire.h"
+
+namespace kaz {
+
+namespace cycle_stack {
+
+namespace {
+node_t entries[capacity];
+uint32_t top = 0;
+}  // namespace
+
+void push(node_t node) {
+  entries[top++] = node;
+  if (top == capacity) {
+    top = 0;
+    fire(err::internal_too_deep);
+  }
+}
+
+void pop() {
+  if (top > 0) --top;
+}
+
+void drop(uint32_t n) { top = n < top ? top - n : 0; }
+
+void reset() { top = 0; }
+
+bool contains(node_t node) {
+  for (uint32_t i = top; i-- > 0;)  // the innermost series are the likeliest
+    if (entries[i] == node) return true;
+  return false;
+}
+
+uint32_t depth() { return top; }
+
+void relocate(node_t (*forward)(node_t)) {
+  for (uint32_t i = 0; i < top; ++i) entries[i] = forward(entries[i]);
+}
+
+const char* marker(uint32_t t, bool mold) {
+  if (!mold) return "...";
+  switch (t) {
+    case type::block:
+    case type::hash:
+      return "[...]";
+    case type::paren:
+      return "(...)";
+    case type::map:
+      return "#[...]";
+    case type::object:
+      return "make object! [...]";
+    default:
+      return "...";  // the path family, and any type a walk may bring here
+  }
+}
+
+}  // namespace cycle_stack
+
+// The scoped form of push and pop that walks use.
+cycle_guard::cycle_guard(node_t node) : entered_(!cycle_stack::contains(node)) {
+  if (entered_) cycle_stack::push(node);
+}
+
+cycle_guard::~cycle_guard() {
+  if (entered_) cycle_stack::pop();
+}
+
+bool cycle_guard::contains(node_t node) { return cycle_stack::contains(node); }
+void cycle_guard::reset() { cycle_stack::reset(); }
+
+}  // namespace kaz
