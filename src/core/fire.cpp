@@ -1,5 +1,8 @@
 #include "core/fire.h"
 
+#include "core/error.h"
+#include "core/stack.h"
+
 namespace kaz {
 
 namespace {
@@ -40,7 +43,12 @@ const err_info& error_info(err e) {
   return table[static_cast<unsigned>(e)];
 }
 
-// Until error! values exist, an error travels as its catalogue id alone.
-void fire(err e, const cell*, const cell*, const cell*) { throw language_error(e); }
+void fire(err e, const cell* arg1, const cell* arg2, const cell* arg3) {
+  if (!error::ready()) throw language_error(e);  // before start-up has made the prototype
+  cell made;
+  error::create(&made, e, arg1, arg2, arg3);
+  cell* kept = stack::push(&made);  // on the stack while where and near are filled in
+  error::raise(kept);
+}
 
 }  // namespace kaz

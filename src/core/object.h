@@ -20,4 +20,6 @@ uint32_t next_class_id();
 // values when it has one.
 void set_field_with_hook(node_t ctx, uint32_t index, const cell* value);
 
+void init();  // registers object!
+
 }  // namespace kaz::object

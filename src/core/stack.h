@@ -164,8 +164,15 @@ call_frame* find_loop_frame();
 call_frame* find_body_frame(bool from_above_top);
 call_frame* find_catch_frame(call_frame* from);
 
+// The argument base (result slot) of an open frame.
+cell* base_of(const call_frame* f);
+
 // Drops every frame above `target` and makes `target`'s base the current one, top = base.
 void unwind_into(call_frame* target);
+
+// The value a break/return/throw carries to its target, and a throw's name (roots).
+extern cell flow_value;
+extern cell flow_name;
 
 // The collector marks the live values and the frames' contexts.
 void mark_roots();

@@ -180,6 +180,8 @@ bool registered(uint32_t id);
 
 // Registers every datatype of the runtime, parents first (start-up).
 void init_all();
+// Sets the global word of every datatype's name (integer!) to its datatype! value.
+void make_name_words();
 
 }  // namespace registry
 

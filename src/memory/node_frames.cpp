@@ -14,6 +14,7 @@ namespace nodes {
 node_frame frames[max_frames];
 uint32_t frames_end = 0;
 uint32_t current = 0;
+uint32_t frames_reserved = 0;  // frames whose slots the reserved table can hold
 
 namespace {
 
@@ -24,8 +25,8 @@ uintptr_t* frame_slots(uint32_t f) { return detail::node_slots + (uint64_t(f) <<
 // Makes the lowest unused frame, all its slots free in address order.
 uint32_t new_frame() {
   uint32_t f = 0;
-  while (f < max_frames && frames[f].in_use) ++f;
-  if (f == max_frames) fire(err::internal_no_memory);
+  while (f < frames_reserved && frames[f].in_use) ++f;
+  if (f == frames_reserved) fire(err::internal_no_memory);
   uintptr_t* slots = frame_slots(f);
   if (!os::commit(slots, frame_bytes)) fire(err::internal_no_memory);
   for (uint32_t s = 0; s < frame_capacity; ++s)
@@ -49,7 +50,12 @@ bool takes_nodes(uint32_t f) {
 
 void init() {
   if (detail::node_slots) return;
-  void* table = os::reserve(uint64_t(max_frames) << frame_shift << 3);
+  // The whole id space when the address space allows it, else as much as it gives.
+  void* table = nullptr;
+  for (uint32_t n = max_frames; n >= 1 && !table; n /= 2) {
+    table = os::reserve(uint64_t(n) << frame_shift << 3);
+    if (table) frames_reserved = n;
+  }
   if (!table) fire(err::internal_no_memory);
   detail::node_slots = static_cast<uintptr_t*>(table);
   for (auto& f : frames) f.free_head = no_slot;

@@ -1,5 +1,18 @@
 #include "runtime/boot.h"
 
+#include "core/action_dispatch.h"
+#include "core/context.h"
+#include "core/error.h"
+#include "core/interpreter.h"
+#include "core/natives.h"
+#include "core/stack.h"
+#include "core/symbol.h"
+#include "core/trace.h"
+#include "core/words.h"
+#include "datatypes/registry.h"
+#include "memory/collector.h"
+#include "memory/series.h"
+
 #include <cfenv>
 #include <new>
 
@@ -28,7 +41,7 @@ void init_modules() {
   // absent: cycle_stack::init (1,000 entries)
   // absent: io::init_query_buffers (the file-query buffers)
   // absent: collector::init_tables (mark-callback table, frame indexes, node-release queue)
-  // absent: collector::set_stack_base (sysrt::current_thread_stack().base)
+  collector::set_stack_base(reinterpret_cast<const void*>(sysrt::current_thread_stack().base));
 }
 
 // The library's and the console's top level, then the console itself.
@@ -79,33 +92,30 @@ void init_runtime() {
   sysrt::init_output_hooks();
   sysrt::init_platform();
   // absent: random::init (seed 19650218)
-  // absent: memory::init
+  memory::init();
   // absent: memory::init_resources (20 kinds, 1,000 slots)
-  // absent: type_registry::init_tables (name records and action slot storage)
-  // absent: datatype registrations, parents first: datatype unset none logic series block
-  //         string binary integer symbol context word lit-word set-word get-word refinement
-  //         char native action op path lit-path set-path get-path function routine paren
-  //         issue url file object bitset triple float typeset error vector map hash pair
-  //         percent tuple time tag email handle date port money ref point2D point3D,
-  //         image_os::init_imaging_factory, image
-  // absent: actions::init
+  registry::init_all();  // parents first, in the fixed order
+  actions::init_table();
   // absent: memory::new_node_frame (10,000 nodes), memory::new_series_frame
   // absent: root block (8,696 cells), value stack (20,000), frame stack (15,000),
   //         symbol block (4,000)
-  // absent: context::create (global context, 4,000 slots)
+  symbol::init();
+  context::init();  // the global context, 4,000 slots
   // absent: unicode::init_case_tables
   // absent: hashtable::create (symbol index: 4,000, symbol block, kind 2)
-  // absent: type_registry::make_name_symbols
-  // absent: boot::init_runtime_words, boot::init_refinements, boot::init_issues
-  // absent: natives::init
+  registry::make_name_words();
+  words::init();
+  natives::init();
   // absent: parse::init
   // absent: owner_table::create
   // absent: checksum::init_methods, deflate::init_methods
   // absent: os::init_call_output
-  // absent: stack::init
+  stack::init();
   // absent: lexer::init_tables
   // absent: kazbin::decode_boot (sysrt::runtime.boot_data)
-  // absent: interp::init
+  interp::init();
+  trace::init();
+  error::init();
   // absent: slot_table::init
   // absent: collector::init
 }

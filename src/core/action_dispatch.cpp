@@ -1,0 +1,413 @@
+// The stack entries of the actions: each takes its arguments off the evaluation stack and calls
+// the implementation of the first argument's datatype.
+#include "core/action_dispatch.h"
+
+#include "core/actions.h"
+#include "core/fire.h"
+#include "core/function.h"
+#include "core/stack.h"
+#include "core/words.h"
+#include "datatypes/block_storage.h"
+#include "datatypes/registry.h"
+#include "datatypes/string_storage.h"
+
+namespace kaz::actions {
+
+namespace {
+
+inline cell* arg(uint32_t i) { return stack::arguments + i; }
+inline bool flag(const int32_t* refs, uint32_t k) { return refs[k] >= 0; }
+inline cell* opt(const int32_t* refs, uint32_t k) {
+  return refs[k] >= 0 ? stack::arguments + static_cast<uint32_t>(refs[k]) : nullptr;
+}
+inline const action_row& row_of(const cell* v) { return registry::row(type_of(v)); }
+
+// Stores an implementation's answer as the result (null: it wrote the result slot itself).
+inline flow result(const cell* r) {
+  if (r && r != stack::arguments) *stack::arguments = *r;
+  stack::top = stack::arguments + 1;
+  return flow::normal;
+}
+
+#define KAZ_SLOT(value, name)                                    \
+  auto f = row_of(value).name;                                   \
+  if (!f) unsupported(value, slot::name)
+
+// make and to dispatch on the type a datatype! names, else on the prototype's own type.
+flow make_or_to(bool to) {
+  cell* proto = arg(0);
+  uint32_t t = type_of(proto) == type::datatype_ ? proto->data1 : type_of(proto);
+  const action_row& row = registry::row(t);
+  slot_fn::make f = to ? row.to : row.make;
+  if (!f) {
+    cell dt{type::datatype_, t, 0, 0};
+    unsupported(&dt, to ? slot::to : slot::make);
+  }
+  return result(f(proto, arg(1), t));
+}
+
+flow stack_slot(uint32_t s, slot_fn::stack f) {
+  if (!f) unsupported(arg(0), s);
+  f();
+  stack::top = stack::arguments + 1;
+  return flow::normal;
+}
+
+int32_t count_of(cell* c) {
+  if (type_of(c) == type::integer) return static_cast<int32_t>(c->data2);
+  return 0;
+}
+
+// The /part argument of append and insert (and change): a count, or a series of the same
+// buffer whose index difference is the count.
+int32_t part_count(cell* series, cell* part, bool change) {
+  if (!part) return -1;
+  if (type_of(part) == type::integer) return static_cast<int32_t>(part->data2);
+  if (type_of(part) != type_of(series) || part->data2 != series->data2) {
+    cell w;
+    words::global_word(words::sym.part, &w);
+    fire(err::script_invalid_refine_arg, &w, part);
+  }
+  (void)change;
+  return static_cast<int32_t>(part->data1) - static_cast<int32_t>(series->data1);
+}
+
+flow insert_or_append(bool append, const int32_t* refs) {
+  cell* series = arg(0);
+  KAZ_SLOT(series, append);
+  slot_fn::insert impl = append ? f : row_of(series).insert;
+  if (!impl) unsupported(series, append ? slot::append : slot::insert);
+  int32_t part = part_count(series, opt(refs, 0), false);
+  if (part == 0) return result(series);
+  if (part < 0 && opt(refs, 0)) {
+    if (series->data1 == 0) return result(series);
+    int32_t back = -part;
+    if (back > static_cast<int32_t>(series->data1)) back = static_cast<int32_t>(series->data1);
+    series->data1 -= static_cast<uint32_t>(back);
+    part = back;
+  }
+  int32_t dup = 1;
+  if (cell* d = opt(refs, 2)) {
+    dup = count_of(d);
+    if (dup < 1) return result(series);
+  }
+  return result(impl(series, arg(1), part, flag(refs, 1), dup, append));
+}
+
+}  // namespace
+
+namespace entry {
+
+flow make(const int32_t*) { return make_or_to(false); }
+flow to(const int32_t*) { return make_or_to(true); }
+
+flow random(const int32_t* refs) {
+  KAZ_SLOT(arg(0), random);
+  return result(f(arg(0), flag(refs, 0), flag(refs, 1), flag(refs, 2)));
+}
+
+flow reflect(const int32_t*) {
+  KAZ_SLOT(arg(0), reflect);
+  return result(f(arg(0), arg(1)->data2));
+}
+
+flow form(const int32_t* refs) {
+  cell* part = opt(refs, 0);
+  int32_t limit = 0x7FFFFFFF;
+  if (part) {
+    limit = count_of(part);
+    if (limit <= 0) {
+      cell s;
+      string::make_at(&s, 1);
+      stack::set_result_only(&s);
+      return flow::normal;
+    }
+  }
+  cell value = *arg(0);
+  stack::keep_result_only();
+  cell* buffer = stack::reserve_cell();
+  string::make_at(buffer, 16);
+  actions::form(&value, buffer, part, limit);
+  if (part) {
+    series_buffer* s = string::buffer_of(buffer);
+    if (s->length() > static_cast<uint32_t>(limit)) s->tail = s->offset + limit * s->unit();
+  }
+  stack::set_result_only(buffer);
+  return flow::normal;
+}
+
+flow mold(const int32_t* refs) {
+  cell* part = opt(refs, 3);
+  int32_t limit = 0x7FFFFFFF;
+  if (part) {
+    limit = count_of(part);
+    if (limit <= 0) {
+      cell s;
+      string::make_at(&s, 1);
+      stack::set_result_only(&s);
+      return flow::normal;
+    }
+  }
+  cell value = *arg(0);
+  bool only = flag(refs, 0), all = flag(refs, 1), flat = flag(refs, 2);
+  cell part_copy;
+  if (part) part_copy = *part;
+  stack::keep_result_only();
+  cell* buffer = stack::reserve_cell();
+  string::make_at(buffer, 16);
+  actions::mold(&value, buffer, only, all, flat, part ? &part_copy : nullptr, limit, 0);
+  if (part) {
+    series_buffer* s = string::buffer_of(buffer);
+    if (s->length() > static_cast<uint32_t>(limit)) s->tail = s->offset + limit * s->unit();
+  }
+  stack::set_result_only(buffer);
+  return flow::normal;
+}
+
+flow eval_path(const int32_t*) {
+  KAZ_SLOT(arg(0), eval_path);
+  cell* value = stack::top - stack::arguments > 2 ? arg(2) : nullptr;
+  return result(f(arg(0), arg(1), value, nullptr, nullptr, nullptr, 0, false, false, true));
+}
+
+flow absolute(const int32_t*) { return stack_slot(slot::absolute, row_of(arg(0)).absolute); }
+flow add(const int32_t*) { return stack_slot(slot::add, row_of(arg(0)).add); }
+flow divide(const int32_t*) { return stack_slot(slot::divide, row_of(arg(0)).divide); }
+flow multiply(const int32_t*) { return stack_slot(slot::multiply, row_of(arg(0)).multiply); }
+flow power(const int32_t*) { return stack_slot(slot::power, row_of(arg(0)).power); }
+flow remainder(const int32_t*) { return stack_slot(slot::remainder, row_of(arg(0)).remainder); }
+flow subtract(const int32_t*) { return stack_slot(slot::subtract, row_of(arg(0)).subtract); }
+flow and_t(const int32_t*) { return stack_slot(slot::and_t, row_of(arg(0)).and_t); }
+flow or_t(const int32_t*) { return stack_slot(slot::or_t, row_of(arg(0)).or_t); }
+flow xor_t(const int32_t*) { return stack_slot(slot::xor_t, row_of(arg(0)).xor_t); }
+flow at(const int32_t*) { return stack_slot(slot::at, row_of(arg(0)).at); }
+flow back(const int32_t*) { return stack_slot(slot::back, row_of(arg(0)).back); }
+flow head(const int32_t*) { return stack_slot(slot::head, row_of(arg(0)).head); }
+flow head_q(const int32_t*) { return stack_slot(slot::head_q, row_of(arg(0)).head_q); }
+flow index_q(const int32_t*) { return stack_slot(slot::index_q, row_of(arg(0)).index_q); }
+flow next(const int32_t*) { return stack_slot(slot::next, row_of(arg(0)).next); }
+flow skip(const int32_t*) { return stack_slot(slot::skip, row_of(arg(0)).skip); }
+flow tail(const int32_t*) { return stack_slot(slot::tail, row_of(arg(0)).tail); }
+flow tail_q(const int32_t*) { return stack_slot(slot::tail_q, row_of(arg(0)).tail_q); }
+
+flow negate(const int32_t*) {
+  KAZ_SLOT(arg(0), negate);
+  return result(f(arg(0)));
+}
+
+flow round(const int32_t* refs) {
+  KAZ_SLOT(arg(0), round);
+  return result(f(arg(0), opt(refs, 0), flag(refs, 1), flag(refs, 2), flag(refs, 3),
+                  flag(refs, 4), flag(refs, 5), flag(refs, 6)));
+}
+
+flow even_q(const int32_t*) {
+  KAZ_SLOT(arg(0), even_q);
+  bool r = f(arg(0));
+  cell v{type::logic, r ? 1u : 0u, 0, 0};
+  return result(&v);
+}
+
+flow odd_q(const int32_t*) {
+  KAZ_SLOT(arg(0), odd_q);
+  bool r = f(arg(0));
+  cell v{type::logic, r ? 1u : 0u, 0, 0};
+  return result(&v);
+}
+
+flow complement(const int32_t*) {
+  KAZ_SLOT(arg(0), complement);
+  return result(f(arg(0)));
+}
+
+flow append(const int32_t* refs) { return insert_or_append(true, refs); }
+flow insert(const int32_t* refs) { return insert_or_append(false, refs); }
+
+flow change(const int32_t* refs) {
+  cell* series = arg(0);
+  KAZ_SLOT(series, change);
+  int32_t part = part_count(series, opt(refs, 0), true);
+  int32_t dup = 1;
+  if (cell* d = opt(refs, 2)) {
+    dup = count_of(d);
+    if (dup < 1) return result(series);
+  }
+  return result(f(series, arg(1), part, flag(refs, 1), dup));
+}
+
+flow clear(const int32_t*) {
+  KAZ_SLOT(arg(0), clear);
+  return result(f(arg(0)));
+}
+
+flow copy(const int32_t* refs) {
+  KAZ_SLOT(arg(0), copy);
+  if (refs[2] >= 0) {
+    cell name;
+    stack::get_call_name(&name);
+    cell dt{type::datatype_, type_of(arg(0)), 0, 0};
+    cell* kind = opt(refs, 2);
+    fire(err::script_expect_arg, &name, &dt, kind);
+  }
+  cell value = *arg(0);
+  cell* fresh = stack::reserve_cell();
+  return result(f(&value, fresh, opt(refs, 0), flag(refs, 1), nullptr));
+}
+
+flow find(const int32_t* refs) {
+  KAZ_SLOT(arg(0), find);
+  return result(f(arg(0), arg(1), opt(refs, 0), flag(refs, 1), flag(refs, 2), flag(refs, 3),
+                  flag(refs, 4), opt(refs, 5), opt(refs, 6), flag(refs, 7), flag(refs, 8),
+                  flag(refs, 9), flag(refs, 10)));
+}
+
+flow length_q(const int32_t*) {
+  KAZ_SLOT(arg(0), length_q);
+  int32_t n = f(arg(0));
+  cell v;
+  if (n < 0) {
+    v.header = type::none;
+  } else {
+    v = cell{type::integer, 0, static_cast<uint32_t>(n), 0};
+  }
+  return result(&v);
+}
+
+flow move(const int32_t* refs) {
+  KAZ_SLOT(arg(0), move);
+  return result(f(arg(0), arg(1), opt(refs, 0)));
+}
+
+// The index of pick and poke: integer! and char! give their value, true 1 and false 2.
+int32_t index_argument(const cell* c) {
+  switch (type_of(c)) {
+    case type::integer:
+    case type::char_:
+      return static_cast<int32_t>(c->data2);
+    case type::logic:
+      return c->data1 ? 1 : 2;
+    default:
+      return 0;
+  }
+}
+
+flow pick(const int32_t*) {
+  KAZ_SLOT(arg(0), pick);
+  return result(f(arg(0), index_argument(arg(1)), arg(1)));
+}
+
+flow poke(const int32_t*) {
+  KAZ_SLOT(arg(0), poke);
+  return result(f(arg(0), index_argument(arg(1)), arg(2), arg(1)));
+}
+
+flow put(const int32_t* refs) {
+  KAZ_SLOT(arg(0), put);
+  return result(f(arg(0), arg(1), arg(2), flag(refs, 0)));
+}
+
+flow remove(const int32_t* refs) {
+  KAZ_SLOT(arg(0), remove);
+  return result(f(arg(0), opt(refs, 0), opt(refs, 1)));
+}
+
+flow reverse(const int32_t* refs) {
+  KAZ_SLOT(arg(0), reverse);
+  return result(f(arg(0), opt(refs, 0), opt(refs, 1)));
+}
+
+flow select(const int32_t* refs) {
+  KAZ_SLOT(arg(0), select);
+  return result(f(arg(0), arg(1), opt(refs, 0), flag(refs, 1), flag(refs, 2), flag(refs, 3),
+                  flag(refs, 4), opt(refs, 5), opt(refs, 6), flag(refs, 7), flag(refs, 8)));
+}
+
+flow sort(const int32_t* refs) {
+  KAZ_SLOT(arg(0), sort);
+  return result(f(arg(0), flag(refs, 0), opt(refs, 1), opt(refs, 2), opt(refs, 3),
+                  flag(refs, 4), flag(refs, 5), flag(refs, 6)));
+}
+
+flow swap(const int32_t*) {
+  KAZ_SLOT(arg(0), swap);
+  return result(f(arg(0), arg(1)));
+}
+
+flow take(const int32_t* refs) {
+  KAZ_SLOT(arg(0), take);
+  return result(f(arg(0), opt(refs, 0), flag(refs, 1), flag(refs, 2)));
+}
+
+flow trim(const int32_t* refs) {
+  KAZ_SLOT(arg(0), trim);
+  return result(f(arg(0), flag(refs, 0), flag(refs, 1), flag(refs, 2), flag(refs, 3),
+                  flag(refs, 4), opt(refs, 5)));
+}
+
+#define KAZ_UNARY_ACTION(name)        \
+  flow name(const int32_t*) {         \
+    KAZ_SLOT(arg(0), name);           \
+    return result(f(arg(0)));         \
+  }
+KAZ_UNARY_ACTION(create)
+KAZ_UNARY_ACTION(close)
+KAZ_UNARY_ACTION(delete_)
+KAZ_UNARY_ACTION(open_q)
+KAZ_UNARY_ACTION(query)
+KAZ_UNARY_ACTION(update)
+#undef KAZ_UNARY_ACTION
+
+flow modify(const int32_t* refs) {
+  KAZ_SLOT(arg(0), modify);
+  return result(f(arg(0), arg(1), arg(2), flag(refs, 0)));
+}
+
+flow open(const int32_t* refs) {
+  KAZ_SLOT(arg(0), open);
+  return result(f(arg(0), flag(refs, 0), flag(refs, 1), flag(refs, 2), flag(refs, 3),
+                  opt(refs, 4)));
+}
+
+flow read(const int32_t* refs) {
+  KAZ_SLOT(arg(0), read);
+  return result(f(arg(0), opt(refs, 0), opt(refs, 1), flag(refs, 2), flag(refs, 3),
+                  flag(refs, 4), opt(refs, 5)));
+}
+
+flow rename(const int32_t*) {
+  KAZ_SLOT(arg(0), rename);
+  return result(f(arg(0), arg(1)));
+}
+
+flow write(const int32_t* refs) {
+  KAZ_SLOT(arg(0), write);
+  return result(f(arg(0), arg(1), flag(refs, 0), flag(refs, 1), flag(refs, 2), flag(refs, 3),
+                  opt(refs, 4), opt(refs, 5), opt(refs, 6), opt(refs, 7)));
+}
+
+// compare has no language word; its table entry compares the first two arguments (op equal).
+flow compare_entry(const int32_t*) {
+  bool r = actions::compare(arg(0), arg(1), op::equal);
+  cell v{type::logic, r ? 1u : 0u, 0, 0};
+  return result(&v);
+}
+
+#undef KAZ_SLOT
+
+}  // namespace entry
+
+void init_table() {
+  using namespace entry;
+  native_entry table[slot::count] = {
+      make,     random,  reflect,  to,     form,    mold,    eval_path,  nullptr,
+      compare_entry, absolute, add, divide, multiply, negate, power, remainder,
+      round,    subtract, even_q,  odd_q,  and_t,   complement, or_t,    xor_t,
+      append,   at,      back,     change, clear,   copy,    find,       head,
+      head_q,   index_q, insert,   length_q, move,  next,    pick,       poke,
+      put,      remove,  reverse,  select, sort,    skip,    swap,       tail,
+      tail_q,   take,    trim,     create, close,   delete_, modify,     open,
+      open_q,   query,   read,     rename, update,  write};
+  for (uint32_t i = 0; i < slot::count; ++i) function::register_action(i + 1, table[i]);
+}
+
+}  // namespace kaz::actions

@@ -1,0 +1,94 @@
+// The function family: function! and routine! (a spec, a context and a body), native! and
+// action! (entries of the runtime's tables), op! (an infix wrapper of any two-argument function).
+#pragma once
+
+#include <cstdint>
+
+#include "core/stack.h"
+#include "datatypes/cell.h"
+#include "memory/series.h"
+
+namespace kaz {
+
+/*
+ * native! and action!: data1 the table index (1-based), data2 the spec block's node, data3 the
+ * node of a two-cell extra block: [0] a context! of the spec's argument words, [1] the argument
+ * descriptors once the interpreter has built them (none! until then).
+ * function! and routine!: data1 the context node, data2 the spec node, data3 the node of a
+ * five-cell extra block: [0] the body or none!, [1] the descriptors (unset! until built), [2] the
+ * built-in code index as integer! (unset! when interpreted), [3] the function an op! wraps, [4]
+ * the lookup context as integer!, or unset!. Header flags: 0x400 trace, 0x200 no-trace; on a
+ * routine! bit 15 (cell-address calling) and bits 25-29 the argument count.
+ * op!: a copy of the wrapped value retyped, its type in header bits 16-23.
+ */
+namespace function_flag {
+constexpr uint32_t trace = 0x400;
+constexpr uint32_t no_trace = 0x200;
+}  // namespace function_flag
+
+// The entry of a native, or the stack entry of an action: arguments at stack::arguments, one
+// position per refinement in `refs` (-1 absent, else the stack position of its first argument).
+using native_entry = flow (*)(const int32_t* refs);
+
+namespace extra {
+constexpr uint32_t body = 0;
+constexpr uint32_t descriptors = 1;
+constexpr uint32_t code = 2;
+constexpr uint32_t op_function = 3;
+constexpr uint32_t lookup = 4;
+}  // namespace extra
+
+// Descriptor kinds (header bits 20-21 of an argument's typeset).
+namespace arg_kind {
+constexpr uint32_t normal = 0;  // word!: evaluated
+constexpr uint32_t get = 1;     // get-word!: taken as it stands
+constexpr uint32_t lit = 2;     // lit-word!: quoted
+constexpr uint32_t ret = 3;     // return:
+constexpr uint32_t shift = 20;
+}  // namespace arg_kind
+
+namespace function {
+
+inline bool is_any_function(uint32_t t) {
+  return t == type::native || t == type::action || t == type::op || t == type::function ||
+         t == type::routine;
+}
+
+inline cell* extra_cells(const cell* f) { return memory::buffer_of(f->data3)->cells(); }
+
+// Checks a spec block (from its index); answers its attribute flags. Raises bad-func-def,
+// dup-vars or invalid-type-spec.
+uint32_t validate_spec(cell* spec);
+
+// Builds a function! into `out`. Without a context, one is made from the spec's words (values on
+// the stack) and the body is deep-copied and bound to it.
+void make_value(cell* out, cell* spec, cell* body, node_t ctx, uint32_t code_index,
+                uint32_t header_flags);
+
+// The collection of set-words (and loop words) of a body as locals, for `function`: answers the
+// new spec (a copy of the given one with /local and the words appended when any were found).
+void collect_locals(cell* spec, cell* body, cell* out_spec);
+
+// The argument descriptor block of a function-like value, built and cached on first use.
+cell* descriptors(cell* f);
+// Number of arguments before the first refinement.
+uint32_t arity(cell* f);
+
+// A native! or action! value for table index `index` (1-based), with its spec block.
+void make_native(cell* out, uint32_t type_id, cell* spec, uint32_t index);
+
+// The table entry behind a native!/action! value (null when the slot is empty).
+native_entry entry_of(const cell* f);
+native_entry native_table_entry(uint32_t index);  // 1..120
+void register_native(uint32_t index, native_entry e);
+void register_action(uint32_t index, native_entry e);
+native_entry action_table_entry(uint32_t index);  // 1..62
+
+// The n-th (0-based) argument word of the spec of the running function, or none! (for
+// expect-arg's third argument).
+void spec_word_at(uint32_t n, cell* out);
+
+void init();  // registers function!, routine!, native!, action!, op!
+
+}  // namespace function
+}  // namespace kaz

@@ -1,0 +1,750 @@
+#include "core/interpreter.h"
+
+#include "core/actions.h"
+#include "core/context.h"
+#include "core/fire.h"
+#include "core/function.h"
+#include "core/symbol.h"
+#include "core/trace.h"
+#include "core/typeset.h"
+#include "core/words.h"
+#include "datatypes/block_storage.h"
+#include "datatypes/registry.h"
+#include "memory/collector.h"
+#include "runtime/native_stack.h"
+
+namespace kaz::interp {
+
+cell current_code;
+
+namespace {
+
+cell body_name;  // the word <body>, the name of block frames
+cell anon_name;  // the word <anon>, for calls not made through a word
+
+void mark_roots() {
+  collector::mark_values(&current_code, &current_code + 1);
+}
+
+// The value cell of a bound word, or null when it cannot be read without an error.
+inline cell* bound_value(const cell* w) {
+  node_t ctx = w->data1;
+  if (ctx == 0 || w->data3 == 0xFFFFFFFF) return nullptr;
+  cell* h = context::header_cell(ctx);
+  if (h->header & context_flag::on_stack) {
+    if (h->data2 == context::no_values) return nullptr;
+    return stack::at_index(h->data2 + w->data3);
+  }
+  if (h->data2 == 0) return nullptr;
+  return memory::buffer_of(h->data2)->cells() + w->data3;
+}
+
+// A word's value for evaluation: unset! raises no-value.
+inline cell* word_value(const cell* w) {
+  cell* v = bound_value(w);
+  if (!v) v = context::get_value(w);
+  if (type_of(v) == type::unset) fire(err::script_no_value, w);
+  return v;
+}
+
+inline bool typeset_has(const cell* ts, uint32_t t) { return typeset::has(ts, t); }
+
+[[noreturn]] void expect_arg(const cell* name, const cell* value, const cell* arg_word) {
+  cell dt;
+  dt.header = type::datatype_;
+  dt.data1 = type_of(value);
+  dt.data2 = dt.data3 = 0;
+  cell w = *arg_word;
+  set_type(&w, type::word);
+  fire(err::script_expect_arg, name, &dt, &w);
+}
+
+// The refinement of a descriptor block naming `symbol`, or null.
+cell* find_refinement(cell* desc, uint32_t symbol) {
+  uint32_t want = symbol::resolve(symbol);
+  series_buffer* s = memory::buffer_of(desc->data2);
+  cell* c = s->cells();
+  cell* end = s->cells_tail();
+  for (; c < end; ++c)
+    if (type_of(c) == type::refinement && symbol::resolve(c->data2) == want) return c;
+  return nullptr;
+}
+
+constexpr uint32_t max_refinements = 32;
+
+// Fetches one argument described by `ts` from the code and pushes it. At the tail of the code
+// only a quoted argument that admits unset! can be given (unset!); `missing` reports the rest.
+flow fetch_argument(cursor& c, const cell* ts_in, bool infix_right, bool& missing) {
+  cell ts = *ts_in;
+  uint32_t kind = (ts.header >> arg_kind::shift) & 3;
+  missing = false;
+  if (c.at_tail()) {
+    if (kind == arg_kind::lit && typeset_has(&ts, type::unset)) {
+      stack::push_unset();
+    } else {
+      missing = true;
+    }
+    return flow::normal;
+  }
+  switch (kind) {
+    case arg_kind::normal:
+      return eval_expression(c, infix_right);
+    case arg_kind::get:
+      stack::push(c.value());
+      c.pos++;
+      return flow::normal;
+    default: {  // lit
+      cell v = *c.value();
+      uint32_t t = type_of(&v);
+      c.pos++;
+      if (t == type::paren) {
+        flow f = eval_block(&v, false);
+        c.refresh();
+        return f;
+      }
+      if (t == type::get_word) {
+        stack::push(context::get_value(&v));
+      } else if (t == type::get_path) {
+        return eval_path(c, &v, false, true);
+      } else {
+        stack::push(&v);
+      }
+      return flow::normal;
+    }
+  }
+}
+
+}  // namespace
+
+cursor::cursor(const cell* block) : node(block->data2), pos(block->data1) { refresh(); }
+
+flow eval_block(const cell* block, bool to_result) {
+  sysrt::check_native_stack();
+  cell saved_code = current_code;
+  cell code = *block;
+  stack::open_block_frame(&body_name);
+  cursor c(&code);
+  if (trace::tracing) [[unlikely]]
+    trace::fire(trace::event::enter, &code, c.pos, nullptr, nullptr);
+  if (c.at_tail()) {
+    stack::arguments->header = type::unset;
+    stack::top = stack::arguments + 1;
+  } else {
+    current_code = code;
+    while (!c.at_tail()) {
+      stack::top = stack::arguments;
+      current_code.data1 = c.pos;
+      flow f = eval_expression(c, false);
+      if (f != flow::normal) {
+        current_code = saved_code;
+        stack::close_frame_dropping();
+        return f;
+      }
+      c.refresh();
+      if (trace::tracing) [[unlikely]]
+        trace::fire(trace::event::expr, &code, c.pos, nullptr, stack::arguments);
+    }
+  }
+  if (trace::tracing) [[unlikely]]
+    trace::fire(trace::event::exit, &code, c.tail, nullptr, stack::arguments);
+  current_code = saved_code;
+  if (to_result)
+    stack::close_frame_to_result();
+  else
+    stack::close_frame();
+  return flow::normal;
+}
+
+flow eval_expression(cursor& c, bool no_infix, bool literal_functions) {
+  if (trace::tracing) [[unlikely]] {
+    cell code{type::block, c.pos, c.node, 0};
+    cell fetched = *c.value();
+    trace::fire(trace::event::fetch, &code, c.pos, nullptr, &fetched);
+  }
+  cell* v = c.value();
+  uint32_t t = type_of(v);
+  switch (t) {
+    case type::paren: {
+      cell p = *v;
+      c.pos++;
+      flow f = eval_block(&p, false);
+      c.refresh();
+      if (f != flow::normal) return f;
+      break;
+    }
+    case type::word: {
+      cell* val = word_value(v);
+      uint32_t vt = type_of(val);
+      if (vt == type::native || vt == type::action || vt == type::function ||
+          vt == type::routine) {
+        cell fn = *val;
+        cell name = *v;
+        c.pos++;
+        flow f = eval_call(c, &fn, &name, false, nullptr, 0, 0);
+        if (f != flow::normal) return f;
+      } else if (vt == type::op) {
+        fire(err::script_no_op_arg, v);
+      } else {
+        stack::push(val);
+        c.pos++;
+      }
+      break;
+    }
+    case type::set_word: {
+      cell w = *v;
+      c.pos++;
+      if (c.at_tail()) fire(err::script_need_value, &w);
+      stack::open_native_frame(&w);
+      flow f = eval_expression(c, false);
+      if (f != flow::normal) {
+        stack::close_frame_dropping();
+        return f;
+      }
+      cell* value = stack::last_value();
+      if (type_of(value) == type::unset) fire(err::script_need_value, &w);
+      if (trace::tracing) [[unlikely]] {
+        cell set_value = *value;
+        trace::fire(trace::event::set, nullptr, 0, &w, &set_value);
+        value = stack::last_value();
+      }
+      cell* value_cell = bound_value(&w);
+      if (value_cell && !(context::kind(w.data1) == context::kind_object)) {
+        *value_cell = *value;
+      } else {
+        context::set_value(&w, value);
+      }
+      stack::close_frame();  // the set value stays as the expression's value
+      break;
+    }
+    case type::lit_word: {
+      cell* r = stack::push(v);
+      set_type(r, type::word);
+      c.pos++;
+      break;
+    }
+    case type::get_word: {
+      cell w = *v;
+      stack::push(context::get_value(&w));
+      c.pos++;
+      break;
+    }
+    case type::issue: {
+      if (v->data2 == words::sym.system || v->data2 == words::sym.system_global)
+        fire(err::internal_kaz_system);
+      stack::push(v);
+      c.pos++;
+      break;
+    }
+    case type::native:
+    case type::action:
+    case type::function:
+    case type::routine: {
+      cell fn = *v;
+      c.pos++;
+      if (literal_functions) {
+        stack::push(&fn);
+      } else {
+        flow f = eval_call(c, &fn, &anon_name, false, nullptr, 0, 0);
+        if (f != flow::normal) return f;
+      }
+      break;
+    }
+    case type::op:
+      fire(err::internal_not_done);
+    case type::path: {
+      cell p = *v;
+      c.pos++;
+      flow f = eval_path(c, &p, false, false);
+      if (f != flow::normal) return f;
+      break;
+    }
+    case type::get_path: {
+      cell p = *v;
+      c.pos++;
+      flow f = eval_path(c, &p, false, true);
+      if (f != flow::normal) return f;
+      break;
+    }
+    case type::set_path: {
+      cell p = *v;
+      c.pos++;
+      if (c.at_tail()) fire(err::script_need_value, &p);
+      cell name;
+      words::global_word(words::sym.set_path, &name);
+      stack::open_native_frame(&name);
+      flow f = eval_expression(c, false);
+      if (f == flow::normal) f = eval_path(c, &p, true, false);
+      if (f != flow::normal) {
+        stack::close_frame_dropping();
+        return f;
+      }
+      // eval_path pushed the assigned value above the evaluated one; keep one.
+      cell result = *stack::last_value();
+      stack::top = stack::arguments;
+      stack::push(&result);
+      stack::close_frame();
+      break;
+    }
+    default:
+      stack::push(v);
+      c.pos++;
+      break;
+  }
+
+  // Infix operators chain left to right, with no precedence.
+  while (!no_infix) {
+    c.refresh();
+    if (c.at_tail()) break;
+    cell* nv = c.value();
+    if (type_of(nv) != type::word) break;
+    cell* val = bound_value(nv);
+    if (!val || type_of(val) != type::op) break;
+    cell op = *val;
+    cell name = *nv;
+    c.pos++;
+    flow f = eval_call(c, &op, &name, true, nullptr, 0, 0);
+    if (f != flow::normal) return f;
+  }
+  return flow::normal;
+}
+
+flow eval_call(cursor& c, const cell* fn_in, const cell* name_in, bool infix, const cell* path,
+               uint32_t path_pos, node_t lookup) {
+  sysrt::check_native_stack();
+  cell fn = *fn_in;
+  cell name = *name_in;
+  uint32_t t = type_of(&fn);
+  if (t == type::op) {
+    uint32_t wrapped = (fn.header >> 16) & 0xFF;
+    if (wrapped == type::function || wrapped == type::routine) {
+      fn = function::extra_cells(&fn)[extra::op_function];
+    } else {
+      fn.header = (fn.header & ~0x00FF00FFu) | wrapped;
+    }
+    t = type_of(&fn);
+  }
+  if (trace::tracing) [[unlikely]] {
+    cell code{type::block, c.pos, c.node, 0};
+    trace::fire(trace::event::open, &code, c.pos, &name, &fn);
+  }
+  cell* placeholder = nullptr;
+  if (infix) {
+    cell* left = stack::top - 1;
+    stack::top = left;
+    if (t == type::function)
+      stack::open_interpreted_function_frame(&name);
+    else
+      stack::open_interpreted_native_frame(&name);
+    stack::top = left + 1;
+  } else {
+    placeholder = stack::push(&fn);
+    if (t == type::function)
+      stack::open_interpreted_function_frame(&name);
+    else
+      stack::open_interpreted_native_frame(&name);
+  }
+  uint32_t placeholder_index = placeholder ? stack::index_of(placeholder) : 0;
+
+  cell* desc = function::descriptors(&fn);
+  cell desc_block = *desc;
+  int32_t refs[max_refinements];
+  uint32_t ref_count = 0;
+
+  // Fixed arguments.
+  {
+    uint32_t i = 0;
+    bool first = true;
+    for (;; ++i) {
+      series_buffer* ds = memory::buffer_of(desc_block.data2);
+      cell* d = ds->cells() + i;
+      if (d >= ds->cells_tail()) break;
+      uint32_t dt = type_of(d);
+      if (dt != type::typeset) break;
+      if (((d->header >> arg_kind::shift) & 3) == arg_kind::ret) continue;
+      cell ts = *d;
+      if (infix && first) {
+        first = false;
+        cell* left = stack::arguments;
+        if (!typeset::has(&ts, type_of(left))) {
+          cell aw;
+          function::spec_word_at(0, &aw);
+          expect_arg(&name, left, &aw);
+        }
+        continue;
+      }
+      first = false;
+      bool missing;
+      flow f = fetch_argument(c, &ts, infix, missing);
+      c.refresh();
+      if (missing) {
+        cell aw;
+        function::spec_word_at(i, &aw);
+        fire(err::script_no_arg, &name, &aw);
+      }
+      if (f != flow::normal) {
+        stack::close_frame_dropping();
+        if (placeholder) stack::top = stack::at_index(placeholder_index);
+        return f;
+      }
+      cell* got = stack::last_value();
+      if (!typeset::has(&ts, type_of(got))) {
+        cell aw;
+        function::spec_word_at(i, &aw);
+        expect_arg(&name, got, &aw);
+      }
+    }
+  }
+
+  // Refinement slots: function! lays out every slot of its context; natives get positions.
+  uint32_t refinement_total = 0;
+  {
+    series_buffer* ds = memory::buffer_of(desc_block.data2);
+    cell* last = ds->cells_tail() - 1;
+    refinement_total = last->data2;
+  }
+  if (refinement_total > max_refinements) fire(err::internal_limit_hit);
+  for (uint32_t i = 0; i < refinement_total; ++i) refs[i] = -1;
+
+  cell* base = stack::arguments;
+  uint32_t base_index = stack::index_of(base);
+  if (t == type::function || t == type::routine) {
+    // Push false for each refinement and none for its arguments, then the locals.
+    series_buffer* ds = memory::buffer_of(desc_block.data2);
+    cell* d = ds->cells();
+    cell* end = ds->cells_tail() - 1;
+    bool seen_refinement = false;
+    for (; d < end; ++d) {
+      if (type_of(d) == type::refinement) {
+        seen_refinement = true;
+        stack::push_logic(false);
+      } else if (seen_refinement) {
+        stack::push_none();
+      }
+    }
+    uint32_t slots = context::size(fn.data1);
+    uint32_t pushed = static_cast<uint32_t>(stack::top - stack::at_index(base_index));
+    if (pushed < slots) {
+      stack::push_logic(false);  // the /local slot
+      while (static_cast<uint32_t>(stack::top - stack::at_index(base_index)) < slots)
+        stack::push_none();
+    }
+  }
+  (void)ref_count;
+
+  // Refinements named by the path, with their arguments in path order.
+  if (path) {
+    cell p = *path;
+    uint32_t used = 0;  // bit per refinement ordinal (up to 32)
+    for (uint32_t pi = path_pos;; ++pi) {
+      int32_t plen = block::rs_length(&p);
+      if (static_cast<int32_t>(pi) >= plen) break;
+      cell elem = *(block::rs_head(&p) + pi);
+      if (type_of(&elem) == type::get_word) {
+        elem = *context::get_value(&elem);
+      }
+      if (!is_any_word(type_of(&elem))) fire(err::script_no_refine, &name, &elem);
+      cell* r = find_refinement(&desc_block, elem.data2);
+      if (!r) fire(err::script_no_refine, &name, &elem);
+      cell ref = *r;
+      uint32_t ordinal = ref.data1;  // 1-based among refinements
+      if (ordinal <= 32 && (used & (1u << (ordinal - 1)))) fire(err::script_dup_refine, &p);
+      if (ordinal <= 32) used |= 1u << (ordinal - 1);
+      // The refinement's argument typesets follow it in the descriptor block.
+      uint32_t at = static_cast<uint32_t>(r - memory::buffer_of(desc_block.data2)->cells());
+      if (t == type::function || t == type::routine) {
+        uint32_t slot = ref.data3;
+        stack::at_index(base_index + slot)->header = type::logic;
+        stack::at_index(base_index + slot)->data1 = 1;
+        uint32_t k = 1;
+        for (;; ++k) {
+          cell* d = memory::buffer_of(desc_block.data2)->cells() + at + k;
+          if (type_of(d) != type::typeset) break;
+          cell ts = *d;
+          bool missing;
+          flow f = fetch_argument(c, &ts, infix, missing);
+          c.refresh();
+          if (missing) fire(err::script_no_arg, &name, &ref);
+          if (f != flow::normal) {
+            stack::close_frame_dropping();
+            if (placeholder) stack::top = stack::at_index(placeholder_index);
+            return f;
+          }
+          cell got = *stack::last_value();
+          stack::top--;
+          if (!typeset::has(&ts, type_of(&got))) expect_arg(&name, &got, &ref);
+          *stack::at_index(base_index + slot + k) = got;
+        }
+      } else {
+        refs[ordinal - 1] = static_cast<int32_t>(stack::top - stack::at_index(base_index));
+        for (uint32_t k = 1;; ++k) {
+          cell* d = memory::buffer_of(desc_block.data2)->cells() + at + k;
+          if (type_of(d) != type::typeset) break;
+          cell ts = *d;
+          bool missing;
+          flow f = fetch_argument(c, &ts, infix, missing);
+          c.refresh();
+          if (missing) fire(err::script_no_arg, &name, &ref);
+          if (f != flow::normal) {
+            stack::close_frame_dropping();
+            if (placeholder) stack::top = stack::at_index(placeholder_index);
+            return f;
+          }
+          if (!typeset::has(&ts, type_of(stack::last_value())))
+            expect_arg(&name, stack::last_value(), &ref);
+        }
+      }
+    }
+  }
+
+  // The call.
+  if (trace::tracing) [[unlikely]] trace::fire(trace::event::call, nullptr, 0, &name, &fn);
+  flow f;
+  switch (t) {
+    case type::function:
+      f = call_function(&fn, lookup);
+      break;
+    case type::native:
+    case type::action: {
+      native_entry e = function::entry_of(&fn);
+      f = e(refs);
+      break;
+    }
+    default:
+      fire(err::internal_not_done);
+  }
+  if (f != flow::normal) {
+    stack::close_frame_dropping();
+    if (placeholder) stack::top = stack::at_index(placeholder_index);
+    return f;
+  }
+  stack::close_frame();
+  if (trace::tracing) [[unlikely]] {
+    cell r = *(stack::top - 1);
+    trace::fire(trace::event::return_, nullptr, 0, &name, &r);
+  }
+  if (placeholder) {
+    cell* p = stack::at_index(placeholder_index);
+    *p = *(stack::top - 1);
+    stack::top = p + 1;
+  }
+  return flow::normal;
+}
+
+flow call_function(const cell* fn_in, node_t lookup) {
+  cell fn = *fn_in;
+  node_t ctx = fn.data1;
+  uint32_t saved = context::header_cell(ctx)->data2;
+  context::header_cell(ctx)->data2 = stack::index_of(stack::arguments);
+  stack::set_top_body_flag(true);
+  cell body = function::extra_cells(&fn)[extra::body];
+  bool saved_tracing = trace::tracing;
+  if (fn.header & function_flag::no_trace) trace::tracing = false;
+  if (fn.header & function_flag::trace) trace::tracing = trace::active;
+  if (trace::tracing) [[unlikely]] trace::fire(trace::event::prolog, nullptr, 0, nullptr, &fn);
+  flow f = flow::normal;
+  if (type_of(&body) == type::block) {
+    f = eval_block(&body, true);
+  } else {
+    stack::arguments->header = type::unset;
+  }
+  if (trace::tracing) [[unlikely]] trace::fire(trace::event::epilog, nullptr, 0, nullptr, &fn);
+  trace::tracing = saved_tracing;
+  context::header_cell(ctx)->data2 = saved;
+  (void)lookup;
+  if (f == flow::return_) {
+    stack::set_last(&stack::flow_value);
+    stack::top = stack::arguments + 1;
+    return flow::normal;
+  }
+  if (f == flow::exit) {
+    stack::arguments->header = type::unset;
+    stack::top = stack::arguments + 1;
+    return flow::normal;
+  }
+  return f;
+}
+
+flow eval_path(cursor& c, const cell* path_in, bool set, bool get) {
+  cell path = *path_in;
+  int32_t len = block::rs_length(&path);
+  if (len <= 0) fire(err::script_empty_path);
+  cell head = *block::rs_head(&path);
+  if (type_of(&head) != type::word) fire(err::script_word_first, &path);
+  cell* hv = bound_value(&head);
+  if (!hv) hv = context::get_value(&head);
+  if (type_of(hv) == type::unset) fire(err::script_unset_path, &path, &head);
+  if (function::is_any_function(type_of(hv))) {
+    if (set) fire(err::script_invalid_path_set, &path);
+    if (get) fire(err::script_invalid_path_get, &path);
+    cell fn = *hv;
+    return eval_call(c, &fn, &head, false, &path, 1, 0);
+  }
+  // The value to store in set mode is the last pushed value.
+  cell to_set;
+  if (set) to_set = *stack::last_value();
+
+  // Walk: parents are kept on the stack so the collector sees them.
+  uint32_t start = stack::index_of(stack::top);
+  stack::push(hv);  // current value
+  cell owner_word = head;
+  for (int32_t i = 1; i < len; ++i) {
+    cell elem = *(block::rs_head(&path) + i);
+    uint32_t et = type_of(&elem);
+    if (et == type::get_word) {
+      elem = *context::get_value(&elem);
+    } else if (et == type::paren) {
+      flow f = eval_block(&elem, false);
+      if (f != flow::normal) {
+        stack::top = stack::at_index(start);
+        return f;
+      }
+      elem = *stack::last_value();
+      stack::top--;
+    }
+    if (type_of(&elem) == type::unset) fire(err::script_invalid_path, &path, &elem);
+    bool last = i == len - 1;
+    cell* parent = stack::at_index(start) + (i - 1);
+    cell* gparent = i >= 2 ? parent - 1 : nullptr;
+    const action_row& row = registry::row(type_of(parent));
+    if (!row.eval_path) {
+      cell dt;
+      dt.header = type::datatype_;
+      dt.data1 = type_of(parent);
+      fire(err::script_bad_path_type2, &elem, &dt);
+    }
+    cell* r = row.eval_path(parent, &elem, (last && set) ? &to_set : nullptr, &path, gparent,
+                            nullptr, i, false, get, last);
+    if (last && set) {
+      // A scalar parent changed in place is stored back into its container.
+      parent = stack::at_index(start) + (i - 1);
+      uint32_t pt = type_of(parent);
+      bool by_reference = is_any_block(pt) || is_any_string(pt) || pt == type::object ||
+                          pt == type::error || pt == type::port || pt == type::map ||
+                          pt == type::binary || pt == type::vector || pt == type::image ||
+                          pt == type::bitset || pt == type::hash;
+      if (!by_reference) {
+        if (i == 1) {
+          context::set_value(&owner_word, parent);
+        } else {
+          cell* gp = parent - 1;
+          cell key = *(block::rs_head(&path) + (i - 1));
+          const action_row& grow = registry::row(type_of(gp));
+          if (grow.eval_path) grow.eval_path(gp, &key, parent, &path, nullptr, nullptr, i - 1, false, false, true);
+        }
+      }
+      stack::top = stack::at_index(start);
+      stack::push(&to_set);
+      return flow::normal;
+    }
+    cell next = *r;
+    if (function::is_any_function(type_of(&next)) && !set && !get) {
+      stack::top = stack::at_index(start);
+      return eval_call(c, &next, &elem, false, &path, static_cast<uint32_t>(i + 1),
+                       type_of(parent) == type::object ? parent->data1 : 0);
+    }
+    stack::push(&next);
+  }
+  cell result = *stack::last_value();
+  stack::top = stack::at_index(start);
+  stack::push(&result);
+  return flow::normal;
+}
+
+flow eval_next(const cell* block, uint32_t& index_out) {
+  cell code = *block;
+  cursor c(&code);
+  stack::open_native_frame(&body_name);
+  if (c.at_tail()) {
+    stack::arguments->header = type::unset;
+    stack::top = stack::arguments + 1;
+    stack::close_frame_to_result();
+    index_out = c.pos;
+    return flow::normal;
+  }
+  flow f = eval_expression(c, false);
+  if (f != flow::normal) {
+    stack::close_frame_dropping();
+    return f;
+  }
+  index_out = c.pos;
+  *stack::arguments = *stack::last_value();
+  stack::top = stack::arguments + 1;
+  stack::close_frame_to_result();
+  return flow::normal;
+}
+
+flow call_with_arguments(const cell* fn_in, const cell* name) {
+  cell fn = *fn_in;
+  uint32_t t = type_of(&fn);
+  if (t == type::function) {
+    // Refinement and local slots after the given arguments.
+    uint32_t slots = context::size(fn.data1);
+    uint32_t have = static_cast<uint32_t>(stack::top - stack::arguments);
+    cell* desc = function::descriptors(&fn);
+    cell db = *desc;
+    series_buffer* ds = memory::buffer_of(db.data2);
+    bool seen = false;
+    for (cell* d = ds->cells(); d < ds->cells_tail() - 1; ++d) {
+      if (type_of(d) == type::refinement) {
+        seen = true;
+        stack::push_logic(false);
+      } else if (seen) {
+        stack::push_none();
+      }
+    }
+    have = static_cast<uint32_t>(stack::top - stack::arguments);
+    if (have < slots) {
+      stack::push_logic(false);
+      while (static_cast<uint32_t>(stack::top - stack::arguments) < slots) stack::push_none();
+    }
+    return call_function(&fn, 0);
+  }
+  if (t == type::native || t == type::action) {
+    int32_t refs[max_refinements];
+    for (int32_t& r : refs) r = -1;
+    return function::entry_of(&fn)(refs);
+  }
+  (void)name;
+  fire(err::internal_not_done);
+}
+
+flow do_block(const cell* block, cell* out) {
+  cell b = *block;
+  stack::open_native_frame(&body_name);
+  flow f = eval_block(&b, true);
+  if (f != flow::normal) {
+    stack::close_frame_dropping();
+    return f;
+  }
+  *out = *stack::arguments;
+  stack::close_frame_dropping();
+  return flow::normal;
+}
+
+flow do_value(const cell* value) {
+  cell v = *value;
+  uint32_t t = type_of(&v);
+  if (t == type::block || t == type::paren) return eval_block(&v, false);
+  // One value as its own code: a block holding it.
+  cell* b = block::push_only(1);
+  block::append_copy(b, &v);
+  cell code = *b;
+  stack::top--;
+  stack::push(&code);  // keep the code block alive while it runs
+  cursor c(&code);
+  flow f = eval_expression(c, false);
+  if (f != flow::normal) return f;
+  cell result = *stack::last_value();
+  stack::top -= 2;
+  stack::push(&result);
+  return flow::normal;
+}
+
+void init() {
+  current_code.header = type::unset;
+  words::global_word(words::sym.body_, &body_name);
+  words::global_word(words::sym.anon, &anon_name);
+  collector::add_mark_callback(mark_roots);
+}
+
+}  // namespace kaz::interp

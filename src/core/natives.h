@@ -1,0 +1,22 @@
+// The natives: built-in functions whose work the runtime does itself. Each takes its arguments
+// from stack::arguments on and one position per refinement (-1 when absent), and leaves its
+// result in the result slot (stack::arguments).
+#pragma once
+
+#include <cstdint>
+
+#include "core/stack.h"
+
+namespace kaz::natives {
+
+#define NATIVE(index, cname, word) flow cname(const int32_t* refs);
+#include "core/natives.def"
+#undef NATIVE
+
+// Fills the natives table with the entries that exist.
+void init();
+
+// The word <body> (the name of loop and evaluation frames).
+const cell* body_name();
+
+}  // namespace kaz::natives

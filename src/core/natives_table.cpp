@@ -1,0 +1,27 @@
+// The natives table: the entries that exist, at their fixed indexes.
+#include "core/function.h"
+#include "core/natives.h"
+
+namespace kaz::natives {
+
+void init() {
+  struct row {
+    uint32_t index;
+    native_entry entry;
+  };
+  static const row rows[] = {
+      {1, if_},        {2, unless},   {3, either},    {4, any},       {5, all},
+      {6, while_},     {7, until},    {8, loop},      {9, repeat},    {10, forever},
+      {11, foreach},   {12, forall},  {13, remove_each}, {14, func},  {15, function},
+      {16, does},      {17, has},     {18, switch_},  {19, case_},    {20, do_},
+      {21, get},       {22, set},     {35, reduce},   {36, compose},  {38, bind},
+      {39, in},        {69, value_q}, {70, try_},     {77, break_},   {78, continue_},
+      {79, exit_},     {80, return_}, {81, throw_},   {82, catch_},   {88, unset},
+      {92, context_q}, {25, equal_q}, {26, not_equal_q}, {27, strict_equal_q},
+      {28, lesser_q},  {29, greater_q}, {30, lesser_or_equal_q}, {31, greater_or_equal_q},
+      {32, same_q},    {33, not_},    {34, type_q},
+  };
+  for (const row& r : rows) kaz::function::register_native(r.index, r.entry);
+}
+
+}  // namespace kaz::natives

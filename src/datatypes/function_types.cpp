@@ -1,0 +1,174 @@
+// The function family's datatypes: function!, routine!, native!, action!, op!.
+#include "core/actions.h"
+#include "core/context.h"
+#include "core/fire.h"
+#include "core/function.h"
+#include "core/stack.h"
+#include "core/symbol.h"
+#include "datatypes/block_storage.h"
+#include "datatypes/function_types.h"
+#include "datatypes/registry.h"
+#include "datatypes/series_types.h"
+#include "datatypes/string_storage.h"
+
+namespace kaz::function_types {
+
+namespace {
+
+cell spec_block(const cell* f) { return cell{type::block, 0, f->data2, 0}; }
+
+int32_t form(cell* f, cell* buffer, cell*, int32_t limit) {
+  const char* text = "?function?";
+  switch (type_of(f)) {
+    case type::routine: text = "?routine?"; break;
+    case type::native: text = "?native?"; break;
+    case type::action: text = "?action?"; break;
+    case type::op: text = "?op?"; break;
+    default: break;
+  }
+  string::append_ascii(buffer->data2, text);
+  return limit - static_cast<int32_t>(std::string_view(text).size());
+}
+
+int32_t mold_function(cell* f, cell* buffer, bool, bool all, bool flat, cell* part,
+                      int32_t limit, int32_t indent) {
+  node_t out = buffer->data2;
+  bool routine = type_of(f) == type::routine;
+  string::append_ascii(out, routine ? "routine " : "func ");
+  limit -= routine ? 8 : 5;
+  cell spec = spec_block(f);
+  limit = actions::mold(&spec, buffer, false, all, flat, part, limit, indent);
+  cell body = function::extra_cells(f)[extra::body];
+  if (type_of(&body) == type::block) {
+    string::append_ascii(out, " ");
+    limit = actions::mold(&body, buffer, false, all, flat, part, limit - 1, indent);
+  } else {
+    string::append_ascii(out, " none");
+    limit -= 5;
+  }
+  return limit;
+}
+
+int32_t mold_native(cell* f, cell* buffer, bool, bool all, bool flat, cell* part, int32_t limit,
+                    int32_t indent) {
+  node_t out = buffer->data2;
+  uint32_t t = type_of(f);
+  if (t == type::op) {
+    uint32_t wrapped = (f->header >> 16) & 0xFF;
+    string::append_ascii(out, "make op! ");
+    limit -= 9;
+    if (wrapped == type::function) {
+      cell fn = function::extra_cells(f)[extra::op_function];
+      return mold_function(&fn, buffer, false, all, flat, part, limit, indent);
+    }
+    string::append_ascii(out, "[");
+    cell spec = spec_block(f);
+    limit = actions::mold(&spec, buffer, false, all, flat, part, limit - 1, indent);
+    string::append_ascii(out, "]");
+    return limit - 1;
+  }
+  const char* open = t == type::native ? "make native! [" : "make action! [";
+  string::append_ascii(out, open);
+  cell spec = spec_block(f);
+  limit = actions::mold(&spec, buffer, false, all, flat, part, limit - 14, indent);
+  string::append_ascii(out, "]");
+  return limit - 1;
+}
+
+int32_t compare(cell* a, cell* b, int32_t op) {
+  if (type_of(a) != type_of(b)) return -2;
+  switch (op) {
+    case 0: case 1: case 2: case 7: case 8: case 9: case 12: {
+      bool native_like = type_of(a) == type::native || type_of(a) == type::action;
+      uint32_t x = native_like ? a->data1 : a->data3;
+      uint32_t y = native_like ? b->data1 : b->data3;
+      return x < y ? -1 : x > y ? 1 : 0;
+    }
+    default:
+      return -2;
+  }
+}
+
+// make native! / make action!: [spec index] with the index in the table and its entry present.
+cell* make_native_like(cell* proto, cell* spec, uint32_t t) {
+  cell dt{type::datatype_, t, 0, 0};
+  if (type_of(spec) != type::block || block::rs_length(spec) != 2) fire(err::script_bad_make_arg, &dt, spec);
+  cell s = *block::rs_head(spec);
+  cell index = *(block::rs_head(spec) + 1);
+  if (type_of(&s) != type::block || type_of(&index) != type::integer)
+    fire(err::script_bad_make_arg, &dt, spec);
+  uint32_t i = index.data2;
+  native_entry e = t == type::native ? function::native_table_entry(i) : function::action_table_entry(i);
+  if (!e) fire(err::script_bad_make_arg, &dt, spec);
+  function::make_native(proto, t, &s, i);
+  return proto;
+}
+
+// make function! [spec body].
+cell* make_function(cell* proto, cell* spec, uint32_t) {
+  if (type_of(spec) != type::block || block::rs_length(spec) < 2) fire(err::script_bad_func_def, spec);
+  cell s = *block::rs_head(spec);
+  cell b = *(block::rs_head(spec) + 1);
+  if (type_of(&s) != type::block || type_of(&b) != type::block) fire(err::script_bad_func_def, spec);
+  uint32_t flags = function::validate_spec(&s);
+  function::make_value(proto, &s, &b, 0, 0, flags);
+  return proto;
+}
+
+// make op!: any two-argument function whose first argument is a plain word.
+cell* make_op(cell* proto, cell* spec, uint32_t) {
+  cell f = *spec;
+  uint32_t t = type_of(&f);
+  if (!function::is_any_function(t) || t == type::op) {
+    cell dt{type::datatype_, t, 0, 0};
+    fire(err::script_invalid_type, &dt);
+  }
+  cell s = spec_block(&f);
+  int32_t count = 0;
+  bool plain_seen = false;
+  bool ok = true;
+  for (int32_t i = 0; i < block::rs_length(&s) && ok; ++i) {
+    cell* v = block::rs_head(&s) + i;
+    uint32_t vt = type_of(v);
+    if (vt == type::word) {
+      ++count;
+      plain_seen = true;
+    } else if (vt == type::lit_word || vt == type::get_word) {
+      ++count;
+      if (!plain_seen) ok = false;
+    } else if (vt == type::set_word) {
+      break;
+    } else if (vt == type::refinement) {
+      std::string_view n = symbol::spelling(v->data2);
+      if (n == "local" || n == "extern") break;
+      ok = false;
+    }
+  }
+  if (!ok || count != 2) fire(err::script_bad_op_spec);
+  *proto = f;
+  proto->header = (f.header & ~0x00FF00FFu) | type::op | (t << 16);
+  if (t == type::function || t == type::routine)
+    function::extra_cells(&f)[extra::op_function] = f;
+  return proto;
+}
+
+}  // namespace
+
+void init() {
+  registry::add(type::native,
+                {.make = make_native_like, .form = form, .mold = mold_native, .compare = compare});
+  registry::add(type::action,
+                {.make = make_native_like, .form = form, .mold = mold_native, .compare = compare},
+                inherited(slot::reflect));
+  registry::add(type::op, {.make = make_op, .form = form, .mold = mold_native, .compare = compare},
+                inherited(slot::reflect));
+}
+
+void init_function() {
+  registry::add(type::function,
+                {.make = make_function, .form = form, .mold = mold_function, .compare = compare});
+  registry::add(type::routine, {.form = form, .mold = mold_function, .compare = compare},
+                inherited(slot::make, slot::reflect));
+}
+
+}  // namespace kaz::function_types

@@ -1,0 +1,81 @@
+// Registers every datatype of the runtime in the fixed order, parents before children.
+#include "core/context.h"
+#include "core/error.h"
+#include "core/symbol.h"
+#include "core/object.h"
+#include "core/typeset.h"
+#include "datatypes/function_types.h"
+#include "datatypes/registry.h"
+#include "datatypes/scalar_types.h"
+#include "datatypes/series_types.h"
+#include "datatypes/simple_types.h"
+#include "datatypes/word_types.h"
+
+namespace kaz::registry {
+
+namespace {
+
+// A datatype whose actions are not built yet: its name and parent only.
+void name_only(uint32_t id) { add(id, {}); }
+
+}  // namespace
+
+void init_all() {
+  datatype_type::init();
+  unset_type::init();
+  none_type::init();
+  logic_type::init();
+  name_only(type::series);
+  block_type::init();
+  string_type::init();
+  name_only(type::binary);
+  integer_type::init();
+  word_type::init();  // symbol!, word!, lit-word!, set-word!, get-word!, refinement!
+  name_only(type::context);
+  name_only(type::char_);
+  function_types::init();  // native!, action!, op!
+  path_types::init_paths();
+  function_types::init_function();
+  path_types::init_paren();
+  word_type::init_issue();
+  name_only(type::url);
+  name_only(type::file);
+  object::init();
+  name_only(type::bitset);
+  name_only(type::triple);
+  name_only(type::float_);
+  typeset::init();
+  error::init_type();
+  name_only(type::vector);
+  name_only(type::map);
+  name_only(type::hash);
+  name_only(type::pair);
+  name_only(type::percent);
+  name_only(type::tuple);
+  name_only(type::time);
+  name_only(type::tag);
+  name_only(type::email);
+  name_only(type::handle);
+  name_only(type::date);
+  name_only(type::port);
+  name_only(type::money);
+  name_only(type::ref);
+  name_only(type::point2d);
+  name_only(type::point3d);
+  name_only(type::image);
+  name_only(type::event);  // its actions register later, from the library
+}
+
+}  // namespace kaz::registry
+
+namespace kaz::registry {
+
+void make_name_words() {
+  for (uint32_t id = 1; id <= highest_id(); ++id) {
+    if (!registered(id)) continue;
+    cell dt{type::datatype_, id, 0, 0};
+    context::put_word_value(context::global, symbol::make(name(id)), &dt);
+  }
+}
+
+}  // namespace kaz::registry

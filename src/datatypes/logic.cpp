@@ -1,0 +1,102 @@
+// logic!: true and false.
+#include "core/fire.h"
+#include "core/function.h"
+#include "core/stack.h"
+#include "datatypes/registry.h"
+#include "datatypes/simple_types.h"
+#include "datatypes/string_storage.h"
+
+namespace kaz::logic_type {
+
+namespace {
+
+cell* set(cell* proto, bool v) {
+  proto->header = type::logic;
+  proto->data1 = v ? 1 : 0;
+  return proto;
+}
+
+// to: a logic! gives itself, none! false, anything else true.
+cell* to(cell* proto, cell* spec, uint32_t) {
+  if (type_of(spec) == type::logic) return set(proto, spec->data1 == 1);
+  return set(proto, type_of(spec) != type::none);
+}
+
+// make: numbers give false only for zero; other values as to.
+cell* make(cell* proto, cell* spec, uint32_t t) {
+  switch (type_of(spec)) {
+    case type::integer:
+      return set(proto, spec->data2 != 0);
+    case type::float_:
+    case type::percent:
+      return set(proto, !(get_double(spec) == 0.0));
+    default:
+      return to(proto, spec, t);
+  }
+}
+
+int32_t form(cell* v, cell* buffer, cell*, int32_t limit) {
+  bool t = v->data1 == 1;
+  string::append_ascii(buffer->data2, t ? "true" : "false");
+  return limit - (t ? 4 : 5);
+}
+
+int32_t mold(cell* v, cell* buffer, bool, bool all, bool, cell* part, int32_t limit, int32_t) {
+  if (!all) return form(v, buffer, part, limit);
+  bool t = v->data1 == 1;
+  string::append_ascii(buffer->data2, t ? "#(true)" : "#(false)");
+  return limit - (t ? 7 : 8);
+}
+
+int32_t compare(cell* a, cell* b, int32_t op) {
+  if (type_of(b) != type::logic) return -2;
+  switch (op) {
+    case 0: case 1: case 2: case 7: case 8: case 9: case 12:
+      return static_cast<int32_t>(a->data1) - static_cast<int32_t>(b->data1);
+    default:
+      return -2;
+  }
+}
+
+void bitwise(int code) {
+  cell* a = stack::arguments;
+  cell* b = a + 1;
+  if (type_of(b) != type::logic) {
+    cell name;
+    stack::get_call_name(&name);
+    cell dt{type::datatype_, type_of(b), 0, 0};
+    cell w;
+    function::spec_word_at(0, &w);
+    fire(err::script_expect_arg, &name, &dt, &w);
+  }
+  switch (code) {
+    case 5: a->data1 |= b->data1; break;
+    case 6: a->data1 &= b->data1; break;
+    default: a->data1 ^= b->data1; break;
+  }
+}
+
+void and_t() { bitwise(6); }
+void or_t() { bitwise(5); }
+void xor_t() { bitwise(7); }
+
+cell* complement(cell* v) {
+  v->data1 ^= 1;
+  return v;
+}
+
+}  // namespace
+
+void init() {
+  registry::add(type::logic, {.make = make,
+                              .to = to,
+                              .form = form,
+                              .mold = mold,
+                              .compare = compare,
+                              .and_t = and_t,
+                              .complement = complement,
+                              .or_t = or_t,
+                              .xor_t = xor_t});
+}
+
+}  // namespace kaz::logic_type
