@@ -33,9 +33,11 @@ counters counts{};
 // A node frame is quiet when its used count stayed the same over this many collections.
 constexpr uint32_t quiet_collections = 6;
 
-// The heap grows by at least this much, and by at least its live size, between collections.
+// The bytes in use may grow by at least this much, and by at least the live size, between
+// collections: the cost of a collection follows what is live, so this keeps it in proportion
+// to what is allocated.
 constexpr uint64_t min_growth = 4 * 1024 * 1024;
-uint64_t next_collection_at = 0;
+uint64_t next_collection_at = 0;  // bytes in use at which a collection is due
 
 struct root_range {
   cell* first;
@@ -165,6 +167,7 @@ void collect() {
   finds.nodes.clear();
   finds.pinned.clear();
   internal::scan_native_stack(current_stack_top(), finds);
+  uint64_t nodes_before = memory::nodes::used_slots();
 
   moved_nodes = compact_nodes_on && memory::nodes::compact(quiet_collections);
   if (moved_nodes) ++counts.node_moves;
@@ -174,12 +177,12 @@ void collect() {
   memory::resources::sweep();
 
   internal::compact(move_all);
-  memory::nodes::after_collection();
+  memory::nodes::after_collection(nodes_before);
   moved_nodes = false;
   ++counts.cycles;
 
   uint64_t live = memory::frames::used_bytes();
-  next_collection_at = memory::frames::heap_bytes() + std::max(min_growth, live);
+  next_collection_at = live + internal::growth_allowance(live);
   if (memory::check::verifying()) memory::check::verify_heap();
 
   std::atomic_thread_fence(std::memory_order_seq_cst);
@@ -190,6 +193,8 @@ void collect_if_enabled() {
   if (is_active) collect();
 }
 
+uint64_t internal::growth_allowance(uint64_t live) { return std::max(min_growth, live); }
+
 namespace detail {
 
 void torture_collect() {
@@ -198,7 +203,7 @@ void torture_collect() {
 }
 
 bool due(uint64_t bytes) {
-  return is_active && !collecting && memory::frames::heap_bytes() + bytes > next_collection_at;
+  return is_active && !collecting && memory::frames::used_bytes() + bytes > next_collection_at;
 }
 
 }  // namespace detail

@@ -8,7 +8,6 @@
  * a stale pointer anywhere shows at once.
  */
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 
 #include "memory/gc_internal.h"
@@ -16,6 +15,7 @@
 #include "memory/node_frames.h"
 #include "memory/os_memory.h"
 #include "memory/series_frames.h"
+#include "runtime/tracked_alloc.h"
 
 namespace kaz::collector::internal {
 
@@ -145,6 +145,27 @@ bool compact_frame(series_frame* f, outside& out, run& moves) {
   return kept;
 }
 
+/*
+ * Empty frames are kept while the free room of all frames stays within what the heap grows by
+ * before the next collection (collector::growth_allowance): allocation then reuses memory that
+ * is already mapped and touched instead of mapping fresh pages after every collection. The rest
+ * go back to the system.
+ */
+void release_spare_frames() {
+  uint64_t allowance = growth_allowance(frames::used_bytes()) + frames::largest_frame_size;
+  uint64_t free_room = 0;
+  auto& list = frames::list;
+  for (size_t i = 0; i < list.size();) {
+    series_frame* f = list[i];
+    if (f->bump == f->start && free_room + room(f) > allowance && list.size() > 1) {
+      frames::free_frame(f);
+      continue;
+    }
+    free_room += room(f);
+    ++i;
+  }
+}
+
 void compact_frames(bool move_all) {
   outside out{move_all};
   run moves;
@@ -152,9 +173,8 @@ void compact_frames(bool move_all) {
   for (size_t i = 0; i < list.size();) {
     series_frame* f = list[i];
     bool kept = compact_frame(f, out, moves);
-    // An empty frame goes back unless it is the last one (the next allocation would want it).
-    bool last = move_all ? list.size() == 1 && out.fresh.empty() : i + 1 == list.size();
-    if (!kept && !last) {
+    // Under move_all the old places go back at once, so stale pointers fault.
+    if (!kept && move_all && (list.size() > 1 || !out.fresh.empty())) {
       frames::free_frame(f);
       continue;
     }
@@ -162,6 +182,7 @@ void compact_frames(bool move_all) {
     ++i;
   }
   for (series_frame* f : out.fresh) frames::insert_frame(f);
+  release_spare_frames();
   frames::current = nullptr;
   for (series_frame* f : list)
     if (room(f) >= frames::min_room) {
@@ -196,7 +217,7 @@ void sweep_fixed() {
       b->flags &= ~series_flag::pinned;
       retired[kept++] = b;
     } else {
-      std::free(b);
+      sysrt::free(b);
     }
   }
   retired.resize(kept);

@@ -19,6 +19,9 @@ struct stack_finds {
 // Scans the calling thread's stack from the current stack pointer up to `top`.
 void scan_native_stack(const void* top, stack_finds& out);
 
+// Bytes the heap may grow by before the next collection, given what is live.
+uint64_t growth_allowance(uint64_t live);
+
 // Slides live buffers together (or, with move_all, moves every unpinned one), fixes their
 // nodes, releases the nodes of dead buffers, sweeps big and retired fixed series, clears
 // every mark and pin.

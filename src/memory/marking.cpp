@@ -1,11 +1,9 @@
 // Marking: an explicit mark stack, so deeply nested data never deepens the native stack.
-#include <cstdio>
-#include <cstdlib>
-
 #include "memory/collector.h"
 #include "memory/gc_internal.h"
 #include "memory/node_frames.h"
 #include "memory/resources.h"
+#include "runtime/tracked_alloc.h"
 
 namespace kaz::collector {
 
@@ -18,7 +16,7 @@ struct work {
   work_kind kind;
 };
 
-// The mark stack lives in the C++ heap and keeps its capacity between collections.
+// The mark stack is tracked memory and keeps its capacity between collections.
 work* stack = nullptr;
 size_t depth = 0;
 size_t capacity = 0;
@@ -26,12 +24,7 @@ size_t capacity = 0;
 void push(node_t node, work_kind kind) {
   if (depth == capacity) {
     size_t grown = capacity ? capacity * 2 : 4096;
-    auto* p = static_cast<work*>(std::realloc(stack, grown * sizeof(work)));
-    if (!p) {
-      std::fputs("*** Runtime Error 94: out of memory (collector mark stack)\n", stderr);
-      std::_Exit(94);
-    }
-    stack = p;
+    stack = static_cast<work*>(sysrt::realloc(stack, grown * sizeof(work)));
     capacity = grown;
   }
   stack[depth++] = work{node, kind};

@@ -1,5 +1,7 @@
 #include "memory/node_frames.h"
 
+#include <algorithm>
+
 #include "core/fire.h"
 #include "memory/collector.h"
 #include "memory/os_memory.h"
@@ -143,19 +145,34 @@ bool compact(uint32_t quiet_bits) {
   return moved;
 }
 
-void after_collection() {
-  // Empty frames go back to the system, but one frame always stays.
-  bool keep_empty = true;
+void free_all() {
+  for (uint32_t f = frames_end; f-- > 0;)
+    if (frames[f].in_use) release_frame(f);
+  current = 0;
+}
+
+/*
+ * Emptied frames go back to the system. Empty ones go back too, but only while the other
+ * frames keep free slots for as many nodes as were in use when the collection began, twice
+ * the nodes still in use, and two frames' worth at least: a program that makes and drops
+ * nodes at a steady rate reuses its frames instead of making them anew every collection.
+ */
+void after_collection(uint64_t used_before) {
+  uint64_t used = 0, free = 0;
   for (uint32_t f = 0; f < frames_end; ++f)
-    if (frames[f].in_use && !frames[f].release && frames[f].used > 0) keep_empty = false;
-  for (uint32_t f = 0; f < frames_end; ++f) {
+    if (frames[f].in_use && !frames[f].release) {
+      used += frames[f].used;
+      free += frame_capacity - frames[f].used;
+    }
+  uint64_t keep_free = std::max({2 * uint64_t(frame_capacity), 2 * used, used_before});
+  for (uint32_t f = frames_end; f-- > 0;) {
     node_frame& fr = frames[f];
     if (!fr.in_use) continue;
-    if (fr.release || (fr.used == 0 && !keep_empty)) {
+    if (fr.release || (fr.used == 0 && free - frame_capacity >= keep_free)) {
+      if (!fr.release) free -= frame_capacity;
       release_frame(f);
       continue;
     }
-    if (fr.used == 0) keep_empty = false;
     fr.history = (fr.history << 1) | (fr.used == fr.used_at_last ? 1u : 0u);
     fr.used_at_last = fr.used;
     fr.on_stack = fr.target = false;

@@ -102,10 +102,13 @@ uint64_t free_slots();
 // Empties quiet, sparse frames into others (see node_frames.cpp); answers whether any moved.
 bool compact(uint32_t quiet_bits);
 
-// End of a collection: releases empty and emptied frames, updates use histories.
-void after_collection();
+// End of a collection: releases emptied and spare empty frames, updates use histories.
+void after_collection(uint64_t used_before);
 
-// Bytes of the table in use: 8 per used slot.
+// Slots in use in all frames.
 uint64_t used_slots();
+
+// Releases every frame (the exit path).
+void free_all();
 
 }  // namespace kaz::memory::nodes

@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include "core/fire.h"
+#include "runtime/os_memory.h"
+#include "runtime/throw.h"
 
 namespace kaz::memory::os {
 
@@ -22,10 +24,12 @@ uint64_t round_to_pages(uint64_t bytes) {
   return (bytes + p - 1) & ~(p - 1);
 }
 
+// The OS layer throws its failure values; the frame allocator's region takes them.
 void* try_map(uint64_t bytes) {
   uint64_t size = round_to_pages(bytes);
-  void* p = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (p == MAP_FAILED) return nullptr;
+  void* p = nullptr;
+  if (sysrt::guarded(sysrt::thrown::os_memory, [&] { p = sysrt::os_virtual_alloc(size); }))
+    return nullptr;
   bytes_taken += int64_t(size);
   return p;
 }
@@ -38,7 +42,8 @@ void* map(uint64_t bytes) {
 
 void unmap(void* base, uint64_t bytes) {
   uint64_t size = round_to_pages(bytes);
-  if (munmap(base, size) != 0) fire(err::internal_wrong_mem);
+  if (sysrt::guarded(sysrt::thrown::os_memory, [&] { sysrt::os_virtual_free(base, size); }))
+    fire(err::internal_wrong_mem);
   bytes_taken -= int64_t(size);
 }
 

@@ -1,8 +1,7 @@
 #include "memory/resources.h"
 
-#include <cstdlib>
-
 #include "core/fire.h"
+#include "runtime/tracked_alloc.h"
 
 namespace kaz::memory::resources {
 
@@ -36,9 +35,7 @@ void link_free(uint32_t first, uint32_t count) {
 void grow() {
   uint32_t grown = slot_count ? slot_count * 2 : first_slots;
   if (grown > max_slots) fire(err::internal_limit_hit);
-  auto* p = static_cast<slot*>(std::realloc(slots, uint64_t(grown) * sizeof(slot)));
-  if (!p) fire(err::internal_no_memory);
-  slots = p;
+  slots = static_cast<slot*>(sysrt::realloc(slots, uint64_t(grown) * sizeof(slot)));
   link_free(slot_count, grown - slot_count);
   slot_count = grown;
 }
@@ -46,6 +43,12 @@ void grow() {
 bool in_use(uint32_t s) { return s < slot_count && !(slots[s].kind_word & free_word); }
 
 }  // namespace
+
+void init() {
+  if (slots) return;
+  grow();
+  free_head = 0;
+}
 
 uint32_t register_kind(const char* name, release_fn release) {
   if (kind_count == max_kinds) return 0;
@@ -58,10 +61,7 @@ const char* kind_name(uint32_t k) {
 }
 
 uint32_t add(uint32_t handle, uint32_t kind_word) {
-  if (!slots) {
-    grow();
-    free_head = 0;
-  }
+  init();
   uint32_t s = uint32_t(free_head);
   if (slots[s].next == list_end) {  // the last free slot: double first, new half after it
     uint32_t old = slot_count;

@@ -18,6 +18,9 @@ constexpr uint32_t free_word = 0x40000000;
 constexpr uint32_t mark_bit = 0x80000000;
 constexpr int32_t list_end = -1;
 
+// The slot table of first_slots free slots (the first add does it when start-up has not).
+void init();
+
 // Kinds are numbered from 1 in registration order; 0 once max_kinds are registered.
 uint32_t register_kind(const char* name, release_fn release);
 const char* kind_name(uint32_t kind);

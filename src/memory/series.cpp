@@ -4,9 +4,11 @@
 #include <cstring>
 
 #include "core/fire.h"
+#include "memory/collector.h"
 #include "memory/heap_check.h"
 #include "memory/node_frames.h"
 #include "memory/series_frames.h"
+#include "runtime/tracked_alloc.h"
 
 namespace kaz::memory {
 
@@ -73,6 +75,17 @@ uint64_t grown_size(const series_buffer* s, uint64_t requested) {
 void init() {
   nodes::init();
   if (frames::list.empty()) frames::current = frames::add_frame(0, false);
+}
+
+void free_all() {
+  if (collector::collecting()) return;
+  while (!frames::list.empty()) frames::free_frame(frames::list.back());
+  while (frames::big_head) frames::free_big(frames::big_head);
+  for (series_buffer* b : frames::fixed) sysrt::free(b);
+  for (series_buffer* b : frames::retired) sysrt::free(b);
+  frames::fixed.clear();
+  frames::retired.clear();
+  nodes::free_all();
 }
 
 bool valid_node(node_t node) { return nodes::in_use(node); }

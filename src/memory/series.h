@@ -70,6 +70,8 @@ bool valid_node(node_t node);
 
 // Sets up the node table and the first frames; allocation does it on first use too.
 void init();
+// Gives every frame and big series back (the exit path); no series may be used afterwards.
+void free_all();
 
 // Largest number of bytes one series may hold; bigger requests raise internal no-memory.
 constexpr uint64_t max_series_bytes = uint64_t(1) << 31;

@@ -1,7 +1,6 @@
 #include "memory/series_frames.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -10,6 +9,7 @@
 #include "memory/heap_check.h"
 #include "memory/node_frames.h"
 #include "memory/os_memory.h"
+#include "runtime/tracked_alloc.h"
 
 namespace kaz::memory::frames {
 
@@ -148,9 +148,7 @@ series_buffer* take(uint64_t need) {
 }
 
 series_buffer* take_fixed(uint64_t need) {
-  void* p = std::malloc(need);
-  if (!p) fire(err::internal_no_memory);
-  auto* b = static_cast<series_buffer*>(p);
+  auto* b = static_cast<series_buffer*>(sysrt::alloc(need));
   fixed.push_back(b);
   return b;
 }

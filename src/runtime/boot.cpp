@@ -11,6 +11,7 @@
 #include "core/words.h"
 #include "datatypes/registry.h"
 #include "memory/collector.h"
+#include "memory/resources.h"
 #include "memory/series.h"
 
 #include <cfenv>
@@ -40,7 +41,7 @@ void init_modules() {
   // absent: ext_resources::init_lists (both list heads empty)
   // absent: cycle_stack::init (1,000 entries)
   // absent: io::init_query_buffers (the file-query buffers)
-  // absent: collector::init_tables (mark-callback table, frame indexes, node-release queue)
+  // (collector::init_tables: the collector's tables are made on first use)
   collector::set_stack_base(reinterpret_cast<const void*>(sysrt::current_thread_stack().base));
 }
 
@@ -92,11 +93,10 @@ void init_runtime() {
   sysrt::init_output_hooks();
   sysrt::init_platform();
   // absent: random::init (seed 19650218)
-  memory::init();
-  // absent: memory::init_resources (20 kinds, 1,000 slots)
+  memory::init();  // the node table, the first node frame and the first series frame
+  memory::resources::init();
   registry::init_all();  // parents first, in the fixed order
   actions::init_table();
-  // absent: memory::new_node_frame (10,000 nodes), memory::new_series_frame
   // absent: root block (8,696 cells), value stack (20,000), frame stack (15,000),
   //         symbol block (4,000)
   symbol::init();
@@ -117,11 +117,11 @@ void init_runtime() {
   trace::init();
   error::init();
   // absent: slot_table::init
-  // absent: collector::init
+  // (collector::init: its counters start at 0)
 }
 
 void cleanup_runtime() {
-  // absent: memory::free_all
+  memory::free_all();
   sysrt::free_all();
 }
 
