@@ -7,6 +7,7 @@
 
 #include "core/fire.h"
 #include "memory/collector.h"
+#include "memory/heap_figures.h"
 #include "memory/series_frames.h"
 
 namespace kaz::memory {
@@ -179,6 +180,20 @@ TEST(Series, FramesGrowFromOneToTwoMegabytesWithTheCollectorOff) {
   }
   EXPECT_LE(small, 1);
   EXPECT_EQ(frames::next_frame_size, frames::largest_frame_size);
+}
+
+TEST(Series, FiguresCountNodesAndBuffers) {
+  init();
+  collector::set_active(false);
+  uint64_t before = figures::bytes_in_use();
+  alloc_bytes(64);  // a node, a 24-byte header and 64 data bytes
+  EXPECT_EQ(figures::bytes_in_use(), before + figures::node_bytes + 88);
+  uint64_t frames = 0;
+  for (const auto& f : figures::series_frames()) {
+    EXPECT_EQ(f.free + f.used, f.capacity);
+    frames += f.capacity;
+  }
+  EXPECT_GE(figures::os_bytes(), frames);
 }
 
 }  // namespace
