@@ -7,6 +7,7 @@
 #include "core/symbol.h"
 #include "core/trace.h"
 #include "core/typeset.h"
+#include "core/truth.h"
 #include "core/words.h"
 #include "datatypes/block_storage.h"
 #include "datatypes/registry.h"
@@ -706,6 +707,180 @@ flow call_with_arguments(const cell* fn_in, const cell* name) {
   }
   (void)name;
   fire(err::internal_not_done);
+}
+
+flow apply(const cell* fn_in, const cell* name_in, const cell* args_in, bool all, bool safer,
+           const cell* path, uint32_t path_pos) {
+  cell fn = *fn_in;
+  cell name = *name_in;
+  cell args = *args_in;
+  if (type_of(&fn) == type::op) {
+    uint32_t wrapped = (fn.header >> 16) & 0xFF;
+    if (wrapped == type::function || wrapped == type::routine)
+      fn = function::extra_cells(&fn)[extra::op_function];
+    else
+      fn.header = (fn.header & ~0x00FF00FFu) | wrapped;
+  }
+  uint32_t t = type_of(&fn);
+  bool is_fn = t == type::function || t == type::routine;
+  cell* placeholder = stack::push(&fn);
+  uint32_t placeholder_index = stack::index_of(placeholder);
+  stack::push(&args);  // keeps the argument block alive
+  if (is_fn)
+    stack::open_interpreted_function_frame(&name);
+  else
+    stack::open_interpreted_native_frame(&name);
+  uint32_t base = stack::index_of(stack::arguments);
+  cell desc_block = *function::descriptors(&fn);
+  cursor c(&args);
+
+  auto fail = [&](flow f) {
+    stack::close_frame_dropping();
+    stack::top = stack::at_index(placeholder_index);
+    return f;
+  };
+  // The next argument: an expression of the block, or none!/false past its end.
+  auto next_value = [&](bool truth, bool& missing) -> flow {
+    missing = c.at_tail();
+    if (missing) {
+      if (truth)
+        stack::push_logic(false);
+      else
+        stack::push_none();
+      return flow::normal;
+    }
+    flow f = eval_expression(c, false);
+    c.refresh();
+    return f;
+  };
+  auto check = [&](const cell* ts, const cell* v, uint32_t arg_index) {
+    if (!typeset::has(ts, type_of(v))) {
+      cell aw;
+      function::spec_word_at(arg_index, &aw);
+      expect_arg(&name, v, &aw);
+    }
+  };
+
+  // Fixed arguments.
+  uint32_t n_desc = memory::buffer_of(desc_block.data2)->length() - 1;
+  uint32_t i = 0;
+  uint32_t arg_index = 0;
+  for (; i < n_desc; ++i) {
+    cell d = *(memory::buffer_of(desc_block.data2)->cells() + i);
+    if (type_of(&d) != type::typeset) break;
+    if (((d.header >> arg_kind::shift) & 3) == arg_kind::ret) continue;
+    bool missing;
+    flow f = next_value(false, missing);
+    if (f != flow::normal) return fail(f);
+    if (missing && !all) fire(err::script_no_arg, &name, &d);
+    check(&d, stack::last_value(), arg_index++);
+  }
+  int32_t refs[max_refinements];
+  for (int32_t& r : refs) r = -1;
+  uint32_t refinement_total = (memory::buffer_of(desc_block.data2)->cells() + n_desc)->data2;
+  if (refinement_total > max_refinements) fire(err::internal_limit_hit);
+  if (is_fn) {
+    bool seen = false;
+    for (uint32_t k = i; k < n_desc; ++k) {
+      cell* d = memory::buffer_of(desc_block.data2)->cells() + k;
+      if (type_of(d) == type::refinement) {
+        seen = true;
+        stack::push_logic(false);
+      } else if (seen) {
+        stack::push_none();
+      }
+    }
+    uint32_t slots = context::size(fn.data1);
+    if (stack::index_of(stack::top) - base < slots) {
+      stack::push_logic(false);
+      while (stack::index_of(stack::top) - base < slots) stack::push_none();
+    }
+  }
+  // Activates the refinement at descriptor index `at`, evaluating its arguments (or skipping
+  // them when inactive under safer).
+  auto refine = [&](uint32_t at, bool active) -> flow {
+    cell ref = *(memory::buffer_of(desc_block.data2)->cells() + at);
+    if (is_fn) stack::at_index(base + ref.data3)->data1 = active ? 1 : 0;
+    if (!is_fn && active) refs[ref.data1 - 1] = static_cast<int32_t>(stack::index_of(stack::top) - base);
+    for (uint32_t k = 1;; ++k) {
+      cell d = *(memory::buffer_of(desc_block.data2)->cells() + at + k);
+      if (type_of(&d) != type::typeset) break;
+      if (!active && safer) {
+        if (!c.at_tail()) c.pos++;  // skipped, not evaluated
+        continue;
+      }
+      bool missing;
+      flow f = next_value(false, missing);
+      if (f != flow::normal) return f;
+      cell v = *stack::last_value();
+      if (active) check(&d, &v, 0);
+      if (is_fn) {
+        stack::top--;
+        *stack::at_index(base + ref.data3 + k) = active ? v : cell{type::none, 0, 0, 0};
+      } else if (!active) {
+        stack::top--;
+      }
+    }
+    return flow::normal;
+  };
+  // Refinements named by the path are active.
+  if (path) {
+    cell p = *path;
+    for (int32_t pi = static_cast<int32_t>(path_pos); pi < block::rs_length(&p); ++pi) {
+      cell elem = *(block::rs_head(&p) + pi);
+      cell* r = find_refinement(&desc_block, elem.data2);
+      if (!r) fire(err::script_no_refine, &name, &elem);
+      flow f = refine(static_cast<uint32_t>(r - memory::buffer_of(desc_block.data2)->cells()), true);
+      if (f != flow::normal) return fail(f);
+    }
+  }
+  if (all) {
+    for (uint32_t k = i; k < n_desc; ++k) {
+      cell* d = memory::buffer_of(desc_block.data2)->cells() + k;
+      if (type_of(d) != type::refinement) continue;
+      bool missing;
+      flow f = next_value(true, missing);
+      if (f != flow::normal) return fail(f);
+      bool active = !is_false(stack::last_value());
+      stack::top--;
+      f = refine(k, active);
+      if (f != flow::normal) return fail(f);
+    }
+  } else {
+    while (!c.at_tail()) {
+      cell r = *c.value();
+      if (type_of(&r) != type::refinement) fire(err::script_invalid_arg, &r);
+      c.pos++;
+      cell* found = find_refinement(&desc_block, r.data2);
+      if (!found) fire(err::script_no_refine, &name, &r);
+      uint32_t at = static_cast<uint32_t>(found - memory::buffer_of(desc_block.data2)->cells());
+      bool missing;
+      flow f = next_value(true, missing);
+      if (f != flow::normal) return fail(f);
+      bool active = !is_false(stack::last_value());
+      stack::top--;
+      f = refine(at, active);
+      if (f != flow::normal) return fail(f);
+    }
+  }
+  flow f;
+  switch (t) {
+    case type::function:
+      f = call_function(&fn, 0);
+      break;
+    case type::native:
+    case type::action:
+      f = function::entry_of(&fn)(refs);
+      break;
+    default:
+      fire(err::internal_not_done);
+  }
+  if (f != flow::normal) return fail(f);
+  stack::close_frame();
+  cell* p = stack::at_index(placeholder_index);
+  *p = *(stack::top - 1);
+  stack::top = p + 1;
+  return flow::normal;
 }
 
 flow do_block(const cell* block, cell* out) {

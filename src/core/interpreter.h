@@ -62,6 +62,14 @@ flow eval_path(cursor& c, const cell* path, bool set, bool get);
 // Runs a function! body once its arguments are on the stack; the result lands in the result slot.
 flow call_function(const cell* fn, node_t lookup);
 
+// `apply`: calls a function with its arguments evaluated from a block, expression by expression.
+// Without `all` the fixed arguments come first, then refinements as `/name truth args...`; with
+// `all` every spec entry comes in order (a refinement as its truth value), missing ones false or
+// none!. With `safer` the arguments of an inactive refinement are skipped, not evaluated. The
+// refinements of `path` (after `path_pos`) are active.
+flow apply(const cell* fn, const cell* name, const cell* args, bool all, bool safer,
+           const cell* path, uint32_t path_pos);
+
 // Evaluates a block and answers its value in `out` (C++ callers: natives, the console, tests).
 // Flows other than normal are returned.
 flow do_block(const cell* block, cell* out);

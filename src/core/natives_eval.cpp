@@ -557,3 +557,38 @@ flow has(const int32_t*) {
 }
 
 }  // namespace kaz::natives
+
+namespace kaz::natives {
+
+flow apply(const int32_t* refs) {
+  cell target = *stack::arguments;
+  cell args = *(stack::arguments + 1);
+  bool all = refs[0] >= 0;
+  bool safer = refs[1] >= 0;
+  cell name;
+  cell fn;
+  const cell* path = nullptr;
+  cell p;
+  uint32_t t = type_of(&target);
+  if (t == type::path) {
+    p = target;
+    path = &p;
+    name = *block::rs_head(&p);
+    fn = *context::get_value(&name);
+  } else if (is_any_word(t)) {
+    name = target;
+    set_type(&name, type::word);
+    fn = *context::get_value(&name);
+  } else {
+    fn = target;
+    words::global_word(words::sym.applied, &name);
+  }
+  if (!kaz::function::is_any_function(type_of(&fn))) fire(err::script_invalid_arg, &target);
+  stack::top = stack::arguments + 2;
+  flow f = interp::apply(&fn, &name, &args, all, safer, path, 1);
+  if (f != flow::normal) return f;
+  stack::set_result_only(stack::last_value());
+  return flow::normal;
+}
+
+}  // namespace kaz::natives

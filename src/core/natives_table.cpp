@@ -20,6 +20,7 @@ void init() {
       {92, context_q}, {25, equal_q}, {26, not_equal_q}, {27, strict_equal_q},
       {28, lesser_q},  {29, greater_q}, {30, lesser_or_equal_q}, {31, greater_or_equal_q},
       {32, same_q},    {33, not_},    {34, type_q},  {23, print},   {24, prin},
+      {107, apply},
   };
   for (const row& r : rows) kaz::function::register_native(r.index, r.entry);
 }

@@ -133,6 +133,11 @@ TEST_F(Interpreter, EvaluatesExpressionsAndCalls) {
       {"f: function [] [z: 5 z] f", "5"},
       {"mold [a [b] \"c\" d/e]", "{[a [b] \"c\" d/e]}"},
       {"1 = 1", "true"},
+      {"apply :subtract [10 3]", "7"},
+      {"f: func [a /neg b] [either neg [a - b] [a]] apply :f [10 /neg true 4]", "6"},
+      {"apply :f [10 /neg false 4]", "10"},
+      {"apply/all :f [10 true 1]", "9"},
+      {"apply 'f/neg [10 2]", "8"},
   };
   for (auto& c : cases) EXPECT_EQ(run(c.code), c.result) << c.code;
 }
