@@ -217,9 +217,11 @@ flow eval_expression(cursor& c, bool no_infix, bool literal_functions) {
       stack::close_frame();  // the set value stays as the expression's value
       break;
     }
-    case type::lit_word: {
+    case type::lit_word:
+    case type::lit_path: {
+      // A quoted word or path evaluates to the plain word or path.
       cell* r = stack::push(v);
-      set_type(r, type::word);
+      set_type(r, t == type::lit_word ? type::word : type::path);
       c.pos++;
       break;
     }
