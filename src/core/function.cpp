@@ -17,6 +17,8 @@ namespace {
 
 native_entry natives_table[120];
 native_entry actions_table[62];
+routine_entry routines_table[max_routines];
+int32_t routine_results[max_routines];
 
 [[noreturn]] void bad_spec(cell* spec) { fire(err::script_bad_func_def, spec); }
 
@@ -412,6 +414,49 @@ native_entry entry_of(const cell* f) {
 }
 
 void register_native(uint32_t index, native_entry e) { natives_table[index - 1] = e; }
+
+void register_routine(uint32_t index, routine_entry e, int32_t result_type) {
+  routines_table[index - 1] = e;
+  routine_results[index - 1] = result_type;
+}
+routine_entry routine_table_entry(uint32_t index) {
+  return index >= 1 && index <= max_routines ? routines_table[index - 1] : nullptr;
+}
+int32_t routine_result_type(uint32_t index) {
+  return index >= 1 && index <= max_routines ? routine_results[index - 1] : -1;
+}
+
+void make_routine(cell* out, cell* spec_in, uint32_t index) {
+  cell spec = *spec_in;
+  uint32_t base = stack::index_of(stack::top);
+  stack::push(&spec);
+  node_t ctx = context::make_from_spec(&spec, true, false, 0);
+  node_t extra_node = memory::alloc_cells_cleared(5);
+  {
+    series_buffer* s = memory::buffer_of(extra_node);
+    s->tail = s->offset + 5 * 16;
+    cell* x = s->cells();
+    x[extra::body].header = type::none;
+    x[extra::descriptors].header = type::unset;
+    x[extra::code] = cell{type::integer, 0, index, 0};
+    x[extra::op_function].header = type::unset;
+    x[extra::lookup] =
+        cell{type::integer, 0, static_cast<uint32_t>(routine_result_type(index)), 0};
+  }
+  // Bit 15: the entry takes the argument cells; bits 25-29 the number of arguments.
+  uint32_t count = 0;
+  for (int32_t i = 0; i < block::rs_length(&spec); ++i) {
+    uint32_t t = type_of(block::rs_head(&spec) + i);
+    if (t == type::refinement || t == type::set_word) break;
+    if (t == type::word) ++count;
+  }
+  out->header = type::routine | 0x8000 | ((count & 31) << 25);
+  out->data1 = ctx;
+  out->data2 = spec.data2;
+  out->data3 = extra_node;
+  *context::owner_cell(ctx) = *out;
+  stack::top = stack::at_index(base);
+}
 void register_action(uint32_t index, native_entry e) { actions_table[index - 1] = e; }
 
 void spec_word_at(uint32_t n, cell* out) {

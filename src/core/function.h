@@ -30,6 +30,10 @@ constexpr uint32_t no_trace = 0x200;
 // position per refinement in `refs` (-1 absent, else the stack position of its first argument).
 using native_entry = flow (*)(const int32_t* refs);
 
+// The entry of a routine: C++ code of the library, declared from Kaz with its spec. It reads its
+// arguments from `arguments` on (the call's result slot first) and writes its result there.
+using routine_entry = void (*)(cell* arguments);
+
 namespace extra {
 constexpr uint32_t body = 0;
 constexpr uint32_t descriptors = 1;
@@ -81,6 +85,14 @@ void make_native(cell* out, uint32_t type_id, cell* spec, uint32_t index);
 native_entry entry_of(const cell* f);
 native_entry native_table_entry(uint32_t index);  // 1..120
 void register_native(uint32_t index, native_entry e);
+// The routines table: entries of the library's C++ code, by index (1-based), with the datatype
+// of their result (-1 when they set their own result).
+void register_routine(uint32_t index, routine_entry e, int32_t result_type);
+routine_entry routine_table_entry(uint32_t index);
+int32_t routine_result_type(uint32_t index);
+constexpr uint32_t max_routines = 256;
+// A routine! value for table entry `index` with its spec (start-up only).
+void make_routine(cell* out, cell* spec, uint32_t index);
 void register_action(uint32_t index, native_entry e);
 native_entry action_table_entry(uint32_t index);  // 1..62
 

@@ -410,7 +410,7 @@ flow eval_call(cursor& c, const cell* fn_in, const cell* name_in, bool infix, co
 
   cell* base = stack::arguments;
   uint32_t base_index = stack::index_of(base);
-  if (t == type::function || t == type::routine) {
+  if (t == type::function) {
     // Push false for each refinement and none for its arguments, then the locals.
     series_buffer* ds = memory::buffer_of(desc_block.data2);
     cell* d = ds->cells();
@@ -454,7 +454,7 @@ flow eval_call(cursor& c, const cell* fn_in, const cell* name_in, bool infix, co
       if (ordinal <= 32) used |= 1u << (ordinal - 1);
       // The refinement's argument typesets follow it in the descriptor block.
       uint32_t at = static_cast<uint32_t>(r - memory::buffer_of(desc_block.data2)->cells());
-      if (t == type::function || t == type::routine) {
+      if (t == type::function) {
         uint32_t slot = ref.data3;
         stack::at_index(base_index + slot)->header = type::logic;
         stack::at_index(base_index + slot)->data1 = 1;
@@ -512,6 +512,9 @@ flow eval_call(cursor& c, const cell* fn_in, const cell* name_in, bool infix, co
       f = e(refs);
       break;
     }
+    case type::routine:
+      f = call_routine(&fn);
+      break;
     default:
       fire(err::internal_not_done);
   }
@@ -530,6 +533,15 @@ flow eval_call(cursor& c, const cell* fn_in, const cell* name_in, bool infix, co
     *p = *(stack::top - 1);
     stack::top = p + 1;
   }
+  return flow::normal;
+}
+
+flow call_routine(const cell* fn) {
+  uint32_t index = function::extra_cells(fn)[extra::code].data2;
+  routine_entry e = function::routine_table_entry(index);
+  if (!e) fire(err::internal_routines);
+  e(stack::arguments);
+  stack::top = stack::arguments + 1;
   return flow::normal;
 }
 
@@ -707,6 +719,7 @@ flow call_with_arguments(const cell* fn_in, const cell* name) {
     for (int32_t& r : refs) r = -1;
     return function::entry_of(&fn)(refs);
   }
+  if (t == type::routine) return call_routine(&fn);
   (void)name;
   fire(err::internal_not_done);
 }
@@ -724,7 +737,7 @@ flow apply(const cell* fn_in, const cell* name_in, const cell* args_in, bool all
       fn.header = (fn.header & ~0x00FF00FFu) | wrapped;
   }
   uint32_t t = type_of(&fn);
-  bool is_fn = t == type::function || t == type::routine;
+  bool is_fn = t == type::function;
   cell* placeholder = stack::push(&fn);
   uint32_t placeholder_index = stack::index_of(placeholder);
   stack::push(&args);  // keeps the argument block alive
@@ -873,6 +886,9 @@ flow apply(const cell* fn_in, const cell* name_in, const cell* args_in, bool all
     case type::native:
     case type::action:
       f = function::entry_of(&fn)(refs);
+      break;
+    case type::routine:
+      f = call_routine(&fn);
       break;
     default:
       fire(err::internal_not_done);

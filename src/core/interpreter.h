@@ -61,6 +61,8 @@ flow eval_path(cursor& c, const cell* path, bool set, bool get);
 
 // Runs a function! body once its arguments are on the stack; the result lands in the result slot.
 flow call_function(const cell* fn, node_t lookup);
+// Runs a routine's C++ entry on the arguments on the stack.
+flow call_routine(const cell* fn);
 
 // `apply`: calls a function with its arguments evaluated from a block, expression by expression.
 // Without `all` the fixed arguments come first, then refinements as `/name truth args...`; with

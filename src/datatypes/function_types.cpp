@@ -10,6 +10,7 @@
 #include "datatypes/registry.h"
 #include "datatypes/series_types.h"
 #include "datatypes/string_storage.h"
+#include "library/library.h"
 
 namespace kaz::function_types {
 
@@ -115,6 +116,23 @@ cell* make_function(cell* proto, cell* spec, uint32_t) {
   return proto;
 }
 
+// make routine! [spec index]: declares a routine of the routines table while the library's top
+// level runs; at any other time it is function!'s make.
+cell* make_routine(cell* proto, cell* spec, uint32_t t) {
+  if (library::defining() && type_of(spec) == type::block && block::rs_length(spec) == 2) {
+    cell s = *block::rs_head(spec);
+    cell index = *(block::rs_head(spec) + 1);
+    if (type_of(&s) == type::block && type_of(&index) == type::integer &&
+        function::routine_table_entry(index.data2)) {
+      function::make_routine(proto, &s, index.data2);
+      return proto;
+    }
+    cell dt{type::datatype_, t, 0, 0};
+    fire(err::script_bad_make_arg, &dt, spec);
+  }
+  return make_function(proto, spec, t);
+}
+
 // make op!: any two-argument function whose first argument is a plain word.
 cell* make_op(cell* proto, cell* spec, uint32_t) {
   cell f = *spec;
@@ -167,8 +185,9 @@ void init() {
 void init_function() {
   registry::add(type::function,
                 {.make = make_function, .form = form, .mold = mold_function, .compare = compare});
-  registry::add(type::routine, {.form = form, .mold = mold_function, .compare = compare},
-                inherited(slot::make, slot::reflect));
+  registry::add(type::routine,
+                {.make = make_routine, .form = form, .mold = mold_function, .compare = compare},
+                inherited(slot::reflect));
 }
 
 }  // namespace kaz::function_types

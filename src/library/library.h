@@ -1,0 +1,14 @@
+// The library's top level: the Kaz source files built into the executable, evaluated in order
+// at start-up after the runtime exists.
+#pragma once
+
+namespace kaz::library {
+
+// Defines `make` (every later definition uses it), then loads and evaluates every library file
+// in name order. An error raised here is printed and ends the process (exit code -2).
+void run_top_level();
+
+// True while the top level runs: routines can be declared (`make routine! [spec index]`).
+bool defining();
+
+}  // namespace kaz::library
