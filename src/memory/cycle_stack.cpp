@@ -2,6 +2,7 @@
 
 #include "core/cycle_guard.h"
 #include "core/fire.h"
+#include "memory/collector.h"
 
 namespace kaz {
 
@@ -10,9 +11,19 @@ namespace cycle_stack {
 namespace {
 node_t entries[capacity];
 uint32_t top = 0;
+bool registered = false;
+
+// After a collection that renumbered nodes, the entries follow them.
+void follow_moves() {
+  if (collector::nodes_moved()) relocate(collector::forwarded);
+}
 }  // namespace
 
 void push(node_t node) {
+  if (!registered) {
+    collector::add_sweep_callback(follow_moves);
+    registered = true;
+  }
   entries[top++] = node;
   if (top == capacity) {
     top = 0;

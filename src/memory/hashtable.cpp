@@ -177,7 +177,7 @@ void resize_keys(node_t t, uint32_t request) {
   if (buckets < 4) buckets = 4;
   uint32_t* r = record(t);
   uint32_t old_buckets = r[f_buckets];
-  if (buckets <= old_buckets) return;
+  if (buckets < old_buckets) buckets = old_buckets;  // a refresh: same size, keys rehashed
   node_t old_flags = r[f_flags], old_keys = r[f_keys];
   uint32_t live = r[f_live], occupied = r[f_occupied];
   bool is_map = r[f_kind] == map_block;
@@ -257,10 +257,16 @@ void clear(node_t t) {
 
 namespace {
 
-// A hash! whose hashes came from node ids that have since moved is indexed again.
+// A table whose hashes came from node ids that have since moved is indexed again.
 void refresh(node_t t) {
-  uint32_t stamp = record(t)[f_stamp];
-  if (stamp != 0 && stamp != epoch() && record(t)[f_kind] == hash_block) rebuild_values(t);
+  uint32_t* r = record(t);
+  if (r[f_stamp] == 0 || r[f_stamp] == epoch()) return;
+  if (r[f_kind] == hash_block) {
+    rebuild_values(t);
+  } else {
+    resize_keys(t, r[f_buckets]);
+    record(t)[f_stamp] = epoch();
+  }
 }
 
 }  // namespace
@@ -280,12 +286,15 @@ uint32_t put_value(node_t t, uint32_t position, bool* rebuilt) {
     put_hash_value(t, position);
     return position;
   }
+  refresh(t);
+  r = record(t);
   if (r[f_occupied] >= r[f_limit]) resize_keys(t, r[f_buckets] + 1);
   cell key = *at(t, position);
   bool found;
   uint32_t b = seek_key_bucket(t, &key, &found);
   if (!found) {
     take(t, b, static_cast<int32_t>(position));
+    if (node_keyed(type_of(&key)) && record(t)[f_stamp] == 0) record(t)[f_stamp] = epoch();
     return position;
   }
   auto earlier = static_cast<uint32_t>(keys_of(t)[b]);
@@ -325,11 +334,10 @@ int32_t find(node_t t, const cell* key_in, int32_t start, int32_t skip, int32_t 
   uint32_t* r = record(t);
   uint32_t kind = r[f_kind];
   cell key = *key_in;
+  refresh(t);
   if (kind == map_block) {
     uint32_t kt = type_of(&key);
     if (kt == type::word || kt == type::lit_word || kt == type::get_word) set_type(&key, type::set_word);
-  } else {
-    refresh(t);
   }
   uint32_t k = static_cast<uint32_t>(skip < 0 ? -skip : skip == 0 ? 1 : skip);
   int64_t s = start;
@@ -375,6 +383,7 @@ int32_t find(node_t t, const cell* key_in, int32_t start, int32_t skip, int32_t 
 }
 
 void remove_value(node_t t, uint32_t position) {
+  refresh(t);
   uint32_t* r = record(t);
   if (r[f_kind] == map_block) {
     cell key = *at(t, position);
@@ -389,7 +398,6 @@ void remove_value(node_t t, uint32_t position) {
     return;
   }
   // hash!: drop the position from its bucket; positions behind it are renumbered by rebuild.
-  refresh(t);
   cell v = *at(t, position);
   bool found;
   uint32_t b = seek_value_bucket(t, &v, hash_value(&v, false), &found);

@@ -5,8 +5,8 @@
 #include "memory/case_map.h"
 #include "memory/hashtable_internal.h"
 #include "memory/murmur3.h"
+#include "memory/unicode_strings.h"
 #include "memory/unicode_units.h"
-#include "runtime/runtime_error.h"
 
 namespace kaz::hashtable {
 
@@ -16,31 +16,8 @@ equal_fn equality_hook = basic_equal;
 resolve_fn resolve_hook = nullptr;
 normalize_fn normalize_hook = nullptr;
 
-// The text of a string-family value from its head: first unit, unit width, length in units.
-struct text_view {
-  const uint8_t* p;
-  uint32_t unit, length;
-};
-text_view text_of(const cell* v) {
-  series_buffer* s = memory::buffer_of(v->data2);
-  uint32_t unit = s->unit();
-  if (!unicode::valid_unit(unit)) sysrt::no_switch_matched();  // runtime error 101
-  uint32_t total = s->length();
-  uint32_t head = v->data1 < total ? v->data1 : total;
-  return {s->head() + head * unit, unit, total - head};
-}
-
-// The bytes of a binary! from its head.
-struct bytes_view {
-  const uint8_t* p;
-  uint32_t length;
-};
-bytes_view bytes_of(const cell* v) {
-  series_buffer* s = memory::buffer_of(v->data2);
-  uint32_t total = s->used_bytes();
-  uint32_t head = v->data1 < total ? v->data1 : total;
-  return {s->head() + head, total - head};
-}
+using unicode::bytes_from_head;
+using unicode::text_from_head;
 
 uint32_t murmur_words(const cell* v, uint32_t first, uint32_t count) {
   uint32_t w[3] = {v->data1, v->data2, v->data3};
@@ -66,10 +43,10 @@ bool basic_equal(const cell* a, const cell* b, int32_t op) {
   if (t != type_of(b)) return false;
   if (op == 9) return a->data1 == b->data1 && a->data2 == b->data2 && a->data3 == b->data3;
   if (is_any_string(t)) {
-    text_view x = text_of(a), y = text_of(b);
-    if (x.length != y.length) return false;
+    unicode::text_range x = text_from_head(a), y = text_from_head(b);
+    if (x.count != y.count) return false;
     bool fold = op != 2 && op != 8;
-    for (uint32_t i = 0; i < x.length; ++i) {
+    for (uint32_t i = 0; i < x.count; ++i) {
       uint32_t c = unicode::get_char(x.p + i * x.unit, x.unit);
       uint32_t d = unicode::get_char(y.p + i * y.unit, y.unit);
       if (c != d && (!fold || unicode::fold_case(c) != unicode::fold_case(d))) return false;
@@ -77,8 +54,8 @@ bool basic_equal(const cell* a, const cell* b, int32_t op) {
     return true;
   }
   if (t == type::binary) {
-    bytes_view x = bytes_of(a), y = bytes_of(b);
-    return x.length == y.length && std::memcmp(x.p, y.p, x.length) == 0;
+    unicode::text_range x = bytes_from_head(a), y = bytes_from_head(b);
+    return x.count == y.count && std::memcmp(x.p, y.p, x.count) == 0;
   }
   if (is_any_word(t)) {
     return op == 2 ? a->data2 == b->data2 : detail::resolve(a->data2) == detail::resolve(b->data2);
@@ -108,9 +85,9 @@ uint32_t round_up_pow2(uint32_t n) {
 }
 
 uint32_t hash_string(const cell* v, bool case_sensitive) {
-  text_view x = text_of(v);
+  unicode::text_range x = text_from_head(v);
   murmur3_stream h(seed());
-  for (uint32_t i = 0; i < x.length; ++i) {
+  for (uint32_t i = 0; i < x.count; ++i) {
     uint32_t c = unicode::get_char(x.p + i * x.unit, x.unit);
     h.block(case_sensitive ? c : unicode::fold_case(c));
   }
@@ -207,8 +184,8 @@ uint32_t hash_value(const cell* v, bool case_sensitive) {
       return murmur3(b, len, seed());
     }
     case type::binary: {
-      bytes_view x = bytes_of(v);
-      return murmur3(x.p, x.length, seed());
+      unicode::text_range x = bytes_from_head(v);
+      return murmur3(x.p, x.count, seed());
     }
     default:
       return 0;

@@ -17,23 +17,6 @@ uint32_t checked_bytes(uint64_t n) {
   return static_cast<uint32_t>(n);
 }
 
-// Text units from the head of a string-family value: where they start, their width, count.
-struct text_range {
-  const uint8_t* p;
-  uint32_t unit;
-  uint32_t count;
-};
-text_range text_of(const cell* v, int32_t max_units) {
-  series_buffer* s = memory::buffer_of(v->data2);
-  uint32_t unit = s->unit();
-  if (!valid_unit(unit)) sysrt::no_switch_matched();  // runtime error 101
-  uint32_t total = s->length();
-  uint32_t head = v->data1 < total ? v->data1 : total;
-  uint32_t n = total - head;
-  if (max_units >= 0 && static_cast<uint32_t>(max_units) < n) n = static_cast<uint32_t>(max_units);
-  return {s->head() + size_t(head) * unit, unit, n};
-}
-
 [[noreturn]] void raise_invalid_utf8(const uint8_t* at, size_t avail) {
   size_t n = avail < 4 ? avail : 4;
   uint8_t bytes[4];
@@ -47,6 +30,23 @@ text_range text_of(const cell* v, int32_t max_units) {
 }
 
 }  // namespace
+
+text_range text_from_head(const cell* v, int32_t max_units) {
+  series_buffer* s = memory::buffer_of(v->data2);
+  uint32_t unit = s->unit();
+  if (!valid_unit(unit)) sysrt::no_switch_matched();  // runtime error 101
+  uint32_t total = s->tail / unit;
+  uint32_t head = v->data1 < total ? v->data1 : total;
+  uint32_t n = total - head;
+  if (max_units >= 0 && static_cast<uint32_t>(max_units) < n) n = static_cast<uint32_t>(max_units);
+  return {s->data() + size_t(head) * unit, unit, n};
+}
+
+text_range bytes_from_head(const cell* v) {
+  series_buffer* s = memory::buffer_of(v->data2);
+  uint32_t head = v->data1 < s->tail ? v->data1 : s->tail;
+  return {s->data() + head, 1, s->tail - head};
+}
 
 // ---------------------------------------------------------------------------------------------
 // Widening.
@@ -118,16 +118,17 @@ node_t utf16_decode_into_string(const uint8_t* src, size_t count, cell* target, 
   if (target) {  // the target's buffer takes the new text, in the new unit
     node = target->data2;
     series_buffer* s = memory::buffer_of(node);
-    if (s->size - s->offset < bytes) memory::expand_series(s, checked_bytes(memory::round16(bytes)));
+    if (s->size < bytes) memory::expand_series(s, checked_bytes(memory::round16(bytes)));
     s = memory::buffer_of(node);
     s->flags = (s->flags & ~series_flag::unit_mask) | unit;
+    s->offset = 0;
     target->data1 = 0;
   } else {
     node = memory::alloc_units(bytes / unit, unit);
   }
   series_buffer* s = memory::buffer_of(node);
-  size_t n = utf16_decode_units(src, count, s->head(), unit, drop_cr);
-  s->tail = s->offset + static_cast<uint32_t>(n * unit);
+  size_t n = utf16_decode_units(src, count, s->data(), unit, drop_cr);
+  s->tail = static_cast<uint32_t>(n * unit);
   return node;
 }
 
@@ -149,10 +150,10 @@ uint8_t* scratch_buffer(cell* string, uint32_t bytes) {
 }
 
 const uint8_t* utf8_from_string(cell* string, int32_t* length, bool crlf) {
-  text_range t = text_of(string, *length);
+  text_range t = text_from_head(string, *length);
   size_t bytes = utf8_size_of_units(t.p, t.count, t.unit, crlf);
   uint8_t* out = scratch_buffer(string, checked_bytes(uint64_t(bytes) + 1));
-  t = text_of(string, *length);  // the scratch buffer may have moved the text
+  t = text_from_head(string, *length);  // the scratch buffer may have moved the text
   size_t n = utf8_encode_units(t.p, t.count, t.unit, out, bytes, crlf);
   out[n] = 0;
   *length = static_cast<int32_t>(n);
@@ -160,11 +161,11 @@ const uint8_t* utf8_from_string(cell* string, int32_t* length, bool crlf) {
 }
 
 const uint16_t* utf16_from_string(cell* string, int32_t* count, bool crlf) {
-  text_range t = text_of(string, *count);
+  text_range t = text_from_head(string, *count);
   size_t units = utf16_size_of_units(t.p, t.count, t.unit, crlf);
   if (units == utf16_unencodable) return nullptr;
   uint8_t* out = scratch_buffer(string, checked_bytes((uint64_t(units) + 1) * 2));
-  t = text_of(string, *count);
+  t = text_from_head(string, *count);
   auto* dst = reinterpret_cast<uint16_t*>(out);  // series data is 8-byte aligned
   size_t n = utf16_encode_units(t.p, t.count, t.unit, dst, crlf);
   dst[n] = 0;
@@ -174,7 +175,7 @@ const uint16_t* utf16_from_string(cell* string, int32_t* count, bool crlf) {
 
 size_t utf8_encode_bounded(const cell* string, uint8_t* dst, size_t room, int32_t max_units,
                            bool nul) {
-  text_range t = text_of(string, max_units);
+  text_range t = text_from_head(string, max_units);
   size_t usable = nul && room > 0 ? room - 1 : room;
   size_t n = utf8_encode_units(t.p, t.count, t.unit, dst, usable, false);
   if (nul && room > 0) dst[n] = 0;

@@ -11,6 +11,20 @@
 
 namespace kaz::unicode {
 
+// The text of a string-family value from its head: first unit, unit width, units (at most
+// max_units when that is not negative). Heads count units from the start of the buffer's
+// data; a head past the tail gives no text. A unit width other than 1, 2, 4 is runtime error
+// 101.
+struct text_range {
+  const uint8_t* p;
+  uint32_t unit;
+  uint32_t count;
+};
+text_range text_from_head(const cell* v, int32_t max_units = -1);
+
+// The same for the bytes of a binary!.
+text_range bytes_from_head(const cell* v);
+
 // ---------------------------------------------------------------------------------------------
 // Widening: the whole used area from the start of the data, not only from the head, moves to
 // the wider unit; the buffer grows first when it is too small. Answers the buffer (possibly a
