@@ -1,0 +1,43 @@
+// What the lexer needs from parts of the runtime built above it: the interpreter calls trace
+// callbacks, the library owns `system/lexer/exit-states` and the currency list, the map!
+// datatype builds maps. Each fills its entry at start-up; an empty entry has a plain default.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "datatypes/cell.h"
+
+namespace kaz::lexer {
+
+struct lexer_hooks {
+  // The events a trace function wants: the event words of a block at the head of its body, as
+  // event bits (see lexer_state.h); all six (63) when its body has no such block.
+  // Default: every event.
+  uint32_t (*event_mask)(const cell* function) = nullptr;
+
+  // Calls the trace function with its five arguments: event (word!), input (the source series
+  // at the token), type (datatype!, word! or none!), line (integer!), token (the loaded value,
+  // or a pair! of the token's 1-based start and end offsets, the end exclusive). On return
+  // args[1] must hold the value the function left in its input argument, so the lexer sees a
+  // moved position. Answers the truth of the result. Errors travel as language errors; a
+  // break, throw or other exit out of the callback is turned into an exception by the caller of
+  // the function, as for every callback. Required for /trace.
+  bool (*call_trace)(const cell* function, cell args[5]) = nullptr;
+
+  // The word given as type for a token without a datatype: entry `token_class` (1-36) of the
+  // block in `system/lexer/exit-states`. Answers false when there is none (none! is passed).
+  bool (*class_word)(uint32_t token_class, cell* out) = nullptr;
+
+  // Makes a map! from a block of key/value pairs (keys already checked). Required for map
+  // literals until the map! datatype is linked in.
+  void (*make_map)(cell* out, cell* pairs) = nullptr;
+
+  // The 1-based position of a 3-letter currency code in `system/locale/currencies/list`
+  // (case-insensitive), or -1. Default: the boot list of currencies.
+  int32_t (*currency_index)(std::string_view code) = nullptr;
+};
+
+extern lexer_hooks hooks;
+
+}  // namespace kaz::lexer

@@ -1,0 +1,176 @@
+// The lexer's entry points: a scan over UTF-8 text, and transcode over a string or binary.
+#include "loader/lexer_transcode.h"
+
+#include <cstring>
+#include <deque>
+#include <string>
+
+#include "datatypes/block_storage.h"
+#include "datatypes/string_storage.h"
+#include "loader/lexer_hooks.h"
+#include "loader/lexer_scan.h"
+#include "loader/lexer_state.h"
+#include "memory/unicode_utf8.h"
+
+namespace kaz::lexer {
+
+namespace {
+
+constexpr uint32_t first_buffer_cells = 64;
+
+/*
+ * UTF-8 copies of the sources being read, one per nesting level of transcode, kept between
+ * calls so that their room is reused. They hold plain bytes, never collector memory, so a
+ * callback that changes or grows the source cannot pull the text from under the scan.
+ */
+std::deque<std::string> text_buffers;
+uint32_t text_depth = 0;
+
+struct text_lease {
+  std::string& text;
+  text_lease() : text(take()) {}
+  ~text_lease() { --text_depth; }
+  text_lease(const text_lease&) = delete;
+  text_lease& operator=(const text_lease&) = delete;
+
+ private:
+  static std::string& take() {
+    if (text_depth == text_buffers.size()) text_buffers.emplace_back();
+    std::string& t = text_buffers[text_depth++];
+    t.clear();
+    return t;
+  }
+};
+
+// Links the state into the chain and gives its part of the value buffer back at the end,
+// whether the scan ends normally or by an error.
+struct state_link {
+  lexer_state& s;
+  explicit state_link(lexer_state& state) : s(state) {
+    s.parent = innermost;
+    s.buffer = innermost ? innermost->buffer : memory::alloc_cells(first_buffer_cells);
+    s.head = buffer_length(s);
+    innermost = &s;
+  }
+  ~state_link() {
+    truncate_buffer(s, s.head);
+    innermost = s.parent;
+  }
+  state_link(const state_link&) = delete;
+  state_link& operator=(const state_link&) = delete;
+};
+
+void result_block(lexer_state& s, const scan_options& o, cell* out) {
+  uint32_t n = buffer_length(s) - s.head;
+  if (o.into) {
+    cell into = *o.into;
+    for (uint32_t i = 0; i < n; ++i) {
+      cell v = *buffer_cell(s, s.head + i);  // re-read: appending may move the buffer
+      block::append_copy(&into, &v);
+    }
+    *out = into;
+    return;
+  }
+  cell b{};
+  block::init_cell(&b, n ? n : 1);
+  std::memcpy(block::buffer_of(&b)->cells(), buffer_cell(s, s.head), size_t(n) * sizeof(cell));
+  block::set_tail_at(&b, n);
+  *out = b;
+}
+
+}  // namespace
+
+size_t scan_utf8(std::string_view text, const scan_options& o, cell* out, const cell* source,
+                 uint32_t source_index) {
+  lexer_state s;
+  s.input_start = reinterpret_cast<const uint8_t*>(text.data());
+  s.input_end = s.input_start + text.size();
+  s.pos = s.input_start;
+  s.prescan = o.prescan;
+  s.scan_only = o.scan && !o.prescan;
+  s.load = !o.prescan && !o.scan;
+  s.one = o.one;
+  state_link link(s);
+
+  if (o.trace && hooks.call_trace) {
+    s.has_callback = true;
+    s.callback = *o.trace;
+    s.event_mask = hooks.event_mask ? hooks.event_mask(o.trace) & event::all : event::all;
+    if (source) {
+      s.source = *source;
+      s.source_is_string = is_any_string(type_of(source));
+      s.source_index = source_index;
+    } else {
+      node_t node = memory::alloc_bytes(uint32_t(text.size()));
+      series_buffer* b = memory::buffer_of(node);
+      std::memcpy(b->data() + b->tail, text.data(), text.size());
+      b->tail += uint32_t(text.size());
+      s.source = cell{type::binary, 0, node, 0};
+    }
+  }
+
+  scan_tokens(s);
+
+  if (!s.load) {
+    if (s.saw_value && s.result_type) *out = cell{type::datatype_, s.result_type, 0, 0};
+    else *out = cell{type::none, 0, 0, 0};
+  } else if (s.one) {
+    if (buffer_length(s) > s.head) {
+      *out = *buffer_cell(s, s.head);
+      out->header &= ~new_line_flag;
+    } else {
+      *out = cell{type::none, 0, 0, 0};
+    }
+  } else {
+    result_block(s, o, out);
+  }
+  return size_t(s.pos - s.input_start);
+}
+
+uint32_t transcode(const cell* source, int32_t part, const scan_options& o, cell* out) {
+  text_lease lease;
+  std::string& text = lease.text;
+  uint32_t head = source->data1;
+  uint32_t start_index = head;
+  bool is_string = type_of(source) != type::binary;
+
+  if (is_string) {
+    uint32_t count = string::length_from_head(source);
+    if (part >= 0 && uint32_t(part) < count) count = uint32_t(part);
+    series_buffer* b = string::buffer_of(source);
+    uint32_t unit = b->unit();
+    const uint8_t* units = b->data() + b->offset + size_t(head) * unit;
+    size_t size = unicode::utf8_size_of_units(units, count, unit, false);
+    text.resize(size);
+    b = string::buffer_of(source);  // nothing above allocates; re-read all the same
+    units = b->data() + b->offset + size_t(head) * unit;
+    unicode::utf8_encode_units(units, count, unit, reinterpret_cast<uint8_t*>(text.data()),
+                               size, false);
+  } else {
+    series_buffer* b = memory::buffer_of(source->data2);
+    uint32_t length = b->length();
+    uint32_t count = head < length ? length - head : 0;
+    if (part >= 0 && uint32_t(part) < count) count = uint32_t(part);
+    const uint8_t* bytes = b->data() + b->offset + head;
+    if (count >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
+      bytes += 3;
+      count -= 3;
+      start_index += 3;
+    }
+    text.assign(reinterpret_cast<const char*>(bytes), count);
+  }
+
+  size_t used = scan_utf8(text, o, out, source, start_index);
+
+  if (!is_string) return start_index + uint32_t(used);
+  return start_index + uint32_t(unicode::utf8_count_code_points(
+                           reinterpret_cast<const uint8_t*>(text.data()),
+                           reinterpret_cast<const uint8_t*>(text.data()) + used));
+}
+
+void load_text_block(std::string_view utf8, cell* out) {
+  scan_options o;
+  scan_utf8(utf8, o, out);
+}
+
+}  // namespace kaz::lexer
