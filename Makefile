@@ -5,7 +5,7 @@ JOBS       ?= $(shell nproc)
 ARGS       ?=
 CTEST_ENV  := ASAN_OPTIONS=detect_stack_use_after_return=0:detect_leaks=0
 
-.PHONY: run check build deps check-asan check-torture bench clean
+.PHONY: run check build deps check-asan check-torture fuzz bench clean
 
 deps:
 	@tools/install-deps
@@ -23,6 +23,7 @@ check: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 	$(MAKE) check-asan
 	$(MAKE) check-torture
+	$(MAKE) fuzz
 
 # Every test again under AddressSanitizer and UndefinedBehaviorSanitizer.
 check-asan: deps
@@ -34,8 +35,14 @@ check-asan: deps
 check-torture: build
 	cd $(BUILD) && KAZ_GC_TORTURE=50 KAZ_GC_MOVE_ALL=1 ctest --output-on-failure -j $(JOBS) -R '^script/'
 
+# The libFuzzer targets of tests/fuzz, built with clang and run for a bounded time in all.
+FUZZ_BUILD   ?= build-fuzz
+FUZZ_SECONDS ?= 30
+fuzz: deps
+	FUZZ_BUILD=$(FUZZ_BUILD) FUZZ_SECONDS=$(FUZZ_SECONDS) JOBS=$(JOBS) tests/fuzz/run.sh
+
 bench: build
 	python3 bench/run.py --kaz $(BUILD)/kaz
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

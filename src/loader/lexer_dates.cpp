@@ -1,5 +1,7 @@
 // Date syntax: day-month-year and year-month-day with "-" or "/", month names, ISO basic, week
 // and ordinal dates, each with an optional time and zone.
+#include <cstddef>
+
 #include "loader/lexer_calendar.h"
 #include "loader/lexer_numbers.h"
 
@@ -38,7 +40,7 @@ struct reader {
   }
   // Exactly n digits.
   bool fixed(int32_t& value, uint32_t n) {
-    if (end - p < ptrdiff_t(n)) return false;
+    if (end - p < std::ptrdiff_t(n)) return false;
     value = 0;
     for (uint32_t i = 0; i < n; ++i) {
       if (!is_digit(p[i])) return false;
@@ -117,11 +119,11 @@ bool read_time(reader& r, time_part& t, bool basic) {
 int32_t month_by_name(reader& r) {
   const uint8_t* start = r.p;
   while (!r.at_end() && lower(*r.p) >= 'a' && lower(*r.p) <= 'z') ++r.p;
-  ptrdiff_t n = r.p - start;
+  std::ptrdiff_t n = r.p - start;
   if (n < 3 || n > 9) return 0;
   for (int32_t m = 0; m < 12; ++m) {
     const char* name = month_names[m];
-    ptrdiff_t i = 0;
+    std::ptrdiff_t i = 0;
     while (i < n && name[i] && lower(start[i]) == uint8_t(name[i])) ++i;
     if (i == n) return m + 1;
   }

@@ -1,4 +1,5 @@
 // Syntax errors: the line, the kind and the text near the error.
+#include <cstddef>
 #include <string>
 
 #include "core/fire.h"
@@ -19,7 +20,7 @@ void near_text(const lexer_state& s, const uint8_t* start, cell* out) {
   if (start < s.input_start) start = s.input_start;
   if (start > s.input_end) start = s.input_end;
   const uint8_t* end = start;
-  const uint8_t* limit = s.input_end - start > ptrdiff_t(near_limit) ? start + near_limit
+  const uint8_t* limit = s.input_end - start > std::ptrdiff_t(near_limit) ? start + near_limit
                                                                        : s.input_end;
   while (end < limit && *end != '\n') ++end;
   // Do not cut a character: drop a trailing partial sequence.
@@ -70,7 +71,14 @@ uint32_t expected_closer(const lexer_state& s, int32_t kind_code, uint8_t met) {
 
 void raise_syntax_error(const lexer_state& s, int32_t k, uint8_t met, const uint8_t* near_start) {
   cell line{}, near{}, arg{};
-  line_text(s.line, &line);
+  int32_t line_number = s.line;
+  if (k == kind::missing_end) {
+    // Something left open at the end: report the line of its opener, where the near text is.
+    line_number = 1;
+    for (const uint8_t* p = s.input_start; p < near_start && p < s.input_end; ++p)
+      line_number += *p == '\n';
+  }
+  line_text(line_number, &line);
   near_text(s, near_start, &near);
   if (k > 0) {
     arg.header = type::datatype_;
@@ -93,8 +101,11 @@ void raise_syntax_error(const lexer_state& s, int32_t k, uint8_t met, const uint
 }
 
 void throw_error(lexer_state& s, int32_t k, uint8_t met, const uint8_t* near_start) {
-  // Inside a path every error reads as a bad character of the path.
-  if (is_path_type(s.open_type)) k = kind::bad_char;
+  // Inside a path every error reads as a bad character of the path, shown from its start.
+  if (is_path_type(s.open_type)) {
+    k = kind::bad_char;
+    if (!near_start) near_start = s.input_start + buffer_cell(s, s.open_head)->data3;
+  }
   if (k == 0) k = int32_t(s.token_type ? s.token_type : s.open_type ? s.open_type : type::error);
   if (!near_start) near_start = s.brace_depth > 0 ? s.brace_start : s.token_start;
 

@@ -1,3 +1,4 @@
+#include <cstddef>
 #include "loader/lexer_numbers.h"
 
 #include <cmath>
@@ -66,7 +67,7 @@ bool float_syntax(const uint8_t* p, const uint8_t* end) {
       {9, 9, 8, 9, 9, 9},  // F8 exponent digits
   };
   static const bool accepts[9] = {false, true, true, true, true, true, false, false, true};
-  if (end - p > ptrdiff_t(max_float_text)) return false;
+  if (end - p > std::ptrdiff_t(max_float_text)) return false;
   uint8_t st = 0;
   for (; p < end; ++p) {
     uint8_t b = *p;
@@ -83,8 +84,8 @@ bool float_syntax(const uint8_t* p, const uint8_t* end) {
 }
 
 bool parse_float(const uint8_t* p, const uint8_t* end, int32_t exponent_adjustment, double& out) {
-  if (end - p > ptrdiff_t(max_float_text) || p == end) return false;
-  uint8_t text[max_float_text];
+  if (end - p > std::ptrdiff_t(max_float_text) || p == end) return false;
+  uint8_t text[max_float_text] = {};
   size_t n = 0;
   for (const uint8_t* q = p; q < end; ++q) text[n++] = *q == ',' ? uint8_t('.') : *q;
   if (!float_syntax(text, text + n)) return false;
@@ -124,7 +125,7 @@ bool parse_special_float(const uint8_t* p, const uint8_t* end, double& out) {
 }
 
 bool parse_hex_integer(const uint8_t* p, const uint8_t* end, int32_t& out) {
-  ptrdiff_t n = end - p;
+  std::ptrdiff_t n = end - p;
   if (n < 2 || n > 8) return false;
   uint32_t v = 0;
   for (; p < end; ++p) {

@@ -211,7 +211,7 @@ void scan_path_open(lexer_state& s, bool load) {
  */
 void path_continuation(lexer_state& s) {
   const uint8_t* p = s.pos;
-  uint8_t c = p < s.input_end ? class_of(*p) : cls::nul;
+  uint8_t c = p < s.input_end ? class_of(*p) : uint8_t(cls::nul);
   if (c == cls::slash) {
     s.pos = p + 1;
     if (s.pos >= s.input_end) throw_error(s, type::path);
@@ -221,7 +221,7 @@ void path_continuation(lexer_state& s) {
   s.entry_state = state::start;
   if (c == cls::colon) {
     const uint8_t* after = p + 1;
-    uint8_t next = after < s.input_end ? class_of(*after) : cls::nul;
+    uint8_t next = after < s.input_end ? class_of(*after) : uint8_t(cls::nul);
     if (s.open_type != type::path || !is_delimiter_class(next)) {
       s.token_end = after;
       throw_error(s, type::path);
