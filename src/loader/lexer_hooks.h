@@ -10,6 +10,17 @@
 
 namespace kaz::lexer {
 
+// Trace events, as the bits of the mask a callback asks for.
+namespace event {
+constexpr uint32_t prescan = 1;
+constexpr uint32_t scan = 2;
+constexpr uint32_t load = 4;
+constexpr uint32_t open = 8;
+constexpr uint32_t close = 16;
+constexpr uint32_t error = 32;
+constexpr uint32_t all = 63;
+}  // namespace event
+
 struct lexer_hooks {
   // The events a trace function wants: the event words of a block at the head of its body, as
   // event bits (see lexer_state.h); all six (63) when its body has no such block.

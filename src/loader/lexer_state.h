@@ -6,23 +6,13 @@
 #include <string_view>
 
 #include "datatypes/cell.h"
+#include "loader/lexer_hooks.h"
 #include "loader/lexer_transitions.h"
 #include "memory/series.h"
 
 namespace kaz::lexer {
 
 constexpr uint32_t no_open = 0xFFFFFFFF;
-
-// Trace event bits (the mask a callback asks for).
-namespace event {
-constexpr uint32_t prescan = 1;
-constexpr uint32_t scan = 2;
-constexpr uint32_t load = 4;
-constexpr uint32_t open = 8;
-constexpr uint32_t close = 16;
-constexpr uint32_t error = 32;
-constexpr uint32_t all = 63;
-}  // namespace event
 
 /*
  * One record per running scan, on the caller's stack. A trace callback or a conversion may scan

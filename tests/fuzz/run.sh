@@ -40,8 +40,14 @@ for t in $targets; do
   mkdir -p "$corpus"
   seeds=""
   [ -d "tests/fuzz/corpus/$name" ] && seeds="tests/fuzz/corpus/$name"
-  echo "fuzz: $name for ${each}s"
-  ASAN_OPTIONS=detect_stack_use_after_return=0:detect_leaks=0 \
-    "$bin" -max_total_time="$each" -timeout=10 -rss_limit_mb=4096 -print_final_stats=0 \
-    -artifact_prefix="$build/crash-$name-" "$corpus" $seeds
+  log="$build/fuzz-$name.log"
+  if ASAN_OPTIONS=detect_stack_use_after_return=0:detect_leaks=0 \
+    "$bin" -max_total_time="$each" -timeout=10 -rss_limit_mb=4096 \
+    -artifact_prefix="$build/crash-$name-" "$corpus" $seeds >"$log" 2>&1; then
+    echo "fuzz: $name: $(grep '^Done' "$log" | tail -1)"
+  else
+    tail -60 "$log"
+    echo "fuzz: $name failed; the input is in $build/crash-$name-*, the log in $log"
+    exit 1
+  fi
 done
