@@ -22,3 +22,19 @@ inline uint32_t fold_case(uint32_t cp) { return change_case_char(cp, true); }
 size_t change_case_units(uint8_t* data, size_t count, uint32_t unit, bool upper);
 
 }  // namespace kaz::unicode
+
+#include "datatypes/cell.h"
+
+namespace kaz::unicode {
+
+/*
+ * The body of `uppercase` and `lowercase`: maps a char! in place, or the text of a string-family
+ * value from its head (a head past the tail is first moved back to it), widening the buffer
+ * when a mapping needs a wider unit. `part` (null when absent) limits the count: an integer!,
+ * or a position in the same series (its head minus the value's; a negative count is 0); any
+ * other part raises script invalid-refine-arg. The owner of an owned string hears of the
+ * change with the action word.
+ */
+void change_case_value(cell* value, const cell* part, bool upper);
+
+}  // namespace kaz::unicode

@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "core/context.h"
+#include "core/symbol.h"
+#include "memory/case_map.h"
 #include "memory/collector.h"
 #include "memory/cycle_stack.h"
 #include "memory/hashtable.h"
@@ -128,6 +130,17 @@ TEST(Ownership, ChecksCallTheOwnerOnlyWhenThereIsOne) {
   cell h = block_cell(holder);
   ownership::unbind(&h);
   EXPECT_TRUE(is_owned(blk));
+  // Changing the case of an owned string tells its owner.
+  node_t txt = memory::alloc_bytes(8);
+  memory::buffer_of(txt)->data()[0] = 'a';
+  memory::buffer_of(txt)->tail = 1;
+  cell str{type::string, 0, txt, 0};
+  ownership::set_owner(&str, &owner, &word);
+  unicode::change_case_value(&str, nullptr, true);
+  ASSERT_EQ(calls.size(), 2u);
+  EXPECT_EQ(calls[1].target, txt);
+  EXPECT_EQ(calls[1].action, symbol::make("uppercase"));
+  ownership::unbind(&str);
   ownership::unbind(&v);
   ownership::unbind(&q);
   ownership::set_deep_change_handler(nullptr);

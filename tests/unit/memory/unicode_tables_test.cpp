@@ -1,11 +1,15 @@
-// The generated Unicode tables, case mapping and display widths.
+// The generated Unicode tables, case mapping (of code points and of values) and display widths.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <iterator>
+#include <string>
 
+#include "core/fire.h"
 #include "memory/case_map.h"
 #include "memory/case_pairs.h"
 #include "memory/char_width.h"
+#include "memory/unicode_strings.h"
 #include "memory/unicode_units.h"
 #include "memory/width_tables.h"
 
@@ -101,4 +105,57 @@ TEST(CharWidth, CellsPerCodePoint) {
   EXPECT_TRUE(find_interval(9, one, 1));
   EXPECT_FALSE(find_interval(10, one, 1));
   EXPECT_FALSE(find_interval(5, one, 0));
+}
+
+namespace {
+kaz::cell latin(const char* s) {
+  kaz::node_t n = kaz::memory::alloc_units(uint32_t(std::strlen(s)) + 1, 1);
+  kaz::series_buffer* b = kaz::memory::buffer_of(n);
+  std::memcpy(b->data(), s, std::strlen(s));
+  b->tail = uint32_t(std::strlen(s));
+  return kaz::cell{kaz::type::string, 0, n, 0};
+}
+std::u32string chars(const kaz::cell& v) {
+  auto t = text_from_head(&v);
+  std::u32string out;
+  for (uint32_t i = 0; i < t.count; ++i) out += char32_t(get_char(t.p + i * t.unit, t.unit));
+  return out;
+}
+}  // namespace
+
+TEST(CaseMap, ChangingValues) {
+  using namespace kaz;
+  cell c{type::char_, 0, 0xDF, 0};
+  change_case_value(&c, nullptr, true);
+  EXPECT_EQ(c.data2, 0x53u);
+
+  cell s = latin("abc\xFF" "def");
+  s.data1 = 1;
+  change_case_value(&s, nullptr, true);  // FFh needs a wider unit: 178h
+  EXPECT_EQ(memory::buffer_of(s.data2)->unit(), 2u);
+  s.data1 = 0;
+  EXPECT_EQ(chars(s), U"aBC\u0178DEF");
+
+  cell p = latin("hello");
+  cell zero{type::integer, 0, 0, 0}, two{type::integer, 0, 2, 0};
+  change_case_value(&p, &zero, true);
+  EXPECT_EQ(chars(p), U"hello");
+  change_case_value(&p, &two, true);
+  EXPECT_EQ(chars(p), U"HEllo");
+  cell at = p;
+  at.data1 = 4;  // a position in the same series: up to it
+  change_case_value(&p, &at, true);
+  EXPECT_EQ(chars(p), U"HELLo");
+  at.data1 = 0;
+  p.data1 = 2;
+  change_case_value(&p, &at, false);  // behind the head: nothing
+  p.data1 = 0;
+  EXPECT_EQ(chars(p), U"HELLo");
+  change_case_value(&p, nullptr, false);
+  EXPECT_EQ(chars(p), U"hello");
+  cell other = latin("x");
+  EXPECT_THROW(change_case_value(&p, &other, true), language_error);
+  p.data1 = 99;  // past the tail: moved back, nothing changes
+  change_case_value(&p, nullptr, true);
+  EXPECT_EQ(p.data1, 5u);
 }
