@@ -36,6 +36,8 @@ constexpr uint32_t type_mask = 0xFF;
 
 inline uint32_t type_of(const cell* c) { return c->header & type_mask; }
 
+inline void clear_new_line(cell* c) { c->header &= ~new_line_flag; }
+
 // Rewrites the datatype id only; the flag bits stay.
 inline void set_type(cell* c, uint32_t t) { c->header = (c->header & ~type_mask) | t; }
 

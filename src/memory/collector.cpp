@@ -48,11 +48,13 @@ std::vector<node_t*> root_nodes;
 std::vector<callback> mark_callbacks;
 std::vector<callback> sweep_callbacks;
 
-// The scanned stack: [low, top). A collection on another thread finds its own.
-const void* stack_low = nullptr;
+// The scanned stack ends at `stack_top` on the thread that set it; a collection on any other
+// thread scans that thread's own stack up to its end.
 const void* stack_top = nullptr;
+pthread_t stack_thread;
+thread_local const void* own_stack_top = nullptr;
 
-void find_thread_stack() {
+const void* thread_stack_top() {
   pthread_attr_t attr;
   void* addr = nullptr;
   size_t size = 0;
@@ -60,15 +62,13 @@ void find_thread_stack() {
     pthread_attr_getstack(&attr, &addr, &size);
     pthread_attr_destroy(&attr);
   }
-  stack_low = addr;
-  stack_top = static_cast<uint8_t*>(addr) + size;
+  return static_cast<uint8_t*>(addr) + size;
 }
 
 const void* current_stack_top() {
-  volatile int here = 0;
-  const void* sp = const_cast<int*>(&here);
-  if (!stack_top || sp >= stack_top || (stack_low && sp < stack_low)) find_thread_stack();
-  return stack_top;
+  if (stack_top && pthread_equal(stack_thread, pthread_self())) return stack_top;
+  if (!own_stack_top) own_stack_top = thread_stack_top();
+  return own_stack_top;
 }
 
 void read_environment() {
@@ -127,12 +127,8 @@ counters stats() { return counts; }
 bool nodes_moved() { return moved_nodes; }
 
 void set_stack_base(const void* top) {
-  if (top) {
-    stack_top = top;
-    stack_low = nullptr;
-  } else {
-    find_thread_stack();
-  }
+  stack_top = top ? top : thread_stack_top();
+  stack_thread = pthread_self();
 }
 
 void add_mark_callback(callback f) { mark_callbacks.push_back(f); }

@@ -48,8 +48,9 @@ struct counters {
 };
 counters stats();
 
-// The highest address of the evaluation thread's stack; nullptr takes the calling thread's
-// own. Until it is set, a collection scans the stack of the thread it runs on.
+// Where the native-stack scan ends on the calling thread (the evaluation thread): the frame
+// above which it holds nothing of the runtime's; nullptr takes the end of its stack. A
+// collection on any other thread scans that thread's stack to its end.
 void set_stack_base(const void* top);
 
 using callback = void (*)();

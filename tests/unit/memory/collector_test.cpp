@@ -84,6 +84,21 @@ TEST_F(Collector, UnreachableBuffersAreReclaimed) {
   EXPECT_LT(memory::nodes::used_slots(), before + 20);
 }
 
+TEST_F(Collector, BuffersLeftByGrowthAreReclaimedWithoutTheirNode) {
+  static node_t kept = 0;
+  add_root_node(&kept);
+  kept = make_string("grown");
+  collect();
+  uint64_t used = memory::frames::used_bytes();
+  for (int i = 0; i < 10; ++i) memory::expand_series_copy(buffer_of(kept), 4096 << i);
+  EXPECT_GT(memory::frames::used_bytes(), used + (4096 << 9));
+  scrub_stack();
+  collect();
+  EXPECT_TRUE(holds(kept, "grown"));
+  EXPECT_LT(memory::frames::used_bytes(), used + (4096 << 10));
+  remove_root_node(&kept);
+}
+
 TEST_F(Collector, PinnedBuffersKeepTheirPlaceWhileOthersMove) {
   static node_t root = 0;
   leave_garbage();
