@@ -137,21 +137,21 @@ uint32_t transcode(const cell* source, int32_t part, const scan_options& o, cell
   if (is_string) {
     uint32_t count = string::length_from_head(source);
     if (part >= 0 && uint32_t(part) < count) count = uint32_t(part);
+    // Text heads count in units from the start of the data area.
     series_buffer* b = string::buffer_of(source);
     uint32_t unit = b->unit();
-    const uint8_t* units = b->data() + b->offset + size_t(head) * unit;
+    const uint8_t* units = b->data() + size_t(head) * unit;
     size_t size = unicode::utf8_size_of_units(units, count, unit, false);
     text.resize(size);
     b = string::buffer_of(source);  // nothing above allocates; re-read all the same
-    units = b->data() + b->offset + size_t(head) * unit;
+    units = b->data() + size_t(head) * unit;
     unicode::utf8_encode_units(units, count, unit, reinterpret_cast<uint8_t*>(text.data()),
                                size, false);
   } else {
     series_buffer* b = memory::buffer_of(source->data2);
-    uint32_t length = b->length();
-    uint32_t count = head < length ? length - head : 0;
+    uint32_t count = head < b->tail ? b->tail - head : 0;
     if (part >= 0 && uint32_t(part) < count) count = uint32_t(part);
-    const uint8_t* bytes = b->data() + b->offset + head;
+    const uint8_t* bytes = b->data() + head;
     if (count >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
       bytes += 3;
       count -= 3;

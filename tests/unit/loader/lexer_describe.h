@@ -116,8 +116,8 @@ inline std::string describe(const cell* v) {
       series_buffer* b = memory::buffer_of(v->data2);
       std::string out = "#{";
       char h[3];
-      for (uint32_t i = v->data1; i < b->length(); ++i) {
-        std::snprintf(h, sizeof h, "%02X", b->head()[i]);
+      for (uint32_t i = v->data1; i < b->tail; ++i) {
+        std::snprintf(h, sizeof h, "%02X", b->data()[i]);
         out += h;
       }
       return nl + out + "}";
