@@ -22,9 +22,8 @@ constexpr uint32_t all = 63;
 }  // namespace event
 
 struct lexer_hooks {
-  // The events a trace function wants: the event words of a block at the head of its body, as
-  // event bits (see lexer_state.h); all six (63) when its body has no such block.
-  // Default: every event.
+  // The events a trace function wants, as event bits. Default: the event words of a block at
+  // the head of a function!'s body, or all six (63) when there is no such block.
   uint32_t (*event_mask)(const cell* function) = nullptr;
 
   // Calls the trace function with its five arguments: event (word!), input (the source series

@@ -144,6 +144,9 @@ struct token_abandoned {};
 // When the callback moved its input, the scan position follows and `moved` is set.
 bool fire_event(lexer_state& s, uint32_t event_bit, uint32_t type_id, const cell* value,
                 bool* moved = nullptr);
+// The events a trace function asks for (the hook's answer, else the event words of a block at
+// the head of a function's body, else all).
+uint32_t callback_event_mask(const cell* function);
 inline bool wants(const lexer_state& s, uint32_t event_bit) {
   return s.has_callback && (s.event_mask & event_bit);
 }

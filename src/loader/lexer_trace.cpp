@@ -1,7 +1,9 @@
 // Trace events: the callback of transcode/trace sees each token with its position in the
 // source, and may move that position.
 #include "core/context.h"
+#include "core/function.h"
 #include "core/symbol.h"
+#include "datatypes/block_storage.h"
 #include "loader/lexer_hooks.h"
 #include "loader/lexer_state.h"
 
@@ -18,6 +20,27 @@ uint32_t event_symbol(uint32_t bit) {
   if (!symbols[i]) symbols[i] = symbol::make(names[i]);
   return symbols[i];
 }
+
+}  // namespace
+
+uint32_t callback_event_mask(const cell* f) {
+  if (hooks.event_mask) return hooks.event_mask(f) & event::all;
+  if (type_of(f) != type::function) return event::all;
+  cell body = function::extra_cells(f)[extra::body];
+  if (type_of(&body) != type::block || block::rs_length(&body) <= 0) return event::all;
+  cell first = *block::rs_head(&body);
+  if (type_of(&first) != type::block) return event::all;
+  uint32_t mask = 0;
+  for (int32_t i = 0; i < block::rs_length(&first); ++i) {
+    const cell* w = block::rs_head(&first) + i;
+    if (type_of(w) != type::word) continue;
+    for (uint32_t bit = 1; bit <= event::error; bit <<= 1)
+      if (symbol::resolve(w->data2) == symbol::resolve(event_symbol(bit))) mask |= bit;
+  }
+  return mask;
+}
+
+namespace {
 
 bool is_continuation(uint8_t b) { return (b & 0xC0) == 0x80; }
 

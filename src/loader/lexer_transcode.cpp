@@ -95,7 +95,7 @@ size_t scan_utf8(std::string_view text, const scan_options& o, cell* out, const 
   if (o.trace && hooks.call_trace) {
     s.has_callback = true;
     s.callback = *o.trace;
-    s.event_mask = hooks.event_mask ? hooks.event_mask(o.trace) & event::all : event::all;
+    s.event_mask = callback_event_mask(o.trace);
     if (source) {
       s.source = *source;
       s.source_is_string = is_any_string(type_of(source));

@@ -11,11 +11,13 @@
 #include "core/context.h"
 #include "core/error.h"
 #include "core/fire.h"
+#include "core/function.h"
 #include "core/stack.h"
 #include "datatypes/block_storage.h"
 #include "datatypes/string_storage.h"
 #include "lexer_describe.h"
 #include "loader/lexer_hooks.h"
+#include "loader/lexer_state.h"
 #include "loader/lexer_number_helpers.h"
 #include "loader/lexer_transcode.h"
 #include "memory/collector.h"
@@ -565,6 +567,29 @@ class LexerTrace : public Lexer {
   }
   trace_log log;
 };
+
+TEST_F(Lexer, TraceFunctionsNameTheirEventsAtTheHeadOfTheirBody) {
+  struct {
+    const char* body;
+    uint32_t mask;
+  } cases[] = {
+      {"[[error] true]", lexer::event::error},
+      {"[[load Open 'x 1] true]", lexer::event::load | lexer::event::open},
+      {"[true]", lexer::event::all},
+      {"[]", lexer::event::all},
+  };
+  for (auto& c : cases) {
+    cell spec, body, fn;
+    lexer::load_text_block("event input type line token", &spec);
+    lexer::load_text_block(c.body, &body);
+    cell* held = stack::push(&spec);
+    stack::push(&body);
+    cell inner = *block::rs_head(&body);
+    function::make_value(&fn, held, &inner, 0, 0, 0);
+    EXPECT_EQ(lexer::callback_event_mask(&fn), c.mask) << c.body;
+    stack::top = held;
+  }
+}
 
 TEST_F(LexerTrace, EventsCarryTypeLineAndToken) {
   EXPECT_EQ(traced("a\n[1]"), "[a |[1]]");
