@@ -30,9 +30,8 @@ struct lexer_hooks {
   // at the token), type (datatype!, word! or none!), line (integer!), token (the loaded value,
   // or a pair! of the token's 1-based start and end offsets, the end exclusive). On return
   // args[1] must hold the value the function left in its input argument, so the lexer sees a
-  // moved position. Answers the truth of the result. Errors travel as language errors; a
-  // break, throw or other exit out of the callback is turned into an exception by the caller of
-  // the function, as for every callback. Required for /trace.
+  // moved position. Answers the truth of the result. Errors travel as language errors.
+  // Default: call_trace_function below.
   bool (*call_trace)(const cell* function, cell args[5]) = nullptr;
 
   // The word given as type for a token without a datatype: entry `token_class` (1-36) of the
@@ -49,5 +48,18 @@ struct lexer_hooks {
 };
 
 extern lexer_hooks hooks;
+
+/*
+ * A break, continue or throw that leaves a trace callback cannot pass through the lexer as a
+ * status: it travels up to the caller of transcode as this exception (the flow's value and name
+ * are in stack::flow_value and stack::flow_name), which turns it back into its status.
+ */
+struct callback_exit {
+  uint8_t status;  // a kaz::flow other than normal
+};
+
+// Calls a function!, routine! or native with the five arguments through the interpreter, in a
+// frame of its own; the default of hooks.call_trace.
+bool call_trace_function(const cell* function, cell args[5]);
 
 }  // namespace kaz::lexer

@@ -2,7 +2,10 @@
 // source, and may move that position.
 #include "core/context.h"
 #include "core/function.h"
+#include "core/interpreter.h"
+#include "core/stack.h"
 #include "core/symbol.h"
+#include "core/truth.h"
 #include "datatypes/block_storage.h"
 #include "loader/lexer_hooks.h"
 #include "loader/lexer_state.h"
@@ -88,6 +91,28 @@ const uint8_t* position_of_units(lexer_state& s, uint32_t units) {
 
 }  // namespace
 
+bool call_trace_function(const cell* f, cell args[5]) {
+  static uint32_t name_symbol = 0;
+  if (!name_symbol) name_symbol = symbol::make("<lexer-callback>");
+  stack::saved_state saved = stack::save();
+  cell name;
+  context::intern_global(name_symbol, &name);
+  stack::open_interpreted_function_frame(&name);
+  for (int i = 0; i < 5; ++i) stack::push(&args[i]);
+  cell fn = *f;
+  flow status = interp::call_with_arguments(&fn, &name);
+  if (status != flow::normal) {
+    stack::unwind_to(saved);
+    throw callback_exit{uint8_t(status)};
+  }
+  // The arguments are the function's values on the stack: the input as the function left it.
+  cell result = stack::arguments[0];
+  cell input = stack::arguments[1];
+  stack::unwind_to(saved);
+  args[1] = input;
+  return is_true(&result);
+}
+
 void move_position(lexer_state& s, const uint8_t* to) {
   if (to < s.input_start) to = s.input_start;
   if (to > s.input_end) to = s.input_end;
@@ -102,7 +127,7 @@ void move_position(lexer_state& s, const uint8_t* to) {
 }
 
 bool fire_event(lexer_state& s, uint32_t bit, uint32_t type_id, const cell* value, bool* moved) {
-  if (!wants(s, bit) || !hooks.call_trace) return true;
+  if (!wants(s, bit)) return true;
 
   cell args[5];
   context::intern_global(event_symbol(bit), &args[0]);
@@ -130,7 +155,8 @@ bool fire_event(lexer_state& s, uint32_t bit, uint32_t type_id, const cell* valu
     args[4] = cell{type::pair, 0, start + 1, end + 1};
   }
 
-  bool answer = hooks.call_trace(&s.callback, args);
+  bool answer = hooks.call_trace ? hooks.call_trace(&s.callback, args)
+                                 : call_trace_function(&s.callback, args);
 
   // A moved input: the index of the same series changed.
   const cell& in = args[1];

@@ -92,7 +92,7 @@ size_t scan_utf8(std::string_view text, const scan_options& o, cell* out, const 
   s.one = o.one;
   state_link link(s);
 
-  if (o.trace && hooks.call_trace) {
+  if (o.trace) {
     s.has_callback = true;
     s.callback = *o.trace;
     s.event_mask = callback_event_mask(o.trace);

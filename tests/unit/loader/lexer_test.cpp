@@ -568,6 +568,19 @@ class LexerTrace : public Lexer {
   trace_log log;
 };
 
+// A trace function! called through the interpreter (the default of the hook).
+cell trace_function(std::string_view body_text) {
+  cell spec, body, fn;
+  lexer::load_text_block("event input type line token", &spec);
+  lexer::load_text_block(body_text, &body);
+  cell* held = stack::push(&spec);
+  stack::push(&body);
+  cell inner = *block::rs_head(&body);
+  function::make_value(&fn, held, &inner, 0, 0, 0);
+  stack::top = held;
+  return fn;
+}
+
 TEST_F(Lexer, TraceFunctionsNameTheirEventsAtTheHeadOfTheirBody) {
   struct {
     const char* body;
@@ -579,16 +592,30 @@ TEST_F(Lexer, TraceFunctionsNameTheirEventsAtTheHeadOfTheirBody) {
       {"[]", lexer::event::all},
   };
   for (auto& c : cases) {
-    cell spec, body, fn;
-    lexer::load_text_block("event input type line token", &spec);
-    lexer::load_text_block(c.body, &body);
-    cell* held = stack::push(&spec);
-    stack::push(&body);
-    cell inner = *block::rs_head(&body);
-    function::make_value(&fn, held, &inner, 0, 0, 0);
+    cell fn = trace_function(c.body);
     EXPECT_EQ(lexer::callback_event_mask(&fn), c.mask) << c.body;
-    stack::top = held;
   }
+}
+
+TEST_F(Lexer, TraceFunctionsRunThroughTheInterpreter) {
+  cell fn = trace_function("[[load] #(false)]");
+  cell* held = stack::push(&fn);
+  lexer::scan_options o;
+  o.trace = held;
+  cell out;
+  lexer::scan_utf8("a [b (c)] \"d\"", o, &out);
+  EXPECT_EQ(describe(&out), "[[()]]");
+
+  // An error the function lets through is raised; its arguments are the function's values.
+  *held = trace_function("[[error] input: token #(true)]");
+  EXPECT_THROW(lexer::scan_utf8("a 1''0", o, &out), language_error);
+  EXPECT_EQ(describe_error(), "!! invalid (line 1) dt:integer! 1''0");
+
+  // Refused, the input left unmoved: the scan goes on after the bad token.
+  *held = trace_function("[[error] input: token #(false)]");
+  lexer::scan_utf8("a 1''0 b", o, &out);
+  EXPECT_EQ(describe(&out), "[a b]");
+  stack::top = held;
 }
 
 TEST_F(LexerTrace, EventsCarryTypeLineAndToken) {
