@@ -1,6 +1,7 @@
 #include "core/context.h"
 
 #include "core/cycle_guard.h"
+#include "memory/collector.h"
 #include "core/fire.h"
 #include "core/object.h"
 #include "core/stack.h"
@@ -237,6 +238,9 @@ node_t clone(node_t src, uint32_t kind_code) {
   return create(n ? n : 1, stack_values, creator_flag, src, kind_code);
 }
 
-void init() { global = create(4000, false, false, 0, 0); }
+void init() {
+  global = create(4000, false, false, 0, 0);
+  collector::add_root_node(&global);
+}
 
 }  // namespace kaz::context

@@ -1,5 +1,6 @@
 #include "core/error.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #include "core/actions.h"
@@ -14,6 +15,7 @@
 #include "datatypes/registry.h"
 #include "datatypes/string_storage.h"
 #include "memory/collector.h"
+#include "runtime/output_hooks.h"
 
 namespace kaz::error {
 
@@ -255,6 +257,21 @@ void init_type() {
 }
 
 bool ready() { return prototype != 0; }
+
+void report_uncaught() {
+  cell e = in_flight;
+  stack::top = stack::arguments = stack::bottom;
+  stack::frame_top = stack::frame_bottom;
+  if (type_of(&e) == type::error) {
+    cell buffer;
+    string::make_at(&buffer, 64);
+    cell* held = stack::push(&buffer);
+    form(&e, held, 0x7FFFFFFF);
+    series_buffer* s = string::buffer_of(held);
+    sysrt::call_print_hooks({s->data(), s->used_bytes(), s->unit()}, true);
+  }
+  std::_Exit(254);  // no runtime error report: the error itself was the report
+}
 
 void init() {
   prototype = context::create(field::count, false, false, 0, context::kind_object);

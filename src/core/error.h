@@ -45,6 +45,9 @@ void form(const cell* error, cell* buffer, int32_t limit);
 // Fills where (when none) and stack while the frames are intact; then throws it.
 [[noreturn]] void raise(const cell* error);
 
+// An error nothing caught: prints it as the console does and ends the process with -2.
+[[noreturn]] void report_uncaught();
+
 void init();       // the prototype every error copies (after the global context exists)
 void init_type();  // registers error!
 bool ready();

@@ -106,7 +106,9 @@ flow fetch_argument(cursor& c, const cell* ts_in, bool infix_right, bool& missin
       if (t == type::get_word) {
         stack::push(context::get_value(&v));
       } else if (t == type::get_path) {
-        return eval_path(c, &v, false, true);
+        flow f = eval_path(c, &v, false, true);
+        c.refresh();
+        return f;
       } else {
         stack::push(&v);
       }
@@ -115,15 +117,83 @@ flow fetch_argument(cursor& c, const cell* ts_in, bool infix_right, bool& missin
   }
 }
 
+// Operators that integers can run without a call (actions and natives by table index).
+namespace fast_op {
+enum : int { none = 0, add, subtract, multiply, equal, not_equal, strict_equal, lesser, greater,
+             lesser_or_equal, greater_or_equal };
+}
+
+int fast_op_of(const cell* op) {
+  uint32_t wrapped = (op->header >> 16) & 0xFF;
+  if (wrapped == type::action) {
+    switch (op->data1) {
+      case slot::add: return fast_op::add;
+      case slot::subtract: return fast_op::subtract;
+      case slot::multiply: return fast_op::multiply;
+      default: return fast_op::none;
+    }
+  }
+  if (wrapped == type::native) {
+    switch (op->data1) {
+      case 25: return fast_op::equal;
+      case 26: return fast_op::not_equal;
+      case 27: return fast_op::strict_equal;
+      case 28: return fast_op::lesser;
+      case 29: return fast_op::greater;
+      case 30: return fast_op::lesser_or_equal;
+      case 31: return fast_op::greater_or_equal;
+      default: return fast_op::none;
+    }
+  }
+  return fast_op::none;
+}
+
+// Two integers: a sum, difference or product that overflows 32 bits is the float! of the exact
+// result, as the integer! actions give it.
+void integer_op(int op, cell* left, const cell* right) {
+  int32_t x = static_cast<int32_t>(left->data2), y = static_cast<int32_t>(right->data2);
+  int32_t r = 0;
+  bool overflow = false;
+  switch (op) {
+    case fast_op::add: overflow = __builtin_add_overflow(x, y, &r); break;
+    case fast_op::subtract: overflow = __builtin_sub_overflow(x, y, &r); break;
+    case fast_op::multiply: overflow = __builtin_mul_overflow(x, y, &r); break;
+    default: {
+      bool b = false;
+      switch (op) {
+        case fast_op::equal: case fast_op::strict_equal: b = x == y; break;
+        case fast_op::not_equal: b = x != y; break;
+        case fast_op::lesser: b = x < y; break;
+        case fast_op::greater: b = x > y; break;
+        case fast_op::lesser_or_equal: b = x <= y; break;
+        default: b = x >= y; break;
+      }
+      left->header = type::logic;
+      left->data1 = b ? 1 : 0;
+      return;
+    }
+  }
+  if (overflow) {
+    double d = op == fast_op::add ? double(x) + y : op == fast_op::subtract ? double(x) - y
+                                                                            : double(x) * y;
+    left->header = type::float_;
+    put_double(left, d);
+    return;
+  }
+  left->header = type::integer;
+  left->data2 = static_cast<uint32_t>(r);
+}
+
 }  // namespace
+
+flow call_infix_evaluated(const cell* op, const cell* name);
 
 cursor::cursor(const cell* block) : node(block->data2), pos(block->data1) { refresh(); }
 
-flow eval_block(const cell* block, bool to_result) {
+flow eval_body(const cell* block) {
   sysrt::check_native_stack();
   cell saved_code = current_code;
   cell code = *block;
-  stack::open_block_frame(&body_name);
   cursor c(&code);
   if (trace::tracing) [[unlikely]]
     trace::fire(trace::event::enter, &code, c.pos, nullptr, nullptr);
@@ -132,23 +202,31 @@ flow eval_block(const cell* block, bool to_result) {
     stack::top = stack::arguments + 1;
   } else {
     current_code = code;
-    while (!c.at_tail()) {
+    do {
       stack::top = stack::arguments;
       current_code.data1 = c.pos;
       flow f = eval_expression(c, false);
-      if (f != flow::normal) {
+      if (f != flow::normal) [[unlikely]] {
         current_code = saved_code;
-        stack::close_frame_dropping();
         return f;
       }
-      c.refresh();
       if (trace::tracing) [[unlikely]]
         trace::fire(trace::event::expr, &code, c.pos, nullptr, stack::arguments);
-    }
+    } while (!c.at_tail());
   }
   if (trace::tracing) [[unlikely]]
     trace::fire(trace::event::exit, &code, c.tail, nullptr, stack::arguments);
   current_code = saved_code;
+  return flow::normal;
+}
+
+flow eval_block(const cell* block, bool to_result) {
+  stack::open_block_frame(&body_name);
+  flow f = eval_body(block);
+  if (f != flow::normal) [[unlikely]] {
+    stack::close_frame_dropping();
+    return f;
+  }
   if (to_result)
     stack::close_frame_to_result();
   else
@@ -161,6 +239,7 @@ flow eval_expression(cursor& c, bool no_infix, bool literal_functions) {
     cell code{type::block, c.pos, c.node, 0};
     cell fetched = *c.value();
     trace::fire(trace::event::fetch, &code, c.pos, nullptr, &fetched);
+    c.refresh();
   }
   cell* v = c.value();
   uint32_t t = type_of(v);
@@ -215,6 +294,7 @@ flow eval_expression(cursor& c, bool no_infix, bool literal_functions) {
         context::set_value(&w, value);
       }
       stack::close_frame();  // the set value stays as the expression's value
+      c.refresh();
       break;
     }
     case type::lit_word:
@@ -259,6 +339,7 @@ flow eval_expression(cursor& c, bool no_infix, bool literal_functions) {
       c.pos++;
       flow f = eval_path(c, &p, false, false);
       if (f != flow::normal) return f;
+      c.refresh();
       break;
     }
     case type::get_path: {
@@ -266,6 +347,7 @@ flow eval_expression(cursor& c, bool no_infix, bool literal_functions) {
       c.pos++;
       flow f = eval_path(c, &p, false, true);
       if (f != flow::normal) return f;
+      c.refresh();
       break;
     }
     case type::set_path: {
@@ -286,6 +368,7 @@ flow eval_expression(cursor& c, bool no_infix, bool literal_functions) {
       stack::top = stack::arguments;
       stack::push(&result);
       stack::close_frame();
+      c.refresh();
       break;
     }
     default:
@@ -295,8 +378,8 @@ flow eval_expression(cursor& c, bool no_infix, bool literal_functions) {
   }
 
   // Infix operators chain left to right, with no precedence.
+  // Every path above leaves the cursor refreshed after anything that could run code.
   while (!no_infix) {
-    c.refresh();
     if (c.at_tail()) break;
     cell* nv = c.value();
     if (type_of(nv) != type::word) break;
@@ -305,9 +388,62 @@ flow eval_expression(cursor& c, bool no_infix, bool literal_functions) {
     cell op = *val;
     cell name = *nv;
     c.pos++;
+    int fast = trace::tracing ? fast_op::none : fast_op_of(&op);
+    if (fast != fast_op::none && type_of(stack::top - 1) == type::integer && !c.at_tail()) {
+      // Integer arithmetic and comparison need no call frame: the right operand is evaluated
+      // first, and only when both are integers is the result computed here.
+      flow f = eval_expression(c, true);
+      if (f != flow::normal) return f;
+      c.refresh();
+      cell* right = stack::top - 1;
+      cell* left = right - 1;
+      if (type_of(right) == type::integer && type_of(left) == type::integer) {
+        integer_op(fast, left, right);
+        stack::top = right;
+        continue;
+      }
+      f = call_infix_evaluated(&op, &name);
+      if (f != flow::normal) return f;
+      c.refresh();
+      continue;
+    }
     flow f = eval_call(c, &op, &name, true, nullptr, 0, 0);
     if (f != flow::normal) return f;
   }
+  return flow::normal;
+}
+
+flow call_infix_evaluated(const cell* op_in, const cell* name_in) {
+  cell fn = *op_in;
+  cell name = *name_in;
+  uint32_t wrapped = (fn.header >> 16) & 0xFF;
+  fn.header = (fn.header & ~0x00FF00FFu) | wrapped;
+  cell* left = stack::top - 2;
+  stack::top = left;
+  stack::open_interpreted_native_frame(&name);
+  stack::top = left + 2;
+  cell desc_block = *function::descriptors(&fn);
+  uint32_t k = 0;
+  for (uint32_t i = 0; k < 2; ++i) {
+    cell* d = memory::buffer_of(desc_block.data2)->cells() + i;
+    if (type_of(d) != type::typeset) break;
+    if (((d->header >> arg_kind::shift) & 3) == arg_kind::ret) continue;
+    cell* got = stack::arguments + k;
+    if (!typeset::has(d, type_of(got))) {
+      cell aw;
+      function::spec_word_at(k, &aw);
+      expect_arg(&name, got, &aw);
+    }
+    ++k;
+  }
+  int32_t refs[max_refinements];
+  for (int32_t& r : refs) r = -1;
+  flow f = function::entry_of(&fn)(refs);
+  if (f != flow::normal) {
+    stack::close_frame_dropping();
+    return f;
+  }
+  stack::close_frame();
   return flow::normal;
 }
 
@@ -330,45 +466,32 @@ flow eval_call(cursor& c, const cell* fn_in, const cell* name_in, bool infix, co
     cell code{type::block, c.pos, c.node, 0};
     trace::fire(trace::event::open, &code, c.pos, &name, &fn);
   }
-  cell* placeholder = nullptr;
-  if (infix) {
-    cell* left = stack::top - 1;
-    stack::top = left;
-    if (t == type::function)
-      stack::open_interpreted_function_frame(&name);
-    else
-      stack::open_interpreted_native_frame(&name);
-    stack::top = left + 1;
-  } else {
-    placeholder = stack::push(&fn);
-    if (t == type::function)
-      stack::open_interpreted_function_frame(&name);
-    else
-      stack::open_interpreted_native_frame(&name);
-  }
-  uint32_t placeholder_index = placeholder ? stack::index_of(placeholder) : 0;
+  // The call's frame: an infix call's frame begins at its left operand; a prefix call's result
+  // lands where the frame begins.
+  if (infix) stack::top--;
+  if (t == type::function)
+    stack::open_interpreted_function_frame(&name);
+  else
+    stack::open_interpreted_native_frame(&name);
+  if (infix) stack::top++;
 
-  cell* desc = function::descriptors(&fn);
-  cell desc_block = *desc;
+  // The descriptor block never changes once built, and a pointer into it on the native stack
+  // pins it: it can be walked directly while arguments are evaluated.
+  cell desc_block = *function::descriptors(&fn);
+  const cell* dcells = memory::buffer_of(desc_block.data2)->cells();
+  const cell* dend = memory::buffer_of(desc_block.data2)->cells_tail() - 1;  // the count cell
   int32_t refs[max_refinements];
-  uint32_t ref_count = 0;
 
   // Fixed arguments.
   {
     uint32_t i = 0;
     bool first = true;
-    for (;; ++i) {
-      series_buffer* ds = memory::buffer_of(desc_block.data2);
-      cell* d = ds->cells() + i;
-      if (d >= ds->cells_tail()) break;
-      uint32_t dt = type_of(d);
-      if (dt != type::typeset) break;
+    for (const cell* d = dcells; d < dend && type_of(d) == type::typeset; ++d, ++i) {
       if (((d->header >> arg_kind::shift) & 3) == arg_kind::ret) continue;
-      cell ts = *d;
       if (infix && first) {
         first = false;
         cell* left = stack::arguments;
-        if (!typeset::has(&ts, type_of(left))) {
+        if (!typeset::has(d, type_of(left))) [[unlikely]] {
           cell aw;
           function::spec_word_at(0, &aw);
           expect_arg(&name, left, &aw);
@@ -377,20 +500,18 @@ flow eval_call(cursor& c, const cell* fn_in, const cell* name_in, bool infix, co
       }
       first = false;
       bool missing;
-      flow f = fetch_argument(c, &ts, infix, missing);
-      c.refresh();
-      if (missing) {
+      flow f = fetch_argument(c, d, infix, missing);
+      if (missing) [[unlikely]] {
         cell aw;
         function::spec_word_at(i, &aw);
         fire(err::script_no_arg, &name, &aw);
       }
-      if (f != flow::normal) {
+      if (f != flow::normal) [[unlikely]] {
         stack::close_frame_dropping();
-        if (placeholder) stack::top = stack::at_index(placeholder_index);
         return f;
       }
       cell* got = stack::last_value();
-      if (!typeset::has(&ts, type_of(got))) {
+      if (!typeset::has(d, type_of(got))) [[unlikely]] {
         cell aw;
         function::spec_word_at(i, &aw);
         expect_arg(&name, got, &aw);
@@ -399,40 +520,32 @@ flow eval_call(cursor& c, const cell* fn_in, const cell* name_in, bool infix, co
   }
 
   // Refinement slots: function! lays out every slot of its context; natives get positions.
-  uint32_t refinement_total = 0;
-  {
-    series_buffer* ds = memory::buffer_of(desc_block.data2);
-    cell* last = ds->cells_tail() - 1;
-    refinement_total = last->data2;
-  }
-  if (refinement_total > max_refinements) fire(err::internal_limit_hit);
-  for (uint32_t i = 0; i < refinement_total; ++i) refs[i] = -1;
-
+  uint32_t refinement_total = dend->data2;
+  if (refinement_total > max_refinements) [[unlikely]] fire(err::internal_limit_hit);
   cell* base = stack::arguments;
   uint32_t base_index = stack::index_of(base);
   if (t == type::function) {
-    // Push false for each refinement and none for its arguments, then the locals.
-    series_buffer* ds = memory::buffer_of(desc_block.data2);
-    cell* d = ds->cells();
-    cell* end = ds->cells_tail() - 1;
-    bool seen_refinement = false;
-    for (; d < end; ++d) {
-      if (type_of(d) == type::refinement) {
-        seen_refinement = true;
-        stack::push_logic(false);
-      } else if (seen_refinement) {
-        stack::push_none();
+    if (refinement_total) {
+      // false for each refinement, none! for its arguments.
+      bool seen_refinement = false;
+      for (const cell* d = dcells; d < dend; ++d) {
+        if (type_of(d) == type::refinement) {
+          seen_refinement = true;
+          stack::push_logic(false);
+        } else if (seen_refinement) {
+          stack::push_none();
+        }
       }
     }
     uint32_t slots = context::size(fn.data1);
-    uint32_t pushed = static_cast<uint32_t>(stack::top - stack::at_index(base_index));
+    uint32_t pushed = static_cast<uint32_t>(stack::top - base);
     if (pushed < slots) {
       stack::push_logic(false);  // the /local slot
-      while (static_cast<uint32_t>(stack::top - stack::at_index(base_index)) < slots)
-        stack::push_none();
+      while (static_cast<uint32_t>(stack::top - base) < slots) stack::push_none();
     }
+  } else {
+    for (uint32_t i = 0; i < refinement_total; ++i) refs[i] = -1;
   }
-  (void)ref_count;
 
   // Refinements named by the path, with their arguments in path order.
   if (path) {
@@ -469,7 +582,6 @@ flow eval_call(cursor& c, const cell* fn_in, const cell* name_in, bool infix, co
           if (missing) fire(err::script_no_arg, &name, &ref);
           if (f != flow::normal) {
             stack::close_frame_dropping();
-            if (placeholder) stack::top = stack::at_index(placeholder_index);
             return f;
           }
           cell got = *stack::last_value();
@@ -489,7 +601,6 @@ flow eval_call(cursor& c, const cell* fn_in, const cell* name_in, bool infix, co
           if (missing) fire(err::script_no_arg, &name, &ref);
           if (f != flow::normal) {
             stack::close_frame_dropping();
-            if (placeholder) stack::top = stack::at_index(placeholder_index);
             return f;
           }
           if (!typeset::has(&ts, type_of(stack::last_value())))
@@ -520,18 +631,13 @@ flow eval_call(cursor& c, const cell* fn_in, const cell* name_in, bool infix, co
   }
   if (f != flow::normal) {
     stack::close_frame_dropping();
-    if (placeholder) stack::top = stack::at_index(placeholder_index);
     return f;
   }
   stack::close_frame();
+  c.refresh();
   if (trace::tracing) [[unlikely]] {
     cell r = *(stack::top - 1);
     trace::fire(trace::event::return_, nullptr, 0, &name, &r);
-  }
-  if (placeholder) {
-    cell* p = stack::at_index(placeholder_index);
-    *p = *(stack::top - 1);
-    stack::top = p + 1;
   }
   return flow::normal;
 }
@@ -558,7 +664,7 @@ flow call_function(const cell* fn_in, node_t lookup) {
   if (trace::tracing) [[unlikely]] trace::fire(trace::event::prolog, nullptr, 0, nullptr, &fn);
   flow f = flow::normal;
   if (type_of(&body) == type::block) {
-    f = eval_block(&body, true);
+    f = eval_block(&body, true);  // above the arguments and locals, which live in this frame
   } else {
     stack::arguments->header = type::unset;
   }

@@ -38,6 +38,10 @@ extern cell current_code;
 // the caller's result slot.
 flow eval_block(const cell* block, bool to_result);
 
+// The same in the current frame: each expression's value lands in the frame's result slot
+// (stack::arguments), which holds the last one at the end (top = arguments + 1).
+flow eval_body(const cell* block);
+
 // Evaluates one expression at the cursor and pushes its value. `no_infix` stops after the first
 // value (the right operand of an operator); with `literal_functions` a function value met in the
 // code is pushed instead of called.

@@ -39,7 +39,7 @@ int32_t count_of(cell* c) {
 }
 
 // Evaluates a block into the result slot of the current frame.
-flow eval_into_result(const cell* block) { return interp::eval_block(block, true); }
+flow eval_into_result(const cell* block) { return interp::eval_body(block); }
 
 // Runs a loop body once in the open loop frame; answers true when the loop must end, with
 // `out` the flow to pass on (normal for break).

@@ -1,6 +1,9 @@
 #include "runtime/boot.h"
 
+#include "runtime/runtime_record.h"
+
 #include "core/action_dispatch.h"
+#include "core/actions.h"
 #include "core/context.h"
 #include "core/error.h"
 #include "core/interpreter.h"
@@ -10,11 +13,15 @@
 #include "core/trace.h"
 #include "core/words.h"
 #include "datatypes/registry.h"
+#include "library/library.h"
 #include "memory/collector.h"
+#include "memory/hashtable.h"
+#include "memory/ownership.h"
 #include "memory/resources.h"
 #include "memory/series.h"
 
 #include <cfenv>
+#include <cstdlib>
 #include <new>
 
 #include "runtime/native_stack.h"
@@ -39,7 +46,6 @@ namespace {
 void init_modules() {
   // absent: number conversion tables (text-to-float scaling, big-integer size classes)
   // absent: ext_resources::init_lists (both list heads empty)
-  // absent: cycle_stack::init (1,000 entries)
   // absent: io::init_query_buffers (the file-query buffers)
   // (collector::init_tables: the collector's tables are made on first use)
   collector::set_stack_base(reinterpret_cast<const void*>(sysrt::current_thread_stack().base));
@@ -48,11 +54,21 @@ void init_modules() {
 // The library's and the console's top level, then the console itself.
 void run_top_level() {
   // absent: boot::make_builtin_words (boot flag set)
-  // absent: boot::bind_literals, then collector::active_q = 1
+  // absent: boot::bind_literals
+  collector::set_active(true);
   booting_q = 0;
-  // absent: library top level: base definitions and routines, colour palette, library
-  //         functions, the system object, operators, codecs, reactivity, URL parser,
-  //         preprocessor, tools, JSON and CSV codecs, event! (boot flag set around it)
+  // The library's top level in file order: base definitions, actions, natives, operators; then
+  // (as they are built) library functions, the system object, codecs, reactivity, URL parser,
+  // preprocessor, tools, JSON and CSV codecs, event! (boot flag set around it).
+  library::run_top_level();
+  // Until the console exists, a script named on the command line is run directly.
+  if (sysrt::runtime.argc > 1) {
+    int code = library::run_script(sysrt::runtime.argv[1]);
+    if (code != 0) {
+      sysrt::on_exit();
+      std::_Exit(code);
+    }
+  }
   // absent: view top level (GUI words with the boot flag set), console definitions, _save_cfg
   // absent: console launch: stack::open_function_frame for `launch`, cli_console_ctx::launch,
   //         stack::close_function_frame
@@ -65,6 +81,8 @@ int run(void*) {
     init_modules();
     init_runtime();
     run_top_level();
+  } catch (const language_error&) {
+    error::report_uncaught();  // printed; exit code -2
   } catch (const sysrt::thrown_value& t) {
     sysrt::top_catch(t.value);
   } catch (const std::bad_alloc&) {
@@ -101,13 +119,18 @@ void init_runtime() {
   //         symbol block (4,000)
   symbol::init();
   context::init();  // the global context, 4,000 slots
-  // absent: unicode::init_case_tables
+  // The case tables are built at compile time.
   // absent: hashtable::create (symbol index: 4,000, symbol block, kind 2)
   registry::make_name_words();
   words::init();
   natives::init();
   // absent: parse::init
-  // absent: owner_table::create
+  ownership::init();
+  // The tables compare and resolve as the value model does.
+  hashtable::set_equality([](const cell* a, const cell* b, int32_t op) {
+    return actions::compare(a, b, op);
+  });
+  hashtable::set_symbol_resolver(symbol::resolve);
   // absent: checksum::init_methods, deflate::init_methods
   // absent: os::init_call_output
   stack::init();

@@ -21,6 +21,9 @@ class script_host {
  public:
   script_host();
   case_result run(const std::string& source);
+
+ private:
+  std::string boot_error_;  // set when the library failed to load
 };
 
 }  // namespace kaz::testing

@@ -1,0 +1,4 @@
+-- A counted loop adding integers.
+local n = 0
+for _ = 1, 10000000 do n = n + 1 end
+print(n)

@@ -1,0 +1,5 @@
+# A counted loop adding integers.
+n = 0
+for _ in range(10000000):
+    n = n + 1
+print(n)
