@@ -21,6 +21,11 @@ void init() {
       {28, lesser_q},  {29, greater_q}, {30, lesser_or_equal_q}, {31, greater_or_equal_q},
       {32, same_q},    {33, not_},    {34, type_q},  {23, print},   {24, prin},
       {107, apply},
+      {49, negative_q}, {50, positive_q}, {51, max}, {52, min}, {97, sign_q}, {100, zero_q},
+      {62, nan_q},     {53, shift},   {54, to_hex},   {55, sine},     {56, cosine},
+      {57, tangent},   {58, arcsine}, {59, arccosine}, {60, arctangent}, {61, arctangent2},
+      {63, log_2},     {64, log_10},  {65, log_e},    {66, exp},      {67, square_root},
+      {73, as_pair},   {74, as_point2d}, {75, as_point3d},
   };
   for (const row& r : rows) kaz::function::register_native(r.index, r.entry);
 }

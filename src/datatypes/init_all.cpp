@@ -32,7 +32,7 @@ void init_all() {
   integer_type::init();
   word_type::init();  // symbol!, word!, lit-word!, set-word!, get-word!, refinement!
   name_only(type::context);
-  name_only(type::char_);
+  char_type::init();
   function_types::init();  // native!, action!, op!
   path_types::init_paths();
   function_types::init_function();
@@ -42,15 +42,15 @@ void init_all() {
   name_only(type::file);
   object::init();
   name_only(type::bitset);
-  name_only(type::triple);
-  name_only(type::float_);
+  triple_type::init();
+  float_type::init();
   typeset::init();
   error::init_type();
   name_only(type::vector);
   name_only(type::map);
   name_only(type::hash);
-  name_only(type::pair);
-  name_only(type::percent);
+  pair_type::init();
+  percent_type::init();
   name_only(type::tuple);
   name_only(type::time);
   name_only(type::tag);
@@ -60,8 +60,8 @@ void init_all() {
   name_only(type::port);
   name_only(type::money);
   name_only(type::ref);
-  name_only(type::point2d);
-  name_only(type::point3d);
+  point2d_type::init();
+  point3d_type::init();
   name_only(type::image);
   name_only(type::event);  // its actions register later, from the library
 }

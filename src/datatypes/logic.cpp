@@ -2,6 +2,7 @@
 #include "core/fire.h"
 #include "core/function.h"
 #include "core/stack.h"
+#include "datatypes/random.h"
 #include "datatypes/registry.h"
 #include "datatypes/simple_types.h"
 #include "datatypes/string_storage.h"
@@ -89,6 +90,7 @@ cell* complement(cell* v) {
 
 void init() {
   registry::add(type::logic, {.make = make,
+                              .random = random::logic_value,
                               .to = to,
                               .form = form,
                               .mold = mold,

@@ -3,4 +3,11 @@
 
 namespace kaz {
 namespace integer_type { void init(); }
+namespace char_type { void init(); }
+namespace float_type { void init(); }
+namespace percent_type { void init(); }
+namespace pair_type { void init(); }
+namespace point2d_type { void init(); }
+namespace point3d_type { void init(); }
+namespace triple_type { void init(); }
 }  // namespace kaz

@@ -12,6 +12,7 @@
 #include "core/symbol.h"
 #include "core/trace.h"
 #include "core/words.h"
+#include "datatypes/random.h"
 #include "datatypes/registry.h"
 #include "library/library.h"
 #include "memory/collector.h"
@@ -110,7 +111,7 @@ void init_runtime() {
   booting_q = 1;
   sysrt::init_output_hooks();
   sysrt::init_platform();
-  // absent: random::init (seed 19650218)
+  random::init();  // seed 19650218
   memory::init();  // the node table, the first node frame and the first series frame
   memory::resources::init();
   registry::init_all();  // parents first, in the fixed order
