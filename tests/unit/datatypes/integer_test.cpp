@@ -5,8 +5,6 @@
 namespace kaz::testing {
 namespace {
 
-using S = slot::id;
-
 struct binary_case {
   S slot;
   cell a, b;
@@ -60,15 +58,6 @@ TEST_F(Numbers, IntegerUnaryActions) {
   EXPECT_EQ(action(S::odd_q, {I(-3)}), "true");
   EXPECT_EQ(action(S::odd_q, {I(2)}), "false");
 }
-
-// round with /to at position 1 and the six flags after it.
-std::vector<int32_t> round_refs(bool to, const std::vector<int>& flags) {
-  std::vector<int32_t> refs(7, -1);
-  if (to) refs[0] = 1;
-  for (int f : flags) refs[static_cast<size_t>(f)] = 0;
-  return refs;
-}
-enum { even = 1, down = 2, half_down = 3, floor_ = 4, ceiling = 5, half_ceiling = 6 };
 
 TEST_F(Numbers, IntegerRound) {
   struct {

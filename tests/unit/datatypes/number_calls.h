@@ -16,6 +16,7 @@
 #include "core/natives.h"
 #include "core/stack.h"
 #include "core/symbol.h"
+#include "datatypes/block_storage.h"
 #include "datatypes/float.h"
 #include "datatypes/point.h"
 #include "datatypes/registry.h"
@@ -58,13 +59,30 @@ inline cell Issue(const char* name) {
   return w;
 }
 
+// A binary! or string! of the bytes (a cell on the C++ stack keeps it alive).
+inline cell Bytes(std::string_view bytes, uint32_t t = type::binary) {
+  cell c;
+  string::init_cell_with_unit(&c, static_cast<uint32_t>(bytes.size()) + 1, 1, t);
+  series_buffer* b = memory::buffer_of(c.data2);
+  std::memcpy(b->head(), bytes.data(), bytes.size());
+  b->tail = b->offset + static_cast<uint32_t>(bytes.size());
+  return c;
+}
+
 // The molded text of a value.
 inline std::string molded(const cell& v, bool all = false) {
   cell buffer;
   string::make_at(&buffer, 16);
   cell* held = stack::push(&buffer);
   cell value = v;
-  actions::mold(&value, held, false, all, false, nullptr, 0x7FFFFFFF, 0);
+  stack::saved_state saved = stack::save();
+  try {
+    actions::mold(&value, held, false, all, false, nullptr, 0x7FFFFFFF, 0);
+  } catch (const language_error&) {
+    stack::unwind_to(saved);
+    stack::top--;
+    return std::string("<") + registry::name(type_of(&v)) + ">";  // a type not built yet
+  }
   std::string s = string::to_utf8(held);
   stack::top--;
   return s;
@@ -134,6 +152,17 @@ inline std::string native(const char* name, std::initializer_list<cell> args,
       return call_entry(function::native_table_entry(t.index), name, args, std::move(refs), out);
   ADD_FAILURE() << "no native " << name;
   return "";
+}
+
+using S = slot::id;
+
+// The refinements of round: /to (its scale the second argument) and the six flags.
+enum round_flag { even = 1, down = 2, half_down = 3, floor_ = 4, ceiling = 5, half_ceiling = 6 };
+inline std::vector<int32_t> round_refs(bool to, const std::vector<int>& flags) {
+  std::vector<int32_t> refs(7, -1);
+  if (to) refs[0] = 1;
+  for (int f : flags) refs[static_cast<size_t>(f)] = 0;
+  return refs;
 }
 
 // The runtime without the library: datatypes, natives and actions are all these tests use.
