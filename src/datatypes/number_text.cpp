@@ -1,11 +1,80 @@
-// Until the lexer is linked in, no text reads as a number.
+// The lexer's readers over the text of a string-family value, from its head to its tail.
 #include "datatypes/number_text.h"
+
+#include "core/fire.h"
+#include "core/stack.h"
+#include "datatypes/block_storage.h"
+#include "datatypes/string_storage.h"
+#include "loader/lexer_number_helpers.h"
+#include "loader/lexer_transcode.h"
 
 namespace kaz::number_text {
 
-bool to_integer(const cell*, int32_t*) { return false; }
-bool to_float(const cell*, double*) { return false; }
-bool to_percent(const cell*, double*) { return false; }
-bool scan_value(const cell*, cell*) { return false; }
+namespace {
+
+struct text_units {
+  const uint8_t* units;
+  uint32_t count;
+  uint32_t unit;
+};
+
+text_units units_of(const cell* text) {
+  cell t = *text;
+  uint32_t count = string::length_from_head(&t);
+  const uint8_t* p = string::rs_head(&t);
+  return {p, count, string::buffer_of(&t)->unit()};
+}
+
+}  // namespace
+
+bool to_integer(const cell* text, int32_t* out) {
+  text_units t = units_of(text);
+  int32_t error;
+  *out = lexer::scan_integer(t.units, t.count, t.unit, error);
+  return error == 0;
+}
+
+bool to_float(const cell* text, double* out) {
+  text_units t = units_of(text);
+  int32_t error;
+  *out = lexer::text_to_float(t.units, t.count, t.unit, error);
+  return error == 0;
+}
+
+bool scan_value(const cell* text, cell* out) {
+  std::string utf8 = string::to_utf8(text);
+  stack::saved_state saved = stack::save();
+  try {
+    cell* values = stack::reserve_cell();
+    lexer::load_text_block(utf8, values);
+    bool one = block::rs_length(values) == 1;
+    if (one) {
+      *out = *block::rs_head(values);
+      out->header &= ~new_line_flag;
+    }
+    stack::unwind_to(saved);
+    return one;
+  } catch (const language_error&) {
+    // A syntax error means the text is no value of the wanted type.
+    stack::unwind_to(saved);
+    return false;
+  }
+}
+
+bool to_percent(const cell* text, double* out) {
+  cell v;
+  if (!scan_value(text, &v)) return false;
+  switch (type_of(&v)) {
+    case type::integer:
+      *out = static_cast<int32_t>(v.data2);
+      return true;
+    case type::float_:
+    case type::percent:
+      *out = get_double(&v);
+      return true;
+    default:
+      return false;
+  }
+}
 
 }  // namespace kaz::number_text
