@@ -1,6 +1,7 @@
 // The lexer's entry points: a scan over UTF-8 text, and transcode over a string or binary.
 #include "loader/lexer_transcode.h"
 
+#include <algorithm>
 #include <cstring>
 #include <deque>
 #include <string>
@@ -46,22 +47,35 @@ struct text_lease {
 // whether the scan ends normally or by an error.
 struct state_link {
   lexer_state& s;
-  explicit state_link(lexer_state& state) : s(state) {
+  bool buffer_taken = false;  // the outermost scan's buffer became the result block
+  state_link(lexer_state& state, size_t text_size) : s(state) {
     s.parent = innermost;
-    s.buffer = innermost ? innermost->buffer : memory::alloc_cells(first_buffer_cells);
+    if (innermost) {
+      s.buffer = innermost->buffer;
+    } else {
+      // Room for about one value per 8 bytes of text, within bounds; it doubles as needed.
+      size_t cells = std::clamp<size_t>(text_size / 8, first_buffer_cells, 1u << 16);
+      s.buffer = memory::alloc_cells(uint32_t(cells));
+    }
     s.head = buffer_length(s);
     innermost = &s;
   }
   ~state_link() {
-    truncate_buffer(s, s.head);
+    if (!buffer_taken) truncate_buffer(s, s.head);
     innermost = s.parent;
   }
   state_link(const state_link&) = delete;
   state_link& operator=(const state_link&) = delete;
 };
 
-void result_block(lexer_state& s, const scan_options& o, cell* out) {
+void result_block(lexer_state& s, state_link& link, const scan_options& o, cell* out) {
   uint32_t n = buffer_length(s) - s.head;
+  if (!o.into && !s.parent) {
+    // The outermost scan's values are the whole buffer: it becomes the block, uncopied.
+    *out = cell{type::block, 0, s.buffer, 0};
+    link.buffer_taken = true;
+    return;
+  }
   if (o.into) {
     cell into = *o.into;
     for (uint32_t i = 0; i < n; ++i) {
@@ -90,7 +104,7 @@ size_t scan_utf8(std::string_view text, const scan_options& o, cell* out, const 
   s.scan_only = o.scan && !o.prescan;
   s.load = !o.prescan && !o.scan;
   s.one = o.one;
-  state_link link(s);
+  state_link link(s, text.size());
 
   if (o.trace) {
     s.has_callback = true;
@@ -122,7 +136,7 @@ size_t scan_utf8(std::string_view text, const scan_options& o, cell* out, const 
       *out = cell{type::none, 0, 0, 0};
     }
   } else {
-    result_block(s, o, out);
+    result_block(s, link, o, out);
   }
   return size_t(s.pos - s.input_start);
 }
