@@ -38,8 +38,9 @@ struct lexer_hooks {
   // block in `system/lexer/exit-states`. Answers false when there is none (none! is passed).
   bool (*class_word)(uint32_t token_class, cell* out) = nullptr;
 
-  // Makes a map! from a block of key/value pairs (keys already checked). Required for map
-  // literals until the map! datatype is linked in.
+  // Makes a map! from a block of key/value pairs (keys already checked). Default: the pairs
+  // block indexed by a hashtable of kind map (the map! layout), its keys normalised by the
+  // hashtable's normaliser.
   void (*make_map)(cell* out, cell* pairs) = nullptr;
 
   // The 1-based position of a 3-letter currency code in `system/locale/currencies/list`

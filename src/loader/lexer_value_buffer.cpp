@@ -6,6 +6,7 @@
 #include "datatypes/block_storage.h"
 #include "loader/lexer_hooks.h"
 #include "loader/lexer_state.h"
+#include "memory/hashtable.h"
 
 namespace kaz::lexer {
 
@@ -82,6 +83,19 @@ bool map_key_type(uint32_t t) {
   }
 }
 
+/*
+ * A map! over the pairs block, as map! makes one: new-line markers cleared, the keys indexed by
+ * a table of kind map (a repeated key keeps its first place and takes the last value).
+ */
+void make_map(cell* out, cell* pairs) {
+  series_buffer* b = block::buffer_of(pairs);
+  for (cell* c = b->cells(); c < b->cells_tail(); ++c) c->header &= ~new_line_flag;
+  uint32_t n = b->length();
+  node_t block_node = pairs->data2;
+  node_t table = hashtable::create(n ? n : 2, block_node, hashtable::map_block, 1);
+  *out = cell{type::map, 0, block_node, table};
+}
+
 // A series of the type holding copies of the buffer cells [from, from + n).
 void make_series(lexer_state& s, uint32_t from, uint32_t n, uint32_t type_id, cell* out) {
   block::init_cell(out, n ? n : 1, type_id);
@@ -142,8 +156,8 @@ void close_series(lexer_state& s) {
     if (type_id == type::map) {
       cell pairs{};
       make_series(s, from, n, type::block, &pairs);
-      if (!hooks.make_map) fire(err::internal_feature_na);
-      hooks.make_map(&v, &pairs);
+      if (hooks.make_map) hooks.make_map(&v, &pairs);
+      else make_map(&v, &pairs);
     } else {
       make_series(s, from, n, type_id, &v);
     }
