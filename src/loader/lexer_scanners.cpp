@@ -162,7 +162,6 @@ void scan_brace_open(lexer_state& s, bool) {
     s.brace_start = s.token_start;
     s.brace_flags = 0;
     s.brace_new_line = s.new_line;
-    s.brace_line = s.line;
     fire_event(s, event::open, type::string, nullptr);
   }
   ++s.brace_depth;

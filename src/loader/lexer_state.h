@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string_view>
 
 #include "datatypes/cell.h"
 #include "loader/lexer_hooks.h"
@@ -53,13 +52,11 @@ struct lexer_state {
   const uint8_t* brace_start = nullptr;
   uint32_t brace_flags = 0;
   bool brace_new_line = false;
-  int32_t brace_line = 1;
 
   // Modes.
   bool load = true;       // values are built
   bool one = false;       // stop after the first complete value
   bool prescan = false;   // classify by the automaton alone
-  bool scan_only = false; // check tokens without building values
 
   // Trace callback.
   bool has_callback = false;
@@ -213,10 +210,5 @@ void check_utf8(lexer_state& s, const uint8_t* p, const uint8_t* end, uint32_t t
 // A word token cut at Unicode separator code points: answers false when the token held only
 // separators (it is skipped like whitespace).
 bool trim_word_separators(lexer_state& s);
-
-// The token as bytes.
-inline std::string_view token_text(const lexer_state& s) {
-  return {reinterpret_cast<const char*>(s.token_start), size_t(s.token_end - s.token_start)};
-}
 
 }  // namespace kaz::lexer

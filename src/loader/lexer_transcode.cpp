@@ -101,7 +101,6 @@ size_t scan_utf8(std::string_view text, const scan_options& o, cell* out, const 
   s.input_end = s.input_start + text.size();
   s.pos = s.input_start;
   s.prescan = o.prescan;
-  s.scan_only = o.scan && !o.prescan;
   s.load = !o.prescan && !o.scan;
   s.one = o.one;
   state_link link(s, text.size());
