@@ -45,20 +45,10 @@ void overflow() {
   fire(err::internal_stack_overflow);
 }
 
-void open_frame(const cell* name, uint32_t kind_bits) {
-  if (frame_top >= frame_limit) {
-    top = (top - bottom >= 5) ? top - 5 : bottom;
-    cycle_guard::reset();
-    fire(err::internal_stack_overflow);
-  }
-  call_frame* f = frame_top++;
-  f->header = kind_bits;
-  f->symbol = name->data2;
-  f->saved_base = index_of(arguments);
-  f->name_context = name->data1;
-  f->function_context = 0;
-  f->saved_values = 0;
-  arguments = top;
+void frame_overflow() {
+  top = (top - bottom >= 5) ? top - 5 : bottom;
+  cycle_guard::reset();
+  fire(err::internal_stack_overflow);
 }
 
 void open_function_frame(const cell* name, node_t ctx) {
@@ -84,13 +74,6 @@ inline cell* pop(bool restore) {
 
 }  // namespace
 
-void close_frame() { top = pop(false) + 1; }
-void close_frame_dropping() { top = pop(false); }
-void close_frame_to_result() {
-  cell* base = pop(false);
-  top = base + 1;
-  copy_cell(base, arguments);
-}
 void close_function_frame() { top = pop(true) + 1; }
 void close_function_frame_dropping() { top = pop(true); }
 void close_function_frame_to_result() {

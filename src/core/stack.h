@@ -111,8 +111,20 @@ inline void set_result_only(const cell* value) {
 }
 inline void drop_values(uint32_t n) { top = (top - bottom >= n) ? top - n : bottom; }
 
+[[noreturn]] void frame_overflow();
+
 // Opening: the frame saves the current base; the new base is the current top.
-void open_frame(const cell* name, uint32_t kind_bits);
+inline void open_frame(const cell* name, uint32_t kind_bits) {
+  if (frame_top >= frame_limit) [[unlikely]] frame_overflow();
+  call_frame* f = frame_top++;
+  f->header = kind_bits;
+  f->symbol = name->data2;
+  f->saved_base = static_cast<uint32_t>(arguments - bottom);
+  f->name_context = name->data1;
+  f->function_context = 0;
+  f->saved_values = 0;
+  arguments = top;
+}
 inline void open_native_frame(const cell* name) { open_frame(name, frame_kind::native << 24); }
 inline void open_interpreted_native_frame(const cell* name) {
   open_frame(name, (frame_kind::native << 24) | frame_flag::interpreted);
@@ -131,9 +143,23 @@ inline void open_interpreted_function_frame(const cell* name) {
 void open_function_frame(const cell* name, node_t context);
 
 // Closing.
-void close_frame();                        // result stays as the last value
-void close_frame_dropping();               // result dropped
-void close_frame_to_result();              // result also copied to the caller's result slot
+inline void close_frame() {  // result stays as the last value
+  call_frame* f = --frame_top;
+  top = arguments + 1;
+  arguments = bottom + f->saved_base;
+}
+inline void close_frame_dropping() {  // result dropped
+  call_frame* f = --frame_top;
+  top = arguments;
+  arguments = bottom + f->saved_base;
+}
+inline void close_frame_to_result() {  // result also copied to the caller's result slot
+  call_frame* f = --frame_top;
+  cell* base = arguments;
+  top = base + 1;
+  arguments = bottom + f->saved_base;
+  *arguments = *base;
+}
 void close_function_frame();               // kind 1, values written back
 void close_function_frame_dropping();
 void close_function_frame_to_result();
