@@ -24,6 +24,7 @@ namespace kaz {
 namespace function_flag {
 constexpr uint32_t trace = 0x400;
 constexpr uint32_t no_trace = 0x200;
+constexpr uint32_t builtin = 0x100;  // a library function: no trace events inside it
 }  // namespace function_flag
 
 // The entry of a native, or the stack entry of an action: arguments at stack::arguments, one

@@ -201,10 +201,12 @@ flow eval_body(const cell* block) {
     stack::arguments->header = type::unset;
     stack::top = stack::arguments + 1;
   } else {
-    current_code = code;
+    // Library code leaves the position of the user's code in place for errors.
+    bool user_code = !(memory::buffer_of(code.data2)->flags & series_flag::library);
+    if (user_code) current_code = code;
     do {
       stack::top = stack::arguments;
-      current_code.data1 = c.pos;
+      if (user_code) current_code.data1 = c.pos;
       flow f = eval_expression(c, false);
       if (f != flow::normal) [[unlikely]] {
         current_code = saved_code;
@@ -659,7 +661,7 @@ flow call_function(const cell* fn_in, node_t lookup) {
   stack::set_top_body_flag(true);
   cell body = function::extra_cells(&fn)[extra::body];
   bool saved_tracing = trace::tracing;
-  if (fn.header & function_flag::no_trace) trace::tracing = false;
+  if (fn.header & (function_flag::no_trace | function_flag::builtin)) trace::tracing = false;
   if (fn.header & function_flag::trace) trace::tracing = trace::active;
   if (trace::tracing) [[unlikely]] trace::fire(trace::event::prolog, nullptr, 0, nullptr, &fn);
   flow f = flow::normal;

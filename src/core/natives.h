@@ -16,6 +16,9 @@ namespace kaz::natives {
 // Fills the natives table with the entries that exist.
 void init();
 
+// Whether the last output of print and prin ended its line (print) or not (prin).
+bool last_line_end();
+
 // The word <body> (the name of loop and evaluation frames).
 const cell* body_name();
 

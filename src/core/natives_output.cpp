@@ -9,6 +9,8 @@ namespace kaz::natives {
 
 namespace {
 
+bool last_lf = false;  // whether the last output came from print (which ends the line)
+
 // Reduces a block, forms the value (a string as it stands) and hands it to the hooks.
 flow print_value(bool line_end) {
   cell value = *stack::arguments;
@@ -34,12 +36,15 @@ flow print_value(bool line_end) {
   uint32_t length = string::length_from_head(&text);
   sysrt::unit_text view{s->data() + uint64_t(text.data1) * unit, size_t(length) * unit, unit};
   sysrt::call_print_hooks(view, line_end);
+  last_lf = line_end;
   stack::arguments->header = type::unset;
   stack::top = stack::arguments + 1;
   return flow::normal;
 }
 
 }  // namespace
+
+bool last_line_end() { return last_lf; }
 
 flow print(const int32_t*) { return print_value(true); }
 flow prin(const int32_t*) { return print_value(false); }

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "core/context.h"
+#include "core/cycle_guard.h"
 #include "core/error.h"
 #include "core/function.h"
 #include "core/interpreter.h"
@@ -11,12 +12,17 @@
 #include "core/symbol.h"
 #include "datatypes/block_storage.h"
 #include "loader/lexer_transcode.h"
+#include "memory/collector.h"
 #include "runtime/embedded.h"
 
 namespace kaz::library {
 
 namespace detail {
 extern bool defining;
+}
+
+namespace {
+node_t lib_context = 0;  // the library's own copy of the global context
 }
 
 namespace {
@@ -46,6 +52,58 @@ void run_file(const embedded_file& f) {
 
 }  // namespace
 
+namespace {
+
+// Marks a library block (and the blocks inside it) as library code, and binds the words it holds
+// that are bound to the global context to the library's own copy of it.
+void adopt_block(cell* b, node_t lib) {
+  cycle_guard guard(b->data2);
+  if (!guard.entered()) return;
+  memory::set_series_flags(b->data2, series_flag::library);
+  for (int32_t i = 0; i < block::rs_length(b); ++i) {
+    cell* v = block::rs_head(b) + i;
+    uint32_t t = type_of(v);
+    if (is_any_word(t) && v->data1 == context::global) {
+      v->data1 = lib;
+    } else if (is_any_block(t)) {
+      cell nested = *v;
+      adopt_block(&nested, lib);
+    }
+  }
+}
+
+// Marks every library function reachable from a value (through objects) as built in.
+void adopt_value(cell* v, node_t lib) {
+  uint32_t t = type_of(v);
+  if (t == type::function) {
+    v->header |= function_flag::builtin;
+    cell body = function::extra_cells(v)[extra::body];
+    if (type_of(&body) == type::block) adopt_block(&body, lib);
+    context::owner_cell(v->data1)->header |= function_flag::builtin;
+  } else if (t == type::object) {
+    cycle_guard guard(v->data1);
+    if (!guard.entered()) return;
+    node_t ctx = v->data1;
+    for (uint32_t i = 0; i < context::size(ctx); ++i) adopt_value(context::values(ctx) + i, lib);
+  }
+}
+
+// After the top level: the library's functions run on a copy of the global context as it stands
+// now, so a user who redefines `print` or `append` does not break the library.
+void seal_library() {
+  node_t lib = context::clone(context::global, 0);
+  collector::add_root_node(&lib_context);
+  lib_context = lib;
+  uint32_t n = context::size(context::global);
+  for (uint32_t i = 0; i < n; ++i) context::values(lib)[i] = context::values(context::global)[i];
+  for (uint32_t i = 0; i < n; ++i) {
+    adopt_value(context::values(context::global) + i, lib);
+    context::values(lib)[i] = context::values(context::global)[i];
+  }
+}
+
+}  // namespace
+
 void run_top_level() {
   // `make` comes first and untyped: the typesets its spec names are made with it.
   {
@@ -68,6 +126,7 @@ void run_top_level() {
     }
   }
   detail::defining = false;
+  seal_library();
 }
 
 }  // namespace kaz::library

@@ -25,6 +25,7 @@ constexpr uint32_t big = 0x01000000;        // lives in a region of its own
 constexpr uint32_t context = 0x00400000;    // the buffer holds a context
 constexpr uint32_t fixed = 0x00100000;      // never moves, never collected
 constexpr uint32_t complement = 0x00080000; // bitset! complement
+constexpr uint32_t library = 0x00040000;    // code of the library (errors keep the user's Near)
 constexpr uint32_t owned = 0x00020000;      // owned by a reactive object
 }  // namespace series_flag
 

@@ -15,6 +15,7 @@
 #include "datatypes/random.h"
 #include "datatypes/registry.h"
 #include "library/library.h"
+#include "library/routines.h"
 #include "memory/collector.h"
 #include "memory/hashtable.h"
 #include "memory/ownership.h"
@@ -125,6 +126,7 @@ void init_runtime() {
   registry::make_name_words();
   words::init();
   natives::init();
+  library::init_routines();
   // absent: parse::init
   ownership::init();
   // The tables compare and resolve as the value model does.

@@ -1,0 +1,259 @@
+// The library's routines: C++ entries declared from Kaz (04-routines.kaz, 11-predicates.kaz)
+// by their index in the routines table.
+#include "library/routines.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+#include "core/context.h"
+#include "core/fire.h"
+#include "core/function.h"
+#include "core/natives.h"
+#include "core/stack.h"
+#include "core/symbol.h"
+#include "core/trace.h"
+#include "core/typeset.h"
+#include "datatypes/block_storage.h"
+#include "datatypes/registry.h"
+#include "datatypes/string_storage.h"
+#include "runtime/os_environment.h"
+
+namespace kaz::library {
+
+namespace {
+
+inline cell* arg(cell* a, uint32_t i) { return a + i; }
+
+void set_logic(cell* a, bool v) {
+  a->header = type::logic;
+  a->data1 = v ? 1 : 0;
+}
+void set_integer(cell* a, int32_t v) {
+  a->header = type::integer;
+  a->data2 = static_cast<uint32_t>(v);
+}
+
+// expect-arg naming the running routine, the value's datatype and its first argument.
+[[noreturn]] void expect_first_arg(const cell* value) {
+  cell name;
+  stack::get_call_name(&name);
+  cell dt{type::datatype_, type_of(value), 0, 0};
+  cell w;
+  function::spec_word_at(0, &w);
+  fire(err::script_expect_arg, &name, &dt, &w);
+}
+
+void quit_return(cell* a) { std::exit(static_cast<int>(a->data2) & 255); }
+
+void set_quiet(cell* a) {
+  if (!is_any_word(type_of(a))) expect_first_arg(a);
+  cell word = *a;
+  cell value = *arg(a, 1);
+  context::set_value(&word, &value, false);
+  *a = value;
+}
+
+void set_slot_quiet(cell* a) {
+  uint32_t t = type_of(a);
+  if (!(t == type::block || t == type::paren || is_any_path(t))) expect_first_arg(a);
+  if (block::rs_length(a) > 0) *block::rs_head(a) = *arg(a, 1);
+  *a = *arg(a, 1);
+}
+
+void shift(cell* a, int mode) {
+  int32_t data = static_cast<int32_t>(a->data2);
+  int32_t bits = static_cast<int32_t>(arg(a, 1)->data2);
+  uint32_t b = bits < 0 ? 0 : bits > 31 ? 32 : static_cast<uint32_t>(bits);
+  int32_t r;
+  switch (mode) {
+    case 0:  // arithmetic right
+      r = b >= 32 ? (data < 0 ? -1 : 0) : data >> b;
+      break;
+    case 1:  // left
+      r = b >= 32 ? 0 : static_cast<int32_t>(static_cast<uint32_t>(data) << b);
+      break;
+    default:  // logical right
+      r = b >= 32 ? 0 : static_cast<int32_t>(static_cast<uint32_t>(data) >> b);
+      break;
+  }
+  set_integer(a, r);
+}
+void shift_right(cell* a) { shift(a, 0); }
+void shift_left(cell* a) { shift(a, 1); }
+void shift_logical(cell* a) { shift(a, 2); }
+
+void last_lf_q(cell* a) { set_logic(a, natives::last_line_end()); }
+
+void get_current_dir(cell* a) {
+  std::string path;
+  if (!sysrt::get_current_dir(path)) path = "/";
+  if (path.empty() || path.back() != '/') path += '/';
+  string::make_at(a, static_cast<uint32_t>(path.size() + 1));
+  string::append_utf8(a->data2, path);
+}
+
+void set_current_dir(cell* a) {
+  std::string path = string::to_utf8(a);
+  if (!sysrt::set_current_dir(path)) fire(err::access_cannot_open, a);
+  *a = *a;
+}
+
+void create_dir(cell* a) {
+  std::string path = string::to_utf8(a);
+  if (path.find('\0') != std::string::npos || ::mkdir(path.c_str(), 0777) != 0) {
+    if (errno != EEXIST) fire(err::access_no_create, a);
+  }
+  a->header = type::unset;
+}
+
+void exists_q(cell* a) {
+  std::string path = string::to_utf8(a);
+  struct stat st;
+  set_logic(a, path.find('\0') == std::string::npos && ::stat(path.c_str(), &st) == 0);
+}
+
+void stack_size_q(cell* a) { set_integer(a, static_cast<int32_t>(stack::top - stack::bottom)); }
+
+void pick_stack(cell* a) {
+  int32_t idx = static_cast<int32_t>(a->data2);
+  int32_t size = static_cast<int32_t>(stack::top - stack::bottom);
+  if (idx > 0 && idx < size)
+    *a = *(stack::bottom + (idx - 1));
+  else
+    a->header = type::none;
+}
+
+void frame_index_q(cell* a) {
+  set_integer(a, static_cast<int32_t>(stack::arguments - stack::bottom));
+}
+
+void tracing_q(cell* a) { set_logic(a, trace::tracing); }
+
+// Type predicates: a datatype, or the typeset a global word holds at call time.
+template <uint32_t T>
+void is_type(cell* a) {
+  set_logic(a, type_of(a) == T);
+}
+
+void in_typeset(cell* a, const char* word) {
+  cell w;
+  context::intern_global(symbol::make(word), &w);
+  cell* ts = context::get_value(&w);
+  set_logic(a, type_of(ts) == type::typeset && typeset::has(ts, type_of(a)));
+}
+
+#define KAZ_TYPESET_PREDICATE(cname, word) \
+  void cname(cell* a) { in_typeset(a, word); }
+KAZ_TYPESET_PREDICATE(any_list_q, "any-list!")
+KAZ_TYPESET_PREDICATE(any_block_q, "any-block!")
+KAZ_TYPESET_PREDICATE(any_function_q, "any-function!")
+KAZ_TYPESET_PREDICATE(any_object_q, "any-object!")
+KAZ_TYPESET_PREDICATE(any_path_q, "any-path!")
+KAZ_TYPESET_PREDICATE(any_string_q, "any-string!")
+KAZ_TYPESET_PREDICATE(any_word_q, "any-word!")
+KAZ_TYPESET_PREDICATE(series_q, "series!")
+KAZ_TYPESET_PREDICATE(number_q, "number!")
+KAZ_TYPESET_PREDICATE(immediate_q, "immediate!")
+KAZ_TYPESET_PREDICATE(scalar_q, "scalar!")
+KAZ_TYPESET_PREDICATE(all_word_q, "all-word!")
+KAZ_TYPESET_PREDICATE(any_point_q, "any-point!")
+KAZ_TYPESET_PREDICATE(planar_q, "planar!")
+#undef KAZ_TYPESET_PREDICATE
+
+struct routine_row {
+  uint32_t index;
+  routine_entry entry;
+  int32_t result;
+};
+
+}  // namespace
+
+void init_routines() {
+  static const routine_row rows[] = {
+      {routine_index::quit_return, quit_return, -1},
+      {routine_index::set_quiet, set_quiet, -1},
+      {routine_index::set_slot_quiet, set_slot_quiet, -1},
+      {routine_index::shift_right, shift_right, -1},
+      {routine_index::shift_left, shift_left, -1},
+      {routine_index::shift_logical, shift_logical, -1},
+      {routine_index::last_lf_q, last_lf_q, type::logic},
+      {routine_index::get_current_dir, get_current_dir, -1},
+      {routine_index::set_current_dir, set_current_dir, -1},
+      {routine_index::create_dir, create_dir, -1},
+      {routine_index::exists_q, exists_q, type::logic},
+      {routine_index::stack_size_q, stack_size_q, type::integer},
+      {routine_index::pick_stack, pick_stack, -1},
+      {routine_index::frame_index_q, frame_index_q, type::integer},
+      {routine_index::tracing_q, tracing_q, type::logic},
+      // Datatype predicates, 101 on, in their start-up order.
+      {101, is_type<type::bitset>, type::logic},
+      {102, is_type<type::binary>, type::logic},
+      {103, is_type<type::block>, type::logic},
+      {104, is_type<type::char_>, type::logic},
+      {105, is_type<type::email>, type::logic},
+      {106, is_type<type::file>, type::logic},
+      {107, is_type<type::float_>, type::logic},
+      {108, is_type<type::get_path>, type::logic},
+      {109, is_type<type::get_word>, type::logic},
+      {110, is_type<type::hash>, type::logic},
+      {111, is_type<type::integer>, type::logic},
+      {112, is_type<type::issue>, type::logic},
+      {113, is_type<type::lit_path>, type::logic},
+      {114, is_type<type::lit_word>, type::logic},
+      {115, is_type<type::logic>, type::logic},
+      {116, is_type<type::map>, type::logic},
+      {117, is_type<type::none>, type::logic},
+      {118, is_type<type::pair>, type::logic},
+      {119, is_type<type::paren>, type::logic},
+      {120, is_type<type::path>, type::logic},
+      {121, is_type<type::percent>, type::logic},
+      {122, is_type<type::refinement>, type::logic},
+      {123, is_type<type::set_path>, type::logic},
+      {124, is_type<type::set_word>, type::logic},
+      {125, is_type<type::string>, type::logic},
+      {126, is_type<type::tag>, type::logic},
+      {127, is_type<type::time>, type::logic},
+      {128, is_type<type::typeset>, type::logic},
+      {129, is_type<type::tuple>, type::logic},
+      {130, is_type<type::unset>, type::logic},
+      {131, is_type<type::url>, type::logic},
+      {132, is_type<type::word>, type::logic},
+      {133, is_type<type::image>, type::logic},
+      {134, is_type<type::date>, type::logic},
+      {135, is_type<type::money>, type::logic},
+      {136, is_type<type::ref>, type::logic},
+      {137, is_type<type::point2d>, type::logic},
+      {138, is_type<type::point3d>, type::logic},
+      {139, is_type<type::handle>, type::logic},
+      {140, is_type<type::error>, type::logic},
+      {141, is_type<type::action>, type::logic},
+      {142, is_type<type::native>, type::logic},
+      {143, is_type<type::datatype_>, type::logic},
+      {144, is_type<type::function>, type::logic},
+      {145, is_type<type::object>, type::logic},
+      {146, is_type<type::op>, type::logic},
+      {147, is_type<type::routine>, type::logic},
+      {148, is_type<type::vector>, type::logic},
+      // Typeset predicates.
+      {149, any_list_q, type::logic},
+      {150, any_block_q, type::logic},
+      {151, any_function_q, type::logic},
+      {152, any_object_q, type::logic},
+      {153, any_path_q, type::logic},
+      {154, any_string_q, type::logic},
+      {155, any_word_q, type::logic},
+      {156, series_q, type::logic},
+      {157, number_q, type::logic},
+      {158, immediate_q, type::logic},
+      {159, scalar_q, type::logic},
+      {160, all_word_q, type::logic},
+      {161, any_point_q, type::logic},
+      {162, planar_q, type::logic},
+  };
+  for (const routine_row& r : rows) function::register_routine(r.index, r.entry, r.result);
+}
+
+}  // namespace kaz::library

@@ -1,0 +1,42 @@
+// The library's routines table: C++ entries, each declared from Kaz with `make routine!` and
+// its index while the library's top level runs.
+#pragma once
+
+#include <cstdint>
+
+namespace kaz::library {
+
+// Indexes of the service routines (the type predicates use 101 on).
+namespace routine_index {
+enum : uint32_t {
+  quit_return = 1,
+  set_quiet,
+  set_slot_quiet,
+  shift_right,
+  shift_left,
+  shift_logical,
+  last_lf_q,
+  get_current_dir,
+  set_current_dir,
+  create_dir,
+  exists_q,
+  os_info,
+  as_color,
+  as_ipv4,
+  as_rgba,
+  count_chars,
+  stack_size_q,
+  pick_stack,
+  frame_index_q,
+  collect_calls,
+  tracing_q,
+  read_clipboard,
+  write_clipboard,
+  write_stdout,
+};
+}  // namespace routine_index
+
+// Fills the routines table (start-up, before the library's top level).
+void init_routines();
+
+}  // namespace kaz::library
