@@ -1,5 +1,6 @@
 // The generator against fixed vectors (first draws after a seed, and across the first twist),
-// the range reduction, the secure source, and the random actions of the number types.
+// the range reduction and the secure source; the random actions are in
+// tests/scripts/numbers/random.kaz.
 #include "datatypes/random.h"
 
 #include "number_calls.h"
@@ -47,7 +48,8 @@ TEST_F(Numbers, RangeReduction) {
   int32_t six[10], hundred[5];
   for (int32_t& d : six) d = random::next_in_range(6, false);
   for (int32_t& d : hundred) d = random::next_in_range(-100, false);
-  EXPECT_EQ(std::vector<int32_t>(six, six + 10), (std::vector<int32_t>{6, 4, 1, 6, 1, 3, 4, 5, 2, 5}));
+  EXPECT_EQ(std::vector<int32_t>(six, six + 10),
+            (std::vector<int32_t>{6, 4, 1, 6, 1, 3, 4, 5, 2, 5}));
   EXPECT_EQ(std::vector<int32_t>(hundred, hundred + 5),
             (std::vector<int32_t>{-30, -16, -19, -36, -22}));
   EXPECT_EQ(random::next_in_range(-2147483647 - 1, false), -1939795481);
@@ -64,44 +66,6 @@ TEST_F(Numbers, SecureDrawsLeaveTheGeneratorAlone) {
   random::seed(42);
   for (int i = 0; i < 20; ++i) EXPECT_GE(random::secure_next(), 0);
   EXPECT_EQ(random::next(), 168040107);
-}
-
-TEST_F(Numbers, RandomActions) {
-  std::vector<int32_t> seed{0, -1, -1};
-  std::vector<int32_t> secure{-1, 0, -1};
-  EXPECT_EQ(action(S::random, {I(42)}, seed), "unset");
-  EXPECT_EQ(random::next(), 168040107);
-  EXPECT_EQ(action(S::random, {I(7)}, seed), "unset");
-  EXPECT_EQ(action(S::random, {I(6)}), "6");
-  EXPECT_EQ(action(S::random, {I(6)}), "4");
-  EXPECT_EQ(action(S::random, {I(0)}), "0");
-  EXPECT_EQ(action(S::random, {C(1)}), "#\"^A\"");
-  EXPECT_EQ(action(S::random, {P(1, 0)}), "1x0");
-  EXPECT_EQ(action(S::random, {P(-1, -1)}, secure), "-1x-1");
-  EXPECT_EQ(action(S::random, {F(0.0)}), "0.0");
-
-  cell out;
-  for (int i = 0; i < 50; ++i) {
-    action(S::random, {F(2.5)}, {}, &out);
-    EXPECT_TRUE(get_double(&out) >= 0.0 && get_double(&out) <= 2.5);
-    action(S::random, {Pc(-0.5)}, secure, &out);
-    EXPECT_EQ(type_of(&out), type::percent);
-    EXPECT_TRUE(get_double(&out) <= 0.0 && get_double(&out) >= -0.5);
-    action(S::random, {P3(1, 0, -2)}, {}, &out);
-    EXPECT_TRUE(point::coord(&out, 0) >= 0 && point::coord(&out, 0) <= 1);
-    EXPECT_EQ(point::coord(&out, 1), 0.0f);
-    EXPECT_TRUE(point::coord(&out, 2) <= 0 && point::coord(&out, 2) >= -2);
-    action(S::random, {L(true)}, {}, &out);
-    EXPECT_EQ(type_of(&out), type::logic);
-  }
-
-  // Seeding through a value gives a fixed sequence for that value.
-  std::string a = (action(S::random, {P2(1.5f, 2)}, seed), action(S::random, {I(1000)}));
-  std::string b = (action(S::random, {P2(1.5f, 2)}, seed), action(S::random, {I(1000)}));
-  EXPECT_EQ(a, b);
-  EXPECT_EQ(action(S::random, {F(1.5)}, seed), "unset");
-  EXPECT_EQ(action(S::random, {L(true)}, seed), "unset");
-  EXPECT_EQ(random::next(), 4194449);
 }
 
 }  // namespace
