@@ -110,14 +110,8 @@ void math_dispatch(math op) {
   a->data2 = static_cast<uint32_t>(r);
 }
 
-void add() { math_dispatch(math::add); }
-void subtract() { math_dispatch(math::subtract); }
-void multiply() { math_dispatch(math::multiply); }
-void divide() { math_dispatch(math::divide); }
-void remainder() { math_dispatch(math::remainder); }
-void or_t() { math_dispatch(math::or_); }
-void and_t() { math_dispatch(math::and_); }
-void xor_t() { math_dispatch(math::xor_); }
+
+using entries = math_entries<math_dispatch>;
 
 }  // namespace
 
@@ -128,14 +122,14 @@ void init() {
                  .form = form,
                  .mold = mold,
                  .compare = compare,
-                 .add = add,
-                 .divide = divide,
-                 .multiply = multiply,
-                 .remainder = remainder,
-                 .subtract = subtract,
-                 .and_t = and_t,
-                 .or_t = or_t,
-                 .xor_t = xor_t},
+                 .add = entries::add,
+                 .divide = entries::divide,
+                 .multiply = entries::multiply,
+                 .remainder = entries::remainder,
+                 .subtract = entries::subtract,
+                 .and_t = entries::and_t,
+                 .or_t = entries::or_t,
+                 .xor_t = entries::xor_t},
                 inherited(slot::random, slot::absolute, slot::even_q, slot::odd_q));
 }
 

@@ -361,11 +361,6 @@ int32_t mold(cell* v, cell* buffer, bool, bool, bool, cell*, int32_t limit, int3
 
 void absolute() { put_double(stack::arguments, std::fabs(get_double(stack::arguments))); }
 
-void add() { math_dispatch(math::add); }
-void subtract() { math_dispatch(math::subtract); }
-void multiply() { math_dispatch(math::multiply); }
-void divide() { math_dispatch(math::divide); }
-void remainder() { math_dispatch(math::remainder); }
 
 cell* negate(cell* v) {
   put_double(v, 0.0 - get_double(v));
@@ -389,6 +384,8 @@ bool odd_q(cell* v) { return std::fabs(std::fmod(std::trunc(get_double(v)), 2.0)
 
 conversion_hooks hooks;
 
+using entries = math_entries<math_dispatch>;
+
 void init() {
   registry::add(type::float_, {.make = make,
                                .random = random,
@@ -397,14 +394,14 @@ void init() {
                                .mold = mold,
                                .compare = compare_values,
                                .absolute = absolute,
-                               .add = add,
-                               .divide = divide,
-                               .multiply = multiply,
+                               .add = entries::add,
+                               .divide = entries::divide,
+                               .multiply = entries::multiply,
                                .negate = negate,
                                .power = power,
-                               .remainder = remainder,
+                               .remainder = entries::remainder,
                                .round = round,
-                               .subtract = subtract,
+                               .subtract = entries::subtract,
                                .even_q = even_q,
                                .odd_q = odd_q});
 }

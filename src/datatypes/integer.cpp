@@ -390,14 +390,6 @@ void absolute() {
   a->data2 = static_cast<uint32_t>(abs(value_of(a)));
 }
 
-void add() { math_dispatch(math::add); }
-void subtract() { math_dispatch(math::subtract); }
-void multiply() { math_dispatch(math::multiply); }
-void divide() { math_dispatch(math::divide); }
-void remainder() { math_dispatch(math::remainder); }
-void or_t() { math_dispatch(math::or_); }
-void and_t() { math_dispatch(math::and_); }
-void xor_t() { math_dispatch(math::xor_); }
 
 cell* negate(cell* v) {
   if (value_of(v) == INT32_MIN) fire(err::math_overflow);
@@ -456,6 +448,8 @@ cell* round(cell* v, cell* scale, bool even, bool down, bool half_down, bool flo
 
 }  // namespace
 
+using entries = math_entries<math_dispatch>;
+
 void init() {
   registry::add(type::integer, {.make = make,
                                 .random = random,
@@ -464,20 +458,20 @@ void init() {
                                 .mold = mold,
                                 .compare = compare,
                                 .absolute = absolute,
-                                .add = add,
-                                .divide = divide,
-                                .multiply = multiply,
+                                .add = entries::add,
+                                .divide = entries::divide,
+                                .multiply = entries::multiply,
                                 .negate = negate,
                                 .power = power,
-                                .remainder = remainder,
+                                .remainder = entries::remainder,
                                 .round = round,
-                                .subtract = subtract,
+                                .subtract = entries::subtract,
                                 .even_q = even_q,
                                 .odd_q = odd_q,
-                                .and_t = and_t,
+                                .and_t = entries::and_t,
                                 .complement = complement,
-                                .or_t = or_t,
-                                .xor_t = xor_t});
+                                .or_t = entries::or_t,
+                                .xor_t = entries::xor_t});
 }
 
 }  // namespace integer_type

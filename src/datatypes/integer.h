@@ -14,6 +14,19 @@ namespace kaz {
 // The arithmetic operations, in the order every number type's math core numbers them.
 enum class math : uint32_t { add, subtract, multiply, divide, remainder, or_, and_, xor_ };
 
+// The stack entries of the math actions, each calling one dispatch routine with its operation.
+template <void (*dispatch)(math)>
+struct math_entries {
+  static void add() { dispatch(math::add); }
+  static void subtract() { dispatch(math::subtract); }
+  static void multiply() { dispatch(math::multiply); }
+  static void divide() { dispatch(math::divide); }
+  static void remainder() { dispatch(math::remainder); }
+  static void or_t() { dispatch(math::or_); }
+  static void and_t() { dispatch(math::and_); }
+  static void xor_t() { dispatch(math::xor_); }
+};
+
 // The refinements of `round`, in the order they are tried where several are given.
 struct round_flags {
   bool even, down, half_down, floor, ceiling, half_ceiling;

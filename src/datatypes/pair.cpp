@@ -85,14 +85,6 @@ void math_dispatch(math op) {
   set(a, x, y);
 }
 
-void add() { math_dispatch(math::add); }
-void subtract() { math_dispatch(math::subtract); }
-void multiply() { math_dispatch(math::multiply); }
-void divide() { math_dispatch(math::divide); }
-void remainder() { math_dispatch(math::remainder); }
-void or_t() { math_dispatch(math::or_); }
-void and_t() { math_dispatch(math::and_); }
-void xor_t() { math_dispatch(math::xor_); }
 
 // make and to.
 cell* make(cell* proto, cell* spec, uint32_t) {
@@ -252,6 +244,8 @@ cell* round(cell* v, cell* scale, bool even, bool down, bool half_down, bool flo
   return set(v, round_component(x_of(v), scale, f), round_component(y_of(v), scale, f));
 }
 
+using entries = math_entries<math_dispatch>;
+
 }  // namespace
 
 void init() {
@@ -263,16 +257,16 @@ void init() {
                              .eval_path = eval_path,
                              .compare = compare,
                              .absolute = absolute,
-                             .add = add,
-                             .divide = divide,
-                             .multiply = multiply,
+                             .add = entries::add,
+                             .divide = entries::divide,
+                             .multiply = entries::multiply,
                              .negate = negate,
-                             .remainder = remainder,
+                             .remainder = entries::remainder,
                              .round = round,
-                             .subtract = subtract,
-                             .and_t = and_t,
-                             .or_t = or_t,
-                             .xor_t = xor_t,
+                             .subtract = entries::subtract,
+                             .and_t = entries::and_t,
+                             .or_t = entries::or_t,
+                             .xor_t = entries::xor_t,
                              .pick = pick,
                              .reverse = reverse});
 }

@@ -69,11 +69,6 @@ cell* coordinate_value(cell* out, const cell* p, uint32_t i) {
 
 }  // namespace
 
-void add() { math_dispatch(math::add); }
-void subtract() { math_dispatch(math::subtract); }
-void multiply() { math_dispatch(math::multiply); }
-void divide() { math_dispatch(math::divide); }
-void remainder() { math_dispatch(math::remainder); }
 
 cell* make(cell* proto, cell* spec, uint32_t t) {
   uint32_t n = t == type::point3d ? 3 : 2;
@@ -257,6 +252,8 @@ cell* round(cell* v, cell* scale, bool even, bool down, bool half_down, bool flo
   return v;
 }
 
+using entries = math_entries<math_dispatch>;
+
 action_row row() {
   return {.make = make,
           .random = random,
@@ -266,13 +263,13 @@ action_row row() {
           .eval_path = eval_path,
           .compare = compare,
           .absolute = absolute,
-          .add = add,
-          .divide = divide,
-          .multiply = multiply,
+          .add = entries::add,
+          .divide = entries::divide,
+          .multiply = entries::multiply,
           .negate = negate,
-          .remainder = remainder,
+          .remainder = entries::remainder,
           .round = round,
-          .subtract = subtract,
+          .subtract = entries::subtract,
           .pick = pick,
           .reverse = reverse};
 }

@@ -52,14 +52,9 @@ cell* eval_path(cell* parent, cell* element, cell* value, cell* path, cell* gpar
                 cell* p_item, int32_t index, bool case_, bool get, bool tail);
 int32_t compare(cell* a, cell* b, int32_t op);
 void absolute();
-void add();
-void divide();
-void multiply();
 cell* negate(cell* v);
-void remainder();
 cell* round(cell* v, cell* scale, bool even, bool down, bool half_down, bool floor,
             bool ceiling, bool half_ceiling);
-void subtract();
 cell* pick(cell* v, int32_t index, cell* boxed);
 cell* reverse(cell* v, cell* part, cell* skip);
 
