@@ -41,7 +41,7 @@ void init_all() {
   name_only(type::url);
   name_only(type::file);
   object::init();
-  name_only(type::bitset);
+  bitset_type::init();
   triple_type::init();
   float_type::init();
   typeset::init();
@@ -51,14 +51,14 @@ void init_all() {
   name_only(type::hash);
   pair_type::init();
   percent_type::init();
-  name_only(type::tuple);
-  name_only(type::time);
+  tuple_type::init();
+  time_type::init();
   name_only(type::tag);
   name_only(type::email);
   name_only(type::handle);
-  name_only(type::date);
+  date_type::init();
   name_only(type::port);
-  name_only(type::money);
+  money_type::init();
   name_only(type::ref);
   point2d_type::init();
   point3d_type::init();

@@ -10,4 +10,9 @@ namespace pair_type { void init(); }
 namespace point2d_type { void init(); }
 namespace point3d_type { void init(); }
 namespace triple_type { void init(); }
+namespace bitset_type { void init(); }
+namespace tuple_type { void init(); }
+namespace time_type { void init(); }
+namespace date_type { void init(); }
+namespace money_type { void init(); }
 }  // namespace kaz

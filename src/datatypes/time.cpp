@@ -1,0 +1,417 @@
+// time!: seconds in a double, with the h:mm:ss text, field paths and float!-like arithmetic.
+#include "datatypes/time.h"
+
+#include <cfloat>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "core/actions.h"
+#include "datatypes/block_storage.h"
+#include "datatypes/date.h"
+#include "datatypes/money.h"
+#include "datatypes/registry.h"
+#include "datatypes/scalar_support.h"
+#include "datatypes/scalar_types.h"
+#include "datatypes/string_storage.h"
+#include "datatypes/tuple.h"
+#include "runtime/float_text.h"
+
+namespace kaz::time_type {
+
+namespace {
+
+using namespace scalar;
+
+constexpr double seconds_per_hour = 3600.0;
+constexpr double seconds_per_minute = 60.0;
+constexpr double tolerance = 1e-6;  // one microsecond: text and even?/odd?
+
+field_words<3> fields({"hour", "minute", "second"});
+
+// The path and pick result of a field (copied by the caller before anything else runs).
+cell field_result;
+
+[[noreturn]] void throw_make_error(const cell* v) { fire_bad_to(type::time, v); }
+
+// The number a time operand stands for, in seconds.
+double seconds_of_operand(const cell* c) {
+  return type_of(c) == type::integer ? static_cast<int32_t>(c->data2) : get_double(c);
+}
+
+// [hours minutes seconds]: only the hours may be negative, and then the whole time is.
+double from_block(cell* spec) {
+  int32_t n = block::rs_length(spec);
+  if (n > 3) throw_make_error(spec);
+  static const double weight[3] = {seconds_per_hour, seconds_per_minute, 1.0};
+  double total = 0.0;
+  bool negative = false;
+  for (int32_t i = 0; i < n; ++i) {
+    const cell* v = block::rs_head(spec) + i;
+    uint32_t t = type_of(v);
+    if (!(t == type::integer || (i == 2 && t == type::float_))) throw_make_error(spec);
+    double x = seconds_of_operand(v);
+    if (x < 0) {
+      if (i != 0) throw_make_error(spec);
+      negative = true;
+      x = -x;
+    }
+    total += x * weight[i];
+  }
+  return negative ? -total : total;
+}
+
+cell* make(cell* proto, cell* spec, uint32_t) {
+  switch (type_of(spec)) {
+    case type::time:
+      return spec;
+    case type::integer:
+    case type::float_:
+    case type::percent:
+      proto->header = type::time;
+      put_double(proto, seconds_of_operand(spec));
+      return proto;
+    case type::block:
+    case type::paren:
+    case type::hash: {
+      double s = from_block(spec);
+      proto->header = type::time;
+      put_double(proto, s);
+      return proto;
+    }
+    default:
+      throw_make_error(spec);
+  }
+}
+
+int32_t form(cell* v, cell* buffer, cell*, int32_t limit) {
+  return write_text(buffer->data2, get_double(v), limit);
+}
+
+int32_t mold(cell* v, cell* buffer, bool, bool, bool, cell*, int32_t limit, int32_t) {
+  return write_text(buffer->data2, get_double(v), limit);
+}
+
+// A path element as a field index (0 when it names none).
+int32_t element_index(const cell* e) {
+  if (type_of(e) == type::integer) {
+    int32_t i = static_cast<int32_t>(e->data2);
+    return i >= 1 && i <= 3 ? i : 0;
+  }
+  int32_t i = field_index(e);
+  return i > 0 ? i : 0;
+}
+
+cell* eval_path(cell* parent, cell* element, cell* value, cell* path, cell*, cell*, int32_t, bool,
+                bool, bool) {
+  int32_t index = element_index(element);
+  if (index == 0) {
+    cell e = *element;
+    fire(err::script_invalid_path, path, &e);
+  }
+  double s = get_double(parent);
+  if (!value) {
+    get_field(s, index, &field_result);
+    return &field_result;
+  }
+  put_double(parent, set_field(s, index, value));
+  return value;
+}
+
+cell* pick(cell* t, int32_t, cell* boxed) {
+  int32_t index;
+  if (type_of(boxed) == type::integer) {
+    index = static_cast<int32_t>(boxed->data2);
+    if (index < 1 || index > 3) fire(err::script_out_of_range, boxed);
+  } else if (is_word(boxed)) {
+    index = field_index(boxed, t);
+    if (index < 0) fire(err::script_out_of_range, boxed);
+  } else {
+    fire(err::script_out_of_range, boxed);
+  }
+  cell out;
+  get_field(get_double(t), index, &out);
+  *t = out;
+  return t;
+}
+
+void add() { math(math_op::add); }
+void subtract() { math(math_op::subtract); }
+void multiply() { math(math_op::multiply); }
+void divide() { math(math_op::divide); }
+
+/*
+ * Rounding of the seconds as float! rounds a double: to a multiple of the scale, halves away
+ * from zero unless a refinement says otherwise.
+ */
+double round_seconds(double v, double scale, bool even, bool down, bool half_down, bool floor_,
+                     bool ceiling, bool half_ceiling) {
+  if (scale < std::fabs(v) * 0x1p-53) return v;  // finer than the value's precision (or 0)
+  bool large = scale >= 1.0 || std::isinf(1.0 / scale);
+  double e = large ? v / scale : v * (1.0 / scale);
+  double h = std::fabs(e);
+  double r = std::floor(h) + 0.5;
+  auto with_sign = [e](double x) { return std::copysign(x, e); };
+  double c;
+  if (down) c = with_sign(std::floor(h));
+  else if (floor_) c = std::floor(e);
+  else if (ceiling) c = std::ceil(e);
+  else if (r < h) c = with_sign(std::ceil(h));
+  else if (r > h) c = with_sign(std::floor(h));
+  else if (even) c = with_sign(std::fmod(h, 2.0) < 1.0 ? std::floor(h) : std::ceil(h));
+  else if (half_down) c = with_sign(std::floor(h));
+  else if (half_ceiling) c = std::ceil(e);
+  else c = with_sign(std::ceil(h));
+  if (!large) return c / (1.0 / scale);
+  double result = c * scale;
+  if (std::fabs(result) == DBL_MAX) fire(err::math_overflow);
+  return result;
+}
+
+cell* round(cell* v, cell* scale, bool even, bool down, bool half_down, bool floor_, bool ceiling,
+            bool half_ceiling) {
+  double step = 1.0;
+  if (scale) {
+    switch (type_of(scale)) {
+      case type::integer:
+        step = std::fabs(static_cast<double>(static_cast<int32_t>(scale->data2)));
+        break;
+      case type::float_:
+      case type::percent:
+      case type::time:
+        step = std::fabs(get_double(scale));
+        break;
+      case type::money:
+        fire_not_related_here(type::money);
+      default:
+        fire_invalid_type(scale);
+    }
+  }
+  double s = round_seconds(get_double(v), step, even, down, half_down, floor_, ceiling,
+                           half_ceiling);
+  return init_cell(v, s);
+}
+
+// Whole seconds within the minute, nudged by the tolerance away from zero; -1 for NaN.
+int64_t parity_seconds(const cell* v) {
+  double s = get_double(v);
+  if (std::isnan(s)) return -1;
+  s = s >= 0 ? s + tolerance : s - tolerance;
+  double f = std::isinf(s) ? 0.0 : std::trunc(std::fmod(s, seconds_per_minute));
+  return static_cast<int64_t>(f);
+}
+
+bool even_q(cell* v) {
+  int64_t f = parity_seconds(v);
+  return f != -1 && (f & 1) == 0;
+}
+
+bool odd_q(cell* v) {
+  int64_t f = parity_seconds(v);
+  return f != -1 && (f & 1) != 0;
+}
+
+}  // namespace
+
+cell* init_cell(cell* c, double seconds) {
+  set_type(c, type::time);
+  c->data1 = 0;
+  put_double(c, seconds);
+  return c;
+}
+
+cell* push(double seconds) { return init_cell(stack::reserve_cell(), seconds); }
+
+double hours_of(double s) { return std::trunc(s / seconds_per_hour); }
+
+int32_t minutes_of(double s) {
+  if (!std::isfinite(s)) return 0;
+  return static_cast<int32_t>(std::floor(std::fmod(std::fabs(s), seconds_per_hour) / 60.0));
+}
+
+double seconds_of(double s) { return std::fmod(s, seconds_per_minute); }
+
+int32_t write_text(node_t out, double s, int32_t limit) {
+  char text[float_text_size + 48];
+  size_t n = 0;
+  if (!std::isfinite(s)) {
+    // No field splits an infinity or NaN: the number's own text stands for it.
+    n = float_::to_cstring(float_text_out(text, float_text_size), s,
+                           float_::text_kind::seconds, true);
+    string::append_ascii(out, std::string_view(text, n));
+    return limit - static_cast<int32_t>(n);
+  }
+  if (s < 0.0) {
+    text[n++] = '-';
+    s = -s;
+  }
+  n += static_cast<size_t>(std::snprintf(text + n, 32, "%.0f:%02d:",
+                                         std::floor(s / seconds_per_hour), minutes_of(s)));
+  double sec = std::fmod(s, seconds_per_minute);
+  if (sec < tolerance) {
+    text[n++] = '0';
+    text[n++] = '0';
+  } else {
+    char digits[float_text_size];
+    size_t k = float_::to_cstring(float_text_out(digits, float_text_size), sec,
+                                  float_::text_kind::seconds, true);
+    if (k == 1 || digits[1] == '.') text[n++] = '0';
+    std::memcpy(text + n, digits, k);
+    n += k;
+  }
+  string::append_ascii(out, std::string_view(text, n));
+  return limit - static_cast<int32_t>(n);
+}
+
+int32_t field_index(const cell* word, const cell* value) {
+  int32_t i = fields.index_of(word);
+  if (i < 0 && value && type_of(value) == type::time) {
+    cell w = *word;
+    cell v = *value;
+    fire(err::script_cannot_use, &w, &v);
+  }
+  return i;
+}
+
+void get_field(double s, int32_t index, cell* out) {
+  switch (index) {
+    case 1: {
+      double h = hours_of(s);
+      if (h >= -2147483648.0 && h <= 2147483647.0) {
+        *out = cell{type::integer, 0, static_cast<uint32_t>(static_cast<int32_t>(h)), 0};
+      } else {
+        *out = cell{type::float_, 0, 0, 0};
+        put_double(out, h);
+      }
+      return;
+    }
+    case 2:
+      *out = cell{type::integer, 0, static_cast<uint32_t>(minutes_of(s)), 0};
+      return;
+    default:
+      *out = cell{type::float_, 0, 0, 0};
+      put_double(out, seconds_of(s));
+      return;
+  }
+}
+
+/*
+ * Setting a field keeps the others as the getters show them. The sign belongs to the whole
+ * time, so hours and minutes are replaced in the magnitude: setting -1:30:00/hour to -1 or
+ * /minute to 30 leaves it as it was, and a hour of another sign moves the sign with it.
+ */
+double set_field(double s, int32_t index, const cell* value) {
+  uint32_t t = type_of(value);
+  bool integer = t == type::integer;
+  if (!(integer || (index == 3 && t == type::float_))) {
+    cell v = *value;
+    fire(err::script_invalid_arg, &v);
+  }
+  double x = seconds_of_operand(value);
+  if (index == 3) return s - (seconds_of(s) - x);
+  double magnitude = std::fabs(s);
+  double hours = std::floor(magnitude / seconds_per_hour);
+  double in_hour = magnitude - hours * seconds_per_hour;
+  bool negative = s < 0.0;
+  if (index == 1) {
+    if (x != 0.0) negative = x < 0.0;
+    magnitude = std::fabs(x) * seconds_per_hour + in_hour;
+  } else {
+    magnitude += (x - minutes_of(s)) * seconds_per_minute;
+  }
+  return negative ? -magnitude : magnitude;
+}
+
+bool near_equal(double a, double b) {
+  if (std::isnan(a) || std::isnan(b)) return false;
+  if (a == b) return true;
+  if (std::fabs(a - b) < 2.220446049250313e-16) return true;
+  // Doubles mapped onto one ordered integer line: ten units in the last place across zero too.
+  auto ordered = [](double d) {
+    uint64_t bits;
+    std::memcpy(&bits, &d, sizeof bits);
+    return (bits >> 63) ? ~bits + 1 : bits | (uint64_t(1) << 63);
+  };
+  uint64_t x = ordered(a), y = ordered(b);
+  return (x > y ? x - y : y - x) <= 10;
+}
+
+/*
+ * The arithmetic of a time! first operand. integer!, float!, percent! and time! operands count
+ * as seconds; a date! is added to (time + date is the date later by that time); tuple! and
+ * money! operands go to their own arithmetic, which decides.
+ */
+void math(int32_t op) {
+  cell* a = stack::arguments;
+  cell* b = a + 1;
+  switch (type_of(b)) {
+    case type::date:
+      if (op == math_op::add) {
+        cell t = *a;
+        *a = *b;
+        *b = t;
+        date_type::add();
+        return;
+      }
+      if (op == math_op::subtract) fire_not_related("subtract", type::time);
+      fire_invalid_type(b);
+    case type::tuple:
+      tuple_type::math(op);
+      return;
+    case type::money:
+      money_type::math(op);
+      return;
+    case type::integer:
+    case type::float_:
+    case type::percent:
+      break;
+    case type::time:
+      if (op == math_op::multiply) fire_not_related("multiply", type::time);
+      break;
+    default:
+      fire_invalid_type(b);
+  }
+  double x = get_double(a), y = seconds_of_operand(b);
+  double r;
+  switch (op) {
+    case math_op::add: r = x + y; break;
+    case math_op::subtract: r = x - y; break;
+    case math_op::multiply: r = x * y; break;
+    case math_op::divide: r = x / y; break;
+    case math_op::remainder: r = std::fmod(x, y); break;
+    default: {
+      cell name;
+      stack::get_call_name(&name);
+      cell dt = datatype_cell(type::float_);
+      fire(err::script_cannot_use, &name, &dt);
+    }
+  }
+  if (op == math_op::divide && type_of(b) == type::time) {
+    *a = cell{type::float_, 0, 0, 0};
+    put_double(a, r);
+    return;
+  }
+  *a = cell{type::time, 0, 0, 0};
+  put_double(a, r);
+}
+
+void init() {
+  registry::add(type::time,
+                {.make = make,
+                 .to = make,
+                 .form = form,
+                 .mold = mold,
+                 .eval_path = eval_path,
+                 .add = add,
+                 .divide = divide,
+                 .multiply = multiply,
+                 .round = round,
+                 .subtract = subtract,
+                 .even_q = even_q,
+                 .odd_q = odd_q,
+                 .pick = pick},
+                inherited(slot::random, slot::compare, slot::absolute, slot::negate,
+                          slot::remainder));
+}
+
+}  // namespace kaz::time_type
