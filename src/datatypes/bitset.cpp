@@ -218,12 +218,13 @@ bool test(const cell* b, const cell* spec) {
 // ---------------------------------------------------------------------------------------------
 // make and to
 
-// A bitset of a byte range copied from a series (the bytes are re-read after the allocation).
-void from_bytes(cell* out, node_t source, uint32_t index, bool invert) {
+// A bitset of a byte range copied from a series (the bytes are re-read after the allocation),
+// inverted or not, complemented or not.
+void from_bytes(cell* out, node_t source, uint32_t index, bool invert, bool complement) {
   series_buffer* s = memory::buffer_of(source);
   uint32_t used = s->used_bytes();
   uint32_t n = index < used ? used - index : 0;
-  make_empty(out, n, 0, invert);
+  make_empty(out, n, 0, complement);
   const uint8_t* from = memory::buffer_of(source)->head() + index;
   uint8_t* to = buffer(out)->head();
   for (uint32_t i = 0; i < n; ++i) to[i] = invert ? static_cast<uint8_t>(~from[i]) : from[i];
@@ -242,13 +243,11 @@ void make_from(cell* out, cell* spec, caller from) {
       return;
     }
     case type::bitset: {
-      bool comp = complemented(&s);
-      from_bytes(out, node_of(&s), 0, false);
-      if (comp) memory::set_series_flags(node_of(out), series_flag::complement);
+      from_bytes(out, node_of(&s), 0, false, complemented(&s));
       return;
     }
     case type::binary:
-      from_bytes(out, s.data2, s.data1, false);
+      from_bytes(out, s.data2, s.data1, false, false);
       return;
     case type::block: {
       int32_t n = block::rs_length(&s);
@@ -257,7 +256,7 @@ void make_from(cell* out, cell* spec, caller from) {
       if (!not_symbol) not_symbol = symbol::resolve(symbol::make("not"));
       if (n > 0 && is_word(head) && symbol::resolve(head->data2) == not_symbol) {
         if (n > 1 && type_of(head + 1) == type::binary) {
-          from_bytes(out, head[1].data2, head[1].data1, true);
+          from_bytes(out, head[1].data2, head[1].data1, true, true);
           return;
         }
         make_empty(out, measure(&s, from, 1), 0xFF, true);
@@ -266,7 +265,7 @@ void make_from(cell* out, cell* spec, caller from) {
         return;
       }
       if (n > 0 && type_of(head) == type::binary) {
-        from_bytes(out, head->data2, head->data1, false);
+        from_bytes(out, head->data2, head->data1, false, false);
         return;
       }
       break;
@@ -352,8 +351,7 @@ int32_t compare(cell* a, cell* b, int32_t op) {
 cell* complement(cell* v) {
   cell src = *v;
   cell out;
-  from_bytes(&out, node_of(&src), 0, true);
-  if (!complemented(&src)) memory::set_series_flags(node_of(&out), series_flag::complement);
+  from_bytes(&out, node_of(&src), 0, true, !complemented(&src));
   *v = out;
   return v;
 }
@@ -401,15 +399,18 @@ cell* find(cell* b, cell* value, cell*, bool, bool, bool, bool, cell*, cell*, bo
   return b;
 }
 
+// The values of the part leave the set, whether it is complemented or not.
 cell* remove(cell* b, cell* part, cell*) {
   if (!part) fire(err::script_missing_arg);
-  apply(b, part, complemented(b), caller::action);
+  apply(b, part, false, caller::action);
   return b;
 }
 
+// An empty set of the same length: no stored member, and none beyond.
 cell* clear(cell* b) {
   series_buffer* s = buffer(b);
-  std::memset(s->head(), fill_byte(s->flags & series_flag::complement), s->used_bytes());
+  std::memset(s->head(), 0, s->used_bytes());
+  s->flags &= ~series_flag::complement;
   return b;
 }
 

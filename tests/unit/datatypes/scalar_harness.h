@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/stack.h"
 #include "../core/mini_reader.h"
 #include "core/actions.h"
 #include "core/context.h"
@@ -18,6 +19,7 @@
 #include "core/stack.h"
 #include "core/symbol.h"
 #include "datatypes/date.h"
+#include "datatypes/registry.h"
 #include "datatypes/money.h"
 #include "datatypes/time.h"
 #include "datatypes/tuple.h"
