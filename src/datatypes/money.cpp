@@ -140,8 +140,7 @@ int32_t write_text(const cell* m, node_t out, bool separators, bool all, int32_t
   if (a.negative) text[n++] = '-';
   std::string_view code = currency_text(a.currency);
   if (code.size() > 8) code = code.substr(0, 8);
-  std::memcpy(text + n, code.data(), code.size());
-  n += code.size();
+  for (char ch : code) text[n++] = ch;
   text[n++] = '$';
   uint32_t first = integer_digits;
   for (uint32_t p = 1; p <= integer_digits; ++p) {

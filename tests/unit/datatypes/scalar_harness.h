@@ -171,6 +171,8 @@ class Scalars : public ::testing::Test {
     sysrt::enter_runtime_thread(__builtin_frame_address(0));
     boot::init_runtime();
     boot_library();
+    // The global context is no collector root of its own yet: keep it here.
+    collector::add_root_node(&context::global);
     collector::set_active(true);
   }
 };
