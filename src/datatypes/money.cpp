@@ -14,6 +14,7 @@
 #include "datatypes/scalar_types.h"
 #include "datatypes/string_storage.h"
 #include "datatypes/system_settings.h"
+#include "loader/lexer_number_helpers.h"
 #include "runtime/float_text.h"
 
 namespace kaz::money_type {
@@ -184,6 +185,15 @@ cell* to(cell* proto, cell* spec, uint32_t) {
     case type::float_:
       return pack(proto, float_amount(get_double(spec), true));
     default:
+      if (is_any_string(type_of(spec))) {
+        cell text = *spec;
+        cell out;
+        uint32_t n = string::length_from_head(&text);
+        if (lexer::text_to_money(string::rs_head(&text), n, string::buffer_of(&text)->unit(), &out)) {
+          *proto = out;
+          return proto;
+        }
+      }
       fire_bad_to(type::money, spec);
   }
 }

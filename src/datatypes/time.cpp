@@ -14,6 +14,7 @@
 #include "datatypes/scalar_support.h"
 #include "datatypes/scalar_types.h"
 #include "datatypes/string_storage.h"
+#include "datatypes/text_scan.h"
 #include "datatypes/tuple.h"
 #include "runtime/float_text.h"
 
@@ -80,6 +81,7 @@ cell* make(cell* proto, cell* spec, uint32_t) {
       return proto;
     }
     default:
+      if (is_any_string(type_of(spec)) && scan_text_as(spec, type::time, proto)) return proto;
       throw_make_error(spec);
   }
 }

@@ -11,6 +11,7 @@
 #include "datatypes/scalar_support.h"
 #include "datatypes/scalar_types.h"
 #include "datatypes/string_storage.h"
+#include "datatypes/text_scan.h"
 
 namespace kaz::tuple_type {
 
@@ -149,7 +150,9 @@ cell* make(cell* proto, cell* spec, uint32_t) {
     case type::hash: return from_block(proto, spec);
     case type::issue: return from_issue(proto, spec);
     case type::binary: return from_binary(proto, spec);
-    default: fire_bad_to(type::tuple, spec);
+    default:
+      if (is_any_string(type_of(spec)) && scan_text_as(spec, type::tuple, proto)) return proto;
+      fire_bad_to(type::tuple, spec);
   }
 }
 

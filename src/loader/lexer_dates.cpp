@@ -2,7 +2,8 @@
 // and ordinal dates, each with an optional time and zone.
 #include <cstddef>
 
-#include "loader/lexer_calendar.h"
+#include "datatypes/calendar.h"
+#include "datatypes/date.h"
 #include "loader/lexer_numbers.h"
 
 namespace kaz::lexer {
@@ -132,16 +133,16 @@ int32_t month_by_name(reader& r) {
 
 bool build(int32_t year, int32_t month, int32_t day, const time_part& t, cell& out) {
   if (year < -9999 || year > 9999 || month < 1 || month > 12 || day < 1 ||
-      day > days_in_month(year, month))
+      day > calendar::days_in_month(year, month))
     return false;
-  out = date_cell(year, month, day, t.present, t.seconds, t.zone_negative, uint32_t(t.zone_hours),
-                  uint32_t(t.zone_minutes));
+  date_type::init_cell(&out, year, month, day, t.present, t.seconds, t.zone_negative,
+                       uint32_t(t.zone_hours), uint32_t(t.zone_minutes));
   return true;
 }
 
-bool from_day_number(int32_t days, const time_part& t, cell& out) {
+bool from_day_number(int64_t days, const time_part& t, cell& out) {
   int32_t y, m, d;
-  from_days(days, y, m, d);
+  calendar::from_days(days, y, m, d);
   return build(y, m, d, t, out);
 }
 
@@ -185,7 +186,8 @@ bool parse_date(const uint8_t* p, const uint8_t* end, cell& out) {
     if (!r.fixed(week, 2)) return false;
     if (r.take('-') && (!r.fixed(weekday, 1) || weekday < 1 || weekday > 7)) return false;
     if (!optional_time(r, t, false)) return false;
-    return from_day_number(isoweek_start(year) + 7 * (week - 1) + (weekday - 1), t, out);
+    return from_day_number(calendar::isoweek_start(year) + 7 * (week - 1) + (weekday - 1), t,
+                           out);
   }
   if (sep == '-' && n1 == 4 && end - r.p >= 3 && is_digit(r.p[0]) && is_digit(r.p[1]) &&
       is_digit(r.p[2]) && (r.p + 3 == end || r.p[3] == 'T')) {
@@ -194,7 +196,7 @@ bool parse_date(const uint8_t* p, const uint8_t* end, cell& out) {
     r.fixed(yearday, 3);
     if (yearday == 0) return false;
     if (!optional_time(r, t, false)) return false;
-    return from_day_number(to_days(year, 1, 1) + yearday - 1, t, out);
+    return from_day_number(calendar::year_start(year) + yearday - 1, t, out);
   }
 
   // Day, month and year (or year, month and day) with one separator used twice.

@@ -1,6 +1,6 @@
 // What the lexer needs from parts of the runtime built above it: the interpreter calls trace
-// callbacks, the library owns `system/lexer/exit-states` and the currency list, the map!
-// datatype builds maps. Each fills its entry at start-up; an empty entry has a plain default.
+// callbacks, the library owns `system/lexer/exit-states`, the map! datatype builds maps. Each
+// fills its entry at start-up; an empty entry has a plain default.
 #pragma once
 
 #include <cstdint>
@@ -43,9 +43,6 @@ struct lexer_hooks {
   // hashtable's normaliser.
   void (*make_map)(cell* out, cell* pairs) = nullptr;
 
-  // The 1-based position of a 3-letter currency code in `system/locale/currencies/list`
-  // (case-insensitive), or -1. Default: the boot list of currencies.
-  int32_t (*currency_index)(std::string_view code) = nullptr;
 };
 
 extern lexer_hooks hooks;

@@ -6,8 +6,9 @@
 #include <limits>
 #include <string_view>
 
+#include "datatypes/money.h"
+#include "datatypes/tuple.h"
 #include "loader/lexer_cells.h"
-#include "loader/lexer_currencies.h"
 #include "runtime/float_text.h"
 
 namespace kaz::lexer {
@@ -155,7 +156,7 @@ bool parse_tuple(const uint8_t* p, const uint8_t* end, cell& out) {
     if (*p++ != '.') return false;
   }
   if (count < 3) return false;
-  out = tuple_cell(bytes, count);
+  tuple_type::init_cell(&out, bytes, count);
   return true;
 }
 
@@ -221,7 +222,8 @@ bool parse_money(const uint8_t* p, const uint8_t* end, cell& out) {
     if (dollar - p != 3) return false;
     for (const uint8_t* c = p; c < dollar; ++c)
       if (!is_letter(*c)) return false;
-    int32_t index = currency_index(std::string_view(reinterpret_cast<const char*>(p), 3));
+    int32_t index =
+        money_type::currency_index(std::string_view(reinterpret_cast<const char*>(p), 3));
     if (index < 1 || index > 255) return false;
     currency = uint32_t(index);
   }
@@ -250,10 +252,10 @@ bool parse_money(const uint8_t* p, const uint8_t* end, cell& out) {
     }
   }
   if (!any) return false;
-  uint8_t digits[money_digits] = {};
+  uint8_t digits[money_type::digit_count] = {};
   for (uint32_t i = 0; i < n_int; ++i) digits[17 - n_int + i] = integer[i];
   for (uint32_t i = 0; i < n_frac; ++i) digits[17 + i] = fraction[i];
-  out = money_cell(negative, currency, digits);
+  money_type::init_cell(&out, negative, currency, digits);
   return true;
 }
 

@@ -9,7 +9,9 @@
 
 #include "core/symbol.h"
 #include "datatypes/block_storage.h"
+#include "datatypes/money.h"
 #include "datatypes/string_storage.h"
+#include "datatypes/tuple.h"
 #include "loader/lexer_cells.h"
 
 namespace kaz::testing {
@@ -147,19 +149,19 @@ inline std::string describe(const cell* v) {
              float32_text(v->data3) + ")";
     case type::tuple: {
       std::string out;
-      for (uint32_t i = 0; i < lexer::tuple_length(v); ++i) {
+      for (uint32_t i = 0; i < tuple_type::length_of(v); ++i) {
         if (i) out += '.';
-        out += std::to_string(lexer::tuple_byte(v, i));
+        out += std::to_string(tuple_type::byte_at(v, i));
       }
       return nl + out;
     }
     case type::money: {
-      std::string out = (v->header & lexer::money_sign_flag) ? "-" : "";
+      std::string out = (v->header & money_type::sign_flag) ? "-" : "";
       uint32_t currency = v->data1 & 0xFF;
       if (currency) out += "c" + std::to_string(currency);
       out += "$";
       std::string digits;
-      for (uint32_t n = 1; n <= 22; ++n) digits += char('0' + lexer::money_digit(v, n));
+      for (uint32_t n = 1; n <= 22; ++n) digits += char('0' + money_type::digit(v, n));
       size_t first = digits.find_first_not_of('0');
       std::string integer = first < 17 ? digits.substr(first, 17 - first) : "0";
       return nl + out + integer + "." + digits.substr(17);

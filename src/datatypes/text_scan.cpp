@@ -1,0 +1,25 @@
+#include "datatypes/text_scan.h"
+
+#include <string>
+
+#include "datatypes/string_storage.h"
+#include "loader/lexer_transcode.h"
+
+namespace kaz::scalar {
+
+bool scan_text_as(const cell* text, uint32_t wanted, cell* out) {
+  std::string utf8 = string::to_utf8(text);
+  // A first pass only classifies, so that a syntax error is not raised from here.
+  lexer::scan_options check;
+  check.scan = true;
+  check.one = true;
+  cell kind;
+  lexer::scan_utf8(utf8, check, &kind);
+  if (type_of(&kind) != type::datatype_ || kind.data1 != wanted) return false;
+  lexer::scan_options load;
+  load.one = true;
+  lexer::scan_utf8(utf8, load, out);
+  return type_of(out) == wanted;
+}
+
+}  // namespace kaz::scalar
