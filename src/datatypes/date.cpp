@@ -10,6 +10,8 @@
 #include "datatypes/block_storage.h"
 #include "datatypes/calendar.h"
 #include "datatypes/date_fields.h"
+#include "datatypes/float.h"
+#include "datatypes/random.h"
 #include "datatypes/registry.h"
 #include "datatypes/scalar_support.h"
 #include "datatypes/scalar_types.h"
@@ -257,7 +259,7 @@ int32_t compare(cell* a, cell* b, int32_t op) {
     return same ? 0 : 1;
   }
   ta += static_cast<double>(cal::to_days(wa) - cal::to_days(wb)) * seconds_per_day;
-  if (time_type::near_equal(ta, tb)) return 0;
+  if (float_type::near_equal(ta, tb)) return 0;
   return ta < tb ? -1 : 1;
 }
 
@@ -282,7 +284,7 @@ void arith(bool subtract) {
       break;
     }
     case type::date: {
-      if (!subtract) fire_not_related("add", type::date);
+      if (!subtract) fire_not_related(math::add, type::date);
       double span = static_cast<double>(days - cal::to_days(word_of(b))) * seconds_per_day +
                     (time - get_double(b));
       *a = cell{type::integer, 0,
@@ -297,6 +299,32 @@ void arith(bool subtract) {
 
 void subtract() { arith(true); }
 
+/*
+ * A random day between 1 March of year 0 and the day before the date (for a date before it,
+ * between the day after the date and that first of March); with a time, a random zone and a
+ * random local time of day in steps of 24 seconds.
+ */
+cell* random_(cell* d, bool seed, bool secure, bool) {
+  uint32_t w = word_of(d);
+  if (seed) {
+    random::seed(w + static_cast<uint32_t>(static_cast<int64_t>(get_double(d))));
+    return unset_result(d);
+  }
+  int64_t days = cal::to_days(w);
+  int32_t n = static_cast<int32_t>(days);
+  int64_t drawn = n > 0 ? random::next_in_range(n, secure) - 1
+                  : n < 0 ? random::next_in_range(n, secure) + 1 : 0;
+  if (!cal::has_time(w)) {
+    store(d, drawn, 0.0, 0, false);
+    return d;
+  }
+  uint32_t bits = static_cast<uint32_t>(secure ? random::secure_next() : random::next());
+  uint32_t zone = cal::pack_zone(bits & cal::zone_sign_flag, (bits >> 2) & 0xF, (bits & 3) * 15);
+  double local = (random::next_in_range(3600, secure) - 1) * 24.0;
+  store(d, drawn, cal::to_utc(local, zone), zone, true);
+  return d;
+}
+
 }  // namespace
 
 void add() { arith(false); }
@@ -305,9 +333,9 @@ void store(cell* d, int64_t days, double utc_time, uint32_t zone, bool has_time)
   if (!has_time) {
     utc_time = 0.0;
   } else if (!cal::shift_by_zone(days, utc_time, zone)) {
-    fire_type_limit(type::date);
+    fire_with_type(err::script_type_limit, type::date);
   }
-  if (!cal::days_fit(days)) fire_type_limit(type::date);
+  if (!cal::days_fit(days)) fire_with_type(err::script_type_limit, type::date);
   d->header = type::date;
   d->data1 = cal::word_from_days(days, zone, has_time);
   put_double(d, utc_time);
@@ -404,7 +432,9 @@ cell* pick(cell* d, int32_t, cell* boxed) {
 }  // namespace
 
 void init() {
+  integer_type::hooks.from_date = epoch_value;
   registry::add(type::date, {.make = make,
+                             .random = random_,
                              .to = to,
                              .form = form,
                              .mold = mold,

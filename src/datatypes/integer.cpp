@@ -314,8 +314,7 @@ cell* to(cell* proto, cell* spec, uint32_t) {
       break;
     case type::date:
       if (!hooks.from_date) fire_with_type(err::script_bad_to_arg, type::integer, spec);
-      v = hooks.from_date(spec);
-      break;
+      return hooks.from_date(spec, proto);
     case type::binary:
       v = from_binary(spec);
       break;

@@ -96,7 +96,8 @@ int32_t round_value(int32_t value, int32_t scale, const round_flags& f);
 // Conversions that datatypes built elsewhere provide when they register (null until then).
 struct conversion_hooks {
   int32_t (*from_money)(const cell* money) = nullptr;  // the integer part, or type-limit
-  int32_t (*from_date)(const cell* date) = nullptr;    // seconds since 1970-01-01
+  // Seconds since 1970-01-01 into `out`: an integer!, or a float! beyond 32 bits.
+  cell* (*from_date)(const cell* date, cell* out) = nullptr;
 };
 extern conversion_hooks hooks;
 

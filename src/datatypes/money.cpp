@@ -8,7 +8,9 @@
 #include "core/actions.h"
 #include "core/symbol.h"
 #include "datatypes/block_storage.h"
+#include "datatypes/float.h"
 #include "datatypes/money_amount.h"
+#include "datatypes/random.h"
 #include "datatypes/registry.h"
 #include "datatypes/scalar_support.h"
 #include "datatypes/scalar_types.h"
@@ -316,11 +318,11 @@ int32_t compare(cell* a, cell* b, int32_t op) {
 // ---------------------------------------------------------------------------------------------
 // Arithmetic and the other actions
 
-void add_() { math(math_op::add); }
-void subtract_() { math(math_op::subtract); }
-void multiply_() { math(math_op::multiply); }
-void divide_() { math(math_op::divide); }
-void remainder_() { math(math_op::remainder); }
+void add_() { math(kaz::math::add); }
+void subtract_() { math(kaz::math::subtract); }
+void multiply_() { math(kaz::math::multiply); }
+void divide_() { math(kaz::math::divide); }
+void remainder_() { math(kaz::math::remainder); }
 
 void absolute() { stack::arguments->header &= ~sign_flag; }
 
@@ -366,13 +368,46 @@ cell* round(cell* v, cell* scale, bool even, bool down, bool half_down, bool flo
   amount result = x;
   if (up) {
     units_t upper = lower + s;
-    if (upper < lower || upper >= units_limit) fire_type_limit(type::money);
+    if (upper < lower || upper >= units_limit) fire_with_type(err::script_type_limit, type::money);
     result.units = upper;
   } else {
     result.units = lower;
   }
   result.negative = x.negative && result.units != 0;
   return pack(v, result);
+}
+
+// A uniform digit from 0 to `bound`.
+uint8_t random_digit(uint32_t bound, bool secure) {
+  return static_cast<uint8_t>(random::next_in_range(static_cast<int32_t>(bound) + 1, secure) - 1);
+}
+
+/*
+ * Each significant digit, from the first, is drawn from 0 to its own value until one comes
+ * out below it; the digits after that range over 0-9. A draw equal to its bound is kept only
+ * when two further draws agree modulo 1000, so the amounts close to the value are rare.
+ */
+cell* random_(cell* v, bool seed, bool secure, bool) {
+  if (seed) {
+    random::seed(v->data1 ^ v->data2 ^ v->data3 ^ (v->header & sign_flag));
+    return unset_result(v);
+  }
+  uint8_t digits[digit_count];
+  uint32_t n = 0;
+  while (n < digit_count && digit(v, n + 1) == 0) digits[n++] = 0;
+  bool bounded = true;
+  for (; n < digit_count; ++n) {
+    uint32_t bound = bounded ? digit(v, n + 1) : 9;
+    uint8_t d;
+    for (;;) {
+      d = random_digit(bound, secure);
+      if (!bounded || d < bound) break;
+      if (random::next_in_range(1000, secure) == random::next_in_range(1000, secure)) break;
+    }
+    if (d < bound) bounded = false;
+    digits[n] = d;
+  }
+  return init_cell(v, negative_bit(v), currency_of(v), digits);
 }
 
 bool odd_q(cell* v) { return digit(v, integer_digits) % 2 != 0; }
@@ -507,7 +542,7 @@ int32_t to_integer(const cell* m) {
   amount a = unpack(m);
   units_t whole = a.units / unit_scale;
   if (whole > (a.negative ? units_t(2147483648u) : units_t(2147483647u)))
-    fire_type_limit(type::integer);
+    fire_with_type(err::script_type_limit, type::integer);
   int64_t v = static_cast<int64_t>(whole);
   return static_cast<int32_t>(a.negative ? -v : v);
 }
@@ -517,24 +552,24 @@ int32_t to_integer(const cell* m) {
  * currencies must agree unless one operand has none; the result takes the second operand's
  * currency, else the first's. money / money is a float!; money * money is refused.
  */
-void math(int32_t op) {
+void math(kaz::math op) {
   cell* a = stack::arguments;
   cell* b = a + 1;
   bool am = type_of(a) == type::money, bm = type_of(b) == type::money;
-  if (op == math_op::multiply && am && bm) fire_invalid_type(a);
-  if ((op == math_op::divide || op == math_op::remainder) && !am) fire_invalid_type(a);
+  if (op == kaz::math::multiply && am && bm) fire_invalid_type(a);
+  if ((op == kaz::math::divide || op == kaz::math::remainder) && !am) fire_invalid_type(a);
   amount x = operand(a), y = operand(b);
   if (!same_currency(x, y, false)) wrong_denom(a, b);
   uint32_t currency = y.currency ? y.currency : x.currency;
   amount r;
   switch (op) {
-    case math_op::add: r = add(x, y); break;
-    case math_op::subtract:
+    case kaz::math::add: r = add(x, y); break;
+    case kaz::math::subtract:
       y.negative = !y.negative && y.units != 0;
       r = add(x, y);
       break;
-    case math_op::multiply: r = multiply(x, y); break;
-    case math_op::divide:
+    case kaz::math::multiply: r = multiply(x, y); break;
+    case kaz::math::divide:
       r = divide(x, y);
       if (bm) {
         r.currency = 0;
@@ -545,7 +580,7 @@ void math(int32_t op) {
         return;
       }
       break;
-    case math_op::remainder: r = remainder(x, y); break;
+    case kaz::math::remainder: r = remainder(x, y); break;
     default: fire_invalid_type(a);
   }
   r.currency = currency;
@@ -553,7 +588,10 @@ void math(int32_t op) {
 }
 
 void init() {
+  integer_type::hooks.from_money = to_integer;
+  float_type::hooks.from_money = to_float;
   registry::add(type::money, {.make = make,
+                              .random = random_,
                               .to = to,
                               .form = form,
                               .mold = mold,

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "datatypes/cell.h"
+#include "datatypes/integer.h"
 
 namespace kaz::money_type {
 
@@ -49,7 +50,7 @@ int32_t to_integer(const cell* m);
 
 // The arithmetic entry for a money! operand on either side (codes 0 add to 4 remainder); the
 // operands are the first two stack arguments, the result goes to the first.
-void math(int32_t op);
+void math(kaz::math op);
 
 void init();
 

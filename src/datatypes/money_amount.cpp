@@ -17,7 +17,7 @@ uint8_t payload_byte(const cell* c, uint32_t i) {
   return static_cast<uint8_t>(w >> (8 * (i % 4)));
 }
 
-[[noreturn]] void overflow() { scalar::fire_type_limit(type::money); }
+[[noreturn]] void overflow() { fire_with_type(err::script_type_limit, type::money); }
 
 units_t checked(units_t v) {
   if (v >= units_limit) overflow();

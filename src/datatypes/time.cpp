@@ -1,7 +1,6 @@
 // time!: seconds in a double, with the h:mm:ss text, field paths and float!-like arithmetic.
 #include "datatypes/time.h"
 
-#include <cfloat>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -9,13 +8,12 @@
 #include "core/actions.h"
 #include "datatypes/block_storage.h"
 #include "datatypes/date.h"
-#include "datatypes/money.h"
+#include "datatypes/float.h"
 #include "datatypes/registry.h"
 #include "datatypes/scalar_support.h"
 #include "datatypes/scalar_types.h"
 #include "datatypes/string_storage.h"
 #include "datatypes/text_scan.h"
-#include "datatypes/tuple.h"
 #include "runtime/float_text.h"
 
 namespace kaz::time_type {
@@ -137,60 +135,42 @@ cell* pick(cell* t, int32_t, cell* boxed) {
   return t;
 }
 
-void add() { math(math_op::add); }
-void subtract() { math(math_op::subtract); }
-void multiply() { math(math_op::multiply); }
-void divide() { math(math_op::divide); }
-
 /*
- * Rounding of the seconds as float! rounds a double: to a multiple of the scale, halves away
- * from zero unless a refinement says otherwise.
+ * The arithmetic of a time! first operand is float!'s, in seconds, with these exceptions: a
+ * date! is added to (time + date is the date later by that time), and the date subtracted from
+ * or a time multiplied by refused; a time divided by a time is a float! ratio.
  */
-double round_seconds(double v, double scale, bool even, bool down, bool half_down, bool floor_,
-                     bool ceiling, bool half_ceiling) {
-  if (scale < std::fabs(v) * 0x1p-53) return v;  // finer than the value's precision (or 0)
-  bool large = scale >= 1.0 || std::isinf(1.0 / scale);
-  double e = large ? v / scale : v * (1.0 / scale);
-  double h = std::fabs(e);
-  double r = std::floor(h) + 0.5;
-  auto with_sign = [e](double x) { return std::copysign(x, e); };
-  double c;
-  if (down) c = with_sign(std::floor(h));
-  else if (floor_) c = std::floor(e);
-  else if (ceiling) c = std::ceil(e);
-  else if (r < h) c = with_sign(std::ceil(h));
-  else if (r > h) c = with_sign(std::floor(h));
-  else if (even) c = with_sign(std::fmod(h, 2.0) < 1.0 ? std::floor(h) : std::ceil(h));
-  else if (half_down) c = with_sign(std::floor(h));
-  else if (half_ceiling) c = std::ceil(e);
-  else c = with_sign(std::ceil(h));
-  if (!large) return c / (1.0 / scale);
-  double result = c * scale;
-  if (std::fabs(result) == DBL_MAX) fire(err::math_overflow);
-  return result;
+void add() {
+  if (type_of(stack::arguments + 1) == type::date) {
+    number_dispatch::swap_arguments();
+    date_type::add();
+    return;
+  }
+  float_type::math_dispatch(math::add);
 }
 
+void subtract() {
+  if (type_of(stack::arguments + 1) == type::date) fire_not_related(math::subtract, type::time);
+  float_type::math_dispatch(math::subtract);
+}
+
+void multiply() {
+  if (type_of(stack::arguments + 1) == type::time) fire_not_related(math::multiply, type::time);
+  float_type::math_dispatch(math::multiply);
+}
+
+void divide() {
+  bool ratio = type_of(stack::arguments + 1) == type::time;
+  float_type::math_dispatch(math::divide);
+  if (ratio) set_type(stack::arguments, type::float_);
+}
+
+// float! rounding of the seconds; the result stays a time! whatever the scale's type.
 cell* round(cell* v, cell* scale, bool even, bool down, bool half_down, bool floor_, bool ceiling,
             bool half_ceiling) {
-  double step = 1.0;
-  if (scale) {
-    switch (type_of(scale)) {
-      case type::integer:
-        step = std::fabs(static_cast<double>(static_cast<int32_t>(scale->data2)));
-        break;
-      case type::float_:
-      case type::percent:
-      case type::time:
-        step = std::fabs(get_double(scale));
-        break;
-      case type::money:
-        fire_not_related_here(type::money);
-      default:
-        fire_invalid_type(scale);
-    }
-  }
-  double s = round_seconds(get_double(v), step, even, down, half_down, floor_, ceiling,
-                           half_ceiling);
+  round_flags f{even, down, half_down, floor_, ceiling, half_ceiling};
+  cell* r = float_type::round_cell(v, scale, f);
+  double s = type_of(r) == type::integer ? integer_type::value_of(r) : get_double(r);
   return init_cell(v, s);
 }
 
@@ -322,79 +302,6 @@ double set_field(double s, int32_t index, const cell* value) {
     magnitude += (x - minutes_of(s)) * seconds_per_minute;
   }
   return negative ? -magnitude : magnitude;
-}
-
-bool near_equal(double a, double b) {
-  if (std::isnan(a) || std::isnan(b)) return false;
-  if (a == b) return true;
-  if (std::fabs(a - b) < 2.220446049250313e-16) return true;
-  // Doubles mapped onto one ordered integer line: ten units in the last place across zero too.
-  auto ordered = [](double d) {
-    uint64_t bits;
-    std::memcpy(&bits, &d, sizeof bits);
-    return (bits >> 63) ? ~bits + 1 : bits | (uint64_t(1) << 63);
-  };
-  uint64_t x = ordered(a), y = ordered(b);
-  return (x > y ? x - y : y - x) <= 10;
-}
-
-/*
- * The arithmetic of a time! first operand. integer!, float!, percent! and time! operands count
- * as seconds; a date! is added to (time + date is the date later by that time); tuple! and
- * money! operands go to their own arithmetic, which decides.
- */
-void math(int32_t op) {
-  cell* a = stack::arguments;
-  cell* b = a + 1;
-  switch (type_of(b)) {
-    case type::date:
-      if (op == math_op::add) {
-        cell t = *a;
-        *a = *b;
-        *b = t;
-        date_type::add();
-        return;
-      }
-      if (op == math_op::subtract) fire_not_related("subtract", type::time);
-      fire_invalid_type(b);
-    case type::tuple:
-      tuple_type::math(op);
-      return;
-    case type::money:
-      money_type::math(op);
-      return;
-    case type::integer:
-    case type::float_:
-    case type::percent:
-      break;
-    case type::time:
-      if (op == math_op::multiply) fire_not_related("multiply", type::time);
-      break;
-    default:
-      fire_invalid_type(b);
-  }
-  double x = get_double(a), y = seconds_of_operand(b);
-  double r;
-  switch (op) {
-    case math_op::add: r = x + y; break;
-    case math_op::subtract: r = x - y; break;
-    case math_op::multiply: r = x * y; break;
-    case math_op::divide: r = x / y; break;
-    case math_op::remainder: r = std::fmod(x, y); break;
-    default: {
-      cell name;
-      stack::get_call_name(&name);
-      cell dt = datatype_cell(type::float_);
-      fire(err::script_cannot_use, &name, &dt);
-    }
-  }
-  if (op == math_op::divide && type_of(b) == type::time) {
-    *a = cell{type::float_, 0, 0, 0};
-    put_double(a, r);
-    return;
-  }
-  *a = cell{type::time, 0, 0, 0};
-  put_double(a, r);
 }
 
 void init() {

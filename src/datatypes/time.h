@@ -34,13 +34,6 @@ void get_field(double seconds, int32_t index, cell* out);
 // The seconds after one field is replaced; invalid-arg for a value of the wrong type.
 double set_field(double seconds, int32_t index, const cell* value);
 
-// Float equality of `equal?` (near-equal: within the double epsilon or 10 units in the last
-// place), used by date! to compare the times of instants.
-bool near_equal(double a, double b);
-
-// Stack slot of add, subtract, multiply and divide with a time! first operand.
-void math(int32_t op);
-
 void init();
 
 }  // namespace kaz::time_type

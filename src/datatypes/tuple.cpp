@@ -7,6 +7,8 @@
 
 #include "core/symbol.h"
 #include "datatypes/block_storage.h"
+#include "datatypes/float.h"
+#include "datatypes/random.h"
 #include "datatypes/registry.h"
 #include "datatypes/scalar_support.h"
 #include "datatypes/scalar_types.h"
@@ -38,39 +40,25 @@ void bytes_of(const cell* t, uint8_t out[max_length]) {
  * One byte with an integer: integer! arithmetic, where a result that leaves 32 bits (integer!
  * gives a float! then) saturates like any other; division and remainder by 0 are errors.
  */
-uint8_t integer_op(int64_t l, int64_t r, int32_t op) {
+uint8_t integer_op(int64_t l, int64_t r, kaz::math op) {
   switch (op) {
-    case math_op::add: return clamp_byte(l + r);
-    case math_op::subtract: return clamp_byte(l - r);
-    case math_op::multiply: return clamp_byte(l * r);
-    case math_op::divide:
+    case kaz::math::add: return clamp_byte(l + r);
+    case kaz::math::subtract: return clamp_byte(l - r);
+    case kaz::math::multiply: return clamp_byte(l * r);
+    case kaz::math::divide:
       if (r == 0) fire(err::math_zero_divide);
       return clamp_byte(l / r);
-    case math_op::remainder:
+    case kaz::math::remainder:
       if (r == 0) fire(err::math_zero_divide);
       return clamp_byte(l % r);
-    case math_op::or_: return clamp_byte(static_cast<int64_t>(static_cast<int32_t>(l) | static_cast<int32_t>(r)));
-    case math_op::and_: return clamp_byte(static_cast<int64_t>(static_cast<int32_t>(l) & static_cast<int32_t>(r)));
-    default: return clamp_byte(static_cast<int64_t>(static_cast<int32_t>(l) ^ static_cast<int32_t>(r)));
+    default:  // or, and, xor on the 32-bit patterns
+      return clamp_byte(static_cast<int64_t>(
+          integer_type::math_op(static_cast<int32_t>(l), static_cast<int32_t>(r), op, nullptr)));
   }
 }
 
 // One byte with a float: float! arithmetic (no error for a zero divisor), then truncated.
-uint8_t float_op(double l, double r, int32_t op) {
-  switch (op) {
-    case math_op::add: return clamp_byte(l + r);
-    case math_op::subtract: return clamp_byte(l - r);
-    case math_op::multiply: return clamp_byte(l * r);
-    case math_op::divide: return clamp_byte(l / r);
-    case math_op::remainder: return clamp_byte(std::fmod(l, r));
-    default: {
-      cell name;
-      stack::get_call_name(&name);
-      cell dt = datatype_cell(type::float_);
-      fire(err::script_cannot_use, &name, &dt);
-    }
-  }
-}
+uint8_t float_op(double l, double r, kaz::math op) { return clamp_byte(float_type::math_op(l, r, op)); }
 
 // ---------------------------------------------------------------------------------------------
 // make and to
@@ -184,14 +172,14 @@ int32_t compare(cell* a, cell* b, int32_t) {
   return 0;
 }
 
-void add() { math(math_op::add); }
-void subtract() { math(math_op::subtract); }
-void multiply() { math(math_op::multiply); }
-void divide() { math(math_op::divide); }
-void remainder() { math(math_op::remainder); }
-void and_t() { math(math_op::and_); }
-void or_t() { math(math_op::or_); }
-void xor_t() { math(math_op::xor_); }
+void add() { math(kaz::math::add); }
+void subtract() { math(kaz::math::subtract); }
+void multiply() { math(kaz::math::multiply); }
+void divide() { math(kaz::math::divide); }
+void remainder() { math(kaz::math::remainder); }
+void and_t() { math(kaz::math::and_); }
+void or_t() { math(kaz::math::or_); }
+void xor_t() { math(kaz::math::xor_); }
 
 cell* complement(cell* v) {
   uint8_t b[max_length];
@@ -202,6 +190,22 @@ cell* complement(cell* v) {
 }
 
 int32_t length_q(cell* v) { return static_cast<int32_t>(length_of(v)); }
+
+// Each byte b becomes a uniform random byte from 0 to b.
+cell* random_(cell* v, bool seed, bool secure, bool) {
+  if (seed) {
+    random::seed(v->data1 ^ v->data2 ^ v->data3);
+    return unset_result(v);
+  }
+  uint8_t b[max_length];
+  bytes_of(v, b);
+  uint32_t n = length_of(v);
+  for (uint32_t i = 0; i < n; ++i) b[i] = static_cast<uint8_t>(random::next_in_range(b[i] + 1, secure) - 1);
+  uint32_t flags = v->header & ~(type_mask | length_mask);
+  init_cell(v, b, n);
+  v->header |= flags;
+  return v;
+}
 
 int32_t index_in_range(const cell* t, const cell* index) {
   int32_t i = static_cast<int32_t>(index->data2);
@@ -322,12 +326,11 @@ bool zero_q(const cell* t) {
   return true;
 }
 
-void math(int32_t op) {
+void math(kaz::math op) {
   cell* a = stack::arguments;
   cell* b = a + 1;
   if (type_of(a) != type::tuple) {
-    if (op == math_op::subtract || op == math_op::divide)
-      fire_not_related(math_op_word(op), type_of(a));
+    if (op == kaz::math::subtract || op == kaz::math::divide) fire_not_related(op, type_of(a));
     std::swap(*a, *b);
   }
   uint8_t x[max_length], out[max_length] = {};
@@ -360,6 +363,7 @@ void math(int32_t op) {
 
 void init() {
   registry::add(type::tuple, {.make = make,
+                              .random = random_,
                               .to = make,
                               .form = form,
                               .mold = mold,

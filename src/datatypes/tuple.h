@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "datatypes/cell.h"
+#include "datatypes/integer.h"
 
 namespace kaz::tuple_type {
 
@@ -30,7 +31,7 @@ bool zero_q(const cell* t);
 // The arithmetic (0 add ... 4 remainder) and bitwise (5 or, 6 and, 7 xor) operations; the
 // operands are the first two stack arguments, and a number first operand is swapped behind the
 // tuple (refused for subtract and divide).
-void math(int32_t op);
+void math(kaz::math op);
 
 void init();
 

@@ -85,14 +85,11 @@ inline std::string evaluate(std::string_view text, cell* result, bool library = 
   }
 }
 
-// The molded result, or the error.
-inline std::string run(std::string_view text) {
-  cell result;
-  std::string e = evaluate(text, &result);
-  if (!e.empty()) return e;
+// A value molded, or the error molding raised.
+inline std::string run_mold(const cell* result) {
   stack::saved_state saved = stack::save();
   try {
-    std::string s = molded(&result);
+    std::string s = molded(result);
     stack::unwind_to(saved);
     return s;
   } catch (const language_error&) {
@@ -104,6 +101,13 @@ inline std::string run(std::string_view text) {
 inline void set(const char* word, const cell& value) {
   cell v = value;
   context::put_word_value(context::global, symbol::make(word), &v);
+}
+
+// The molded result, or the error.
+inline std::string run(std::string_view text) {
+  cell result;
+  std::string e = evaluate(text, &result);
+  return e.empty() ? run_mold(&result) : e;
 }
 
 // Values made in C++.
