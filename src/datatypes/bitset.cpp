@@ -12,6 +12,7 @@
 #include "datatypes/scalar_support.h"
 #include "datatypes/scalar_types.h"
 #include "datatypes/string_storage.h"
+#include "memory/ownership.h"
 
 namespace kaz::bitset_type {
 
@@ -356,12 +357,23 @@ cell* complement(cell* v) {
   return v;
 }
 
+// Tells an object that owns the bits of a change, before (the action's word) and after it (its
+// past form); the handler may run any code, so callers re-read the bits afterwards.
+void notify(cell* b, const char* action, cell* value) {
+  if (!(buffer(b)->flags & series_flag::owned)) return;
+  cell target = *b;
+  cell word = word_cell(action);
+  ownership::check(&target, &word, value, 0, 0);
+}
+
 void and_t() { set_operation(set_op::and_); }
 void or_t() { set_operation(set_op::or_); }
 void xor_t() { set_operation(set_op::xor_); }
 
-cell* insert(cell* b, cell* value, int32_t, bool, int32_t, bool) {
+cell* insert(cell* b, cell* value, int32_t, bool, int32_t, bool append) {
+  notify(b, append ? "append" : "insert", value);
   apply(b, value, true, caller::action);
+  notify(b, append ? "appended" : "inserted", value);
   return b;
 }
 
@@ -371,7 +383,9 @@ cell* poke(cell* b, int32_t, cell* value, cell* boxed) {
   bool off = t == type::none || (t == type::logic && value->data1 == 0) ||
              (t == type::integer && value->data2 == 0) ||
              (t == type::float_ && get_double(value) == 0.0);
+  notify(b, "poke", value);
   apply(b, boxed, !off, caller::action);
+  notify(b, "poked", value);
   return value;
 }
 
@@ -421,16 +435,33 @@ cell* copy(cell* v, cell* result, cell*, bool, cell*) {
 
 int32_t length_q(cell* b) { return static_cast<int32_t>(byte_count(b) * 8); }
 
-// Ownership of the bits by a reactive object is not recorded yet: nothing owns them.
-cell* reflect(cell* v, uint32_t field) {
+bool owned_field(uint32_t symbol_id) {
   static uint32_t owned = 0;
   if (!owned) owned = symbol::resolve(symbol::make("owned"));
-  if (symbol::resolve(field) != owned) fire(err::internal_not_done);
-  *v = cell{type::none, 0, 0, 0};
+  return symbol::resolve(symbol_id) == owned;
+}
+
+// reflect/owned: the object that owns the bits, or none.
+cell* reflect(cell* v, uint32_t field) {
+  if (!owned_field(field)) fire(err::internal_not_done);
+  const cell* owner = ownership::find_owner(node_of(v));
+  *v = owner ? *owner : cell{type::none, 0, 0, 0};
   return v;
 }
 
-cell* modify(cell*, cell*, cell* value, bool) { return value; }
+// modify/owned: none takes the ownership away, [owner word] gives it; other values change
+// nothing.
+cell* modify(cell* b, cell* field, cell* value, bool) {
+  if (!is_word(field) || !owned_field(field->data2)) return value;
+  if (type_of(value) == type::none) {
+    ownership::unbind(b);
+  } else if (type_of(value) == type::block && block::rs_length(value) >= 2) {
+    cell owner = block::rs_head(value)[0];
+    cell word = block::rs_head(value)[1];
+    if (type_of(&owner) == type::object && is_word(&word)) ownership::set_owner(b, &owner, &word);
+  }
+  return value;
+}
 
 }  // namespace
 

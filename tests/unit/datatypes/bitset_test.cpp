@@ -1,6 +1,7 @@
 // bitset!: the mold limit and the set natives' operations through the entry points (the
 // language-level cases are in cases/bitset.kaz).
 #include "datatypes/bitset.h"
+#include "datatypes/scalar_support.h"
 
 #include "scalar_harness.h"
 
@@ -26,6 +27,29 @@ TEST_F(Bitset, MoldStopsAtItsLimit) {
   EXPECT_EQ(limited("make bitset! [0 - 40]", 17), "make bitset! #{FF}");
   EXPECT_EQ(limited("make bitset! [not 0 - 40]", 24), "make bitset! [not #{FFFF}]");
   EXPECT_EQ(limited("make bitset! [0 - 40]", 1000), "make bitset! #{FFFFFFFFFF80}");
+}
+
+TEST_F(Bitset, OwnersAreRecorded) {
+  // modify/owned cannot be reached from the language (its spec takes objects and series), so
+  // the owner is given through the slot.
+  cell r;
+  ASSERT_EQ(evaluate("o: make object! [b: none] bs: make bitset! [1]", &r), "");
+  cell bs, owner_spec;
+  ASSERT_EQ(evaluate("bs", &bs), "");
+  ASSERT_EQ(evaluate("reduce [o 'b]", &owner_spec), "");
+  cell field = scalar::word_cell("owned");
+  registry::row(type::bitset).modify(&bs, &field, &owner_spec, false);
+  EXPECT_EQ(run("same? o reflect bs 'owned"), "true");
+  EXPECT_EQ(run("append bs 5 poke bs 6 true pick bs 6"), "true");
+  EXPECT_EQ(run("reflect bs 'spec"), "!! internal not-done");
+  cell none{type::none, 0, 0, 0};
+  registry::row(type::bitset).modify(&bs, &field, &none, false);
+  EXPECT_EQ(run("reflect bs 'owned"), "none");
+}
+
+TEST_F(Bitset, BinaryInsideASpecIsNotDone) {
+  cell r;
+  EXPECT_EQ(evaluate("make bitset! [1 #{00}]", &r), "!! internal not-done");
 }
 
 TEST_F(Bitset, SetOperationsOfTheNatives) {

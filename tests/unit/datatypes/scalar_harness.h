@@ -1,5 +1,5 @@
-// A booted runtime for the scalar datatype tests: code loaded by the lexer runs against the
-// partial library that exists so far; values made in C++ can be set into global words.
+// A booted runtime for the scalar datatype tests that reach past the language: code loaded by
+// the lexer runs with the library, beside values made in C++.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,26 +9,22 @@
 #include <string>
 #include <string_view>
 
-#include "core/stack.h"
-#include "../core/mini_reader.h"
 #include "core/actions.h"
 #include "core/context.h"
 #include "core/error.h"
-#include "core/function.h"
 #include "core/interpreter.h"
 #include "core/stack.h"
 #include "core/symbol.h"
-#include "datatypes/block_storage.h"
 #include "datatypes/date.h"
-#include "datatypes/registry.h"
 #include "datatypes/money.h"
-#include "datatypes/time.h"
+#include "datatypes/registry.h"
 #include "datatypes/string_storage.h"
+#include "datatypes/time.h"
 #include "datatypes/tuple.h"
+#include "library/library.h"
 #include "loader/lexer_transcode.h"
 #include "memory/collector.h"
 #include "runtime/boot.h"
-#include "runtime/embedded.h"
 #include "runtime/native_stack.h"
 
 namespace kaz::scalar_test {
@@ -37,13 +33,6 @@ inline cell* read_block(std::string_view text) {
   cell b;
   lexer::load_text_block(text, &b);
   return stack::push(&b);
-}
-
-// The library files are read by the minimal reader, which reads all that they hold so far.
-inline cell* read_library_block(std::string_view text) {
-  cell* b = block::push_only(8);
-  testing::mini_reader(text).read_into(b);
-  return b;
 }
 
 inline std::string molded(const cell* v, bool all = false) {
@@ -57,22 +46,11 @@ inline std::string molded(const cell* v, bool all = false) {
   return s;
 }
 
-inline std::string formed(const cell* v) {
-  cell buffer;
-  string::make_at(&buffer, 16);
-  cell* held = stack::push(&buffer);
-  cell value = *v;
-  actions::form(&value, held, nullptr, 0x7FFFFFFF);
-  std::string s = string::to_utf8(held);
-  stack::top--;
-  return s;
-}
-
 // Evaluates code; the result, or "!! category id" for an error.
-inline std::string evaluate(std::string_view text, cell* result, bool library = false) {
+inline std::string evaluate(std::string_view text, cell* result) {
   stack::saved_state saved = stack::save();
   try {
-    cell* code = library ? read_library_block(text) : read_block(text);
+    cell* code = read_block(text);
     context::bind_block(context::global, code, false);
     flow f = interp::do_block(code, result);
     stack::unwind_to(saved);
@@ -98,11 +76,6 @@ inline std::string run_mold(const cell* result) {
   }
 }
 
-inline void set(const char* word, const cell& value) {
-  cell v = value;
-  context::put_word_value(context::global, symbol::make(word), &v);
-}
-
 // The molded result, or the error.
 inline std::string run(std::string_view text) {
   cell result;
@@ -111,15 +84,6 @@ inline std::string run(std::string_view text) {
 }
 
 // Values made in C++.
-inline cell time_value(double seconds) {
-  cell c{};
-  return *time_type::init_cell(&c, seconds);
-}
-inline cell float_value(double d) {
-  cell c{type::float_, 0, 0, 0};
-  put_double(&c, d);
-  return c;
-}
 inline cell integer_value(int32_t v) { return cell{type::integer, 0, static_cast<uint32_t>(v), 0}; }
 inline cell date_value(int32_t y, int32_t m, int32_t d) {
   cell c{};
@@ -152,30 +116,6 @@ inline cell money_value(std::string_view text) {
   return c;
 }
 
-// The make action, the typesets, then the library files the minimal reader can load.
-inline void boot_library() {
-  cell* spec = read_library_block("type spec");
-  cell make;
-  function::make_native(&make, type::action, spec, 1);
-  context::put_word_value(context::global, symbol::make("make"), &make);
-  stack::top = stack::bottom;
-  for (const embedded_file* f = embedded_files; f->path; ++f) {
-    std::string_view path(f->path);
-    std::string_view text(f->text, f->length);
-    if (path.find("00-base") != std::string_view::npos) {
-      text = text.substr(0, text.find("\nnone:"));
-    } else if (path.find("01-actions") == std::string_view::npos &&
-               path.find("02-natives") == std::string_view::npos &&
-               path.find("03-operators") == std::string_view::npos) {
-      continue;
-    }
-    cell result;
-    ASSERT_EQ(evaluate(text.substr(text.find(']') + 1), &result, true), "") << f->path;
-  }
-  cell result;
-  ASSERT_EQ(evaluate("none: make none! 0 true: make logic! 1 false: make logic! 0", &result), "");
-}
-
 // Boots the runtime once per process (another suite may have booted it already).
 class Scalars : public ::testing::Test {
  protected:
@@ -183,20 +123,9 @@ class Scalars : public ::testing::Test {
     if (context::global) return;
     sysrt::enter_runtime_thread(__builtin_frame_address(0));
     boot::init_runtime();
-    boot_library();
-    // The global context is no collector root of its own yet: keep it here.
-    collector::add_root_node(&context::global);
+    library::run_top_level();
     collector::set_active(true);
   }
 };
-
-// A table of code and the molded result (or error) it must give.
-struct run_case {
-  const char* code;
-  const char* result;
-};
-inline void expect_all(std::initializer_list<run_case> cases) {
-  for (const run_case& c : cases) EXPECT_EQ(run(c.code), c.result) << c.code;
-}
 
 }  // namespace kaz::scalar_test
