@@ -70,17 +70,26 @@ bool entry_of(const cell* e, err& out) {
 }
 
 // Appends a value formed (syntax errors) or molded flat, cut to `cut` characters.
-void append_value(cell* buffer, const cell* v, bool formed, int32_t cut) {
+// Appends a value formed or molded (flat), cut to `cut` characters. Forming an error must not
+// raise another: a value that cannot be written leaves what was written so far.
+void append_value(cell* buffer, const cell* v, bool formed, bool only, int32_t cut) {
+  cell saved_error = in_flight;
+  stack::saved_state saved = stack::save();
   cell tmp;
   string::make_at(&tmp, 16);
   cell* holder = stack::push(&tmp);
+  uint32_t holder_index = stack::index_of(holder);
   cell local = *v;
-  if (formed)
-    actions::form(&local, holder, nullptr, cut);
-  else
-    actions::mold(&local, holder, false, false, true, nullptr, cut, 0);
-  cell h = *holder;
-  stack::top--;
+  try {
+    if (formed)
+      actions::form(&local, holder, nullptr, cut);
+    else
+      actions::mold(&local, holder, only, false, true, nullptr, cut, 0);
+  } catch (const language_error&) {
+    in_flight = saved_error;
+  }
+  cell h = *stack::at_index(holder_index);
+  stack::unwind_to(saved);
   string::append_string(buffer->data2, &h, cut);
 }
 
@@ -152,7 +161,7 @@ void form(const cell* e_in, cell* buffer, int32_t limit) {
     if (is_any_string(type_of(a))) {
       string::append_string(out, a);
     } else {
-      append_value(buffer, a, true, 0x7FFFFFFF);
+      append_value(buffer, a, true, false, 0x7FFFFFFF);
     }
   } else {
     while (*p) {
@@ -176,7 +185,7 @@ void form(const cell* e_in, cell* buffer, int32_t limit) {
       p = q;
       for (uint32_t k = 0; k < field::count; ++k) {
         if (name == field_names[k]) {
-          append_value(buffer, field_of(&e, k), syntax, 80);
+          append_value(buffer, field_of(&e, k), syntax, false, 80);
           break;
         }
       }
@@ -193,16 +202,7 @@ void form(const cell* e_in, cell* buffer, int32_t limit) {
   }
   string::append_ascii(out, "\n*** Near : ");
   cell* near = field_of(&e, field::near);
-  if (type_of(near) != type::none) {
-    cell tmp;
-    string::make_at(&tmp, 16);
-    cell* holder = stack::push(&tmp);
-    cell n = *near;
-    actions::mold(&n, holder, true, false, true, nullptr, 40, 0);
-    cell h = *holder;
-    stack::top--;
-    string::append_string(out, &h, 40);
-  }
+  if (type_of(near) != type::none) append_value(buffer, near, false, true, 40);
   (void)limit;
 }
 
