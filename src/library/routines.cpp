@@ -12,13 +12,17 @@
 #include "core/fire.h"
 #include "core/function.h"
 #include "core/natives.h"
+#include "core/object.h"
 #include "core/stack.h"
 #include "core/symbol.h"
 #include "core/trace.h"
 #include "core/typeset.h"
 #include "datatypes/block_storage.h"
 #include "datatypes/registry.h"
+#include "datatypes/float.h"
 #include "datatypes/string_storage.h"
+#include "loader/lexer_transcode.h"
+#include "memory/collector.h"
 #include "runtime/os_environment.h"
 
 namespace kaz::library {
@@ -163,6 +167,82 @@ KAZ_TYPESET_PREDICATE(any_point_q, "any-point!")
 KAZ_TYPESET_PREDICATE(planar_q, "planar!")
 #undef KAZ_TYPESET_PREDICATE
 
+// Whether the caller runs under the interpreter: an interpreted frame below the routine's own.
+void interpreted_q(cell* a) {
+  bool found = false;
+  for (call_frame* f = stack::frame_top - 2; f >= stack::frame_bottom; --f) {
+    if (f->header & frame_flag::interpreted) {
+      found = true;
+      break;
+    }
+  }
+  set_logic(a, found);
+}
+
+void gc_active_q(cell* a) { set_logic(a, collector::active()); }
+void gc_series_cycles(cell* a) { set_integer(a, static_cast<int32_t>(collector::stats().cycles)); }
+void gc_nodes_cycles(cell* a) {
+  set_integer(a, static_cast<int32_t>(collector::stats().node_moves));
+}
+
+void set_float_options(cell* a) {
+  float_type::pretty_print_q = !(type_of(a) == type::none || (type_of(a) == type::logic && a->data1 != 1));
+  a->header = type::unset;
+}
+
+// The object over the global context (class -1), also the global context's owner.
+void system_words(cell* a) {
+  a->header = type::object;
+  a->data1 = context::global;
+  a->data2 = 0xFFFFFFFF;
+  a->data3 = 0;
+  *context::owner_cell(context::global) = *a;
+}
+
+// system/catalog/errors: one object per category (code, type, then one field per id holding
+// its message template), built from the catalogue the runtime raises errors from.
+void error_catalog(cell* a) {
+  uint32_t base = stack::index_of(stack::top);
+  cell* catalog = stack::reserve_cell();
+  object::make_empty_at(catalog, 10);
+  const char* categories[] = {"throw", "note", "syntax", "script", "math", "access",
+                              "reserved1", "reserved2", "user", "internal"};
+  const char* displays[] = {"Throw Error", "note", "Syntax Error", "Script Error",
+                            "Math Error", "Access Error", "Reserved1 Error", "Reserved2 Error",
+                            "User Error", "Internal Error"};
+  for (uint32_t k = 0; k < 10; ++k) {
+    cell* category = stack::reserve_cell();
+    object::make_empty_at(category, 16);
+    cell code{type::integer, 0, k * 100, 0};
+    context::put_word_value(category->data1, symbol::make("code"), &code);
+    cell* display = stack::reserve_cell();
+    string::make_at(display, 16);
+    string::append_ascii(display->data2, displays[k]);
+    context::put_word_value(category->data1, symbol::make("type"), display);
+    stack::top--;
+    context::put_word_value(catalog->data1, symbol::make(categories[k]), category);
+  }
+  constexpr uint16_t count = 0
+#define ERROR_CATEGORY(index, cname, word, display)
+#define ERROR(cat, id, code, word, tmpl) +1
+#include "core/errors.def"
+#undef ERROR
+#undef ERROR_CATEGORY
+      ;
+  for (uint16_t k = 0; k < count; ++k) {
+    const err_info& info = error_info(static_cast<err>(k));
+    cell* message = stack::reserve_cell();
+    lexer::load_text_block(info.message, message);
+    cell tmpl = *block::rs_head(message);
+    int32_t category_index = context::find_symbol(catalog->data1, symbol::make(info.category), false);
+    cell category = context::values(catalog->data1)[category_index];
+    context::put_word_value(category.data1, symbol::make(info.id), &tmpl);
+    stack::top--;
+  }
+  *a = *catalog;
+  stack::top = stack::at_index(base);
+}
+
 struct routine_row {
   uint32_t index;
   routine_entry entry;
@@ -188,6 +268,13 @@ void init_routines() {
       {routine_index::pick_stack, pick_stack, -1},
       {routine_index::frame_index_q, frame_index_q, type::integer},
       {routine_index::tracing_q, tracing_q, type::logic},
+      {routine_index::interpreted_q, interpreted_q, type::logic},
+      {routine_index::gc_active_q, gc_active_q, type::logic},
+      {routine_index::gc_series_cycles, gc_series_cycles, type::integer},
+      {routine_index::gc_nodes_cycles, gc_nodes_cycles, type::integer},
+      {routine_index::set_float_options, set_float_options, -1},
+      {routine_index::system_words, system_words, -1},
+      {routine_index::error_catalog, error_catalog, -1},
       // Datatype predicates, 101 on, in their start-up order.
       {101, is_type<type::bitset>, type::logic},
       {102, is_type<type::binary>, type::logic},

@@ -33,6 +33,14 @@ enum : uint32_t {
   read_clipboard,
   write_clipboard,
   write_stdout,
+  // Internal routines of the system object.
+  interpreted_q = 30,
+  gc_active_q,
+  gc_series_cycles,
+  gc_nodes_cycles,
+  set_float_options,
+  system_words,
+  error_catalog,
 };
 }  // namespace routine_index
 
