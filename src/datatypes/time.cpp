@@ -214,7 +214,8 @@ int32_t minutes_of(double s) {
 double seconds_of(double s) { return std::fmod(s, seconds_per_minute); }
 
 int32_t write_text(node_t out, double s, int32_t limit) {
-  char text[float_text_size + 48];
+  // The whole hours of the largest double take 305 digits.
+  char text[float_text_size + 360];
   size_t n = 0;
   if (!std::isfinite(s)) {
     // No field splits an infinity or NaN: the number's own text stands for it.
@@ -227,7 +228,7 @@ int32_t write_text(node_t out, double s, int32_t limit) {
     text[n++] = '-';
     s = -s;
   }
-  n += static_cast<size_t>(std::snprintf(text + n, 32, "%.0f:%02d:",
+  n += static_cast<size_t>(std::snprintf(text + n, sizeof text - n, "%.0f:%02d:",
                                          std::floor(s / seconds_per_hour), minutes_of(s)));
   double sec = std::fmod(s, seconds_per_minute);
   if (sec < tolerance) {
