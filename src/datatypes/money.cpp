@@ -245,9 +245,7 @@ cell* make(cell* proto, cell* spec, uint32_t t) {
     a.currency = static_cast<uint32_t>(c);
     return pack(proto, a);
   }
-  if (type_of(spec) == type::block || type_of(spec) == type::paren ||
-      type_of(spec) == type::hash)
-    return from_block(proto, spec);
+  if (type_of(spec) == type::block) return from_block(proto, spec);
   return to(proto, spec, t);
 }
 
