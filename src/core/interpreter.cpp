@@ -534,7 +534,7 @@ flow eval_call(cursor& c, const cell* fn_in, const cell* name_in, bool infix, co
         if (type_of(d) == type::refinement) {
           seen_refinement = true;
           stack::push_logic(false);
-        } else if (seen_refinement) {
+        } else if (seen_refinement && ((d->header >> arg_kind::shift) & 3) != arg_kind::ret) {
           stack::push_none();
         }
       }
@@ -576,7 +576,8 @@ flow eval_call(cursor& c, const cell* fn_in, const cell* name_in, bool infix, co
         uint32_t k = 1;
         for (;; ++k) {
           cell* d = memory::buffer_of(desc_block.data2)->cells() + at + k;
-          if (type_of(d) != type::typeset) break;
+          if (type_of(d) != type::typeset || ((d->header >> arg_kind::shift) & 3) == arg_kind::ret)
+            break;
           cell ts = *d;
           bool missing;
           flow f = fetch_argument(c, &ts, infix, missing);
@@ -595,7 +596,8 @@ flow eval_call(cursor& c, const cell* fn_in, const cell* name_in, bool infix, co
         refs[ordinal - 1] = static_cast<int32_t>(stack::top - stack::at_index(base_index));
         for (uint32_t k = 1;; ++k) {
           cell* d = memory::buffer_of(desc_block.data2)->cells() + at + k;
-          if (type_of(d) != type::typeset) break;
+          if (type_of(d) != type::typeset || ((d->header >> arg_kind::shift) & 3) == arg_kind::ret)
+            break;
           cell ts = *d;
           bool missing;
           flow f = fetch_argument(c, &ts, infix, missing);
@@ -706,10 +708,13 @@ flow eval_path(cursor& c, const cell* path_in, bool set, bool get) {
   cell to_set;
   if (set) to_set = *stack::last_value();
 
-  // Walk: parents are kept on the stack so the collector sees them.
+  // Walk: each value reached and the selector that reached it are kept on the stack (so the
+  // collector sees them, and a scalar changed in place can be stored back into its container).
   uint32_t start = stack::index_of(stack::top);
-  stack::push(hv);  // current value
-  cell owner_word = head;
+  stack::push(hv);   // value 0
+  stack::push(&head);  // its selector: the head word
+  auto value_at = [&](int32_t k) { return stack::at_index(start + 2 * uint32_t(k)); };
+  auto selector_at = [&](int32_t k) { return stack::at_index(start + 2 * uint32_t(k) + 1); };
   for (int32_t i = 1; i < len; ++i) {
     cell elem = *(block::rs_head(&path) + i);
     uint32_t et = type_of(&elem);
@@ -726,34 +731,38 @@ flow eval_path(cursor& c, const cell* path_in, bool set, bool get) {
     }
     if (type_of(&elem) == type::unset) fire(err::script_invalid_path, &path, &elem);
     bool last = i == len - 1;
-    cell* parent = stack::at_index(start) + (i - 1);
-    cell* gparent = i >= 2 ? parent - 1 : nullptr;
+    cell* parent = value_at(i - 1);
+    cell* gparent = i >= 2 ? value_at(i - 2) : nullptr;
     const action_row& row = registry::row(type_of(parent));
     if (!row.eval_path) {
-      cell dt;
-      dt.header = type::datatype_;
-      dt.data1 = type_of(parent);
+      cell dt{type::datatype_, type_of(parent), 0, 0};
       fire(err::script_bad_path_type2, &elem, &dt);
     }
     cell* r = row.eval_path(parent, &elem, (last && set) ? &to_set : nullptr, &path, gparent,
                             nullptr, i, false, get, last);
     if (last && set) {
-      // A scalar parent changed in place is stored back into its container.
-      parent = stack::at_index(start) + (i - 1);
-      uint32_t pt = type_of(parent);
-      bool by_reference = is_any_block(pt) || is_any_string(pt) || pt == type::object ||
-                          pt == type::error || pt == type::port || pt == type::map ||
-                          pt == type::binary || pt == type::vector || pt == type::image ||
-                          pt == type::bitset || pt == type::hash;
-      if (!by_reference) {
-        if (i == 1) {
-          context::set_value(&owner_word, parent);
-        } else {
-          cell* gp = parent - 1;
-          cell key = *(block::rs_head(&path) + (i - 1));
-          const action_row& grow = registry::row(type_of(gp));
-          if (grow.eval_path) grow.eval_path(gp, &key, parent, &path, nullptr, nullptr, i - 1, false, false, true);
+      // A value held by value (a scalar) changed in place is stored back into what holds it,
+      // up the path until a series or object (changed in place) or the head word.
+      for (int32_t k = i - 1; k >= 0; --k) {
+        cell* changed = value_at(k);
+        uint32_t t = type_of(changed);
+        bool by_reference = is_any_block(t) || is_any_string(t) || t == type::object ||
+                            t == type::error || t == type::port || t == type::map ||
+                            t == type::binary || t == type::vector || t == type::image ||
+                            t == type::bitset || t == type::hash;
+        if (by_reference) break;
+        if (k == 0) {
+          cell w = *selector_at(0);
+          context::set_value(&w, changed);
+          break;
         }
+        cell* holder = value_at(k - 1);
+        cell key = *selector_at(k);
+        cell value = *changed;
+        const action_row& hrow = registry::row(type_of(holder));
+        if (!hrow.eval_path) break;
+        hrow.eval_path(holder, &key, &value, &path, k >= 2 ? value_at(k - 2) : nullptr, nullptr,
+                       k, false, false, true);
       }
       stack::top = stack::at_index(start);
       stack::push(&to_set);
@@ -761,13 +770,14 @@ flow eval_path(cursor& c, const cell* path_in, bool set, bool get) {
     }
     cell next = *r;
     if (function::is_any_function(type_of(&next)) && !set && !get) {
+      node_t lookup = type_of(parent) == type::object ? parent->data1 : 0;
       stack::top = stack::at_index(start);
-      return eval_call(c, &next, &elem, false, &path, static_cast<uint32_t>(i + 1),
-                       type_of(parent) == type::object ? parent->data1 : 0);
+      return eval_call(c, &next, &elem, false, &path, static_cast<uint32_t>(i + 1), lookup);
     }
     stack::push(&next);
+    stack::push(&elem);
   }
-  cell result = *stack::last_value();
+  cell result = *value_at(len - 1);
   stack::top = stack::at_index(start);
   stack::push(&result);
   return flow::normal;
@@ -811,7 +821,7 @@ flow call_with_arguments(const cell* fn_in, const cell* name) {
       if (type_of(d) == type::refinement) {
         seen = true;
         stack::push_logic(false);
-      } else if (seen) {
+      } else if (seen && ((d->header >> arg_kind::shift) & 3) != arg_kind::ret) {
         stack::push_none();
       }
     }
@@ -909,7 +919,7 @@ flow apply(const cell* fn_in, const cell* name_in, const cell* args_in, bool all
       if (type_of(d) == type::refinement) {
         seen = true;
         stack::push_logic(false);
-      } else if (seen) {
+      } else if (seen && ((d->header >> arg_kind::shift) & 3) != arg_kind::ret) {
         stack::push_none();
       }
     }
@@ -927,7 +937,8 @@ flow apply(const cell* fn_in, const cell* name_in, const cell* args_in, bool all
     if (!is_fn && active) refs[ref.data1 - 1] = static_cast<int32_t>(stack::index_of(stack::top) - base);
     for (uint32_t k = 1;; ++k) {
       cell d = *(memory::buffer_of(desc_block.data2)->cells() + at + k);
-      if (type_of(&d) != type::typeset) break;
+      if (type_of(&d) != type::typeset || ((d.header >> arg_kind::shift) & 3) == arg_kind::ret)
+        break;
       if (!active && safer) {
         if (!c.at_tail()) c.pos++;  // skipped, not evaluated
         continue;
