@@ -111,8 +111,10 @@ flow reflect(const int32_t*) {
   return result(f(arg(0), arg(1)->data2));
 }
 
-flow form(const int32_t* refs) {
-  cell* part = opt(refs, 0);
+// form and mold: an empty string for a /part limit below 1; otherwise the text written into a
+// fresh buffer, cut to the limit (the implementations may write past it).
+flow form_or_mold(const int32_t* refs, bool mold) {
+  cell* part = opt(refs, mold ? 3 : 0);
   int32_t limit = 0x7FFFFFFF;
   if (part) {
     limit = count_of(part);
@@ -124,10 +126,17 @@ flow form(const int32_t* refs) {
     }
   }
   cell value = *arg(0);
+  cell part_copy;
+  if (part) part_copy = *part;
+  bool only = mold && flag(refs, 0), all = mold && flag(refs, 1), flat = mold && flag(refs, 2);
   stack::keep_result_only();
   cell* buffer = stack::reserve_cell();
   string::make_at(buffer, 16);
-  actions::form(&value, buffer, part, limit);
+  cell* part_arg = part ? &part_copy : nullptr;
+  if (mold)
+    actions::mold(&value, buffer, only, all, flat, part_arg, limit, 0);
+  else
+    actions::form(&value, buffer, part_arg, limit);
   if (part) {
     series_buffer* s = string::buffer_of(buffer);
     if (s->length() > static_cast<uint32_t>(limit)) s->tail = s->offset + limit * s->unit();
@@ -136,33 +145,8 @@ flow form(const int32_t* refs) {
   return flow::normal;
 }
 
-flow mold(const int32_t* refs) {
-  cell* part = opt(refs, 3);
-  int32_t limit = 0x7FFFFFFF;
-  if (part) {
-    limit = count_of(part);
-    if (limit <= 0) {
-      cell s;
-      string::make_at(&s, 1);
-      stack::set_result_only(&s);
-      return flow::normal;
-    }
-  }
-  cell value = *arg(0);
-  bool only = flag(refs, 0), all = flag(refs, 1), flat = flag(refs, 2);
-  cell part_copy;
-  if (part) part_copy = *part;
-  stack::keep_result_only();
-  cell* buffer = stack::reserve_cell();
-  string::make_at(buffer, 16);
-  actions::mold(&value, buffer, only, all, flat, part ? &part_copy : nullptr, limit, 0);
-  if (part) {
-    series_buffer* s = string::buffer_of(buffer);
-    if (s->length() > static_cast<uint32_t>(limit)) s->tail = s->offset + limit * s->unit();
-  }
-  stack::set_result_only(buffer);
-  return flow::normal;
-}
+flow form(const int32_t* refs) { return form_or_mold(refs, false); }
+flow mold(const int32_t* refs) { return form_or_mold(refs, true); }
 
 flow eval_path(const int32_t*) {
   KAZ_SLOT(arg(0), eval_path);

@@ -569,47 +569,32 @@ flow eval_call(cursor& c, const cell* fn_in, const cell* name_in, bool infix, co
       if (ordinal <= 32) used |= 1u << (ordinal - 1);
       // The refinement's argument typesets follow it in the descriptor block.
       uint32_t at = static_cast<uint32_t>(r - memory::buffer_of(desc_block.data2)->cells());
-      if (t == type::function) {
-        uint32_t slot = ref.data3;
+      // A function! gets the refinement's slot set and its arguments stored in the slots after
+      // it; a native gets the stack position where the arguments are pushed.
+      bool is_fn = t == type::function;
+      uint32_t slot = ref.data3;
+      if (is_fn) {
         stack::at_index(base_index + slot)->header = type::logic;
         stack::at_index(base_index + slot)->data1 = 1;
-        uint32_t k = 1;
-        for (;; ++k) {
-          cell* d = memory::buffer_of(desc_block.data2)->cells() + at + k;
-          if (type_of(d) != type::typeset || ((d->header >> arg_kind::shift) & 3) == arg_kind::ret)
-            break;
-          cell ts = *d;
-          bool missing;
-          flow f = fetch_argument(c, &ts, infix, missing);
-          c.refresh();
-          if (missing) fire(err::script_no_arg, &name, &ref);
-          if (f != flow::normal) {
-            stack::close_frame_dropping();
-            return f;
-          }
-          cell got = *stack::last_value();
-          stack::top--;
-          if (!typeset::has(&ts, type_of(&got))) expect_arg(&name, &got, &ref);
-          *stack::at_index(base_index + slot + k) = got;
-        }
       } else {
         refs[ordinal - 1] = static_cast<int32_t>(stack::top - stack::at_index(base_index));
-        for (uint32_t k = 1;; ++k) {
-          cell* d = memory::buffer_of(desc_block.data2)->cells() + at + k;
-          if (type_of(d) != type::typeset || ((d->header >> arg_kind::shift) & 3) == arg_kind::ret)
-            break;
-          cell ts = *d;
-          bool missing;
-          flow f = fetch_argument(c, &ts, infix, missing);
-          c.refresh();
-          if (missing) fire(err::script_no_arg, &name, &ref);
-          if (f != flow::normal) {
-            stack::close_frame_dropping();
-            return f;
-          }
-          if (!typeset::has(&ts, type_of(stack::last_value())))
-            expect_arg(&name, stack::last_value(), &ref);
+      }
+      for (uint32_t k = 1;; ++k) {
+        cell* d = memory::buffer_of(desc_block.data2)->cells() + at + k;
+        if (type_of(d) != type::typeset || ((d->header >> arg_kind::shift) & 3) == arg_kind::ret)
+          break;
+        cell ts = *d;
+        bool missing;
+        flow f = fetch_argument(c, &ts, infix, missing);
+        c.refresh();
+        if (missing) fire(err::script_no_arg, &name, &ref);
+        if (f != flow::normal) {
+          stack::close_frame_dropping();
+          return f;
         }
+        if (!typeset::has(&ts, type_of(stack::last_value())))
+          expect_arg(&name, stack::last_value(), &ref);
+        if (is_fn) *stack::at_index(base_index + slot + k) = *--stack::top;
       }
     }
   }

@@ -9,6 +9,7 @@
 #include "library/library.h"
 #include "loader/lexer_transcode.h"
 #include "memory/collector.h"
+#include "memory/unicode_utf8.h"
 #include "runtime/boot.h"
 #include "runtime/native_stack.h"
 #include "runtime/output_hooks.h"
@@ -20,25 +21,12 @@ namespace {
 std::string* captured = nullptr;  // where printed text goes while a case runs
 
 void append_units(std::string& out, const sysrt::unit_text& t) {
-  const uint8_t* p = static_cast<const uint8_t*>(t.data);
-  for (size_t i = 0; i + t.unit <= t.bytes; i += t.unit) {
-    uint32_t c = string::get_char(p + i, t.unit);
-    if (c < 0x80) {
-      out += char(c);
-    } else if (c < 0x800) {
-      out += char(0xC0 | (c >> 6));
-      out += char(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += char(0xE0 | (c >> 12));
-      out += char(0x80 | ((c >> 6) & 0x3F));
-      out += char(0x80 | (c & 0x3F));
-    } else {
-      out += char(0xF0 | (c >> 18));
-      out += char(0x80 | ((c >> 12) & 0x3F));
-      out += char(0x80 | ((c >> 6) & 0x3F));
-      out += char(0x80 | (c & 0x3F));
-    }
-  }
+  const uint8_t* units = static_cast<const uint8_t*>(t.data);
+  size_t count = t.bytes / t.unit;
+  size_t at = out.size();
+  out.resize(at + unicode::utf8_size_of_units(units, count, t.unit, false));
+  unicode::utf8_encode_units(units, count, t.unit, reinterpret_cast<uint8_t*>(out.data() + at),
+                             out.size() - at, false);
 }
 
 void capture_hook(const sysrt::unit_text& text, bool line_end) {
