@@ -15,8 +15,12 @@ namespace kaz::function {
 
 namespace {
 
+}  // namespace
+
 native_entry natives_table[120];
 native_entry actions_table[62];
+
+namespace {
 routine_entry routines_table[max_routines];
 int32_t routine_results[max_routines];
 
@@ -291,12 +295,11 @@ void collect_locals(cell* spec_in, cell* body_in, cell* out_spec) {
   stack::top = stack::at_index(base);
 }
 
-cell* descriptors(cell* f) {
+cell* build_descriptors(cell* f) {
   cell fn = *f;
   uint32_t t = type_of(&fn);
   cell* x = extra_cells(&fn);
   uint32_t slot_index = (t == type::native || t == type::action) ? 1 : extra::descriptors;
-  if (type_of(&x[slot_index]) == type::block) return &x[slot_index];
   bool is_fn = t == type::function || t == type::routine;
   cell spec;
   spec.header = type::block;
@@ -407,10 +410,6 @@ native_entry native_table_entry(uint32_t index) {
 }
 native_entry action_table_entry(uint32_t index) {
   return index >= 1 && index <= 62 ? actions_table[index - 1] : nullptr;
-}
-
-native_entry entry_of(const cell* f) {
-  return type_of(f) == type::action ? action_table_entry(f->data1) : native_table_entry(f->data1);
 }
 
 void register_native(uint32_t index, native_entry e) { natives_table[index - 1] = e; }

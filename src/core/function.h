@@ -75,7 +75,12 @@ void make_value(cell* out, cell* spec, cell* body, node_t ctx, uint32_t code_ind
 void collect_locals(cell* spec, cell* body, cell* out_spec);
 
 // The argument descriptor block of a function-like value, built and cached on first use.
-cell* descriptors(cell* f);
+cell* build_descriptors(cell* f);
+inline cell* descriptors(cell* f) {
+  uint32_t t = type_of(f);
+  cell* d = extra_cells(f) + ((t == type::native || t == type::action) ? 1 : extra::descriptors);
+  return type_of(d) == type::block ? d : build_descriptors(f);
+}
 // Number of arguments before the first refinement.
 uint32_t arity(cell* f);
 
@@ -83,7 +88,12 @@ uint32_t arity(cell* f);
 void make_native(cell* out, uint32_t type_id, cell* spec, uint32_t index);
 
 // The table entry behind a native!/action! value (null when the slot is empty).
-native_entry entry_of(const cell* f);
+extern native_entry natives_table[120];
+extern native_entry actions_table[62];
+inline native_entry entry_of(const cell* f) {
+  // make native! and make action! only make values of table entries that exist.
+  return type_of(f) == type::action ? actions_table[f->data1 - 1] : natives_table[f->data1 - 1];
+}
 native_entry native_table_entry(uint32_t index);  // 1..120
 void register_native(uint32_t index, native_entry e);
 // The routines table: entries of the library's C++ code, by index (1-based), with the datatype

@@ -501,8 +501,10 @@ flow eval_call(cursor& c, const cell* fn_in, const cell* name_in, bool infix, co
         continue;
       }
       first = false;
-      bool missing;
-      flow f = fetch_argument(c, d, infix, missing);
+      bool missing = false;
+      flow f = (!c.at_tail() && ((d->header >> arg_kind::shift) & 3) == arg_kind::normal)
+                   ? eval_expression(c, infix)
+                   : fetch_argument(c, d, infix, missing);
       if (missing) [[unlikely]] {
         cell aw;
         function::spec_word_at(i, &aw);
