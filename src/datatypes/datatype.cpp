@@ -1,4 +1,5 @@
 // datatype!: values that name a datatype.
+#include "core/stack.h"
 #include "datatypes/registry.h"
 #include "datatypes/simple_types.h"
 #include "datatypes/string_storage.h"
@@ -31,6 +32,18 @@ int32_t compare(cell* a, cell* b, int32_t op) {
 }
 
 }  // namespace
+
+cell* push(uint32_t id) {
+  cell* c = stack::reserve_cell();
+  *c = cell{type::datatype_, id, 0, 0};
+  return c;
+}
+
+cell* append_to_block(cell* block, uint32_t id) {
+  cell* c = memory::append_to_block(block);
+  *c = cell{type::datatype_, id, 0, 0};
+  return c;
+}
 
 void init() { registry::add(type::datatype_, {.form = form, .mold = mold, .compare = compare}); }
 

@@ -25,7 +25,7 @@ void init_all() {
   unset_type::init();
   none_type::init();
   logic_type::init();
-  name_only(type::series);
+  series::init();
   block_type::init();
   string_type::init();
   name_only(type::binary);

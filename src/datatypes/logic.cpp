@@ -2,12 +2,18 @@
 #include "core/fire.h"
 #include "core/function.h"
 #include "core/stack.h"
+#include "core/truth.h"
 #include "datatypes/random.h"
 #include "datatypes/registry.h"
 #include "datatypes/simple_types.h"
 #include "datatypes/string_storage.h"
 
-namespace kaz::logic_type {
+namespace kaz {
+
+cell true_value;
+cell false_value;
+
+namespace logic_type {
 
 namespace {
 
@@ -49,14 +55,11 @@ int32_t mold(cell* v, cell* buffer, bool, bool all, bool, cell* part, int32_t li
   return limit - (t ? 7 : 8);
 }
 
-int32_t compare(cell* a, cell* b, int32_t op) {
+// false sorts before true. Logic values are ordered under every comparison (lesser? false true
+// is true), as the shared comparison entry has always treated them.
+int32_t compare(cell* a, cell* b, int32_t) {
   if (type_of(b) != type::logic) return -2;
-  switch (op) {
-    case 0: case 1: case 2: case 7: case 8: case 9: case 12:
-      return static_cast<int32_t>(a->data1) - static_cast<int32_t>(b->data1);
-    default:
-      return -2;
-  }
+  return static_cast<int32_t>(a->data1 == 1) - static_cast<int32_t>(b->data1 == 1);
 }
 
 void bitwise(int code) {
@@ -88,7 +91,40 @@ cell* complement(cell* v) {
 
 }  // namespace
 
+// The builders normalise: any non-zero value is true, so a built logic! is always 0 or 1.
+cell* box(uint32_t value) {
+  cell* r = stack::arguments;
+  *r = cell{type::logic, value ? 1u : 0u, 0, 0};
+  return r;
+}
+
+cell* push(uint32_t value) {
+  cell* c = stack::reserve_cell();
+  *c = cell{type::logic, value ? 1u : 0u, 0, 0};
+  return c;
+}
+
+cell* append_to_block(cell* block, uint32_t value) {
+  cell* c = memory::append_to_block(block);
+  *c = cell{type::logic, value ? 1u : 0u, 0, 0};
+  return c;
+}
+
+bool true_test(const cell* value, bool check_unset, const cell* argument) {
+  if (check_unset && type_of(value) == type::unset) fire(err::script_no_value, argument);
+  return is_true(value);
+}
+
+bool result_false() { return is_false(stack::arguments); }
+
+bool stack_top_false() {
+  const cell* v = stack::top > stack::arguments ? stack::last_value() : stack::top;
+  return is_false(v);
+}
+
 void init() {
+  true_value = cell{type::logic, 1, 0, 0};
+  false_value = cell{type::logic, 0, 0, 0};
   registry::add(type::logic, {.make = make,
                               .random = random::logic_value,
                               .to = to,
@@ -101,4 +137,5 @@ void init() {
                               .xor_t = xor_t});
 }
 
-}  // namespace kaz::logic_type
+}  // namespace logic_type
+}  // namespace kaz

@@ -4,10 +4,15 @@
 #include "datatypes/simple_types.h"
 #include "datatypes/string_storage.h"
 
-namespace kaz::none_type {
+namespace kaz {
+
+cell none_value;
+
+namespace none_type {
 
 namespace {
 
+// make and to ignore their arguments: a new none! on the stack.
 cell* make(cell*, cell*, uint32_t) { return stack::push_none(); }
 
 int32_t form(cell*, cell* buffer, cell*, int32_t limit) {
@@ -20,6 +25,7 @@ int32_t mold(cell*, cell* buffer, bool, bool all, bool, cell*, int32_t limit, in
   return limit - (all ? 7 : 4);
 }
 
+// Two none! values are equal and never ordered.
 int32_t compare(cell*, cell* b, int32_t op) {
   if (type_of(b) != type::none) return -2;
   switch (op) {
@@ -30,25 +36,35 @@ int32_t compare(cell*, cell* b, int32_t op) {
   }
 }
 
-// find, select, take, remove and clear of none give none.
-cell* none_result() {
-  stack::arguments->header = type::none;
-  return stack::arguments;
-}
-cell* clear(cell*) { return none_result(); }
+// find, select, take, remove and clear of none give none, whatever their arguments.
+cell* clear(cell*) { return set_result(); }
 cell* find(cell*, cell*, cell*, bool, bool, bool, bool, cell*, cell*, bool, bool, bool, bool) {
-  return none_result();
+  return set_result();
 }
 cell* select(cell*, cell*, cell*, bool, bool, bool, bool, cell*, cell*, bool, bool) {
-  return none_result();
+  return set_result();
 }
-cell* take(cell*, cell*, bool, bool) { return none_result(); }
-cell* remove(cell*, cell*, cell*) { return none_result(); }
-int32_t length(cell*) { return -1; }
+cell* take(cell*, cell*, bool, bool) { return set_result(); }
+cell* remove(cell*, cell*, cell*) { return set_result(); }
+int32_t length(cell*) { return -1; }  // length? answers none
 
 }  // namespace
 
+cell* set_result() {
+  stack::arguments->header = type::none;
+  return stack::arguments;
+}
+
+cell* push_value() { return stack::push_none(); }
+
+cell* append_to_block(cell* block) {
+  cell* c = memory::append_to_block(block);
+  c->header = type::none;
+  return c;
+}
+
 void init() {
+  none_value = cell{type::none, 0, 0, 0};
   registry::add(type::none, {.make = make,
                              .to = make,
                              .form = form,
@@ -62,4 +78,5 @@ void init() {
                              .take = take});
 }
 
-}  // namespace kaz::none_type
+}  // namespace none_type
+}  // namespace kaz

@@ -6,16 +6,11 @@
 #include "datatypes/cell.h"
 
 namespace kaz {
+namespace series {
+void init();  // series!: the actions every series datatype inherits
+}  // namespace series
 namespace block_type {
 void init();
-// The body of block mold (each cell molded, new-line markers and indentation), shared by the
-// block-like types with their own delimiters.
-int32_t mold_cells(cell* b, cell* buffer, bool only, bool all, bool flat, cell* part,
-                   int32_t limit, int32_t indent);
-int32_t mold_delimited(cell* b, cell* buffer, const char* open, const char* close, bool only,
-                       bool all, bool flat, cell* part, int32_t limit, int32_t indent);
-// The body of block compare.
-int32_t compare_cells(cell* a, cell* b, int32_t op);
 }  // namespace block_type
 namespace string_type {
 void init();
@@ -25,4 +20,8 @@ void init();
 namespace kaz::path_types {
 void init_paren();
 void init_paths();  // path!, lit-path!, set-path!, get-path!
+// Makes the cell an empty path! with room for `capacity` cells.
+void init_cell(cell* c, uint32_t capacity);
+// Retypes the cell to path! and pushes a copy of it on the evaluation stack.
+cell* push_retyped(cell* c);
 }  // namespace kaz::path_types

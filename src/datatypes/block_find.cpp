@@ -1,0 +1,184 @@
+// block! searching: find, select and put.
+#include <algorithm>
+
+#include "core/actions.h"
+#include "core/fire.h"
+#include "core/typeset.h"
+#include "datatypes/block_actions.h"
+#include "datatypes/block_storage.h"
+#include "datatypes/series_common.h"
+#include "datatypes/simple_types.h"
+#include "memory/hashtable.h"
+
+namespace kaz::block_type {
+
+namespace {
+
+enum class matching : uint8_t { whole, by_type, by_typeset, sequence };
+
+struct matcher {
+  cell value;
+  matching mode;
+  uint32_t length;  // cells a match covers
+  int32_t op;
+
+  // Whether the cells from absolute index p of the block match (p + length within the tail).
+  bool at(const cell* b, uint32_t p) const {
+    switch (mode) {
+      case matching::by_type:
+        return type_of(block::rs_abs_at(b, p)) == value.data1;
+      case matching::by_typeset:
+        return typeset::has(&value, type_of(block::rs_abs_at(b, p)));
+      case matching::whole: {
+        cell c = *block::rs_abs_at(b, p);
+        return actions::compare(&value, &c, op);
+      }
+      default:
+        for (uint32_t i = 0; i < length; ++i) {
+          // Re-read both sides at every step: comparing may run code that changes them.
+          if (p + i >= block::absolute_length(b) ||
+              value.data1 + i >= block::absolute_length(&value))
+            return false;
+          cell want = *block::rs_abs_at(&value, value.data1 + i);
+          cell c = *block::rs_abs_at(b, p + i);
+          if (!actions::compare(&want, &c, op)) return false;
+        }
+        return true;
+    }
+  }
+};
+
+matcher matcher_for(const cell* value, bool only, int32_t op) {
+  matcher m{*value, matching::whole, 1, op};
+  if (only) return m;
+  uint32_t t = type_of(value);
+  if (t == type::datatype_) {
+    m.mode = matching::by_type;
+  } else if (t == type::typeset) {
+    m.mode = matching::by_typeset;
+  } else if (is_any_block(t)) {
+    m.mode = matching::sequence;
+    m.length = block::length_from_head(value);
+  }
+  return m;
+}
+
+// The comparison code of find's refinements.
+int32_t find_op(bool case_, bool same) {
+  return same ? actions::op::same : case_ ? actions::op::strict_equal : actions::op::find;
+}
+
+// hash! blocks answer a forward search for one value from their table.
+bool hashed(const cell* series, const matcher& m, const search& how) {
+  return type_of(series) == type::hash && series->data3 != 0 && m.mode == matching::whole &&
+         !how.last && !how.reverse && !how.match &&
+         (type_of(&m.value) != type::object || m.op == actions::op::same);
+}
+
+}  // namespace
+
+int64_t locate(cell* series, const cell* value, const search& how, uint32_t* length) {
+  matcher m = matcher_for(value, how.only, how.op);
+  *length = m.length;
+  int64_t len = block::absolute_length(series);
+  int64_t head = series->data1;
+  if (len == 0 || (head >= len && !how.reverse)) return -1;
+  if (m.mode == matching::sequence && m.length == 0) return -1;
+  int64_t step = 1;
+  if (how.skip) {
+    if (type_of(how.skip) != type::integer) series::bad_refine_arg("skip", how.skip);
+    step = static_cast<int32_t>(how.skip->data2);
+    if (step < 1) fire(err::script_out_of_range, how.skip);
+  }
+  // The last cell a match may cover.
+  int64_t limit = len - 1;
+  int64_t count = -1;
+  if (how.part) {
+    count = series::part_count(series, how.part);
+    if (count < 1) return -1;
+    limit = std::min(head + count - 1, len - 1);
+  }
+  int64_t span = m.length;
+  int64_t p, stop;
+  if (how.reverse || how.last) {
+    // Backward, on the grid of records that starts at the head: the last record start at or
+    // before the latest position a match may begin.
+    int64_t latest = how.reverse ? std::min(head, len) - span : limit - span + 1;
+    int64_t d = latest - head;
+    p = head + (d >= 0 ? d / step : -((-d + step - 1) / step)) * step;
+    stop = how.reverse && count >= 0 ? std::max<int64_t>(head - count, 0) : 0;
+    step = -step;
+  } else {
+    p = head;
+    stop = limit - span + 1;
+  }
+  if (step < 0 ? p < stop : p > stop) return -1;
+  if (hashed(series, m, how)) {
+    int32_t hit = hashtable::find(series->data3, &m.value, static_cast<int32_t>(p),
+                                  static_cast<int32_t>(step), how.op);
+    return hit >= 0 && hit <= stop ? hit : -1;
+  }
+  for (;;) {
+    if (p + span <= block::absolute_length(series) && m.at(series, static_cast<uint32_t>(p)))
+      return p;
+    if (how.match) return -1;
+    p += step;
+    if (step < 0 ? p < stop : p > stop) return -1;
+  }
+}
+
+cell* find(cell* series, cell* value, cell* part, bool only, bool case_, bool same, bool,
+           cell*, cell* skip, bool last, bool reverse, bool tail, bool match) {
+  search how{part, skip, only, last, reverse, match, find_op(case_, same)};
+  uint32_t length;
+  int64_t at = locate(series, value, how, &length);
+  if (at < 0) return &none_value;
+  series->data1 = static_cast<uint32_t>(at + (tail ? length : 0));
+  return series;
+}
+
+cell* select(cell* series, cell* value, cell* part, bool only, bool case_, bool same, bool,
+             cell*, cell* skip, bool last, bool reverse) {
+  search how{part, skip, only, last, reverse, false, find_op(case_, same)};
+  uint32_t length;
+  int64_t at = locate(series, value, how, &length);
+  // The value after the match: after the whole sequence, except for a hash! searched as one.
+  int64_t after = at + (type_of(value) == type::hash ? 1 : length);
+  if (at < 0 || after >= block::absolute_length(series)) return &none_value;
+  *series = *block::rs_abs_at(series, static_cast<uint32_t>(after));
+  return series;
+}
+
+// The value after the key is replaced, or the key and the value are appended.
+cell* put(cell* series, cell* key, cell* value, bool case_) {
+  cell k = *key, v = *value;
+  search how;
+  how.op = find_op(case_, false);
+  uint32_t length;
+  int64_t at = locate(series, &k, how, &length);
+  if (at < 0) {
+    auto index = static_cast<int32_t>(block::length_from_head(series));
+    bool owned = series::owned_before(series, series::change::put, &v, index, 2);
+    block::append_copy(series, &k);
+    block::append_copy(series, &v);
+    if (owned) series::owned_after(series, series::change::put, &v, index, 2);
+    return value;
+  }
+  auto index = static_cast<int32_t>(at + 1);
+  bool owned = series::owned_before(series, series::change::put, &v, index, 1);
+  if (at + 1 < block::absolute_length(series)) {
+    cell* after = block::rs_abs_at(series, static_cast<uint32_t>(at + 1));
+    cell old = *after;
+    if (actions::compare_direct(&old, &v, actions::op::find) != 0) {
+      if (at + 1 < block::absolute_length(series))
+        *block::rs_abs_at(series, static_cast<uint32_t>(at + 1)) = v;
+      block::hash_changed(series);
+    }
+  } else {
+    block::append_copy(series, &v);
+  }
+  if (owned) series::owned_after(series, series::change::put, &v, index, 1);
+  return value;
+}
+
+}  // namespace kaz::block_type
