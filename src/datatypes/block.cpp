@@ -14,6 +14,7 @@
 #include "datatypes/series_types.h"
 #include "datatypes/simple_types.h"
 #include "datatypes/string_storage.h"
+#include "loader/lexer_transcode.h"
 #include "memory/cycle_stack.h"
 #include "memory/hashtable.h"
 
@@ -103,6 +104,12 @@ cell* to(cell* proto, cell* spec, uint32_t t) {
   uint32_t st = type_of(spec);
   if (st == type::typeset) {
     typeset_to_block(proto, spec);
+  } else if (st == type::string) {
+    cell text = *spec;
+    cell* loaded = stack::reserve_cell();
+    lexer::transcode(&text, -1, {}, loaded);
+    *proto = *loaded;
+    stack::drop_values(1);
   } else if (!convert(proto, spec)) {
     cell v = *spec;
     block::init_cell(proto, 1);
@@ -216,7 +223,15 @@ bool number(uint32_t t) { return t == type::integer || t == type::float_ || t ==
 
 int32_t order(int32_t x, int32_t y) { return x < y ? -1 : x > y ? 1 : 0; }
 
+bool series_type(uint32_t t) { return is_any_block(t) || is_any_string(t) || is_buffer_type(t); }
+
 }  // namespace
+
+int32_t type_order(uint32_t a, uint32_t b) {
+  bool sa = series_type(a), sb = series_type(b);
+  if (sa != sb) return sa ? 1 : -1;
+  return order(static_cast<int32_t>(a), static_cast<int32_t>(b));
+}
 
 int32_t compare_cells(cell* a, cell* b, int32_t op) {
   cell x = *a, y = *b;
@@ -235,7 +250,7 @@ int32_t compare_cells(cell* a, cell* b, int32_t op) {
     cell q = *(block::rs_head(&y) + i);
     uint32_t tp = type_of(&p), tq = type_of(&q);
     if (tp != tq && !(is_any_word(tp) && is_any_word(tq)) && !(number(tp) && number(tq)))
-      return tp < tq ? -1 : 1;
+      return type_order(tp, tq);
     int32_t r = actions::compare_direct(&p, &q, op);
     if (r != 0) return r;
   }
@@ -409,7 +424,8 @@ cell* trim(cell* series, bool, bool, bool, bool, bool, cell*) {
 
 namespace {
 
-// The equality hash! and map! tables and the set operations ask for: the compare action's.
+// The equality hash! and map! tables and the set operations ask for: the compare action's;
+// words hash by their canonical symbol, so that case variants meet.
 bool values_equal(const cell* a, const cell* b, int32_t op) {
   return actions::compare_direct(a, b, op) == 0;
 }
@@ -418,6 +434,7 @@ bool values_equal(const cell* a, const cell* b, int32_t op) {
 
 void init() {
   hashtable::set_equality(values_equal);
+  hashtable::set_symbol_resolver(symbol::resolve);
   registry::add(type::block,
                 {.make = make,
                  .to = to,

@@ -55,6 +55,11 @@ int32_t mold_cells(cell* b, cell* buffer, bool only, bool all, bool flat, cell* 
 // The body of compare.
 int32_t compare_cells(cell* a, cell* b, int32_t op);
 
+// The order of two values of datatypes that do not compare with each other: series values
+// (blocks, text, binary!, vector!, image!) after all others, and by datatype id within each
+// group, so that numbers sort before strings. Negative, 0 or positive.
+int32_t type_order(uint32_t a, uint32_t b);
+
 // The order a comparison function's answer gives for its two arguments (the first argument
 // comes first when negative): true, none! and any other value but false put the first first,
 // false the second; an integer! is its own order, a float! its sign.

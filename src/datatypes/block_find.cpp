@@ -68,11 +68,13 @@ int32_t find_op(bool case_, bool same) {
   return same ? actions::op::same : case_ ? actions::op::strict_equal : actions::op::find;
 }
 
-// hash! blocks answer a forward search for one value from their table.
+// hash! blocks answer a forward search for one value from their table. Objects and blocks
+// hash by identity, so the table answers for them only under same?.
 bool hashed(const cell* series, const matcher& m, const search& how) {
+  uint32_t t = type_of(&m.value);
   return type_of(series) == type::hash && series->data3 != 0 && m.mode == matching::whole &&
          !how.last && !how.reverse && !how.match &&
-         (type_of(&m.value) != type::object || m.op == actions::op::same);
+         ((t != type::object && !is_any_block(t)) || m.op == actions::op::same);
 }
 
 }  // namespace

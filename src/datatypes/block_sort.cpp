@@ -39,7 +39,7 @@ struct current_sort {
   ~current_sort() { current = saved; }
 };
 
-// Records by the datatypes' compare slots; incomparable cells order by datatype id.
+// Records by the datatypes' compare slots; incomparable cells order by their datatypes.
 int cell_order(const uint8_t* x, const uint8_t* y, int32_t op, uint32_t) {
   const sort_context& c = *current;
   const cell* a = reinterpret_cast<const cell*>(x) + (c.all ? 0 : c.offset);
@@ -48,7 +48,7 @@ int cell_order(const uint8_t* x, const uint8_t* y, int32_t op, uint32_t) {
   uint32_t n = c.all ? c.skip : 1;
   for (uint32_t i = 0; i < n; ++i) {
     int32_t r = actions::compare_direct(a + i, b + i, op);
-    if (r == -2) r = static_cast<int32_t>(type_of(a + i)) - static_cast<int32_t>(type_of(b + i));
+    if (r == -2) r = type_order(type_of(a + i), type_of(b + i));
     if (r != 0) return r;
   }
   return 0;

@@ -23,25 +23,24 @@ bool advance_one(cell* b) {
 // ---------------------------------------------------------------------------------------------
 // Making block values.
 
+// The header is written whole: callers often pass a cell that was never initialised.
 void init_cell(cell* c, uint32_t size, uint32_t type_id) {
-  uint32_t flags = c->header & ~type_mask;
   c->header = type::unset;  // the cell may be seen by the collector while the buffer is made
   node_t node = memory::alloc_cells(size ? size : 1);
   c->data1 = 0;
   c->data2 = node;
   c->data3 = 0;
-  c->header = flags | type_id;
+  c->header = type_id;
 }
 
 void init_cell_with_mode(cell* c, uint32_t size, bool fixed) {
-  uint32_t flags = c->header & ~type_mask;
   c->header = type::unset;
   if (size == 0) size = 1;
   node_t node = fixed ? memory::alloc_fixed_series(size, 16, 0) : memory::alloc_cells_cleared(size);
   c->data1 = 0;
   c->data2 = node;
   c->data3 = 0;
-  c->header = flags | type::block;
+  c->header = type::block;
 }
 
 namespace {

@@ -48,8 +48,7 @@ inline void clear_from_head(const cell* b) { set_tail_at(b, b->data1); }
 bool advance_one(cell* b);
 
 // Making block values.
-// The cell becomes an empty block of the type with room for `size` cells (at least 1); the
-// header's flag bits stay.
+// The cell becomes an empty block of the type with room for `size` cells (at least 1).
 void init_cell(cell* c, uint32_t size, uint32_t type_id = type::block);
 // The same over a fixed buffer (never moved, never collected) when `fixed`, otherwise over one
 // whose cells are preset to unset!.

@@ -17,6 +17,7 @@
 #include "datatypes/simple_types.h"
 #include "datatypes/string_storage.h"
 #include "memory/hashtable.h"
+#include "memory/ownership.h"
 #include "memory/sort.h"
 
 namespace kaz::series {
@@ -181,22 +182,24 @@ const char* const change_words[][2] = {
     {"sort", "sorted"},     {"swap", "swaped"},     {"take", "taken"},
     {"move", "moved"},      {"trim", "trimmed"},
 };
+constexpr uint32_t change_count = sizeof change_words / sizeof change_words[0];
 
 bool is_owned(const cell* series) {
-  if (type_of(series) == type::image) return series->header & 0x10000;
+  if (type_of(series) == type::image) return series->header & ownership::image_owned;
   return buffer_of(series)->flags & series_flag::owned;
 }
 
-/*
- * The one call point of the ownership table: it tells the owner of an owned series about the
- * change. Until the ownership table is part of the runtime, no series is ever flagged owned
- * (only `modify` with `owned` would flag one), so the call is never reached.
- */
+// Tells the owner; the action words' symbols are made on first use.
 bool report(const cell* series, change what, bool after, const cell* value, int32_t index,
             int32_t part) {
-  (void)change_words[static_cast<int>(what)][after ? 1 : 0];
-  (void)series, (void)value, (void)index, (void)part;
-  return false;
+  static uint32_t symbols[change_count][2];
+  auto k = static_cast<uint32_t>(what);
+  uint32_t& sym = symbols[k][after ? 1 : 0];
+  if (!sym) sym = symbol::make(change_words[k][after ? 1 : 0]);
+  cell target = *series;
+  cell action{type::word, 0, sym, 0};
+  cell new_value = value ? *value : cell{type::unset, 0, 0, 0};
+  return ownership::check(&target, &action, value ? &new_value : nullptr, index, part);
 }
 
 }  // namespace
@@ -647,16 +650,34 @@ cell* move(cell* origin, cell* target, cell* part) {
 // ---------------------------------------------------------------------------------------------
 // Reflection and ownership fields.
 
+bool is_owned_field(uint32_t symbol) {
+  static uint32_t owned = 0;
+  if (!owned) owned = symbol::make("owned");
+  return symbol::resolve(symbol) == symbol::resolve(owned);
+}
+
+// The field `owned`: the owner of the series, or none.
 cell* reflect(cell* series, uint32_t field) {
-  if (symbol::resolve(field) != symbol::resolve(symbol::make("owned"))) fire(err::internal_not_done);
-  // No series is owned until the ownership table is part of the runtime.
-  series->header = type::none;
+  if (!is_owned_field(field)) fire(err::internal_not_done);
+  cell* owner = ownership::find_owner(series->data2);
+  if (!owner) return &none_value;
+  *series = *owner;
   return series;
 }
 
-cell* modify(cell*, cell* field, cell* value, bool) {
-  if (type_of(field) == type::word && symbol::resolve(field->data2) == symbol::resolve(symbol::make("owned")))
-    fire(err::internal_not_done);
+// The field `owned`: none takes ownership away; [owner field] gives it to that object through
+// that field word.
+cell* modify(cell* series, cell* field, cell* value, bool) {
+  if (type_of(field) != type::word || !is_owned_field(field->data2)) return value;
+  cell v = *value;
+  if (type_of(&v) == type::none) {
+    ownership::unbind(series);
+  } else if (type_of(&v) == type::block) {
+    if (block::length_from_head(&v) < 2) invalid_arg(&v);
+    cell owner = *block::rs_head(&v), word = *(block::rs_head(&v) + 1);
+    if (type_of(&owner) != type::object || !is_any_word(type_of(&word))) invalid_arg(&v);
+    ownership::set_owner(series, &owner, &word);
+  }
   return value;
 }
 
