@@ -284,6 +284,11 @@ cell* poke(cell* series, int32_t index, cell* value, cell*) {
   }
   auto at = static_cast<uint32_t>(p);
   bool owned = owned_before(series, change::poke, &v, static_cast<int32_t>(at), 1);
+  // An owner's handler runs code: the position must still be there.
+  if (owned && at >= absolute_length(series)) {
+    cell i{type::integer, 0, static_cast<uint32_t>(index), 0};
+    fire(err::script_out_of_range, &i);
+  }
   series_buffer* s = buffer_of(series);
   if (is_any_block(t)) {
     s->cells()[at] = v;
@@ -310,7 +315,7 @@ cell* clear(cell* series) {
   auto head = static_cast<int32_t>(series->data1);
   bool owned = owned_before(series, change::clear, nullptr, head, static_cast<int32_t>(n));
   series_buffer* s = buffer_of(series);
-  s->tail = s->offset + series->data1 * s->unit();
+  if (series->data1 < absolute_length(series)) s->tail = s->offset + series->data1 * s->unit();
   block::hash_changed(series);
   if (owned) owned_after(series, change::clear, nullptr, head, static_cast<int32_t>(n));
   return series;
@@ -383,6 +388,8 @@ cell* reverse(cell* series, cell* part, cell* skip_arg) {
   }
   auto head = static_cast<int32_t>(series->data1);
   bool owned = owned_before(series, change::reverse, nullptr, head, count);
+  avail = length_from_head(series);  // an owner's handler may have changed the series
+  if (static_cast<uint32_t>(count) > avail) count = static_cast<int32_t>(avail - avail % k);
   series_buffer* s = buffer_of(series);
   size_t record = size_t(s->unit()) * k;
   uint8_t* front = unit_at(s, series->data1);
@@ -571,6 +578,7 @@ void move_text(cell* origin, cell* target, uint32_t count) {
 }
 
 void move_between(cell* origin, cell* target, uint32_t count) {
+  count = std::min(count, length_from_head(origin));
   uint32_t unit = buffer_of(origin)->unit();
   if (unit != buffer_of(target)->unit()) {
     move_text(origin, target, count);
@@ -608,6 +616,11 @@ cell* move_within(cell* origin, cell* target, uint32_t count) {
   }
   bool owned = owned_before(origin, change::move, nullptr, static_cast<int32_t>(o),
                             static_cast<int32_t>(count));
+  if (owned) {  // an owner's handler ran code: the positions must still hold
+    s = buffer_of(origin);
+    len = s->used_bytes() / unit;
+    if (o + count > len || t > len) return target;
+  }
   uint8_t* base = s->head();
   if (t > o) {
     uint32_t end = t < len ? t + 1 : len;
