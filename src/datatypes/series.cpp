@@ -11,12 +11,14 @@
 #include "core/symbol.h"
 #include "core/words.h"
 #include "datatypes/block_storage.h"
+#include "datatypes/random.h"
 #include "datatypes/registry.h"
 #include "datatypes/series_common.h"
 #include "datatypes/series_types.h"
 #include "datatypes/simple_types.h"
 #include "datatypes/string_storage.h"
 #include "memory/hashtable.h"
+#include "memory/murmur3.h"
 #include "memory/ownership.h"
 #include "memory/sort.h"
 
@@ -539,6 +541,42 @@ bool take_one(cell* series, bool last, cell* out) {
 }
 
 // ---------------------------------------------------------------------------------------------
+// random: seed from the series, one element at random, or a shuffle.
+
+namespace {
+
+cell* random(cell* series, bool seed, bool secure, bool only) {
+  uint32_t n = length_from_head(series);
+  series_buffer* s = buffer_of(series);
+  if (seed) {
+    // A fixed hash seed: seeding from the same series gives the same draws in every run.
+    random::seed(hashtable::murmur3(unit_at(s, series->data1), size_t(n) * s->unit(), 0));
+    series->header = type::unset;
+    return series;
+  }
+  if (only) {
+    if (n < 1) return &none_value;
+    int32_t r = random::next_in_range(static_cast<int32_t>(n), secure);
+    return element_at(series, series->data1 + static_cast<uint32_t>(r) - 1);
+  }
+  auto head = static_cast<int32_t>(series->data1);
+  bool owned = owned_before(series, change::random, nullptr, head, static_cast<int32_t>(n));
+  n = length_from_head(series);  // an owner's handler may have changed the series
+  s = buffer_of(series);
+  uint32_t unit = s->unit();
+  uint8_t* at = unit_at(s, series->data1);
+  for (uint32_t k = n; k >= 1; --k, at += unit) {
+    int32_t r = random::next_in_range(static_cast<int32_t>(k), secure);
+    sort::swap_records(at + size_t(r - 1) * unit, at, unit);
+  }
+  block::hash_changed(series);
+  if (owned) owned_after(series, change::random, nullptr, head, static_cast<int32_t>(n));
+  return series;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
 // move: units from one series (or place) to another.
 
 namespace {
@@ -699,7 +737,7 @@ cell* modify(cell* series, cell* field, cell* value, bool) {
 // ---------------------------------------------------------------------------------------------
 
 void init() {
-  registry::add(type::series, {.random = nullptr,
+  registry::add(type::series, {.random = random,
                                .reflect = reflect,
                                .at = at,
                                .back = back,

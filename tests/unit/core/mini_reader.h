@@ -27,11 +27,10 @@ class mini_reader {
         ++i_;
         return;
       }
-      // The line break before a value marks it (taken before a block's own values are read).
-      bool nl = pending_newline_;
-      pending_newline_ = false;
       cell v;
       read_value(&v);
+      bool nl = pending_newline_;
+      pending_newline_ = false;
       if (nl) v.header |= new_line_flag;
       block::append_copy(blk, &v);
     }
