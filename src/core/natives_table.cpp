@@ -26,6 +26,7 @@ void init() {
       {57, tangent},   {58, arcsine}, {59, arccosine}, {60, arctangent}, {61, arctangent2},
       {63, log_2},     {64, log_10},  {65, log_e},    {66, exp},      {67, square_root},
       {73, as_pair},   {74, as_point2d}, {75, as_point3d},
+      {40, parse},
   };
   for (const row& r : rows) kaz::function::register_native(r.index, r.entry);
 }

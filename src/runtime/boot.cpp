@@ -8,6 +8,7 @@
 #include "core/error.h"
 #include "core/interpreter.h"
 #include "core/natives.h"
+#include "core/parse.h"
 #include "core/stack.h"
 #include "core/symbol.h"
 #include "core/trace.h"
@@ -127,7 +128,7 @@ void init_runtime() {
   words::init();
   natives::init();
   library::init_routines();
-  // absent: parse::init
+  parse::init();
   ownership::init();
   // The tables compare and resolve as the value model does.
   hashtable::set_equality([](const cell* a, const cell* b, int32_t op) {
