@@ -263,11 +263,7 @@ step insert(engine& e, const cell& word) {
   }
   cell value;
   flow f = command_value(e, &v, &value);
-  if (f != flow::normal) {
-    e.stopped = true;
-    e.exit = f;
-    return step::stop;
-  }
+  if (f != flow::normal) return leave(e, f);
   uint32_t n = insert_at(e, at, &value, only);
   if (at <= e.input.data1) e.input.data1 += n;  // the position stays on the same input
   return terminal(e, true);
@@ -290,11 +286,7 @@ step change(engine& e, const cell& word) {
     argument(e, word);
     cell value;
     flow f = command_value(e, &x, &value);
-    if (f != flow::normal) {
-      e.stopped = true;
-      e.exit = f;
-      return step::stop;
-    }
+    if (f != flow::normal) return leave(e, f);
     uint32_t from = mark.data1, to = e.input.data1;
     if (from > to) std::swap(from, to);
     e.input.data1 = change_range(e, from, to, &value, only);
@@ -330,11 +322,7 @@ step keep(engine& e, const cell& word) {
   if (type_of(&arg) == type::paren) {
     cell value;
     flow f = eval_paren(e, &arg, &value);
-    if (f != flow::normal) {
-      e.stopped = true;
-      e.exit = f;
-      return step::stop;
-    }
+    if (f != flow::normal) return leave(e, f);
     keep_value(e, &value, pick);
     return terminal(e, true);
   }
@@ -380,11 +368,7 @@ step dispatch_value(engine& e, cell rule) {
     }
     case type::paren: {
       flow f = eval_paren(e, &rule, nullptr);
-      if (f != flow::normal) {
-        e.stopped = true;
-        e.exit = f;
-        return step::stop;
-      }
+      if (f != flow::normal) return leave(e, f);
       // The paren may have changed the rules: the position stays within them.
       int32_t last = int32_t(rule_length(e)) - 1;
       if (rule_pos(e) > last) set_rule_pos(e, last);
@@ -457,11 +441,7 @@ step keyword(engine& e, kw k, const cell& word) {
       if (type_of(&p) != type::paren) fire(err::script_parse_end, &word);
       cell value;
       flow f = eval_paren(e, &p, &value);
-      if (f != flow::normal) {
-        e.stopped = true;
-        e.exit = f;
-        return step::stop;
-      }
+      if (f != flow::normal) return leave(e, f);
       return terminal(e, is_true(&value));
     }
     case kw::case_:

@@ -195,11 +195,7 @@ step after(engine& e, bool ok) {
         if (!ok) break;
         cell value;
         flow f = command_value(e, &v, &value);
-        if (f != flow::normal) {
-          e.stopped = true;
-          e.exit = f;
-          return step::stop;
-        }
+        if (f != flow::normal) return leave(e, f);
         e.input.data1 =
             change_range(e, start, e.input.data1, &value, command == code::change_only);
         break;

@@ -131,11 +131,21 @@ step keyword(engine& e, kw k, const cell& word);
 cell word_rule(const cell& word);
 // A match result: the state kept, the `match` event fired.
 step terminal(engine& e, bool ok);
+// A non-local exit out of a paren: parsing stops and the exit goes on.
+inline step leave(engine& e, flow f) {
+  e.stopped = true;
+  e.exit = f;
+  return step::stop;
+}
 
 // ---------------------------------------------------------------------------------------------
 // Stacks and frames (parse_stacks.cpp).
 
-cell* rule_cells();   // cell 0 of the rule stack (valid until the next allocation)
+// [0] the rule stack, [1] the input stack: roots, their nodes rewritten by the collector.
+extern cell stacks[2];
+
+// Cell 0 of the rule stack (valid until the next allocation).
+inline cell* rule_cells() { return memory::buffer_of(stacks[0].data2)->cells(); }
 cell rule_stack_at(uint32_t index);  // the rule stack as a block value from a cell on
 void open_stacks(engine& e);
 void reset_stacks(const engine& e);
@@ -148,14 +158,32 @@ bool push_command_frame(engine& e, int32_t command, int32_t option, const cell* 
 bool pop_frame(engine& e);
 inline bool is_command_frame(const cell* f) { return type_of(f + 2) == type::pair; }
 
-// The innermost block frame's rule block and position.
-int32_t rule_pos(const engine& e);
-void set_rule_pos(const engine& e, int32_t pos);
-uint32_t rule_length(const engine& e);          // values of the current rule block
-bool rule_at(const engine& e, int32_t pos, cell* out);  // false past the block's end
+// The innermost block frame's rule position and rule block.
+inline int32_t rule_pos(const engine& e) { return int32_t(rule_cells()[e.bf + 1].data1); }
+inline void set_rule_pos(const engine& e, int32_t pos) {
+  rule_cells()[e.bf + 1].data1 = uint32_t(pos);
+}
+inline series_buffer* rule_block(const engine& e) {
+  return memory::buffer_of(rule_cells()[e.bf + 2].data2);
+}
+// Values of the current rule block.
+inline uint32_t rule_length(const engine& e) {
+  return rule_block(e)->used_bytes() / uint32_t(sizeof(cell));
+}
+// The value at a position of the current rule block; false past its end.
+inline bool rule_at(const engine& e, int32_t pos, cell* out) {
+  series_buffer* s = rule_block(e);
+  if (pos < 0 || uint32_t(pos) >= s->used_bytes() / sizeof(cell)) return false;
+  *out = s->cells()[pos];
+  return true;
+}
 
-// Calls the trace callback (when there is one); false when parsing must stop.
-bool fire_event(engine& e, ev event);
+// Calls the trace callback; false when parsing must stop.
+bool call_callback(engine& e, ev event);
+inline bool fire_event(engine& e, ev event) {
+  if (type_of(&e.callback) == type::none) return !e.stopped;
+  return call_callback(e, event);
+}
 
 // ---------------------------------------------------------------------------------------------
 // The input (parse_match.cpp).

@@ -16,7 +16,8 @@ const char* const names[] = {"|",      "skip",  "any",   "some",    "opt",    "w
                              "collect", "keep", "only",  "pick",    "after"};
 static_assert(sizeof(names) / sizeof(names[0]) == uint32_t(kw::count_) - 1);
 
-// Keyword by canonical symbol id; ids past the end are no keywords.
+// Keyword by symbol id, filled as spellings are met: every case variant of a keyword is one.
+constexpr uint8_t unknown = 0xFF;
 std::vector<uint8_t> by_symbol;
 
 }  // namespace
@@ -24,16 +25,28 @@ std::vector<uint8_t> by_symbol;
 void init_keywords() {
   for (uint32_t k = 1; k < uint32_t(kw::count_); ++k) {
     uint32_t id = symbol::resolve(symbol::make(names[k - 1]));
-    if (id >= by_symbol.size()) by_symbol.resize(id + 1, 0);
+    if (id >= by_symbol.size()) by_symbol.resize(id + 1, unknown);
     by_symbol[id] = uint8_t(k);
   }
 }
 
 namespace {
 
+// A spelling met for the first time is looked up by its canonical symbol, then remembered.
+kw learn(uint32_t id) {
+  uint32_t canonical = symbol::resolve(id);
+  uint8_t k = canonical < by_symbol.size() && by_symbol[canonical] != unknown
+                  ? by_symbol[canonical]
+                  : 0;
+  if (id >= by_symbol.size()) by_symbol.resize(id + 1, unknown);
+  by_symbol[id] = k;
+  return kw(k);
+}
+
 inline kw lookup(const cell* word) {
-  uint32_t id = symbol::resolve(word->data2);
-  return id < by_symbol.size() ? kw(by_symbol[id]) : kw::none_word;
+  uint32_t id = word->data2;
+  if (id < by_symbol.size() && by_symbol[id] != unknown) [[likely]] return kw(by_symbol[id]);
+  return learn(id);
 }
 
 }  // namespace

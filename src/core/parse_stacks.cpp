@@ -8,10 +8,9 @@
 
 namespace kaz::parse {
 
-namespace {
-
-// [0] the rule stack, [1] the input stack: roots, their nodes rewritten by the collector.
 cell stacks[2];
+
+namespace {
 
 cell& rule_stack = stacks[0];
 cell& input_stack = stacks[1];
@@ -38,8 +37,6 @@ void init() {
   collector::add_root_cells(stacks, 2);
   init_keywords();
 }
-
-cell* rule_cells() { return memory::buffer_of(rule_stack.data2)->cells(); }
 
 cell rule_stack_at(uint32_t index) {
   cell b = rule_stack;
@@ -105,21 +102,6 @@ bool pop_frame(engine& e) {
   cell* f = resize(rule_stack, e.sp) + e.sp;
   if (!is_command_frame(f)) e.bf = f[0].data1;
   return fire_event(e, ev::pop);
-}
-
-int32_t rule_pos(const engine& e) { return int32_t(rule_cells()[e.bf + 1].data1); }
-
-void set_rule_pos(const engine& e, int32_t pos) { rule_cells()[e.bf + 1].data1 = uint32_t(pos); }
-
-uint32_t rule_length(const engine& e) {
-  return uint32_t(block::buffer_of(rule_cells() + e.bf + 2)->used_bytes() / sizeof(cell));
-}
-
-bool rule_at(const engine& e, int32_t pos, cell* out) {
-  series_buffer* s = block::buffer_of(rule_cells() + e.bf + 2);
-  if (pos < 0 || uint64_t(pos) >= s->used_bytes() / sizeof(cell)) return false;
-  *out = s->cells()[pos];
-  return true;
 }
 
 }  // namespace kaz::parse

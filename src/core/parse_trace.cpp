@@ -18,8 +18,8 @@ void word_named(const char* name, cell* out) {
   context::intern_global(symbol::make(name), out);
 }
 
-bool fire_event(engine& e, ev event) {
-  if (type_of(&e.callback) == type::none || e.stopped) return !e.stopped;
+bool call_callback(engine& e, ev event) {
+  if (e.stopped) return false;
   static uint32_t name_symbol = 0;
   if (!name_symbol) name_symbol = symbol::make("<parse-callback>");
   cell args[5];
