@@ -16,7 +16,6 @@
 #include "datatypes/string_storage.h"
 #include "loader/lexer_transcode.h"
 #include "memory/cycle_stack.h"
-#include "memory/hashtable.h"
 
 namespace kaz::block_type {
 
@@ -422,19 +421,7 @@ cell* trim(cell* series, bool, bool, bool, bool, bool, cell*) {
 
 // ---------------------------------------------------------------------------------------------
 
-namespace {
-
-// The equality hash! and map! tables and the set operations ask for: the compare action's;
-// words hash by their canonical symbol, so that case variants meet.
-bool values_equal(const cell* a, const cell* b, int32_t op) {
-  return actions::compare_direct(a, b, op) == 0;
-}
-
-}  // namespace
-
 void init() {
-  hashtable::set_equality(values_equal);
-  hashtable::set_symbol_resolver(symbol::resolve);
   registry::add(type::block,
                 {.make = make,
                  .to = to,
