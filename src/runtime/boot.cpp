@@ -15,6 +15,7 @@
 #include "core/words.h"
 #include "datatypes/random.h"
 #include "datatypes/registry.h"
+#include "library/builtin_words.h"
 #include "library/library.h"
 #include "library/routines.h"
 #include "memory/collector.h"
@@ -54,9 +55,10 @@ void init_modules() {
   collector::set_stack_base(reinterpret_cast<const void*>(sysrt::current_thread_stack().base));
 }
 
-// The library's and the console's top level, then the console itself.
-void run_top_level() {
-  // absent: boot::make_builtin_words (boot flag set)
+}  // namespace
+
+void run_library() {
+  library::make_builtin_words();
   // absent: boot::bind_literals
   collector::set_active(true);
   booting_q = 0;
@@ -64,6 +66,13 @@ void run_top_level() {
   // (as they are built) library functions, the system object, codecs, reactivity, URL parser,
   // preprocessor, tools, JSON and CSV codecs, event! (boot flag set around it).
   library::run_top_level();
+}
+
+namespace {
+
+// The library's and the console's top level, then the console itself.
+void run_top_level() {
+  run_library();
   // Until the console exists, a script named on the command line is run directly.
   if (sysrt::runtime.argc > 1) {
     int code = library::run_script(sysrt::runtime.argv[1]);

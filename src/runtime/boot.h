@@ -15,6 +15,10 @@ void init_runtime();
 // Frees all memory of the runtime (the exit paths free only the tracked blocks).
 void cleanup_runtime();
 
+// The library's top level: the built-in words, the collector switched on, the library's files
+// evaluated in order (after init_runtime).
+void run_library();
+
 // Non-zero while start-up makes the values that must keep their cells for the whole run: the
 // word and issue constructors then append what they make to the root block.
 extern uint32_t booting_q;

@@ -54,9 +54,8 @@ std::string formed_or_molded(const cell* v, bool mold) {
 script_host::script_host() {
   sysrt::enter_runtime_thread(__builtin_frame_address(0));
   boot::init_runtime();
-  collector::set_active(true);
   try {
-    library::run_top_level();
+    boot::run_library();
   } catch (const language_error&) {
     cell e = error::in_flight;
     boot_error_ = formed_or_molded(&e, false);
