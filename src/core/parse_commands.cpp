@@ -33,7 +33,7 @@ step start_command(engine& e, int32_t command, int32_t option, const cell& info)
 
 bool is_plain_word(const cell* v) {
   uint32_t t = type_of(v);
-  return (t == type::word || t == type::get_word) && keyword_of(v) == kw::none_word;
+  return (t == type::word || t == type::get_word) && keyword_of(v) == kw::not_keyword;
 }
 
 // A word's value when it is a series on the input's buffer (the position forms).
@@ -118,7 +118,7 @@ step repeat_rule(engine& e, const cell& arg, int32_t min, int32_t max, int32_t c
       if (ok) e.input.data1 = pos + n;
       return terminal(e, ok);
     }
-    if (k == kw::none_word) r = word_rule(arg);
+    if (k == kw::not_keyword) r = word_rule(arg);
   }
   if (type_of(&r) != type::word && simple(r)) {
     uint32_t start = e.input.data1, pos = start;
@@ -144,7 +144,7 @@ step count(engine& e, const cell& n_cell) {
   if (!peek(e, 1, &next)) fire(err::script_parse_rule, &n_cell);
   int32_t max = n;
   cell m = next;
-  if (type_of(&m) == type::word && keyword_of(&m) == kw::none_word) {
+  if (type_of(&m) == type::word && keyword_of(&m) == kw::not_keyword) {
     cell value = *context::get_value(&m);
     if (type_of(&value) == type::integer) m = value;
   }
@@ -175,7 +175,7 @@ step to_thru(engine& e, const cell& word, bool thru) {
       e.input.data1 = view_of(e).end;
       return terminal(e, true);
     }
-    if (k == kw::none_word) r = word_rule(arg);
+    if (k == kw::not_keyword) r = word_rule(arg);
   }
   if (type_of(&r) != type::word && simple(r)) {
     uint32_t pos = e.input.data1;
@@ -352,7 +352,7 @@ step dispatch_value(engine& e, cell rule) {
       return push_block_frame(e, &rule) ? step::next : step::stop;
     case type::word: {
       kw k = keyword_of(&rule);
-      if (k != kw::none_word) return keyword(e, k, rule);
+      if (k != kw::not_keyword) return keyword(e, k, rule);
       return dispatch_value(e, word_rule(rule));  // not a word: one level only
     }
     case type::set_word: {

@@ -50,14 +50,14 @@ constexpr int32_t case_ = -19;
 // The words the engine reads as keywords (by symbol, whatever their case), and the words that
 // only mean something after a keyword.
 enum class kw : uint8_t {
-  none_word = 0,  // not a keyword
+  not_keyword = 0,  // not a keyword
   bar, skip, any, some, opt, while_, to, thru, end, none, fail, break_, reject, not_, ahead,
   quote, if_, case_, copy, set, into, remove, insert, change, collect, keep,
   only, pick, after,  // modifiers
   count_
 };
 constexpr kw first_modifier = kw::only;
-// The keyword of a word! cell (none_word for other words and for the modifiers).
+// The keyword of a word! cell (not_keyword for other words and for the modifiers).
 kw keyword_of(const cell* word);
 void init_keywords();
 // Whether a word cell is the given modifier (only, pick, after, or set/into after collect).

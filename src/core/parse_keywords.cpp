@@ -53,7 +53,7 @@ inline kw lookup(const cell* word) {
 
 kw keyword_of(const cell* word) {
   kw k = lookup(word);
-  return k >= first_modifier ? kw::none_word : k;
+  return k >= first_modifier ? kw::not_keyword : k;
 }
 
 bool is_word(const cell* v, kw k) { return type_of(v) == type::word && lookup(v) == k; }
