@@ -1,0 +1,1 @@
+-- Start-up of the interpreter alone.
