@@ -1,12 +1,13 @@
 #include "core/context.h"
 
 #include "core/cycle_guard.h"
-#include "memory/collector.h"
 #include "core/fire.h"
 #include "core/object.h"
 #include "core/stack.h"
 #include "core/symbol.h"
+#include "core/words.h"
 #include "datatypes/block_storage.h"
+#include "memory/collector.h"
 
 namespace kaz::context {
 
@@ -14,12 +15,21 @@ node_t global = 0;
 
 namespace {
 
-series_buffer* word_buffer(node_t ctx) { return memory::buffer_of(words_node(ctx)); }
+constexpr uint32_t global_capacity = 4000;
+
+void mark_global() {
+  if (global) collector::mark_context(&global);
+}
+
+inline bool is_self(uint32_t sym) { return symbol::resolve(sym) == symbol::resolve(words::sym.self); }
+
+// The slot a word found at `position` stands for (its own position, or in the global context
+// the shared slot of the first spelling).
+inline int32_t slot_at(node_t ctx, int32_t position) {
+  return position < 0 ? position : static_cast<int32_t>(words(ctx)[position].data3);
+}
 
 }  // namespace
-
-cell* words(node_t ctx) { return word_buffer(ctx)->cells(); }
-uint32_t size(node_t ctx) { return word_buffer(ctx)->length(); }
 
 cell* values(node_t ctx) {
   cell* h = header_cell(ctx);
@@ -31,9 +41,16 @@ cell* values(node_t ctx) {
   return memory::buffer_of(h->data2)->cells();
 }
 
+void word_at(node_t ctx, uint32_t index, cell* out) {
+  *out = words(ctx)[index];
+  out->header &= ~(context_flag::word_set | new_line_flag);
+}
+
 node_t create(uint32_t capacity, bool stack_values, bool creator_flag, node_t source,
               uint32_t kind) {
   if (capacity == 0) capacity = 1;
+  uint32_t n = source ? size(source) : 0;
+  if (capacity < n) capacity = n;
   node_t ctx = memory::alloc_cells(2);
   {
     series_buffer* s = memory::buffer_of(ctx);
@@ -45,76 +62,79 @@ node_t create(uint32_t capacity, bool stack_values, bool creator_flag, node_t so
     h->data1 = 0;
     h->data2 = stack_values ? no_values : 0;
     h->data3 = 0;
-    (h + 1)->header = type::unset;
+    h[1] = cell{type::unset, 0, 0, 0};
   }
-  node_t words_block = memory::alloc_cells(capacity);
-  header_cell(ctx)->data1 = words_block;
+  // The words first (a source's, rebound), then the table indexes them.
+  node_t word_block = memory::alloc_cells(capacity);
+  for (uint32_t i = 0; i < n; ++i) {
+    cell w = words(source)[i];
+    w.data1 = ctx;
+    w.header &= ~context_flag::word_set;
+    *memory::append_cell(word_block) = w;
+  }
+  node_t table = hashtable::create(capacity, word_block, hashtable::symbols);
+  header_cell(ctx)->data1 = table;
   if (!stack_values) {
     node_t vals = memory::alloc_cells(capacity);
+    for (uint32_t i = 0; i < n; ++i) memory::append_cell(vals);
     header_cell(ctx)->data2 = vals;
-  }
-  if (source) {
-    uint32_t n = size(source);
-    for (uint32_t i = 0; i < n; ++i) {
-      cell w = words(source)[i];
-      w.data1 = ctx;
-      w.header &= ~context_flag::word_set;
-      *memory::append_cell(words_node(ctx)) = w;
-    }
-    if (!stack_values) {
-      for (uint32_t i = 0; i < n; ++i) memory::append_cell(header_cell(ctx)->data2);
-    }
   }
   return ctx;
 }
 
-int32_t find_symbol(node_t ctx, uint32_t sym, bool case_insensitive) {
-  series_buffer* s = word_buffer(ctx);
-  cell* w = s->cells();
-  uint32_t n = s->length();
-  if (case_insensitive) {
-    uint32_t want = symbol::resolve(sym);
-    for (uint32_t i = 0; i < n; ++i)
-      if (w[i].data2 == sym || symbol::resolve(w[i].data2) == want) return static_cast<int32_t>(i);
-  } else {
-    for (uint32_t i = 0; i < n; ++i)
-      if (w[i].data2 == sym) return static_cast<int32_t>(i);
-  }
-  return -1;
-}
-
-uint32_t add_word(node_t ctx, uint32_t sym) {
-  int32_t found = find_symbol(ctx, sym, true);
-  if (found >= 0) return static_cast<uint32_t>(found);
-  uint32_t index = size(ctx);
-  cell* w = memory::append_cell(words_node(ctx));
-  w->header = type::word;
-  w->data1 = ctx;
-  w->data2 = sym;
-  w->data3 = index;
-  if (!on_stack(ctx)) memory::append_cell(header_cell(ctx)->data2);  // unset! value
-  return index;
-}
-
-uint32_t put_word_value(node_t ctx, uint32_t sym, const cell* value) {
-  cell v = *value;
-  uint32_t index = add_word(ctx, sym);
-  cell* vals = values(ctx);
-  if (vals) vals[index] = v;
-  return index;
-}
-
-node_t make_from_spec(cell* spec, bool stack_values, bool creator_flag, uint32_t kind) {
-  cell s = *spec;
-  int32_t n = block::rs_length(&s);
-  node_t ctx = create(n > 0 ? static_cast<uint32_t>(n) : 1, stack_values, creator_flag, 0, kind);
-  for (int32_t i = 0; i < block::rs_length(&s); ++i) {
-    cell* v = block::rs_head(&s) + i;
+node_t make_from_spec(const cell* spec_in, bool stack_values, bool creator_flag, uint32_t kind) {
+  cell spec = *spec_in;
+  spec.data1 = 0;  // the whole buffer
+  auto n = static_cast<uint32_t>(block::rs_length(&spec));
+  node_t ctx = create(n, stack_values, creator_flag, 0, kind);
+  for (uint32_t i = 0; i < static_cast<uint32_t>(block::rs_length(&spec)); ++i) {
+    cell* v = block::rs_head(&spec) + i;
     uint32_t t = type_of(v);
     if (t == type::word || t == type::get_word || t == type::lit_word || t == type::refinement)
       add_word(ctx, v->data2);
   }
   return ctx;
+}
+
+int32_t find_symbol(node_t ctx, uint32_t sym, bool case_insensitive) {
+  return slot_at(ctx, hashtable::find_in_context(symbols_node(ctx), sym, case_insensitive));
+}
+
+int32_t find_or_add_symbol(node_t ctx, uint32_t sym, bool case_insensitive, int32_t* added) {
+  int32_t found = hashtable::find_in_context(symbols_node(ctx), sym, case_insensitive, ctx, added);
+  if (found >= 0) return slot_at(ctx, found);
+  if (!on_stack(ctx)) memory::append_cell(header_cell(ctx)->data2);  // its unset! value
+  return -1;
+}
+
+uint32_t add_word(node_t ctx, uint32_t sym) {
+  int32_t added = -1;
+  int32_t found = find_or_add_symbol(ctx, sym, true, &added);
+  return static_cast<uint32_t>(found >= 0 ? found : added);
+}
+
+uint32_t put_word_value(node_t ctx, uint32_t sym, const cell* value) {
+  cell v = *value;
+  uint32_t index = add_word(ctx, sym);
+  if (cell* vals = values(ctx)) vals[index] = v;
+  return index;
+}
+
+bool add_word_if_absent(node_t ctx, uint32_t sym, const cell* value) {
+  if (find_symbol(ctx, sym, true) >= 0) return false;
+  put_word_value(ctx, sym, value);
+  return true;
+}
+
+cell* symbol_value_cell(node_t ctx, uint32_t sym) {
+  if (on_stack(ctx)) ctx = global;
+  int32_t index = find_symbol(ctx, sym, true);
+  if (index < 0) {
+    cell w;
+    intern_global(sym, &w);
+    fire(err::script_not_in_context, &w);
+  }
+  return values(ctx) + index;
 }
 
 int32_t bind_word(node_t ctx, cell* word) {
@@ -126,32 +146,22 @@ int32_t bind_word(node_t ctx, cell* word) {
   return index;
 }
 
-namespace {
-
-uint32_t self_symbol() {
-  static uint32_t id = symbol::make("self");
-  return id;
-}
-
-}  // namespace
-
-void bind_block(node_t ctx, cell* b, bool self_bind) {
-  node_t node = b->data2;
-  cycle_guard guard(node);
+void bind_block(node_t ctx, const cell* block_in, bool self_bind) {
+  cell b = *block_in;
+  cycle_guard guard(b.data2);
   if (!guard.entered()) return;
-  uint32_t self = self_symbol();
-  for (int32_t i = 0;; ++i) {
-    // Re-read every step: binding never allocates, but nested binds re-enter this loop.
-    if (i >= block::rs_length(b)) break;
-    cell* v = block::rs_head(b) + i;
+  // Binding allocates nothing, but the cells are re-read at each step all the same: a nested
+  // bind walks the same buffers.
+  for (int32_t i = 0; i < block::rs_length(&b); ++i) {
+    cell* v = block::rs_head(&b) + i;
     uint32_t t = type_of(v);
     if (is_any_block(t)) {
       cell nested = *v;
       bind_block(ctx, &nested, self_bind);
     } else if (t >= type::word && t <= type::refinement) {
-      if (self_bind && t == type::word && v->data2 == self) {
+      if (self_bind && t == type::word && is_self(v->data2)) {
         v->data1 = ctx;
-        v->data3 = 0xFFFFFFFF;
+        v->data3 = unresolved;
       } else {
         bind_word(ctx, v);
       }
@@ -159,37 +169,40 @@ void bind_block(node_t ctx, cell* b, bool self_bind) {
   }
 }
 
-bool collect_set_words(node_t ctx, cell* b) {
+bool collect_set_words(node_t ctx, const cell* block_in) {
   uint32_t before = size(ctx);
-  cell blk = *b;
-  for (int32_t i = 0; i < block::rs_length(&blk); ++i) {
-    cell* v = block::rs_head(&blk) + i;
+  cell b = *block_in;
+  for (int32_t i = 0; i < block::rs_length(&b); ++i) {
+    cell* v = block::rs_head(&b) + i;
     if (type_of(v) == type::set_word) add_word(ctx, v->data2);
   }
   return size(ctx) > before;
 }
 
-void intern_global(uint32_t sym, cell* out) {
-  int32_t index = find_symbol(global, sym, false);
-  if (index < 0) {
-    int32_t variant = symbol::alias(sym) > 0 ? find_symbol(global, sym, true) : -1;
-    if (variant >= 0) {
-      index = variant;
-    } else {
-      index = static_cast<int32_t>(add_word(global, sym));
+void intern_global(uint32_t sym, cell* out, bool case_insensitive, bool copy) {
+  int32_t added = -1;
+  int32_t position = hashtable::find_in_context(symbols_node(global), sym, case_insensitive,
+                                                global, &added);
+  cell w;
+  if (position < 0) {
+    // Added: a later spelling of a name shares the slot of the first one.
+    memory::append_cell(header_cell(global)->data2);
+    if (symbol::alias(sym) > 0) {
+      int32_t shared = hashtable::find_in_context(symbols_node(global), sym, true);
+      words(global)[added].data3 = words(global)[shared].data3;
     }
+    position = added;
   }
-  out->header = type::word;
-  out->data1 = global;
-  out->data2 = sym;
-  out->data3 = static_cast<uint32_t>(index);
+  word_at(global, static_cast<uint32_t>(position), &w);
+  if (copy) w.data2 = sym;
+  *out = w;
 }
 
 void word_of_symbol(node_t ctx, uint32_t sym, cell* out) {
   if (ctx) {
-    int32_t index = find_symbol(ctx, sym, false);
-    if (index >= 0) {
-      *out = words(ctx)[index];
+    int32_t position = hashtable::find_in_context(symbols_node(ctx), sym, false);
+    if (position >= 0) {
+      word_at(ctx, static_cast<uint32_t>(position), out);
       return;
     }
   }
@@ -198,8 +211,8 @@ void word_of_symbol(node_t ctx, uint32_t sym, cell* out) {
 
 cell* get_value(const cell* word) {
   node_t ctx = word->data1;
-  if (word->data3 == 0xFFFFFFFF) {
-    if (ctx && word->data2 == self_symbol()) return owner_cell(ctx);
+  if (word->data3 == unresolved) {
+    if (ctx && is_self(word->data2)) return owner_cell(ctx);
     fire(err::script_no_value, word);
   }
   if (ctx == 0) fire(err::script_not_defined, word);
@@ -208,10 +221,9 @@ cell* get_value(const cell* word) {
   return vals + word->data3;
 }
 
-void set_value(cell* word, const cell* value, bool fire_hook) {
-  node_t ctx = word->data1;
+void set_in(cell* word, const cell* value_in, node_t ctx, bool fire_hook) {
   if (ctx == 0) fire(err::script_not_defined, word);
-  if (word->data3 == 0xFFFFFFFF) {
+  if (word->data3 == unresolved) {
     int32_t index = find_symbol(ctx, word->data2, false);
     if (index < 0) index = static_cast<int32_t>(add_word(ctx, word->data2));
     word->data3 = static_cast<uint32_t>(index);
@@ -219,28 +231,43 @@ void set_value(cell* word, const cell* value, bool fire_hook) {
   cell* vals = values(ctx);
   if (!vals) fire(err::script_not_defined, word);
   uint32_t index = word->data3;
-  if (kind(ctx) == kind_object) {
-    words(ctx)[index].header |= context_flag::word_set;
-    cell* owner = owner_cell(ctx);
-    if (fire_hook && owner->data3 != 0 && type_of(owner) == type::object) {
-      object::set_field_with_hook(ctx, index, value);
-      return;
-    }
+  if (kind(ctx) != kind_object) {
+    vals[index] = *value_in;
+    return;
   }
-  values(ctx)[index] = *value;
+  words(ctx)[index].header |= context_flag::word_set;
+  cell* owner = owner_cell(ctx);
+  if (!fire_hook || owner->data3 == 0 || type_of(owner) != type::object) {
+    vals[index] = *value_in;
+    return;
+  }
+  // The handler sees the old and the new value; both stay on the stack while it runs.
+  cell* top = stack::top;
+  cell* old = stack::push(vals + index);
+  cell* now = stack::push(value_in);
+  values(ctx)[index] = *now;
+  cell o = *owner;
+  cell w = *word;
+  object::fire_on_change(&o, &w, old, now);
+  stack::top = top;
 }
 
 node_t clone(node_t src, uint32_t kind_code) {
   cell* h = header_cell(src);
   bool stack_values = h->header & context_flag::on_stack;
   bool creator_flag = h->header & context_flag::creator;
-  uint32_t n = size(src);
-  return create(n ? n : 1, stack_values, creator_flag, src, kind_code);
+  return create(size(src), stack_values, creator_flag, src, kind_code);
+}
+
+void clear_word_marks(node_t ctx) {
+  cell* w = words(ctx);
+  for (uint32_t i = 0, n = size(ctx); i < n; ++i) w[i].header &= ~context_flag::word_set;
 }
 
 void init() {
-  global = create(4000, false, false, 0, 0);
-  collector::add_root_node(&global);
+  if (global) return;
+  global = create(global_capacity, false, false, 0, 0);
+  collector::add_mark_callback(mark_global);
 }
 
 }  // namespace kaz::context

@@ -1,12 +1,12 @@
 #include "core/error.h"
 
 #include <cstdlib>
-#include <cstring>
 
 #include "core/actions.h"
 #include "core/context.h"
 #include "core/interpreter.h"
 #include "core/object.h"
+#include "core/object_internal.h"
 #include "core/stack.h"
 #include "core/symbol.h"
 #include "core/trace.h"
@@ -23,105 +23,341 @@ cell in_flight{type::unset, 0, 0, 0};
 
 namespace {
 
-node_t prototype = 0;  // the context every error copies
+node_t prototype = 0;                       // the context every error copies (a root)
+cell catalogue{type::unset, 0, 0, 0};       // the catalogue object (a root)
+
+constexpr uint32_t fixed_fields = 2;        // code and type come before a category's ids
+constexpr int32_t argument_cut = 80;        // characters of each argument in a message
+constexpr int32_t near_cut = 40;            // characters of the near field
+constexpr int32_t syntax_category = 2;      // its arguments are formed, not molded
 
 const char* const field_names[field::count] = {"code", "type", "id",    "arg1",  "arg2",
                                                "arg3", "near", "where", "stack", "files"};
 
 void mark_roots() {
   collector::mark_values(&in_flight, &in_flight + 1);
+  collector::mark_values(&catalogue, &catalogue + 1);
   if (prototype) collector::mark_context(&prototype);
 }
 
-cell* values_of(const cell* e) { return context::values(e->data1); }
+inline cell* values_of(const cell* e) { return context::values(e->data1); }
+inline void set_field(const cell* e, uint32_t index, const cell* v) { values_of(e)[index] = *v; }
+inline node_t categories() { return catalogue.data1; }
+inline node_t category_context(uint32_t c) { return context::values(categories())[c].data1; }
+inline uint32_t category_count() { return context::size(categories()); }
+inline uint32_t id_count(uint32_t c) { return context::size(category_context(c)) - fixed_fields; }
 
-void set_field(const cell* e, uint32_t index, const cell* v) { values_of(e)[index] = *v; }
+// ---------------------------------------------------------------------------------------------
+// The catalogue, built from errors.def.
 
-cell word_cell(const char* text) {
-  cell w;
-  context::intern_global(symbol::make(text), &w);
-  return w;
-}
+struct definition {
+  bool category;
+  uint32_t number;   // category index, or code
+  const char* word;
+  const char* text;  // display name, or message template as source
+};
 
-// The catalogue entry of an error from its type and id words; false when they name none.
-bool entry_of(const cell* e, err& out) {
-  cell* t = field_of(e, field::type);
-  cell* i = field_of(e, field::id);
-  if (!is_any_word(type_of(t)) || !is_any_word(type_of(i))) return false;
-  std::string_view tn = symbol::spelling(t->data2);
-  std::string_view in = symbol::spelling(i->data2);
-  constexpr uint16_t count = 0
-#define ERROR_CATEGORY(index, cname, word, display)
-#define ERROR(cat, id, code, word, tmpl) +1
+const definition definitions[] = {
+#define ERROR_CATEGORY(index, cname, word, display) {true, index, word, display},
+#define ERROR(cat, id, code, word, tmpl) {false, code, word, tmpl},
 #include "core/errors.def"
 #undef ERROR
 #undef ERROR_CATEGORY
-      ;
-  for (uint16_t k = 0; k < count; ++k) {
-    const err_info& info = error_info(static_cast<err>(k));
-    if (tn.size() == std::strlen(info.category) && in.size() == std::strlen(info.id) &&
-        strncasecmp(tn.data(), info.category, tn.size()) == 0 &&
-        strncasecmp(in.data(), info.id, in.size()) == 0) {
-      out = static_cast<err>(k);
-      return true;
-    }
-  }
-  return false;
+};
+
+// A word! (or with get, a get-word!) bound in the global context.
+cell global_word_of(std::string_view name, bool get) {
+  cell w;
+  context::intern_global(symbol::make(name), &w);
+  if (get) set_type(&w, type::get_word);
+  return w;
 }
 
-// Appends a value formed (syntax errors) or molded flat, cut to `cut` characters.
-// Appends a value formed or molded (flat), cut to `cut` characters. Forming an error must not
-// raise another: a value that cannot be written leaves what was written so far.
+cell string_of(std::string_view text) {
+  cell s;
+  string::make_at(&s, static_cast<uint32_t>(text.size()));
+  string::append_utf8(s.data2, text);
+  return s;
+}
+
+// A template: "text", [items...] of strings and (get-)words, or a word.
+cell parse_template(const char* p) {
+  auto token = [&p](bool* is_string, bool* is_get) {
+    while (*p == ' ') ++p;
+    *is_string = *p == '"';
+    *is_get = *p == ':';
+    if (*is_string || *is_get) ++p;
+    const char* start = p;
+    if (*is_string) {
+      while (*p && *p != '"') ++p;
+      std::string_view t(start, static_cast<size_t>(p - start));
+      if (*p) ++p;
+      return t;
+    }
+    while (*p && *p != ' ' && *p != ']') ++p;
+    return std::string_view(start, static_cast<size_t>(p - start));
+  };
+  bool is_string, is_get;
+  while (*p == ' ') ++p;
+  if (*p != '[') {
+    std::string_view t = token(&is_string, &is_get);
+    return is_string ? string_of(t) : global_word_of(t, is_get);
+  }
+  ++p;
+  uint32_t base = stack::index_of(stack::top);
+  cell* b = block::push_only(4);
+  for (;;) {
+    while (*p == ' ') ++p;
+    if (!*p || *p == ']') break;
+    std::string_view t = token(&is_string, &is_get);
+    cell item = is_string ? string_of(t) : global_word_of(t, is_get);
+    block::append_copy(b, &item);
+  }
+  cell made = *stack::at_index(base);
+  stack::top = stack::at_index(base);
+  return made;
+}
+
+void build_catalogue() {
+  uint32_t base = stack::index_of(stack::top);
+  cell* all = stack::reserve_cell();
+  object::make_empty_at(all, 10);
+  cell* current = stack::reserve_cell();
+  for (const definition& d : definitions) {
+    if (d.category) {
+      object::make_empty_at(current, 8);
+      cell code{type::integer, 0, d.number * 100, 0};
+      context::put_word_value(current->data1, words::sym.code, &code);
+      cell display = string_of(d.text);
+      context::put_word_value(current->data1, words::sym.type, &display);
+      cell c = *current;
+      context::put_word_value(all->data1, symbol::make(d.word), &c);
+    } else {
+      cell message = parse_template(d.text);
+      context::put_word_value(current->data1, symbol::make(d.word), &message);
+    }
+  }
+  catalogue = *all;
+  stack::top = stack::at_index(base);
+}
+
+// The category index of a word (case-insensitive), or -1.
+int32_t category_of(const cell* w) {
+  if (!is_any_word(type_of(w))) return -1;
+  int32_t c = context::find_symbol(categories(), w->data2, true);
+  if (c < 0 || !object::is_any_object(type_of(context::values(categories()) + c))) return -1;
+  return c;
+}
+
+// The position of an id word in a category (counted after code and type), or -1.
+int32_t id_of(uint32_t c, const cell* w) {
+  if (!is_any_word(type_of(w))) return -1;
+  int32_t k = context::find_symbol(category_context(c), w->data2, true);
+  return k < static_cast<int32_t>(fixed_fields) ? -1 : k - static_cast<int32_t>(fixed_fields);
+}
+
+// Fills code, type and id from a category index and an id position.
+void set_entry(const cell* e, uint32_t c, uint32_t k) {
+  cell code{type::integer, 0, c * 100 + k, 0};
+  set_field(e, field::code, &code);
+  cell t;
+  context::word_at(categories(), c, &t);
+  set_field(e, field::type, &t);
+  cell i;
+  context::word_at(category_context(c), k + fixed_fields, &i);
+  set_field(e, field::id, &i);
+}
+
+// A new error! from the prototype, every field none.
+void make_blank(cell* out) {
+  node_t ctx = context::clone(prototype, context::kind_object);
+  cell* vals = context::values(ctx);
+  for (uint32_t k = 0; k < field::count; ++k) vals[k] = cell{type::none, 0, 0, 0};
+  *out = cell{type::error, ctx, class_id, 0};
+  *context::owner_cell(ctx) = *out;
+}
+
+// The catalogue entry of an error's code, for the C++ exception that carries it.
+err entry_of_code(uint32_t code) {
+  uint16_t k = 0;
+  for (const definition& d : definitions) {
+    if (d.category) continue;
+    if (d.number == code) return static_cast<err>(k);
+    ++k;
+  }
+  return err::internal_invalid_error;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Text.
+
+// system/state/<name> when the system object exists, else null.
+const cell* system_state(std::string_view name) {
+  int32_t s = context::find_symbol(context::global, words::sym.system, true);
+  if (s < 0) return nullptr;
+  const cell* sys = context::values(context::global) + s;
+  if (type_of(sys) != type::object) return nullptr;
+  static const uint32_t state = symbol::make("state");
+  int32_t k = context::find_symbol(sys->data1, state, true);
+  if (k < 0) return nullptr;
+  const cell* st = context::values(sys->data1) + k;
+  if (type_of(st) != type::object) return nullptr;
+  int32_t f = context::find_symbol(st->data1, symbol::make(name), true);
+  return f < 0 ? nullptr : context::values(st->data1) + f;
+}
+
+int32_t stack_trace_level() {
+  const cell* v = system_state("stack-trace");
+  return v && type_of(v) == type::integer ? static_cast<int32_t>(v->data2) : 0;
+}
+
+// Appends a value formed or molded flat, cut to `cut` characters.
 void append_value(cell* buffer, const cell* v, bool formed, bool only, int32_t cut) {
-  cell saved_error = in_flight;
-  stack::saved_state saved = stack::save();
   cell tmp;
   string::make_at(&tmp, 16);
   cell* holder = stack::push(&tmp);
-  uint32_t holder_index = stack::index_of(holder);
   cell local = *v;
-  try {
-    if (formed)
-      actions::form(&local, holder, nullptr, cut);
-    else
-      actions::mold(&local, holder, only, false, true, nullptr, cut, 0);
-  } catch (const language_error&) {
-    in_flight = saved_error;
-  }
-  cell h = *stack::at_index(holder_index);
-  stack::unwind_to(saved);
+  if (formed)
+    actions::form(&local, holder, nullptr, cut);
+  else
+    actions::mold(&local, holder, only, false, true, nullptr, cut, 0);
+  cell h = *holder;
+  stack::drop_values(1);
   string::append_string(buffer->data2, &h, cut);
+}
+
+// The names of the calls in frames [from, to), taking every frame when level > 1 and only
+// functions otherwise; appended to a block as global words.
+void trace_names(int32_t level, uint32_t from, uint32_t to, cell* block_cell) {
+  if (to > stack::frame_capacity) to = stack::frame_capacity;
+  cell body = words::word.body_, anon = words::word.anon;
+  for (uint32_t i = from; i < to; ++i) {
+    const call_frame* f = stack::frame_bottom + i;
+    if (f->symbol == body.data2 || f->symbol == anon.data2 || f->symbol == 0) continue;
+    cell w;
+    context::word_of_symbol(f->name_context, f->symbol, &w);
+    bool take = level > 1;
+    if (!take && w.data1 && w.data3 != context::unresolved) {
+      cell* vals = context::values(w.data1);
+      take = vals && type_of(vals + w.data3) == type::function;
+    }
+    if (!take) continue;
+    context::intern_global(f->symbol, &w);
+    block::append_copy(block_cell, &w);
+  }
+}
+
+// The message of a block template: strings as they stand, field words replaced by the fields'
+// values (formed for syntax errors, else molded flat), each cut; one space between elements.
+void form_message(const cell* tmpl, cell* buffer, const cell* fields, node_t error_ctx,
+                  bool syntax) {
+  cell t = *tmpl;
+  bool first = true;
+  for (int32_t i = 0; i < block::rs_length(&t); ++i) {
+    cell item = *(block::rs_head(&t) + i);
+    uint32_t it = type_of(&item);
+    const cell* value = nullptr;
+    if (it == type::word || it == type::get_word) {
+      int32_t k = context::find_symbol(error_ctx, item.data2, true);
+      if (k < 0) continue;
+      value = static_cast<uint32_t>(k) < field::count ? fields + k
+                                                       : context::values(error_ctx) + k;
+    } else if (it != type::string) {
+      continue;
+    }
+    if (!first) string::append_ascii(buffer->data2, " ");
+    first = false;
+    if (value) {
+      cell v = *value;
+      append_value(buffer, &v, syntax, false, argument_cut);
+    } else {
+      string::append_string(buffer->data2, &item);
+    }
+  }
 }
 
 }  // namespace
 
+const cell* catalog() { return &catalogue; }
+
 cell* field_of(const cell* e, uint32_t index) { return values_of(e) + index; }
+
+void set_where(const cell* e, const cell* value) {
+  if (type_of(field_of(e, field::where)) == type::none) set_field(e, field::where, value);
+}
 
 void create(cell* out, err e, const cell* arg1, const cell* arg2, const cell* arg3) {
   const err_info& info = error_info(e);
   cell args[3];
   const cell* given[3] = {arg1, arg2, arg3};
-  for (int k = 0; k < 3; ++k) {
-    if (given[k])
-      args[k] = *given[k];
-    else
-      args[k].header = type::none;
+  for (int k = 0; k < 3; ++k) args[k] = given[k] ? *given[k] : cell{type::none, 0, 0, 0};
+  cell made;
+  make_blank(&made);
+  set_entry(&made, info.code / 100, info.code % 100);
+  for (uint32_t k = 0; k < 3; ++k) set_field(&made, field::arg1 + k, &args[k]);
+  *out = made;
+}
+
+void make_from_spec(cell* out, const cell* spec_in) {
+  cell spec = *spec_in;
+  uint32_t base = stack::index_of(stack::top);
+  cell* e = stack::reserve_cell();
+  make_blank(e);
+  auto bad_field = [](const cell& word) {
+    cell w = word;
+    fire(err::script_invalid_spec_field, &w);
+  };
+  switch (type_of(&spec)) {
+    case type::integer: {
+      auto code = static_cast<int32_t>(spec.data2);
+      if (code < 0 || static_cast<uint32_t>(code / 100) >= category_count() ||
+          static_cast<uint32_t>(code % 100) >= id_count(static_cast<uint32_t>(code / 100)))
+        fire(err::script_out_of_range, &spec);
+      set_entry(e, static_cast<uint32_t>(code / 100), static_cast<uint32_t>(code % 100));
+      break;
+    }
+    case type::block: {
+      int32_t n = block::rs_length(&spec);
+      uint32_t first = n > 0 ? type_of(block::rs_head(&spec)) : type::unset;
+      cell t, i;
+      if (first == type::word) {
+        t = *block::rs_head(&spec);
+        if (n < 2) {
+          if (category_of(&t) < 0) bad_field(words::word.type);
+          bad_field(words::word.id);
+        }
+        i = *(block::rs_head(&spec) + 1);
+      } else if (first == type::set_word) {
+        context::bind_block(e->data1, &spec, true);
+        uint32_t mark = stack::index_of(stack::top);
+        flow f = interp::eval_block(&spec, false);
+        stack::top = stack::at_index(mark);
+        if (f != flow::normal) object::raise_stranded_exit(f);
+        e = stack::at_index(base);
+        t = *field_of(e, field::type);
+        i = *field_of(e, field::id);
+      } else {
+        fire(err::internal_invalid_error);
+      }
+      int32_t c = type_of(&t) == type::word ? category_of(&t) : -1;
+      if (c < 0) bad_field(words::word.type);
+      if (type_of(&i) != type::word && (first == type::word || type_of(&i) != type::none))
+        fire(err::script_invalid_arg, &i);
+      int32_t k = type_of(&i) == type::word ? id_of(static_cast<uint32_t>(c), &i) : -1;
+      if (k < 0) bad_field(words::word.id);
+      set_entry(stack::at_index(base), static_cast<uint32_t>(c), static_cast<uint32_t>(k));
+      break;
+    }
+    case type::string:
+      create(e, err::user_message, &spec, nullptr, nullptr);
+      break;
+    default: {
+      cell dt{type::datatype_, type::error, 0, 0};
+      fire(err::script_bad_make_arg, &dt, &spec);
+    }
   }
-  node_t ctx = context::clone(prototype, context::kind_object);
-  cell* vals = context::values(ctx);
-  for (uint32_t k = 0; k < field::count; ++k) vals[k].header = type::none;
-  out->header = type::error;
-  out->data1 = ctx;
-  out->data2 = 1;  // class id of errors
-  out->data3 = 0;
-  *context::owner_cell(ctx) = *out;
-  cell code{type::integer, 0, info.code, 0};
-  set_field(out, field::code, &code);
-  cell t = word_cell(info.category);
-  set_field(out, field::type, &t);
-  cell i = word_cell(info.id);
-  set_field(out, field::id, &i);
-  for (uint32_t k = 0; k < 3; ++k) set_field(out, field::arg1 + k, &args[k]);
+  *out = *stack::at_index(base);
+  stack::top = stack::at_index(base);
 }
 
 std::string type_name(const cell* e) {
@@ -134,126 +370,153 @@ std::string id_name(const cell* e) {
   return is_any_word(type_of(t)) ? std::string(symbol::spelling(t->data2)) : std::string();
 }
 
-void form(const cell* e_in, cell* buffer, int32_t limit) {
+int32_t form(const cell* e_in, cell* buffer, int32_t limit) {
   cell e = *e_in;
   node_t out = buffer->data2;
-  err id{};
-  bool known = entry_of(&e, id);
-  if (!known) {
-    cell w = *field_of(&e, field::type);
-    set_field(&e, field::arg1, &w);
-    cell t = word_cell("internal");
-    set_field(&e, field::type, &t);
-    cell i = word_cell("invalid-error");
-    set_field(&e, field::id, &i);
-    id = err::internal_invalid_error;
+  uint32_t start = memory::buffer_of(out)->length();
+  // The fields, read once; an error whose type and id name no entry is shown as the internal
+  // error invalid-error about the offending word (the error itself is left as it is).
+  cell fields[field::count];
+  for (uint32_t k = 0; k < field::count; ++k) fields[k] = *field_of(&e, k);
+  int32_t c = category_of(&fields[field::type]);
+  int32_t k = c >= 0 ? id_of(static_cast<uint32_t>(c), &fields[field::id]) : -1;
+  if (k < 0) {
+    fields[field::arg1] = c < 0 ? fields[field::type] : fields[field::id];
+    cell internal = words::word.internal, invalid = words::word.invalid_error;
+    c = category_of(&internal);
+    k = id_of(static_cast<uint32_t>(c), &invalid);
   }
-  const err_info& info = error_info(id);
+  node_t category = category_context(static_cast<uint32_t>(c));
+  cell display = context::values(category)[1];
+  cell tmpl = context::values(category)[static_cast<uint32_t>(k) + fixed_fields];
   string::append_ascii(out, "*** ");
-  string::append_ascii(out, info.display);
+  if (is_any_string(type_of(&display)))
+    string::append_string(out, &display);
+  else
+    append_value(buffer, &display, true, false, argument_cut);
   string::append_ascii(out, ": ");
-  bool syntax = std::strcmp(info.category, "syntax") == 0;
-  // The template: strings as they stand, argument words replaced by the fields' values.
-  const char* p = info.message;
-  bool first = true;
-  if (std::strcmp(p, "arg1") == 0) {
-    cell* a = field_of(&e, field::arg1);
-    if (is_any_string(type_of(a))) {
-      string::append_string(out, a);
-    } else {
-      append_value(buffer, a, true, false, 0x7FFFFFFF);
-    }
-  } else {
-    while (*p) {
-      if (*p == '[' || *p == ']' || *p == ' ') {
-        ++p;
-        continue;
-      }
-      if (!first) string::append_ascii(out, " ");
-      first = false;
-      if (*p == '"') {
-        const char* q = ++p;
-        while (*q && *q != '"') ++q;
-        string::append_utf8(out, std::string_view(p, static_cast<size_t>(q - p)));
-        p = *q ? q + 1 : q;
-        continue;
-      }
-      if (*p == ':') ++p;
-      const char* q = p;
-      while (*q && *q != ' ' && *q != ']') ++q;
-      std::string name(p, static_cast<size_t>(q - p));
-      p = q;
-      for (uint32_t k = 0; k < field::count; ++k) {
-        if (name == field_names[k]) {
-          append_value(buffer, field_of(&e, k), syntax, false, 80);
-          break;
-        }
-      }
-    }
+  if (type_of(&tmpl) == type::word) {
+    int32_t f = context::find_symbol(e.data1, tmpl.data2, true);
+    tmpl = f >= 0 && static_cast<uint32_t>(f) < field::count ? fields[f] : cell{type::none, 0, 0, 0};
+  }
+  if (type_of(&tmpl) == type::string) {
+    string::append_string(out, &tmpl);
+  } else if (type_of(&tmpl) == type::block) {
+    form_message(&tmpl, buffer, fields, e.data1, c == syntax_category);
+  } else if (type_of(&tmpl) != type::none) {
+    append_value(buffer, &tmpl, true, false, argument_cut);
   }
   string::append_ascii(out, "\n*** Where: ");
-  cell* where = field_of(&e, field::where);
-  if (type_of(where) == type::word) {
-    string::append_utf8(out, symbol::spelling(where->data2));
-  } else if (type_of(where) == type::string) {
-    string::append_string(out, where);
+  const cell& where = fields[field::where];
+  if (type_of(&where) == type::word) {
+    append_value(buffer, &where, true, false, 0x7FFFFFFF);
+  } else if (type_of(&where) == type::string) {
+    string::append_string(out, &where);
   } else {
     string::append_ascii(out, "???");
   }
   string::append_ascii(out, "\n*** Near : ");
-  cell* near = field_of(&e, field::near);
-  if (type_of(near) != type::none) append_value(buffer, near, false, true, 40);
-  (void)limit;
+  append_value(buffer, &fields[field::near], false, true, near_cut);
+  int32_t level = stack_trace_level();
+  if (level > 0) {
+    string::append_ascii(out, "\n*** Stack: ");
+    const cell& st = fields[field::stack];
+    if (type_of(&st) == type::integer) {
+      uint32_t base = stack::index_of(stack::top);
+      cell* names = block::push_only(20);
+      trace_names(level, 0, st.data2, names);
+      cell n = *names;
+      append_value(buffer, &n, true, false, 0x7FFFFFFF);
+      stack::top = stack::at_index(base);
+    } else if (type_of(&st) == type::block) {
+      append_value(buffer, &st, true, false, 0x7FFFFFFF);
+    }
+  }
+  return limit - static_cast<int32_t>(memory::buffer_of(out)->length() - start);
+}
+
+void capture_stack(const cell* e_in) {
+  cell e = *e_in;
+  cell* st = field_of(&e, field::stack);
+  if (type_of(st) == type::integer) {
+    uint32_t to = st->data2;
+    int32_t level = stack_trace_level();
+    if (level <= 0) level = 1;
+    uint32_t base = stack::index_of(stack::top);
+    cell* names = block::push_only(20);
+    uint32_t from = stack::frame_top > stack::frame_bottom
+                        ? static_cast<uint32_t>(stack::frame_top - stack::frame_bottom) - 1
+                        : 0;
+    trace_names(level, from, to, names);
+    // At most `level` calls, the ones nearest the error.
+    cell b = *names;
+    int32_t extra = block::rs_length(&b) - level;
+    if (extra > 0) b.data1 = static_cast<uint32_t>(extra);
+    cell kept = *block::copy_cells(&b, false, false);
+    set_field(&e, field::stack, &kept);
+    stack::top = stack::at_index(base);
+  }
+  const cell* files = system_state("source-files");
+  if (files && type_of(files) == type::block && block::rs_length(files) > 0) {
+    cell f = *files;
+    cell copy = *block::copy_cells(&f, false, false);
+    stack::drop_values(1);
+    set_field(&e, field::files, &copy);
+  }
 }
 
 void raise(const cell* e_in) {
   cell e = *e_in;
-  cell* where = field_of(&e, field::where);
-  if (type_of(where) == type::none) {
+  if (type_of(field_of(&e, field::where)) == type::none) {
     cell name;
     stack::get_call_name(&name);
     set_field(&e, field::where, &name);
   }
-  cell* near = field_of(&e, field::near);
-  if (type_of(near) == type::none && type_of(&interp::current_code) == type::block) {
+  if (type_of(field_of(&e, field::near)) == type::none &&
+      type_of(&interp::current_code) == type::block)
     set_field(&e, field::near, &interp::current_code);
-  }
-  cell* st = field_of(&e, field::stack);
-  if (type_of(st) != type::block) {
-    cell level{type::integer, 0,
-               static_cast<uint32_t>(stack::frame_top - stack::frame_bottom), 0};
+  if (type_of(field_of(&e, field::stack)) != type::block) {
+    cell level{type::integer, 0, static_cast<uint32_t>(stack::frame_top - stack::frame_bottom), 0};
     set_field(&e, field::stack, &level);
   }
-  if (trace::tracing) trace::fire(trace::event::error, nullptr, 0, nullptr, &e);
+  uint32_t code = field_of(&e, field::code)->data2;
+  err id = type_of(field_of(&e, field::code)) == type::integer ? entry_of_code(code)
+                                                                : err::internal_invalid_error;
+  // A trace callback needs frames: not while the stacks are full.
+  if (trace::tracing && id != err::internal_stack_overflow)
+    trace::fire(trace::event::error, nullptr, 0, nullptr, &e);
   in_flight = e;
-  err id{};
-  entry_of(&e, id);
   throw language_error(id);
 }
 
 namespace {
 
-int32_t form_slot(cell* e, cell* buffer, cell*, int32_t limit) {
-  form(e, buffer, limit);
-  return limit;
+cell* make(cell* proto, cell* spec, uint32_t) {
+  make_from_spec(proto, spec);
+  return proto;
 }
 
-int32_t mold_slot(cell* e, cell* buffer, bool, bool all, bool flat, cell* part, int32_t limit,
+int32_t form_slot(cell* e, cell* buffer, cell*, int32_t limit) { return form(e, buffer, limit); }
+
+int32_t mold_slot(cell* e, cell* buffer, bool only, bool all, bool flat, cell* part, int32_t limit,
                   int32_t indent) {
-  string::append_ascii(buffer->data2, "make error! [");
-  cell o = *e;
-  o.header = type::object;
-  limit = actions::mold(&o, buffer, true, all, flat, part, limit - 13, indent + 1);
-  if (!flat) string::append_ascii(buffer->data2, "\n");
-  string::append_ascii(buffer->data2, "]");
-  return limit - 1;
+  return object::mold_object(e, buffer, "make error! [", only, all, flat, part, limit, indent);
+}
+
+int32_t compare(cell* a, cell* b, int32_t op) {
+  if (type_of(b) != type::error) return -2;
+  return object::compare_objects(a, b, op);
 }
 
 }  // namespace
 
 void init_type() {
-  registry::add(type::error, {.form = form_slot, .mold = mold_slot},
-                inherited(slot::reflect, slot::eval_path, slot::compare, slot::copy, slot::select));
+  registry::add(type::error, {.make = make,
+                              .form = form_slot,
+                              .mold = mold_slot,
+                              .eval_path = object::eval_path,
+                              .compare = compare},
+                inherited(slot::reflect, slot::copy, slot::select));
 }
 
 bool ready() { return prototype != 0; }
@@ -274,9 +537,12 @@ void report_uncaught() {
 }
 
 void init() {
-  prototype = context::create(field::count, false, false, 0, context::kind_object);
-  for (uint32_t k = 0; k < field::count; ++k) context::add_word(prototype, symbol::make(field_names[k]));
+  if (prototype) return;
   collector::add_mark_callback(mark_roots);
+  node_t proto = context::create(field::count, false, false, 0, context::kind_object);
+  for (const char* name : field_names) context::add_word(proto, symbol::make(name));
+  build_catalogue();
+  prototype = proto;
 }
 
 }  // namespace kaz::error

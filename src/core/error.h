@@ -26,29 +26,49 @@ constexpr uint32_t files = 9;
 constexpr uint32_t count = 10;
 }  // namespace field
 
+constexpr uint32_t class_id = 1;  // the class id of every error!
+
 // The error in flight (a root): fire stores it here before throwing.
 extern cell in_flight;
 
+/*
+ * The catalogue, made at start-up from errors.def: an object whose fields are the categories
+ * in order, each an object of `code` (category index x 100), `type` (its display name) and one
+ * message template per id (a string, a block of strings and argument words, or a word). Start-up
+ * hangs it on system/catalog/errors; errors read their messages from it.
+ */
+const cell* catalog();
+
 // Makes an error! of a catalogue entry with up to three arguments (null: none!).
 void create(cell* out, err e, const cell* arg1, const cell* arg2, const cell* arg3);
+// make error!: from a code, a [category id] block, a block of field settings or a message.
+void make_from_spec(cell* out, const cell* spec);
 
-// The value of a field of an error! cell.
+// The value of a field of an error! cell (valid until the next allocation).
 cell* field_of(const cell* error, uint32_t index);
+// Stores a value into `where` when that is none.
+void set_where(const cell* error, const cell* value);
 
 // The category and id words of an error, as text ("script", "no-value").
 std::string type_name(const cell* error);
 std::string id_name(const cell* error);
 
-// The error as the console prints it ("*** Script Error: ..." with Where and Near lines).
-void form(const cell* error, cell* buffer, int32_t limit);
+// The error as the console prints it ("*** Script Error: ..." with its Where and Near lines,
+// and a Stack line when system/state/stack-trace asks for one). Answers the limit left.
+int32_t form(const cell* error, cell* buffer, int32_t limit);
 
-// Fills where (when none) and stack while the frames are intact; then throws it.
+// Turns a frame reference in the `stack` field into the block of call names, and copies
+// system/state/source-files into `files` when that is not empty.
+void capture_stack(const cell* error);
+
+// Fills where (when none), near and the frame reference while the frames are intact; then
+// throws it.
 [[noreturn]] void raise(const cell* error);
 
 // An error nothing caught: prints it as the console does and ends the process with -2.
 [[noreturn]] void report_uncaught();
 
-void init();       // the prototype every error copies (after the global context exists)
+void init();       // the prototype and the catalogue (after the global context exists)
 void init_type();  // registers error!
 bool ready();
 

@@ -6,6 +6,7 @@
 #include "core/function.h"
 #include "core/interpreter.h"
 #include "core/natives.h"
+#include "core/object.h"
 #include "core/symbol.h"
 #include "core/trace.h"
 #include "core/truth.h"
@@ -297,24 +298,7 @@ flow set(const int32_t* refs) {
     flow f = interp::eval_path(c, &sp, true, false);
     if (f != flow::normal) return f;
   } else if (t == type::object || t == type::error) {
-    node_t ctx = target.data1;
-    uint32_t n = context::size(ctx);
-    for (uint32_t i = 0; i < n; ++i) {
-      cell v = value;
-      if (!only && type_of(&value) == type::block) {
-        if (static_cast<int32_t>(i) < block::rs_length(&value))
-          v = *(block::rs_head(&value) + i);
-        else
-          v.header = type::none;
-      }
-      if (some && type_of(&v) == type::none) continue;
-      if (type_of(&v) == type::unset && !any) {
-        cell w = context::words(ctx)[i];
-        fire(err::script_need_value, &w);
-      }
-      cell w = context::words(ctx)[i];
-      context::set_value(&w, &v);
-    }
+    object::set_values(&target, &value, any, only, some);
   }
   stack::set_result_only(&value);
   return flow::normal;
@@ -392,6 +376,16 @@ flow in(const int32_t*) {
   return flow::normal;
 }
 
+flow construct(const int32_t* refs) {
+  cell spec = *arg(0);
+  cell proto;
+  if (has(refs, 0)) proto = *ref_arg(refs, 0);
+  cell made;
+  object::construct(&made, &spec, has(refs, 0) ? &proto : nullptr, has(refs, 1));
+  stack::set_result_only(&made);
+  return flow::normal;
+}
+
 flow context_q(const int32_t*) {
   cell w = *arg(0);
   if (w.data1 == 0) fire(err::script_not_defined, &w);
@@ -420,6 +414,7 @@ flow try_(const int32_t* refs) {
     trace::tracing = saved_tracing;
     cell e = error::in_flight;
     error::in_flight.header = type::unset;
+    if (has(refs, 1)) error::capture_stack(&e);  // /keep
     stack::set_result_only(&e);
     return flow::normal;
   }

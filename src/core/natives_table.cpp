@@ -17,7 +17,7 @@ void init() {
       {21, get},       {22, set},     {35, reduce},   {36, compose},  {38, bind},
       {39, in},        {69, value_q}, {70, try_},     {77, break_},   {78, continue_},
       {79, exit_},     {80, return_}, {81, throw_},   {82, catch_},   {88, unset},
-      {92, context_q}, {25, equal_q}, {26, not_equal_q}, {27, strict_equal_q},
+      {92, context_q}, {68, construct}, {25, equal_q}, {26, not_equal_q}, {27, strict_equal_q},
       {28, lesser_q},  {29, greater_q}, {30, lesser_or_equal_q}, {31, greater_or_equal_q},
       {32, same_q},    {33, not_},    {34, type_q},  {23, print},   {24, prin},
       {107, apply},

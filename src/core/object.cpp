@@ -1,17 +1,20 @@
+// Making objects: from a spec block or another object, copies with their methods rebound, the
+// unevaluated `construct`, and setting many fields at once.
 #include "core/object.h"
 
-#include "core/actions.h"
+#include <optional>
+
 #include "core/context.h"
 #include "core/cycle_guard.h"
 #include "core/fire.h"
 #include "core/function.h"
 #include "core/interpreter.h"
-#include "core/natives.h"
+#include "core/object_internal.h"
 #include "core/stack.h"
 #include "core/symbol.h"
+#include "core/typeset.h"
 #include "core/words.h"
 #include "datatypes/block_storage.h"
-#include "datatypes/registry.h"
 #include "datatypes/string_storage.h"
 
 namespace kaz::object {
@@ -20,247 +23,296 @@ namespace {
 
 uint32_t class_counter = 100;
 
-cell* values_of(const cell* o) { return context::values(o->data1); }
+// The series that copying an object copies: the block and string families.
+bool copied_series(uint32_t t) {
+  return t == type::block || t == type::paren || is_any_path(t) || is_any_string(t);
+}
 
-// Copies the series values of a context into fresh series (blocks deep), rebinding copied
-// blocks and function bodies to the new context.
-void copy_series_values(node_t ctx) {
-  uint32_t n = context::size(ctx);
-  for (uint32_t i = 0; i < n; ++i) {
+// A copy of a block- or string-family value, from its index; nested blocks too when deep.
+cell copy_series(const cell* v, bool deep) {
+  cell source = *v;
+  uint32_t t = type_of(&source);
+  cell out;
+  if (is_any_string(t)) {
+    string::make_at(&out, string::length_from_head(&source) + 1, t);
+    string::append_string(out.data2, &source);
+  } else {
+    out = *block::copy_cells(&source, deep, true);
+    stack::drop_values(1);
+  }
+  out.header = source.header & ~new_line_flag;
+  set_type(&out, t);
+  return out;
+}
+
+inline bool is_number(uint32_t t) { return t == type::integer || t == type::float_ || t == type::percent; }
+
+// Gives every series value of a context a copy of its own (blocks bound to the context) and
+// every method a body of its own.
+void own_values(node_t ctx) {
+  for (uint32_t i = 0; i < context::size(ctx); ++i) {
     cell v = context::values(ctx)[i];
     uint32_t t = type_of(&v);
-    if (t == type::block || t == type::paren || is_any_path(t)) {
-      cell* copy = block::copy_cells(&v, true, true);
-      cell c = *copy;
-      stack::top--;
-      context::bind_block(ctx, &c, true);
+    if (copied_series(t)) {
+      cell c = copy_series(&v, true);
+      stack::push(&c);  // held while binding
+      if (!is_any_string(t)) context::bind_block(ctx, &c, true);
       context::values(ctx)[i] = c;
-    } else if (is_any_string(t)) {
-      cell c;
-      string::make_at(&c, string::length_from_head(&v) + 1, t);
-      string::append_string(c.data2, &v);
-      context::values(ctx)[i] = c;
+      stack::drop_values(1);
     } else if (t == type::function) {
-      cell body = function::extra_cells(&v)[extra::body];
-      if (type_of(&body) != type::block) continue;
-      cell spec{type::block, 0, v.data2, 0};
-      cell* bcopy = block::copy_cells(&body, true, true);
-      cell b = *bcopy;
-      context::bind_block(ctx, &b, true);
-      cell f;
-      function::make_value(&f, &spec, &b, 0, 0, v.header & ~type_mask);
-      stack::top--;
-      context::values(ctx)[i] = f;
+      copy_function_value(&v, ctx);
+      context::values(ctx)[i] = v;
     }
   }
 }
 
-cell* make(cell* proto, cell* spec, uint32_t t) {
-  cell p = *proto;
-  cell s = *spec;
-  uint32_t base = stack::index_of(stack::top);
-  cell* result = stack::reserve_cell();
-  bool from_object = type_of(&p) == type::object;
-  node_t ctx;
-  if (from_object) {
-    ctx = context::clone(p.data1, context::kind_object);
-    uint32_t n = context::size(p.data1);
-    for (uint32_t i = 0; i < n; ++i) context::values(ctx)[i] = context::values(p.data1)[i];
-  } else {
-    ctx = context::create(4, false, false, 0, context::kind_object);
-  }
-  result->header = type::object;
-  result->data1 = ctx;
-  result->data2 = from_object ? p.data2 : 0;
-  result->data3 = 0;
-  *context::owner_cell(ctx) = *result;
-  if (type_of(&s) != type::block) fire(err::syntax_malconstruct, &s);
-  bool grew = context::collect_set_words(ctx, &s);
-  context::bind_block(ctx, &s, true);
-  if (from_object) copy_series_values(ctx);
-  // Re-read the owner: the context may have grown.
-  *context::owner_cell(ctx) = *stack::at_index(base);
-  {
-    stack::open_native_frame(natives::body_name());
-    flow f = interp::eval_block(&s, false);
-    (void)f;  // exits out of an object body are not caught here
-    stack::close_frame_dropping();
-  }
-  cell* r = stack::at_index(base);
-  if (grew || !from_object) r->data2 = next_class_id();
-  *context::owner_cell(ctx) = *r;
-  uint32_t n = context::size(ctx);
-  for (uint32_t i = 0; i < n; ++i) {
-    context::words(ctx)[i].header &= ~context_flag::word_set;
-    context::values(ctx)[i].header &= ~new_line_flag;
-  }
-  cell out = *r;
-  stack::top = stack::at_index(base);
-  *proto = out;
-  (void)t;
-  return proto;
-}
-
-int32_t serialize_body(cell* o, cell* buffer, bool only, bool all, bool flat, cell* part,
-                       int32_t limit, int32_t indent) {
-  cell obj = *o;
-  cycle_guard guard(obj.data1);
-  node_t out = buffer->data2;
-  uint32_t n = context::size(obj.data1);
-  bool first = true;
-  for (uint32_t i = 0; i < n; ++i) {
-    if (part && limit <= 0) break;
-    cell w = context::words(obj.data1)[i];
-    if (!all && (symbol::resolve(w.data2) == symbol::resolve(words::sym.on_change) ||
-                 symbol::resolve(w.data2) == symbol::resolve(words::sym.on_deep_change)))
-      continue;
-    if (flat) {
-      if (!first) {
-        string::append_ascii(out, " ");
-        limit -= 1;
-      }
-    } else {
-      if (!first || indent > 0) {
-        string::append_ascii(out, "\n");
-        limit -= 1;
-      }
-      for (int32_t k = 0; k < indent; ++k) string::append_ascii(out, "    ");
-      limit -= 4 * indent;
-    }
-    first = false;
-    std::string_view name = symbol::spelling(w.data2);
-    string::append_utf8(out, name);
-    string::append_ascii(out, ": ");
-    limit -= static_cast<int32_t>(name.size() + 2);
-    cell v = context::values(obj.data1)[i];
-    if (type_of(&v) == type::word) {
-      string::append_ascii(out, "'");
-      limit -= 1;
-    }
-    if (type_of(&v) == type::object && cycle_guard::contains(v.data1)) {
-      string::append_ascii(out, "make object! [...]");
-      limit -= 18;
-      continue;
-    }
-    limit = actions::mold(&v, buffer, false, all, flat, part, limit, indent);
-  }
-  (void)only;
-  return limit;
-}
-
-int32_t form(cell* o, cell* buffer, cell* part, int32_t limit) {
-  return serialize_body(o, buffer, false, false, false, part, limit, 0);
-}
-
-int32_t mold(cell* o, cell* buffer, bool only, bool all, bool flat, cell* part, int32_t limit,
-             int32_t indent) {
-  node_t out = buffer->data2;
-  if (!only) {
-    string::append_ascii(out, "make object! [");
-    limit -= 14;
-  }
-  limit = serialize_body(o, buffer, only, all, flat, part, limit, only ? indent : indent + 1);
-  if (!only) {
-    if (!flat && context::size(o->data1) > 0) {
-      string::append_ascii(out, "\n");
-      for (int32_t k = 0; k < indent; ++k) string::append_ascii(out, "    ");
-      limit -= 1 + 4 * indent;
-    }
-    string::append_ascii(out, "]");
-    limit -= 1;
-  }
-  return limit;
-}
-
-cell* eval_path(cell* parent, cell* element, cell* value, cell* path, cell*, cell*, int32_t,
-                bool, bool get, bool tail) {
-  cell obj = *parent;
-  cell e = *element;
-  uint32_t et = type_of(&e);
-  if (!(et == type::word || et == type::set_word || et == type::get_word ||
-        et == type::lit_word))
-    fire(err::script_invalid_path, path, &e);
-  int32_t index = context::find_symbol(obj.data1, e.data2, true);
-  if (value) {
-    if (index < 0 || symbol::resolve(e.data2) == symbol::resolve(words::sym.self))
-      fire(err::script_invalid_path, path, &e);
-    cell w = context::words(obj.data1)[index];
-    context::set_value(&w, value);
-    return value;
-  }
-  if (index < 0 || type_of(values_of(&obj) + index) == type::unset) {
-    if (get && tail) {
-      stack::arguments->header = type::none;
-      static cell none{type::none, 0, 0, 0};
-      return &none;
-    }
-    if (tail) fire(err::script_invalid_path, path, &e);
-    fire(err::script_unset_path, path, &e);
-  }
-  return values_of(&obj) + index;
-}
-
-int32_t compare(cell* a, cell* b, int32_t op) {
-  if (type_of(b) != type::object) return -2;
-  if (a->data1 == b->data1) return 0;
-  if (op == 9) return -1;
-  uint32_t na = context::size(a->data1), nb = context::size(b->data1);
-  if (na != nb) return na < nb ? -1 : 1;
-  cycle_guard ga(a->data1);
-  if (!ga.entered()) return cycle_guard::contains(b->data1) ? 0 : -1;
-  for (uint32_t i = 0; i < na; ++i) {
-    uint32_t sa = symbol::resolve(context::words(a->data1)[i].data2);
-    uint32_t sb = symbol::resolve(context::words(b->data1)[i].data2);
-    if (sa != sb) return sa < sb ? -1 : 1;
-    cell x = context::values(a->data1)[i];
-    cell y = context::values(b->data1)[i];
-    if (type_of(&x) != type_of(&y)) return type_of(&x) < type_of(&y) ? -1 : 1;
-    int32_t r = actions::compare_direct(&x, &y, op);
-    if (r != 0) return r;
-  }
-  return 0;
-}
-
-cell* select(cell* o, cell* key, cell*, bool, bool, bool, bool, cell*, cell*, bool, bool) {
-  uint32_t kt = type_of(key);
-  if (!(kt == type::word || kt == type::set_word || kt == type::get_word ||
-        kt == type::lit_word)) {
-    cell dt{type::datatype_, kt, 0, 0};
-    fire(err::script_invalid_type, &dt);
-  }
-  int32_t index = context::find_symbol(o->data1, key->data2, true);
-  cell* out = stack::arguments;
-  if (index < 0)
-    out->header = type::none;
-  else
-    *out = values_of(o)[index];
-  return out;
+// Clears the word-set marks of a new object's context and the new-line markers of its values.
+void settle(node_t ctx) {
+  context::clear_word_marks(ctx);
+  cell* v = context::values(ctx);
+  for (uint32_t i = 0, n = context::size(ctx); i < n; ++i) v[i].header &= ~new_line_flag;
 }
 
 }  // namespace
 
 void make_empty_at(cell* c, uint32_t capacity) {
   node_t ctx = context::create(capacity, false, false, 0, context::kind_object);
-  c->header = type::object;
-  c->data1 = ctx;
-  c->data2 = 0;
-  c->data3 = 0;
+  *c = cell{type::object, ctx, 0, 0};
   *context::owner_cell(ctx) = *c;
 }
 
 uint32_t next_class_id() { return ++class_counter; }
 
-void set_field_with_hook(node_t ctx, uint32_t index, const cell* value) {
-  context::values(ctx)[index] = *value;
+void copy_function_value(cell* fn, node_t object_ctx) {
+  cell f = *fn;
+  cell body = function::extra_cells(&f)[extra::body];
+  if (type_of(&body) != type::block) fire(err::script_bad_func_def, &f);
+  uint32_t base = stack::index_of(stack::top);
+  stack::push(&f);
+  cell spec{type::block, 0, f.data2, 0};
+  node_t fctx = context::clone(f.data1, context::kind(f.data1));
+  cell copy = *block::copy_cells(&body, true, true);
+  context::bind_block(object_ctx, &copy, true);
+  // make_value copies the body once more and binds it to the function's new context.
+  cell made;
+  function::make_value(&made, &spec, &copy, fctx, 0, f.header & ~type_mask);
+  stack::top = stack::at_index(base);
+  *fn = made;
 }
 
-void init() {
-  registry::add(type::object, {.make = make,
-                               .form = form,
-                               .mold = mold,
-                               .eval_path = eval_path,
-                               .compare = compare,
-                               .select = select});
+void copy_context(const cell* source, cell* out, bool deep, const cell* types_in, bool hooks) {
+  cell src = *source;
+  cell types{};
+  if (types_in) types = *types_in;
+  node_t from = src.data1;
+  // Copying a nested object of the types met again inside itself would not end.
+  std::optional<cycle_guard> guard;
+  if (types_in && deep) {
+    if (cycle_guard::contains(from)) fire(err::internal_no_cycle);
+    guard.emplace(from);
+  }
+  node_t ctx = context::clone(from, context::kind_object);
+  uint32_t n = context::size(from);
+  for (uint32_t i = 0; i < n; ++i) context::values(ctx)[i] = context::values(from)[i];
+  cell made{type_of(&src), ctx, src.data2, hooks ? 0 : src.data3};
+  uint32_t base = stack::index_of(stack::top);
+  stack::push(&made);  // keeps the copy alive while its values are copied
+  *context::owner_cell(ctx) = made;
+  for (uint32_t i = 0; i < n; ++i) {
+    cell v = context::values(ctx)[i];
+    uint32_t t = type_of(&v);
+    if (t == type::function) {
+      copy_function_value(&v, ctx);
+    } else if (types_in ? typeset::has(&types, t) : deep) {
+      if (copied_series(t)) {
+        v = copy_series(&v, deep);
+      } else if (types_in && is_any_object(t)) {
+        copy_context(&v, &v, deep, &types, true);
+      } else {
+        continue;
+      }
+    } else {
+      continue;
+    }
+    context::values(ctx)[i] = v;
+  }
+  if (hooks) init_on_set(stack::at_index(base));
+  *out = *stack::at_index(base);
+  stack::top = stack::at_index(base);
+}
+
+void copy_values_rebind(node_t source, node_t target, bool copy_all) {
+  uint32_t n = context::size(source);
+  for (uint32_t i = 0; i < n; ++i) {
+    cell v = context::values(source)[i];
+    uint32_t t = type_of(&v);
+    if (copied_series(t)) {
+      cell c = copy_series(&v, true);
+      stack::push(&c);
+      if (!is_any_string(t)) context::bind_block(target, &c, true);
+      context::values(target)[i] = c;
+      stack::drop_values(1);
+    } else if (copy_all) {
+      context::values(target)[i] = v;
+    }
+  }
+}
+
+bool extend_values(node_t target, node_t source) {
+  uint32_t before = context::size(target);
+  for (uint32_t i = 0; i < context::size(source); ++i) {
+    cell v = context::values(source)[i];
+    context::put_word_value(target, context::words(source)[i].data2, &v);
+  }
+  own_values(target);
+  return context::size(target) > before;
+}
+
+// make (slot 1): from a prototype object (or none) and a spec block or object.
+cell* make(cell* proto, cell* spec, uint32_t) {
+  cell p = *proto;
+  cell s = *spec;
+  bool from_object = type_of(&p) == type::object;
+  uint32_t base = stack::index_of(stack::top);
+  cell* r = stack::reserve_cell();  // the new object, kept alive on the stack
+  if (from_object) {
+    copy_context(&p, r, false, nullptr, false);
+    r->data3 = 0;  // the handlers wake up once the object is built
+    *context::owner_cell(r->data1) = *r;
+  } else {
+    make_empty_at(r, 4);
+  }
+  node_t ctx = r->data1;
+  bool grew;
+  if (type_of(&s) == type::object) {
+    grew = extend_values(ctx, s.data1);
+  } else {
+    if (type_of(&s) != type::block) fire(err::syntax_malconstruct, &s);
+    grew = context::collect_set_words(ctx, &s);
+    context::bind_block(ctx, &s, true);
+    if (from_object) copy_values_rebind(p.data1, ctx, false);
+    *context::owner_cell(ctx) = *stack::at_index(base);
+    uint32_t mark = stack::index_of(stack::top);
+    flow f = interp::eval_block(&s, false);
+    stack::top = stack::at_index(mark);
+    if (f != flow::normal) raise_stranded_exit(f);
+    settle(ctx);
+  }
+  r = stack::at_index(base);
+  r->data2 = grew || !from_object ? next_class_id() : p.data2;
+  init_on_set(r);
+  *proto = *r;
+  stack::top = stack::at_index(base);
+  return proto;
+}
+
+void construct_words(node_t ctx, const cell* spec_in, bool only) {
+  cell spec = *spec_in;
+  spec.data1 = 0;  // the whole buffer
+  int32_t n = block::rs_length(&spec);
+  int32_t i = 0;
+  while (i < n) {
+    if (type_of(block::rs_head(&spec) + i) != type::set_word) {
+      ++i;
+      continue;
+    }
+    int32_t end = i;
+    while (end < n && type_of(block::rs_head(&spec) + end) == type::set_word) ++end;
+    cell value{type::none, 0, 0, 0};
+    if (end < n) value = *(block::rs_head(&spec) + end);
+    value.header &= ~new_line_flag;
+    if (!only && type_of(&value) == type::word) {
+      uint32_t s = symbol::resolve(value.data2);
+      auto is = [s](uint32_t w) { return s == symbol::resolve(w); };
+      if (is(words::sym.true_) || is(words::sym.yes) || is(words::sym.on))
+        value = cell{type::logic, 1, 0, 0};
+      else if (is(words::sym.false_) || is(words::sym.no) || is(words::sym.off))
+        value = cell{type::logic, 0, 0, 0};
+      else if (is(words::sym.none))
+        value = cell{type::none, 0, 0, 0};
+    }
+    for (int32_t k = i; k < end; ++k) {
+      uint32_t index = context::add_word(ctx, (block::rs_head(&spec) + k)->data2);
+      context::values(ctx)[index] = value;
+    }
+    i = end + 1;
+  }
+}
+
+void construct(cell* out, const cell* spec, const cell* prototype, bool only) {
+  cell s = *spec;
+  uint32_t base = stack::index_of(stack::top);
+  cell* r = stack::reserve_cell();
+  if (prototype) {
+    copy_context(prototype, r, true, nullptr, true);
+  } else {
+    make_empty_at(r, 4);
+    r->data2 = next_class_id();
+    *context::owner_cell(r->data1) = *r;
+  }
+  construct_words(r->data1, &s, only);
+  *out = *stack::at_index(base);
+  stack::top = stack::at_index(base);
+}
+
+int32_t word_index(const cell* object, const cell* word) {
+  return context::find_symbol(object->data1, word->data2, true);
+}
+
+void select_word(const cell* object, const cell* word, cell* out) {
+  int32_t index = word_index(object, word);
+  if (index < 0)
+    *out = cell{type::none, 0, 0, 0};
+  else
+    *out = context::values(object->data1)[index];
+}
+
+void set_values(const cell* object, const cell* value_in, bool any, bool only, bool some) {
+  cell o = *object;
+  cell v = *value_in;
+  node_t ctx = o.data1;
+  uint32_t n = context::size(ctx);
+  uint32_t vt = type_of(&v);
+  bool spread = !only && (vt == type::block || vt == type::object);
+  // The source value of field i: from a block by position (none past its end), from an object
+  // by name (absent: the field is left alone).
+  auto source = [&](uint32_t i, cell* out) {
+    if (vt == type::block) {
+      if (static_cast<int32_t>(i) < block::rs_length(&v))
+        *out = *(block::rs_head(&v) + i);
+      else
+        *out = cell{type::none, 0, 0, 0};
+      return true;
+    }
+    int32_t k = context::find_symbol(v.data1, context::words(ctx)[i].data2, true);
+    if (k < 0) return false;
+    *out = context::values(v.data1)[k];
+    return true;
+  };
+  auto handler_field = [&](uint32_t i) {
+    uint32_t s = symbol::resolve(context::words(ctx)[i].data2);
+    return s == symbol::resolve(words::sym.on_change) ||
+           s == symbol::resolve(words::sym.on_deep_change);
+  };
+  if (spread && !some && !any) {
+    for (uint32_t i = 0; i < n; ++i) {
+      cell x;
+      if (source(i, &x) && type_of(&x) == type::unset) {
+        cell w;
+        context::word_at(ctx, i, &w);
+        fire(err::script_need_value, &w);
+      }
+    }
+  }
+  for (uint32_t i = 0; i < n; ++i) {
+    cell x = v;
+    if (spread && !source(i, &x)) continue;
+    if (some && type_of(&x) == type::none) continue;
+    x.header &= ~new_line_flag;
+    cell w;
+    context::word_at(ctx, i, &w);
+    context::set_in(&w, &x, ctx, !handler_field(i));
+  }
 }
 
 }  // namespace kaz::object

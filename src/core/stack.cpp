@@ -4,6 +4,7 @@
 #include "core/cycle_guard.h"
 #include "core/fire.h"
 #include "core/symbol.h"
+#include "core/words.h"
 #include "memory/collector.h"
 
 namespace kaz::stack {
@@ -162,7 +163,7 @@ void get_call_name(cell* out) {
     context::word_of_symbol(f->name_context, f->symbol, out);
     return;
   }
-  context::intern_global(symbol::make("<not-found>"), out);
+  *out = words::word.not_found;
 }
 
 void mark_roots() {
@@ -170,8 +171,8 @@ void mark_roots() {
   collector::mark_values(&flow_value, &flow_value + 1);
   collector::mark_values(&flow_name, &flow_name + 1);
   for (call_frame* f = frame_bottom; f < frame_top; ++f) {
-    if (f->name_context) collector::mark_node(&f->name_context);
-    if (f->function_context) collector::mark_node(&f->function_context);
+    if (f->name_context) collector::mark_context(&f->name_context);
+    if (f->function_context) collector::mark_context(&f->function_context);
   }
 }
 

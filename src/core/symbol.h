@@ -4,29 +4,42 @@
 #include <cstdint>
 #include <string_view>
 
+#include "datatypes/cell.h"
 #include "memory/series.h"
 
 namespace kaz::symbol {
 
 /*
+ * The table is a block of symbol! cells indexed by a hashtable of the symbols kind; symbol id n
+ * is the cell at position n - 1. A cell holds: data1 the alias (-1 for a canonical spelling,
+ * else the id of the canonical spelling it equals without regard to ASCII case), data2 the node
+ * of the cached name string (0 until asked for), data3 the node of the UTF-8 spelling (a byte
+ * series ending in NUL, its tail before the NUL).
+ *
  * A spelling is interned exactly (case-sensitive). Spellings equal without regard to ASCII case
- * share one canonical symbol: a new spelling's alias is the canonical id of the variants already
- * there, so case-insensitive equality is an integer comparison of canonical ids whatever order
- * the variants were met in.
+ * share one canonical symbol: a new spelling's alias is the canonical id of the variant found,
+ * so case-insensitive equality is an integer comparison of canonical ids whatever order the
+ * variants were met in. Only A-Z fold: other letters are never case variants.
  */
-uint32_t make(std::string_view utf8);           // find or add, case-sensitive
+uint32_t make(std::string_view utf8);              // find or add, case-sensitive
 uint32_t make_ignore_case(std::string_view utf8);  // answers any existing case variant
+// The text of a string-family value from its head, as UTF-8, interned as make does.
+uint32_t make_from_string(const cell* string);
 
 // Canonical id (the alias when there is one, else the id itself).
 uint32_t resolve(uint32_t id);
 int32_t alias(uint32_t id);  // -1 for a canonical spelling
+
+// The UTF-8 spelling. It points into collector memory: valid until the next allocation.
 std::string_view spelling(uint32_t id);
 uint32_t count();
 
 // The symbol's name as a string! buffer, made on first request and kept for the run.
 node_t name_string(uint32_t id);
 
+// The hashtable node (kind 2) over the symbol block.
+node_t table();
+
 void init();
-void mark_roots();
 
 }  // namespace kaz::symbol

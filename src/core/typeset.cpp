@@ -3,9 +3,11 @@
 #include "core/context.h"
 #include "core/fire.h"
 #include "core/stack.h"
+#include "core/symbol.h"
 #include "datatypes/block_storage.h"
 #include "datatypes/registry.h"
 #include "datatypes/string_storage.h"
+#include "runtime/runtime_error.h"
 
 namespace kaz::typeset {
 
@@ -17,7 +19,8 @@ void merge(cell* ts, const cell* other) {
   ts->data3 |= other->data3;
 }
 
-// Adds a datatype, a typeset, or a word standing for one of them.
+}  // namespace
+
 void add_word(cell* ts, const cell* element) {
   const cell* v = element;
   if (type_of(v) == type::word) {
@@ -39,6 +42,8 @@ uint32_t count_types(const cell* ts) {
     if (has(ts, t)) ++n;
   return n;
 }
+
+namespace {
 
 cell* make(cell* proto, cell* spec, uint32_t) {
   if (type_of(spec) == type::typeset) {
@@ -110,7 +115,9 @@ int32_t compare(cell* a, cell* b, int32_t op) {
   }
 }
 
-void set_operation(int code) {
+}  // namespace
+
+void set_operation(int32_t code) {
   cell* a = stack::arguments;
   cell* b = a + 1;
   cell other;
@@ -135,10 +142,15 @@ void set_operation(int code) {
     case 11:
       a->data1 &= ~other.data1, a->data2 &= ~other.data2, a->data3 &= ~other.data3;
       break;
-    default:
+    case 8:
       break;  // unique: the first argument itself
+    default:
+      sysrt::quit_with_code(101, sysrt::code_address(&set_operation));
   }
+  stack::top = stack::arguments + 1;
 }
+
+namespace {
 
 void and_t() { set_operation(6); }
 void or_t() { set_operation(5); }
@@ -164,9 +176,23 @@ cell* find(cell* ts, cell* value, cell*, bool, bool, bool, bool, cell*, cell*, b
 }  // namespace
 
 void make_default(cell* ts) {
-  clear(ts);
-  for (uint32_t t = 1; t <= type::max_id; ++t)
-    if (t != type::unset) add(ts, t);
+  ts->header = type::typeset;
+  ts->data1 = ts->data2 = ts->data3 = 0xFFFFFFFF;
+  map_bytes(ts)[type::unset >> 3] &= uint8_t(~(0x80u >> (type::unset & 7)));
+}
+
+void to_block(const cell* ts_in, cell* block_cell) {
+  cell ts = *ts_in;
+  uint32_t base = stack::index_of(stack::top);
+  cell* b = block::push_only(4);
+  for (uint32_t t = 1; t <= registry::highest_id(); ++t) {
+    if (!has(&ts, t)) continue;
+    cell w;
+    context::intern_global(symbol::make(registry::name(t)), &w);
+    block::append_copy(b, &w);
+  }
+  *block_cell = *b;
+  stack::top = stack::at_index(base);
 }
 
 void make_from_spec(cell* ts, cell* type_block) {

@@ -23,11 +23,23 @@ inline void clear(cell* ts) {
   ts->header = type::typeset;
   ts->data1 = ts->data2 = ts->data3 = 0;
 }
-// Every type but unset!: the typeset of an argument without a type block.
+// Every bit but unset!'s: the typeset of an argument without a type block.
 void make_default(cell* ts);
 // From a spec's type block: datatypes set their bit, typesets merge, words stand for their
 // values, nested blocks are skipped; anything else raises invalid-type-spec.
 void make_from_spec(cell* ts, cell* type_block);
+// Adds a datatype or a typeset, or a word standing for one; anything else raises invalid-arg.
+void add_word(cell* ts, const cell* element);
+// The number of registered datatypes in the set.
+uint32_t count_types(const cell* ts);
+// A block of the global words naming the datatypes of the set (integer! ...), in id order.
+void to_block(const cell* ts, cell* block);
+/*
+ * A set operation on the current call's first two arguments (a typeset, and a typeset or a
+ * datatype), into the result slot: 5 and 9 union, 6 and 10 intersection, 7 and 12 difference,
+ * 11 exclusion, 8 the first argument itself. Another code is runtime error 101.
+ */
+void set_operation(int32_t code);
 
 void init();  // registers typeset!
 
