@@ -29,6 +29,15 @@ inline int32_t slot_at(node_t ctx, int32_t position) {
   return position < 0 ? position : static_cast<int32_t>(words(ctx)[position].data3);
 }
 
+/*
+ * The position of a symbol's word. Without case variants of its name, comparing symbol ids is
+ * enough, and the probe stops at an exact match without looking other symbols up.
+ */
+inline int32_t find_position(node_t ctx, uint32_t sym, bool case_insensitive) {
+  return hashtable::find_in_context(symbols_node(ctx), sym,
+                                    case_insensitive && symbol::has_variants(sym));
+}
+
 }  // namespace
 
 cell* values(node_t ctx) {
@@ -97,11 +106,13 @@ node_t make_from_spec(const cell* spec_in, bool stack_values, bool creator_flag,
 }
 
 int32_t find_symbol(node_t ctx, uint32_t sym, bool case_insensitive) {
-  return slot_at(ctx, hashtable::find_in_context(symbols_node(ctx), sym, case_insensitive));
+  return slot_at(ctx, find_position(ctx, sym, case_insensitive));
 }
 
 int32_t find_or_add_symbol(node_t ctx, uint32_t sym, bool case_insensitive, int32_t* added) {
-  int32_t found = hashtable::find_in_context(symbols_node(ctx), sym, case_insensitive, ctx, added);
+  int32_t found = hashtable::find_in_context(symbols_node(ctx), sym,
+                                             case_insensitive && symbol::has_variants(sym), ctx,
+                                             added);
   if (found >= 0) return slot_at(ctx, found);
   if (!on_stack(ctx)) memory::append_cell(header_cell(ctx)->data2);  // its unset! value
   return -1;
@@ -181,14 +192,14 @@ bool collect_set_words(node_t ctx, const cell* block_in) {
 
 void intern_global(uint32_t sym, cell* out, bool case_insensitive, bool copy) {
   int32_t added = -1;
-  int32_t position = hashtable::find_in_context(symbols_node(global), sym, case_insensitive,
-                                                global, &added);
+  int32_t position = hashtable::find_in_context(
+      symbols_node(global), sym, case_insensitive && symbol::has_variants(sym), global, &added);
   cell w;
   if (position < 0) {
     // Added: a later spelling of a name shares the slot of the first one.
     memory::append_cell(header_cell(global)->data2);
     if (symbol::alias(sym) > 0) {
-      int32_t shared = hashtable::find_in_context(symbols_node(global), sym, true);
+      int32_t shared = find_position(global, sym, true);
       words(global)[added].data3 = words(global)[shared].data3;
     }
     position = added;
@@ -200,7 +211,7 @@ void intern_global(uint32_t sym, cell* out, bool case_insensitive, bool copy) {
 
 void word_of_symbol(node_t ctx, uint32_t sym, cell* out) {
   if (ctx) {
-    int32_t position = hashtable::find_in_context(symbols_node(ctx), sym, false);
+    int32_t position = find_position(ctx, sym, false);
     if (position >= 0) {
       word_at(ctx, static_cast<uint32_t>(position), out);
       return;

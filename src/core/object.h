@@ -69,6 +69,10 @@ node_t make_on_set_from_context(node_t ctx);
 node_t make_on_set_info(uint32_t change_index, uint32_t change_locals, node_t change_spec,
                         uint32_t deep_index, uint32_t deep_locals, node_t deep_spec);
 bool has_on_deep_change(const cell* object);
+// Makes the object the owner of the series in its fields (all of them, or those a block of
+// words names), so that modifying them calls its on-deep-change*; and takes that back.
+void own_fields(const cell* object, const cell* names);
+void disown_fields(const cell* object);
 
 // Calls on-change* with the word, old and new value (nothing when there is no handler).
 void fire_on_change(const cell* object, const cell* word, const cell* old, const cell* now);

@@ -77,9 +77,19 @@ cell* modify(cell* o, cell* field, cell* value, bool) {
     context::clear_word_marks(o->data1);
     return o;
   }
-  if (same_word(f.data2, words::sym.owner) || same_word(f.data2, words::sym.owned)) {
-    // Ownership of series by objects comes with the ownership table.
-    fire(err::internal_not_done);
+  if (same_word(f.data2, words::sym.owner)) {
+    own_fields(o, nullptr);
+    return o;
+  }
+  if (same_word(f.data2, words::sym.owned)) {
+    cell v = *value;
+    if (type_of(&v) == type::none)
+      disown_fields(o);
+    else if (type_of(&v) == type::block)
+      own_fields(o, &v);
+    else
+      invalid_arg(&v);
+    return o;
   }
   invalid_arg(&f);
 }
@@ -272,6 +282,7 @@ int32_t compare(cell* a, cell* b, int32_t op) {
 }  // namespace
 
 void init() {
+  install_deep_change_handler();
   registry::add(type::object, {.make = make,
                                .reflect = reflect,
                                .form = form,

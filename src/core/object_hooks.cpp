@@ -10,6 +10,7 @@
 #include "core/symbol.h"
 #include "core/words.h"
 #include "datatypes/block_storage.h"
+#include "memory/ownership.h"
 
 namespace kaz::object {
 
@@ -33,6 +34,16 @@ uint32_t locals_count(const cell* fn) {
       ++n;
   }
   return n;
+}
+
+// Whether a block holds a word of the symbol (case-insensitive).
+bool names_include(const cell* names, uint32_t sym) {
+  cell b = *names;
+  for (int32_t i = 0; i < block::rs_length(&b); ++i) {
+    cell* v = block::rs_head(&b) + i;
+    if (is_any_word(type_of(v)) && symbol::resolve(v->data2) == symbol::resolve(sym)) return true;
+  }
+  return false;
 }
 
 inline uint32_t packed(uint32_t index, uint32_t locals) { return index << 16 | (locals & 0xFFFF); }
@@ -70,7 +81,15 @@ const cell* handler_of(const cell* object, uint32_t which, cell* fn) {
   return fn;
 }
 
+// The ownership table's way into on-deep-change*.
+void deep_change(cell* owner, cell* word, cell* target, cell* action, cell* now, int32_t index,
+                 int32_t part) {
+  fire_on_deep_change(owner, word, target, action, now, index, part);
+}
+
 }  // namespace
+
+void install_deep_change_handler() { ownership::set_deep_change_handler(deep_change); }
 
 void raise_stranded_exit(flow f) {
   switch (f) {
@@ -130,6 +149,25 @@ void init_on_set(cell* object) {
   node_t on_set = make_on_set_from_context(ctx);
   object->data3 = on_set;
   *context::owner_cell(ctx) = *object;
+  if (has_on_deep_change(object)) own_fields(object, nullptr);
+}
+
+void own_fields(const cell* object, const cell* names) {
+  cell o = *object;
+  node_t ctx = o.data1;
+  context::header_cell(ctx)->header |= context_flag::owned;
+  for (uint32_t i = 0; i < context::size(ctx); ++i) {
+    cell w;
+    context::word_at(ctx, i, &w);
+    if (names && !names_include(names, w.data2)) continue;
+    ownership::set_owner(context::values(ctx) + i, &o, &w);
+  }
+}
+
+void disown_fields(const cell* object) {
+  node_t ctx = object->data1;
+  for (uint32_t i = 0; i < context::size(ctx); ++i) ownership::unbind(context::values(ctx) + i);
+  context::header_cell(ctx)->header &= ~context_flag::owned;
 }
 
 bool has_on_deep_change(const cell* object) {

@@ -16,6 +16,9 @@ namespace kaz::object {
  */
 [[noreturn]] void raise_stranded_exit(flow f);
 
+// Lets the ownership table call on-deep-change* (once, at start-up).
+void install_deep_change_handler();
+
 // "make object! [" (or another opener), the fields, the closing indentation and "]"; with only,
 // the fields alone.
 int32_t mold_object(const cell* object, cell* buffer, const char* opener, bool only, bool all,

@@ -11,6 +11,7 @@ namespace kaz::symbol {
 namespace {
 
 constexpr uint32_t initial_capacity = 4000;
+constexpr uint32_t variants_flag = 0x100;  // header bit of a canonical entry with aliases
 
 node_t index_node = 0;  // a root: the hashtable over the symbol block
 
@@ -22,8 +23,11 @@ uint32_t intern(std::string_view s, bool any_case) {
   // The bytes are copied into the new spelling's buffer after an allocation: keep them where
   // the collector cannot move them.
   std::string text(s);
-  return hashtable::find_symbol(index_node, reinterpret_cast<const uint8_t*>(text.data()),
-                                static_cast<uint32_t>(text.size()), any_case);
+  uint32_t id = hashtable::find_symbol(index_node, reinterpret_cast<const uint8_t*>(text.data()),
+                                       static_cast<uint32_t>(text.size()), any_case);
+  auto a = static_cast<int32_t>(entry(id)->data1);
+  if (a > 0) entry(static_cast<uint32_t>(a))->header |= variants_flag;
+  return id;
 }
 
 }  // namespace
@@ -35,6 +39,11 @@ uint32_t make_from_string(const cell* str) { return intern(string::to_utf8(str),
 uint32_t resolve(uint32_t id) {
   auto a = static_cast<int32_t>(entry(id)->data1);
   return a > 0 ? static_cast<uint32_t>(a) : id;
+}
+
+bool has_variants(uint32_t id) {
+  const cell* e = entry(id);
+  return static_cast<int32_t>(e->data1) > 0 || (e->header & variants_flag);
 }
 
 int32_t alias(uint32_t id) { return static_cast<int32_t>(entry(id)->data1); }

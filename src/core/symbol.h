@@ -19,12 +19,17 @@ namespace kaz::symbol {
  * A spelling is interned exactly (case-sensitive). Spellings equal without regard to ASCII case
  * share one canonical symbol: a new spelling's alias is the canonical id of the variant found,
  * so case-insensitive equality is an integer comparison of canonical ids whatever order the
- * variants were met in. Only A-Z fold: other letters are never case variants.
+ * variants were met in. Only A-Z fold: other letters are never case variants. A canonical
+ * spelling that has variants carries the `variants` header bit, so lookups of names without
+ * variants (nearly all) can compare symbol ids alone.
  */
 uint32_t make(std::string_view utf8);              // find or add, case-sensitive
 uint32_t make_ignore_case(std::string_view utf8);  // answers any existing case variant
 // The text of a string-family value from its head, as UTF-8, interned as make does.
 uint32_t make_from_string(const cell* string);
+
+// Whether other spellings of the symbol's name, equal without regard to case, were interned.
+bool has_variants(uint32_t id);
 
 // Canonical id (the alias when there is one, else the id itself).
 uint32_t resolve(uint32_t id);

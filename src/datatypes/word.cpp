@@ -1,13 +1,18 @@
 // The word family: word!, set-word!, lit-word!, get-word!, refinement! and issue!. One cell
 // layout (context, symbol, index) and one implementation; they differ in their mold.
+#include <string>
+
 #include "core/context.h"
+#include "core/error.h"
 #include "core/fire.h"
 #include "core/stack.h"
 #include "core/symbol.h"
 #include "core/words.h"
+#include "datatypes/block_storage.h"
 #include "datatypes/registry.h"
 #include "datatypes/string_storage.h"
 #include "datatypes/word_types.h"
+#include "loader/lexer_transcode.h"
 
 namespace kaz::word_type {
 
@@ -79,27 +84,97 @@ int32_t compare(cell* a, cell* b, int32_t op) {
   }
 }
 
-// Converting between word types keeps the binding; a datatype gives its name's global word, a
-// logic its word true or false.
-cell* make(cell* proto, cell* spec, uint32_t t) {
-  uint32_t st = type_of(spec);
-  if (st >= type::word && st <= type::get_word) {
-    *proto = *spec;
-  } else if (st == type::datatype_) {
-    context::intern_global(symbol::make(registry::name(spec->data1)), proto);
-  } else if (st == type::logic) {
-    context::intern_global(spec->data1 ? words::sym.true_ : words::sym.false_, proto);
-  } else if (st == type::refinement || st == type::issue) {
-    *proto = *spec;
-    proto->data1 = context::global;
-    context::bind_word(context::global, proto);
-  } else {
-    cell dt{type::datatype_, t, 0, 0};
-    fire(err::script_bad_to_arg, &dt, spec);
+// The text of a string! or char! value as UTF-8.
+std::string text_of(const cell* v) {
+  if (type_of(v) == type::char_) {
+    cell s;
+    string::make_at(&s, 1);
+    string::append_code_point(s.data2, v->data2);
+    return string::to_utf8(&s);
   }
-  set_type(proto, t);
-  proto->header &= ~new_line_flag;
+  return string::to_utf8(v);
+}
+
+// Loads text as one value; answers false when it is not one any-word (a syntax error included).
+bool load_word(const std::string& text, cell* out) {
+  stack::saved_state saved = stack::save();
+  bool ok = false;
+  try {
+    cell* b = stack::reserve_cell();
+    lexer::load_text_block(text, b);
+    if (block::rs_length(b) == 1 && is_any_word(type_of(block::rs_head(b)))) {
+      *out = *block::rs_head(b);
+      ok = true;
+    }
+  } catch (const language_error&) {
+    error::in_flight.header = type::unset;
+  }
+  stack::unwind_to(saved);
+  return ok;
+}
+
+// The datatype the lexer reads the symbol's spelling as.
+uint32_t scan_name(uint32_t symbol) {
+  std::string text(symbol::spelling(symbol));
+  cell t{type::none, 0, 0, 0};
+  lexer::scan_options options;
+  options.scan = true;
+  lexer::scan_utf8(text, options, &t);
+  return type_of(&t) == type::datatype_ ? t.data1 : 0;
+}
+
+[[noreturn]] void bad_to_arg(uint32_t t, const cell* v) {
+  cell dt{type::datatype_, t, 0, 0};
+  cell value = *v;
+  fire(err::script_bad_to_arg, &dt, &value);
+}
+
+/*
+ * make and to of the word types (the target type given). Between word types the cell is only
+ * retyped, so the binding stays; refinements and issues are scanned and must read as a word;
+ * text is loaded and must give a word; a datatype gives its name's global word, a logic `true`
+ * or `false`.
+ */
+cell* make(cell* proto, cell* spec_in, uint32_t t) {
+  cell spec = *spec_in;
+  uint32_t st = type_of(&spec);
+  cell out;
+  if (st >= type::word && st <= type::get_word) {
+    out = spec;
+  } else if (st == type::refinement || st == type::issue) {
+    uint32_t scanned = scan_name(spec.data2);
+    if (scanned < type::word || scanned > type::get_word) bad_to_arg(t, &spec);
+    context::intern_global(spec.data2, &out);
+  } else if (st == type::string || st == type::char_) {
+    if (!load_word(text_of(&spec), &out)) fire(err::script_invalid_chars);
+  } else if (st == type::datatype_) {
+    context::intern_global(symbol::make(registry::name(spec.data1)), &out);
+  } else if (st == type::logic) {
+    context::intern_global(spec.data1 ? words::sym.true_ : words::sym.false_, &out);
+  } else {
+    bad_to_arg(t, &spec);
+  }
+  out.header &= ~new_line_flag;
+  set_type(&out, t);
+  *proto = out;
   return proto;
+}
+
+// issue!: text is taken as it stands (no scanning); words are retyped.
+cell* make_issue(cell* proto, cell* spec_in, uint32_t t) {
+  cell spec = *spec_in;
+  uint32_t st = type_of(&spec);
+  if (st == type::string || st == type::char_) {
+    uint32_t sym = symbol::make(text_of(&spec));
+    *proto = cell{type::issue, context::global, sym, context::unresolved};
+    return proto;
+  }
+  if (is_any_word(st)) {
+    *proto = spec;
+    proto->header = type::issue;
+    return proto;
+  }
+  return make(proto, spec_in, t);
 }
 
 void index_q() {
@@ -127,7 +202,7 @@ void init() {
 }
 
 void init_issue() {
-  registry::add(type::issue, {.make = make, .to = make, .mold = mold, .compare = compare},
+  registry::add(type::issue, {.make = make_issue, .to = make_issue, .mold = mold, .compare = compare},
                 inherited(slot::form, slot::index_q));
 }
 

@@ -62,7 +62,7 @@ template <class F>
 void each_field(node_t ctx, F f) {
   cell* h = context::header_cell(ctx);
   if (h->header & context_flag::on_stack || h->data2 == 0) return;
-  node_t words = h->data1, values = h->data2;
+  node_t words = context::words_node(ctx), values = h->data2;
   for (uint32_t i = 0; i < memory::buffer_of(values)->length(); ++i) {
     cell* v = memory::buffer_of(values)->cells() + i;
     const cell* w = i < memory::buffer_of(words)->length() ? memory::buffer_of(words)->cells() + i : nullptr;

@@ -23,15 +23,16 @@ void append(node_t block, const cell& c) { *memory::append_cell(block) = c; }
 cell make_object(const std::vector<cell>& fields, node_t on_set) {
   node_t ctx = memory::alloc_cells(2);
   node_t words = memory::alloc_cells(4), values = memory::alloc_cells(4);
-  series_buffer* s = memory::buffer_of(ctx);
-  s->cells()[0] = cell{type::context | (context::kind_object << context_flag::kind_shift), words,
-                       values, 0};
-  s->cells()[1] = cell{type::unset, 0, 0, 0};
-  s->tail = s->offset + 32;
   for (uint32_t i = 0; i < fields.size(); ++i) {
     append(words, cell{type::word, ctx, i + 1, i});
     append(values, fields[i]);
   }
+  node_t symbols = hashtable::create(4, words, hashtable::symbols);  // indexes the words
+  series_buffer* s = memory::buffer_of(ctx);
+  s->cells()[0] = cell{type::context | (context::kind_object << context_flag::kind_shift), symbols,
+                       values, 0};
+  s->cells()[1] = cell{type::unset, 0, 0, 0};
+  s->tail = s->offset + 32;
   return cell{type::object, ctx, 0, on_set};
 }
 
