@@ -199,7 +199,7 @@ void intern_global(uint32_t sym, cell* out, bool case_insensitive, bool copy) {
     // Added: a later spelling of a name shares the slot of the first one.
     memory::append_cell(header_cell(global)->data2);
     if (symbol::alias(sym) > 0) {
-      int32_t shared = find_position(global, sym, true);
+      int32_t shared = find_position(global, symbol::resolve(sym), true);
       words(global)[added].data3 = words(global)[shared].data3;
     }
     position = added;

@@ -1,0 +1,115 @@
+// Typesets: making them, their text, comparison and the set operations.
+#include <gtest/gtest.h>
+
+#include "core/typeset.h"
+#include "core/words.h"
+#include "kaz_session.h"
+
+namespace kaz::testing {
+namespace {
+
+using Typesets = Session;
+
+TEST_F(Typesets, MadeFromDatatypesTypesetsAndWords) {
+  expect_cases({
+      {"make typeset! [integer! number!]", "make typeset! [integer! float! percent!]"},
+      {"make typeset! []", "make typeset! []"},
+      {"to typeset! [block!]", "make typeset! [block!]"},
+      {"make typeset! make typeset! [block!]", "make typeset! [block!]"},
+      {"make typeset! [123]", "!! script invalid-arg"},
+      {"make typeset! 123", "!! script bad-to-arg"},
+      {"make typeset! [never-set-type]", "!! script no-value"},
+      {"form make typeset! [block! integer!]", "\"make typeset! [block! integer!]\""},
+      {"find make typeset! [integer!] integer!", "true"},
+      {"find make typeset! [integer!] block!", "false"},
+      {"find make typeset! [integer!] 1", "!! script invalid-arg"},
+      {"equal? make typeset! [integer! block!] make typeset! [block! integer!]", "true"},
+      {"equal? make typeset! [integer!] make typeset! [block!]", "false"},
+      {"lesser? make typeset! [integer!] make typeset! [block! integer!]",
+       "!! script invalid-compare"},
+      {"func [a [integer! nonsense]] []", "!! script invalid-type-spec"},
+      {"func [a [integer! 5]] []", "!! script invalid-type-spec"},
+  });
+}
+
+TEST_F(Typesets, ComplementAndTheDefaultCoverEveryType) {
+  std::string all = "make typeset! [";
+  for (uint32_t t = 1; t <= registry::highest_id(); ++t) {
+    all += registry::name(t);
+    all += t < registry::highest_id() ? " " : "]";
+  }
+  EXPECT_EQ(run("complement make typeset! []"), all);
+  cell def;
+  typeset::make_default(&def);
+  EXPECT_FALSE(typeset::has(&def, type::unset));
+  EXPECT_TRUE(typeset::has(&def, type::integer) && typeset::has(&def, type::event));
+  EXPECT_EQ(typeset::count_types(&def), registry::highest_id() - 1);
+  stack::push(&def);
+  EXPECT_EQ(run("equal? complement make typeset! [unset!] first []"), "!! script no-value");
+  stack::drop_values(1);
+}
+
+TEST_F(Typesets, SetOperationsAndText) {
+  stack::saved_state saved = stack::save();
+  auto typeset_of = [](std::initializer_list<uint32_t> ids) {
+    cell ts;
+    typeset::clear(&ts);
+    for (uint32_t t : ids) typeset::add(&ts, t);
+    return ts;
+  };
+  auto operate = [&](int32_t code, cell a, cell b) {
+    stack::open_native_frame(&words::word.body_);
+    stack::push(&a);
+    stack::push(&b);
+    typeset::set_operation(code);
+    cell r = *stack::arguments;
+    stack::close_frame_dropping();
+    return r;
+  };
+  cell ib = typeset_of({type::integer, type::block});
+  cell bs = typeset_of({type::block, type::string});
+  cell dt{type::datatype_, type::string, 0, 0};
+  struct {
+    int32_t code;
+    cell second;
+    const char* text;
+  } cases[] = {
+      {5, bs, "make typeset! [block! string! integer!]"},
+      {9, dt, "make typeset! [block! string! integer!]"},
+      {6, bs, "make typeset! [block!]"},
+      {10, bs, "make typeset! [block!]"},
+      {7, bs, "make typeset! [string! integer!]"},
+      {12, bs, "make typeset! [string! integer!]"},
+      {11, bs, "make typeset! [integer!]"},
+      {8, dt, "make typeset! [block! integer!]"},
+  };
+  for (auto& c : cases) {
+    cell r = operate(c.code, ib, c.second);
+    EXPECT_EQ(text_of(&r), c.text) << c.code;
+  }
+  cell one{type::integer, 0, 1, 0};
+  EXPECT_THROW(operate(5, ib, one), language_error);
+  stack::unwind_to(saved);
+
+  // Text: /only drops the frame; a /part limit stops between names.
+  auto serialized = [&](bool only, int32_t part) {
+    cell buffer;
+    string::make_at(&buffer, 16);
+    cell* held = stack::push(&buffer);
+    cell limit{type::integer, 0, static_cast<uint32_t>(part), 0};
+    actions::mold(&ib, held, only, false, false, part >= 0 ? &limit : nullptr,
+                  part >= 0 ? part : 0x7FFFFFFF, 0);
+    std::string s = string::to_utf8(held);
+    stack::drop_values(1);
+    return s;
+  };
+  EXPECT_EQ(serialized(true, -1), "block! integer!");
+  EXPECT_EQ(serialized(false, 20), "make typeset! [block! ");
+  EXPECT_EQ(serialized(false, 15), "make typeset! [");
+  cell block_cell;
+  typeset::to_block(&ib, &block_cell);
+  EXPECT_EQ(text_of(&block_cell), "[block! integer!]");
+}
+
+}  // namespace
+}  // namespace kaz::testing
