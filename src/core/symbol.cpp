@@ -22,6 +22,7 @@ inline cell* entry(uint32_t id) {
 uint32_t intern(std::string_view s, bool any_case) {
   // The bytes are copied into the new spelling's buffer after an allocation: keep them where
   // the collector cannot move them.
+  if (!index_node) init();  // code that runs before start-up (unit tests) interns too
   std::string text(s);
   uint32_t id = hashtable::find_symbol(index_node, reinterpret_cast<const uint8_t*>(text.data()),
                                        static_cast<uint32_t>(text.size()), any_case);

@@ -1,4 +1,4 @@
-// Contexts, binding, and reading and writing words.
+// Contexts and binding from C++ (the language-level cases are in tests/scripts/core/).
 #include <gtest/gtest.h>
 
 #include "core/context.h"
@@ -138,30 +138,15 @@ TEST_F(Contexts, GlobalSpellingsShareOneSlot) {
   EXPECT_EQ(run("shared-slot: 5 SHARED-SLOT + Shared-Slot"), "10");
 }
 
-TEST_F(Contexts, ReadingAndWritingErrors) {
-  expect_cases({
-      {"never-set-word", "!! script no-value"},
-      {"get 'never-set-word", "!! script no-value"},
-      {"type? get/any 'never-set-word", "unset!"},
-      {"x: ()", "!! script need-value"},
-      {"f: func [a] [a] w: bind 'a :f get w", "!! script not-in-context"},
-      {"f: func [a] [a] w: bind 'a :f set w 1", "!! script not-defined"},
-      {"o: make object! [a: 1 f: does [self]] same? o o/f", "true"},
-  });
-  EXPECT_EQ(run("never-set-word", answer::molded, true),
-            "*** Script Error: never-set-word has no value\n*** Where: <not-found>\n"
-            "*** Near : never-set-word");
-  EXPECT_EQ(run("f: func [a] [a] w: bind 'a :f get w", answer::molded, true),
-            "*** Script Error: context for a is not available\n*** Where: get\n*** Near : get w");
-  EXPECT_EQ(run("f: func [a] [a] w: bind 'a :f set w 1", answer::molded, true),
-            "*** Script Error: a word is not bound to a context\n*** Where: set\n*** Near : set w 1");
-}
-
-TEST_F(Contexts, RecursionRestoresEachActivationsValues) {
-  EXPECT_EQ(run("f: func [n /local r] [either n < 1 [0] [r: f n - 1 n]] f 5"), "5");
-  EXPECT_EQ(run("g: func [n] [either n < 1 [undefined-word] [g n - 1]] "
-                "h: func [n] [try [g 3] n] h 7"),
-            "7");
+TEST_F(Contexts, SelfHasNoIndex) {
+  run("o: make object! [x: 1] w: none");
+  cell o, w;
+  context::intern_global(symbol::make("o"), &o);
+  context::intern_global(symbol::make("w"), &w);
+  cell self_word{type::word, context::get_value(&o)->data1, words::sym.self, context::unresolved};
+  context::set_value(&w, &self_word);
+  EXPECT_EQ(run("index? w"), "none");
+  EXPECT_EQ(run("same? o get w"), "true");
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// A runtime for language-level tests from C++: boots once per process, evaluates the library
-// files through the lexer, and runs code given as text.
+// A runtime for the tests of what the language cannot reach: boots once per process, runs the
+// library's top level, and evaluates code given as text.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -17,10 +17,10 @@
 #include "core/symbol.h"
 #include "datatypes/block_storage.h"
 #include "datatypes/string_storage.h"
+#include "library/library.h"
 #include "loader/lexer_transcode.h"
 #include "memory/collector.h"
 #include "runtime/boot.h"
-#include "runtime/embedded.h"
 #include "runtime/native_stack.h"
 
 namespace kaz::testing {
@@ -69,54 +69,22 @@ inline std::string run(std::string_view code, answer how, bool error_text = fals
 
 inline std::string run(std::string_view code) { return run(code, answer::molded); }
 
-// Boots the runtime and evaluates the library, once per process.
+// Boots the runtime and runs the library's top level, once per process.
 inline void boot_session() {
-  static bool loaded = false;
-  if (loaded) return;
-  loaded = true;
+  static bool booted = false;
+  if (booted) return;
+  booted = true;
   if (!context::global) {
     sysrt::enter_runtime_thread(__builtin_frame_address(0));
     boot::init_runtime();
   }
-  {
-    // `make` first: the library's own definitions use it.
-    cell spec;
-    lexer::load_text_block("type spec", &spec);
-    stack::push(&spec);
-    cell make;
-    function::make_native(&make, type::action, &spec, 1);
-    context::put_word_value(context::global, symbol::make("make"), &make);
-    stack::top = stack::bottom;
-  }
-  for (const embedded_file* f = embedded_files; f->path; ++f) {
-    std::string_view path(f->path);
-    if (path.find("src/library/") == std::string_view::npos) continue;
-    std::string_view text(f->text, f->length);
-    text = text.substr(text.find(']') + 1);  // after the Kaz [...] header
-    // Line by line: a definition the lexer cannot read yet leaves only that word undefined.
-    while (!text.empty()) {
-      size_t end = text.find('\n');
-      std::string_view line = text.substr(0, end);
-      text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
-      // A definition may span lines: gather them while brackets are open.
-      std::string code(line);
-      auto open = [](const std::string& c) {
-        int depth = 0;
-        for (char ch : c) depth += ch == '[' ? 1 : ch == ']' ? -1 : 0;
-        return depth > 0;
-      };
-      while (open(code) && !text.empty()) {
-        end = text.find('\n');
-        code += '\n';
-        code += text.substr(0, end);
-        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
-      }
-      std::string r = run(code, answer::none);
-      if (r.rfind("!! syntax", 0) == 0) continue;
-      EXPECT_EQ(r.rfind("!!", 0), std::string::npos) << f->path << ": " << code << " " << r;
-    }
-  }
   collector::set_active(true);  // from here every allocation may collect (and torture)
+  try {
+    library::run_top_level();
+  } catch (const language_error&) {
+    cell e = error::in_flight;
+    ADD_FAILURE() << "the library did not load: " << text_of(&e, true);
+  }
 }
 
 class Session : public ::testing::Test {

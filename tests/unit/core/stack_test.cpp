@@ -1,4 +1,5 @@
-// The evaluation stack: the frame protocol, its limits, and the non-local exits.
+// The evaluation stack: the frame protocol and its limits (the exits are tested in
+// tests/scripts/core/exits.kaz).
 #include <gtest/gtest.h>
 
 #include "core/context.h"
@@ -119,41 +120,6 @@ TEST_F(Frames, FrameStackOverflowIsTheSameError) {
             "[error! stack-overflow]");
   EXPECT_EQ(stack::frame_top, saved.frame_top);
   EXPECT_EQ(run("g: func [n] [either n < 1 [0] [1 + g n - 1]] g 1000"), "1000");
-}
-
-TEST_F(Frames, EachExitReachesItsTarget) {
-  expect_cases({
-      {"loop 3 [break]", "unset"},
-      {"loop 3 [break/return 5]", "5"},
-      {"n: 0 loop 3 [n: n + 1 continue n: 100] n", "3"},
-      {"f: func [] [loop 3 [return 4] 5] f", "4"},
-      {"f: func [] [exit 5] type? f", "unset!"},
-      {"catch [loop 3 [throw 6] 7]", "6"},
-      {"catch/name [catch/name [throw/name 8 'b] 'a] 'b", "8"},
-      {"catch/name [throw/name 9 'B] [a b]", "9"},
-      {"loop 2 [try/all [break]] 1", "1"},
-      {"f: func [] [try/all [return 1] 2] f", "2"},
-  });
-}
-
-TEST_F(Frames, AnExitWithoutTargetIsAnError) {
-  struct {
-    const char* code;
-    const char* text;
-  } cases[] = {
-      {"break", "*** Throw Error: no loop to break\n*** Where: break\n*** Near : break"},
-      {"continue", "*** Throw Error: no loop to continue\n*** Where: continue\n*** Near : continue"},
-      {"return 1", "*** Throw Error: return or exit not in function\n*** Where: return\n"
-                   "*** Near : return 1"},
-      {"exit", "*** Throw Error: return or exit not in function\n*** Where: exit\n*** Near : exit"},
-      {"f: func [] [throw 1] f", "*** Throw Error: no catch for throw: 1\n*** Where: throw\n"
-                                  "*** Near : throw 1"},
-      {"loop 1 [try/all [break]] loop 1 [e: try/all [catch [try/all [throw 2]]]] e/id", "throw"},
-  };
-  for (auto& c : cases) EXPECT_EQ(run(c.code, answer::formed, true), c.text) << c.code;
-  EXPECT_EQ(run("catch/name [throw/name 1 'a] 'b"), "!! throw throw");
-  EXPECT_EQ(run("catch/name [throw 1] 'b"), "!! throw throw");
-  EXPECT_EQ(run("loop 1 [try/all [break] 3]"), "3");
 }
 
 }  // namespace

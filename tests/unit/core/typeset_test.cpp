@@ -1,4 +1,5 @@
-// Typesets: making them, their text, comparison and the set operations.
+// Typesets from C++: the default, the set operations and limited text (the language-level
+// cases are in tests/scripts/core/typesets.kaz).
 #include <gtest/gtest.h>
 
 #include "core/typeset.h"
@@ -9,28 +10,6 @@ namespace kaz::testing {
 namespace {
 
 using Typesets = Session;
-
-TEST_F(Typesets, MadeFromDatatypesTypesetsAndWords) {
-  expect_cases({
-      {"make typeset! [integer! number!]", "make typeset! [integer! float! percent!]"},
-      {"make typeset! []", "make typeset! []"},
-      {"to typeset! [block!]", "make typeset! [block!]"},
-      {"make typeset! make typeset! [block!]", "make typeset! [block!]"},
-      {"make typeset! [123]", "!! script invalid-arg"},
-      {"make typeset! 123", "!! script bad-to-arg"},
-      {"make typeset! [never-set-type]", "!! script no-value"},
-      {"form make typeset! [block! integer!]", "\"make typeset! [block! integer!]\""},
-      {"find make typeset! [integer!] integer!", "true"},
-      {"find make typeset! [integer!] block!", "false"},
-      {"find make typeset! [integer!] 1", "!! script invalid-arg"},
-      {"equal? make typeset! [integer! block!] make typeset! [block! integer!]", "true"},
-      {"equal? make typeset! [integer!] make typeset! [block!]", "false"},
-      {"lesser? make typeset! [integer!] make typeset! [block! integer!]",
-       "!! script invalid-compare"},
-      {"func [a [integer! nonsense]] []", "!! script invalid-type-spec"},
-      {"func [a [integer! 5]] []", "!! script invalid-type-spec"},
-  });
-}
 
 TEST_F(Typesets, ComplementAndTheDefaultCoverEveryType) {
   std::string all = "make typeset! [";
