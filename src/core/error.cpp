@@ -43,9 +43,18 @@ void mark_roots() {
 inline cell* values_of(const cell* e) { return context::values(e->data1); }
 inline void set_field(const cell* e, uint32_t index, const cell* v) { values_of(e)[index] = *v; }
 inline node_t categories() { return catalogue.data1; }
-inline node_t category_context(uint32_t c) { return context::values(categories())[c].data1; }
 inline uint32_t category_count() { return context::size(categories()); }
-inline uint32_t id_count(uint32_t c) { return context::size(category_context(c)) - fixed_fields; }
+// The context of category c, or 0 when the catalogue holds no object there (code may change
+// the catalogue once it hangs on the system object).
+inline node_t category_context(uint32_t c) {
+  if (c >= category_count()) return 0;
+  const cell* v = context::values(categories()) + c;
+  return object::is_any_object(type_of(v)) ? v->data1 : 0;
+}
+inline uint32_t id_count(uint32_t c) {
+  node_t ctx = category_context(c);
+  return ctx && context::size(ctx) > fixed_fields ? context::size(ctx) - fixed_fields : 0;
+}
 
 // ---------------------------------------------------------------------------------------------
 // The catalogue, built from errors.def.
@@ -145,26 +154,38 @@ void build_catalogue() {
 int32_t category_of(const cell* w) {
   if (!is_any_word(type_of(w))) return -1;
   int32_t c = context::find_symbol(categories(), w->data2, true);
-  if (c < 0 || !object::is_any_object(type_of(context::values(categories()) + c))) return -1;
-  return c;
+  return c >= 0 && category_context(static_cast<uint32_t>(c)) ? c : -1;
 }
 
 // The position of an id word in a category (counted after code and type), or -1.
 int32_t id_of(uint32_t c, const cell* w) {
-  if (!is_any_word(type_of(w))) return -1;
+  if (!is_any_word(type_of(w)) || !category_context(c)) return -1;
   int32_t k = context::find_symbol(category_context(c), w->data2, true);
   return k < static_cast<int32_t>(fixed_fields) ? -1 : k - static_cast<int32_t>(fixed_fields);
+}
+
+// The words errors.def gives a category index and an id position, when the catalogue lost them.
+void defined_words(uint32_t c, uint32_t k, cell* type_word, cell* id_word) {
+  *type_word = *id_word = cell{type::none, 0, 0, 0};
+  for (const definition& d : definitions) {
+    if (d.category && d.number == c) *type_word = global_word_of(d.word, false);
+    if (!d.category && d.number == c * 100 + k) *id_word = global_word_of(d.word, false);
+  }
 }
 
 // Fills code, type and id from a category index and an id position.
 void set_entry(const cell* e, uint32_t c, uint32_t k) {
   cell code{type::integer, 0, c * 100 + k, 0};
   set_field(e, field::code, &code);
-  cell t;
-  context::word_at(categories(), c, &t);
+  cell t, i;
+  node_t category = category_context(c);
+  if (category && k + fixed_fields < context::size(category)) {
+    context::word_at(categories(), c, &t);
+    context::word_at(category, k + fixed_fields, &i);
+  } else {
+    defined_words(c, k, &t, &i);
+  }
   set_field(e, field::type, &t);
-  cell i;
-  context::word_at(category_context(c), k + fixed_fields, &i);
   set_field(e, field::id, &i);
 }
 
@@ -384,7 +405,11 @@ int32_t form(const cell* e_in, cell* buffer, int32_t limit) {
     fields[field::arg1] = c < 0 ? fields[field::type] : fields[field::id];
     cell internal = words::word.internal, invalid = words::word.invalid_error;
     c = category_of(&internal);
-    k = id_of(static_cast<uint32_t>(c), &invalid);
+    k = c >= 0 ? id_of(static_cast<uint32_t>(c), &invalid) : -1;
+  }
+  if (k < 0) {  // the catalogue lost its own entry for this
+    string::append_ascii(out, "*** Internal Error: invalid error object");
+    return limit - static_cast<int32_t>(memory::buffer_of(out)->length() - start);
   }
   node_t category = category_context(static_cast<uint32_t>(c));
   cell display = context::values(category)[1];
