@@ -232,18 +232,25 @@ int32_t stack_trace_level() {
   return v && type_of(v) == type::integer ? static_cast<int32_t>(v->data2) : 0;
 }
 
-// Appends a value formed or molded flat, cut to `cut` characters.
+// Appends a value formed or molded flat, cut to `cut` characters. Forming an error must not
+// raise another: a value that cannot be written leaves what was written so far.
 void append_value(cell* buffer, const cell* v, bool formed, bool only, int32_t cut) {
+  cell saved_error = in_flight;
+  stack::saved_state saved = stack::save();
   cell tmp;
   string::make_at(&tmp, 16);
-  cell* holder = stack::push(&tmp);
+  uint32_t holder = stack::index_of(stack::push(&tmp));
   cell local = *v;
-  if (formed)
-    actions::form(&local, holder, nullptr, cut);
-  else
-    actions::mold(&local, holder, only, false, true, nullptr, cut, 0);
-  cell h = *holder;
-  stack::drop_values(1);
+  try {
+    if (formed)
+      actions::form(&local, stack::at_index(holder), nullptr, cut);
+    else
+      actions::mold(&local, stack::at_index(holder), only, false, true, nullptr, cut, 0);
+  } catch (const language_error&) {
+    in_flight = saved_error;
+  }
+  cell h = *stack::at_index(holder);
+  stack::unwind_to(saved);
   string::append_string(buffer->data2, &h, cut);
 }
 

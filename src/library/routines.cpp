@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "core/context.h"
+#include "core/error.h"
 #include "core/fire.h"
 #include "core/function.h"
 #include "core/natives.h"
@@ -199,49 +200,9 @@ void system_words(cell* a) {
   *context::owner_cell(context::global) = *a;
 }
 
-// system/catalog/errors: one object per category (code, type, then one field per id holding
-// its message template), built from the catalogue the runtime raises errors from.
-void error_catalog(cell* a) {
-  uint32_t base = stack::index_of(stack::top);
-  cell* catalog = stack::reserve_cell();
-  object::make_empty_at(catalog, 10);
-  const char* categories[] = {"throw", "note", "syntax", "script", "math", "access",
-                              "reserved1", "reserved2", "user", "internal"};
-  const char* displays[] = {"Throw Error", "note", "Syntax Error", "Script Error",
-                            "Math Error", "Access Error", "Reserved1 Error", "Reserved2 Error",
-                            "User Error", "Internal Error"};
-  for (uint32_t k = 0; k < 10; ++k) {
-    cell* category = stack::reserve_cell();
-    object::make_empty_at(category, 16);
-    cell code{type::integer, 0, k * 100, 0};
-    context::put_word_value(category->data1, symbol::make("code"), &code);
-    cell* display = stack::reserve_cell();
-    string::make_at(display, 16);
-    string::append_ascii(display->data2, displays[k]);
-    context::put_word_value(category->data1, symbol::make("type"), display);
-    stack::top--;
-    context::put_word_value(catalog->data1, symbol::make(categories[k]), category);
-  }
-  constexpr uint16_t count = 0
-#define ERROR_CATEGORY(index, cname, word, display)
-#define ERROR(cat, id, code, word, tmpl) +1
-#include "core/errors.def"
-#undef ERROR
-#undef ERROR_CATEGORY
-      ;
-  for (uint16_t k = 0; k < count; ++k) {
-    const err_info& info = error_info(static_cast<err>(k));
-    cell* message = stack::reserve_cell();
-    lexer::load_text_block(info.message, message);
-    cell tmpl = *block::rs_head(message);
-    int32_t category_index = context::find_symbol(catalog->data1, symbol::make(info.category), false);
-    cell category = context::values(catalog->data1)[category_index];
-    context::put_word_value(category.data1, symbol::make(info.id), &tmpl);
-    stack::top--;
-  }
-  *a = *catalog;
-  stack::top = stack::at_index(base);
-}
+// system/catalog/errors: the catalogue the runtime raises and forms errors from (one object per
+// category: code, type, then one field per id holding its message template).
+void error_catalog(cell* a) { *a = *error::catalog(); }
 
 struct routine_row {
   uint32_t index;

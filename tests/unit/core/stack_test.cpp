@@ -46,7 +46,9 @@ TEST_F(Frames, ClosesKeepCopyOrDropTheResult) {
     EXPECT_EQ(stack::arguments, caller);
     EXPECT_EQ(stack::top - base, c.top_after);
     EXPECT_EQ(value_at(caller), c.copied ? 7 : 0);
-    if (c.top_after) EXPECT_EQ(value_at(base), 7);
+    if (c.top_after) {
+      EXPECT_EQ(value_at(base), 7);
+    }
   }
   stack::unwind_to(saved);
 }
