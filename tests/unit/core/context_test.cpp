@@ -5,15 +5,18 @@
 #include "core/object.h"
 #include "core/symbol.h"
 #include "core/words.h"
-#include "kaz_session.h"
+#include "../support/session.h"
 
 namespace kaz::testing {
 namespace {
 
-using Contexts = Session;
+class Contexts : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { boot(); }
+};
 
 // A heap context holding the given names, held on the stack (as an object) while the test runs.
-node_t context_of(std::initializer_list<const char*> names) {
+node_t conmolded(std::initializer_list<const char*> names) {
   cell* o = stack::reserve_cell();
   object::make_empty_at(o, 0);
   for (const char* n : names) context::add_word(o->data1, symbol::make(n));
@@ -50,7 +53,7 @@ void bindings(const cell* b, node_t ctx, std::string& out) {
 
 TEST_F(Contexts, BindingIsDeepAndLeavesIssuesAlone) {
   stack::saved_state saved = stack::save();
-  node_t ctx = context_of({"a", "b", "c", "d", "e", "f", "g", "h", "i"});
+  node_t ctx = conmolded({"a", "b", "c", "d", "e", "f", "g", "h", "i"});
   cell* b = loaded("a [b (c)] d/e 'f :g /h #i");
   context::bind_block(ctx, b, false);
   std::string out;
@@ -61,7 +64,7 @@ TEST_F(Contexts, BindingIsDeepAndLeavesIssuesAlone) {
 
 TEST_F(Contexts, BindingSelfAndCaseVariants) {
   stack::saved_state saved = stack::save();
-  node_t ctx = context_of({"foo"});
+  node_t ctx = conmolded({"foo"});
   cell* b = loaded("self Foo FOO: bar self:");
   context::bind_block(ctx, b, true);
   std::string out;
@@ -78,7 +81,7 @@ TEST_F(Contexts, BindingSelfAndCaseVariants) {
 
 TEST_F(Contexts, ABlockThatHoldsItselfIsBoundOnce) {
   stack::saved_state saved = stack::save();
-  node_t ctx = context_of({"a"});
+  node_t ctx = conmolded({"a"});
   cell* b = loaded("a [a]");
   cell inner = *(block::rs_head(b) + 1);
   *block::append_cell(&inner) = *b;  // [a [a [...]]]
@@ -97,7 +100,7 @@ TEST_F(Contexts, SpecsGiveOneWordPerName) {
   std::string names;
   for (uint32_t i = 0; i < context::size(ctx); ++i) {
     context::word_at(ctx, i, &w);
-    names += (i ? " " : "") + text_of(&w);
+    names += (i ? " " : "") + molded(&w);
     EXPECT_EQ(type_of(context::values(ctx) + i), type::unset);
   }
   EXPECT_EQ(names, "a b d e");
@@ -113,7 +116,7 @@ TEST_F(Contexts, SpecsGiveOneWordPerName) {
 
 TEST_F(Contexts, SettingAnUnresolvedVariantWritesTheExistingSlot) {
   stack::saved_state saved = stack::save();
-  node_t ctx = context_of({"foo"});
+  node_t ctx = conmolded({"foo"});
   cell w{type::word, ctx, symbol::make("Foo"), context::unresolved};
   cell v{type::integer, 0, 42, 0};
   context::set_value(&w, &v);
@@ -132,7 +135,7 @@ TEST_F(Contexts, GlobalSpellingsShareOneSlot) {
   context::intern_global(symbol::make("shared-slot"), &lower);
   context::intern_global(symbol::make("Shared-Slot"), &upper);
   EXPECT_EQ(lower.data3, upper.data3);
-  EXPECT_EQ(text_of(&upper), "Shared-Slot");  // the spelling is kept
+  EXPECT_EQ(molded(&upper), "Shared-Slot");  // the spelling is kept
   context::intern_global(symbol::make("SHARED-SLOT"), &exact, false, true);
   EXPECT_EQ(exact.data3, lower.data3);  // an exact spelling of its own, the slot shared
   EXPECT_EQ(run("shared-slot: 5 SHARED-SLOT + Shared-Slot"), "10");

@@ -1,30 +1,34 @@
-// The error catalogue as start-up will hang it on system/catalog/errors (errors themselves are
-// tested in tests/scripts/core/error-values.kaz).
+// The error catalogue, which the system object's routine hangs on system/catalog/errors (errors
+// themselves are tested in tests/scripts/core/error-values.kaz).
 #include <gtest/gtest.h>
 
+#include "core/context.h"
 #include "core/error.h"
-#include "kaz_session.h"
+#include "../support/session.h"
 
 namespace kaz::testing {
 namespace {
 
-using Errors = Session;
+class Errors : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { boot(); }
+};
 
 TEST_F(Errors, TheCatalogueHoldsEveryCategory) {
   cell c = *error::catalog();
   stack::push(&c);
-  EXPECT_EQ(text_of(&c).substr(0, 40), "make object! [\n    throw: make object! [");
+  EXPECT_EQ(molded(&c).substr(0, 40), "make object! [\n    throw: make object! [");
   std::string words;
   for (uint32_t i = 0; i < context::size(c.data1); ++i) {
     cell w;
     context::word_at(c.data1, i, &w);
-    words += (i ? " " : "") + text_of(&w);
+    words += (i ? " " : "") + molded(&w);
   }
   EXPECT_EQ(words, "throw note syntax script math access reserved1 reserved2 user internal");
   cell script = context::values(c.data1)[3];
   EXPECT_EQ(context::size(script.data1), 2u + 94u);
-  EXPECT_EQ(text_of(context::values(script.data1) + 1), "\"Script Error\"");
-  EXPECT_EQ(text_of(context::values(script.data1) + 2), "[:arg1 \"has no value\"]");
+  EXPECT_EQ(molded(context::values(script.data1) + 1), "\"Script Error\"");
+  EXPECT_EQ(molded(context::values(script.data1) + 2), "[:arg1 \"has no value\"]");
   stack::drop_values(1);
 }
 

@@ -3,14 +3,18 @@
 #include <gtest/gtest.h>
 
 #include "core/context.h"
+#include "core/object.h"
 #include "core/stack.h"
 #include "core/words.h"
-#include "kaz_session.h"
+#include "../support/session.h"
 
 namespace kaz::testing {
 namespace {
 
-using Frames = Session;
+class Frames : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { boot(); }
+};
 
 cell integer(int32_t n) { return cell{type::integer, 0, static_cast<uint32_t>(n), 0}; }
 int32_t value_at(const cell* c) { return static_cast<int32_t>(c->data2); }

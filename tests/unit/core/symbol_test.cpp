@@ -1,15 +1,19 @@
 // The symbol table and the runtime's own words.
 #include <gtest/gtest.h>
 
+#include "core/context.h"
 #include "core/symbol.h"
 #include "core/words.h"
 #include "datatypes/registry.h"
-#include "kaz_session.h"
+#include "../support/session.h"
 
 namespace kaz::testing {
 namespace {
 
-using Symbols = Session;
+class Symbols : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { boot(); }
+};
 
 TEST_F(Symbols, CaseVariantsAliasTheFirstSpellingMet) {
   uint32_t print = symbol::make("sym-print");
@@ -86,8 +90,8 @@ TEST_F(Symbols, RuntimeWordsComeInTheirFixedOrder) {
   EXPECT_EQ(words::word.body_.data1, context::global);
   EXPECT_EQ(type_of(&words::refinement.part), type::refinement);
   EXPECT_EQ(words::refinement.part.data1, 0u);
-  EXPECT_EQ(text_of(&words::ooo), "#ooo");
-  EXPECT_EQ(text_of(&words::word.set_path), "set-path");
+  EXPECT_EQ(molded(&words::ooo), "#ooo");
+  EXPECT_EQ(molded(&words::word.set_path), "set-path");
 }
 
 }  // namespace

@@ -2,14 +2,18 @@
 // cases are in tests/scripts/core/typesets.kaz).
 #include <gtest/gtest.h>
 
+#include "core/context.h"
 #include "core/typeset.h"
 #include "core/words.h"
-#include "kaz_session.h"
+#include "../support/session.h"
 
 namespace kaz::testing {
 namespace {
 
-using Typesets = Session;
+class Typesets : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { boot(); }
+};
 
 TEST_F(Typesets, ComplementAndTheDefaultCoverEveryType) {
   std::string all = "make typeset! [";
@@ -32,7 +36,7 @@ TEST_F(Typesets, ComplementAndTheDefaultCoverEveryType) {
   EXPECT_EQ(def.data3, ~only_unset.data3);
 }
 
-TEST_F(Typesets, SetOperationsAndText) {
+TEST_F(Typesets, SetOperations) {
   stack::saved_state saved = stack::save();
   auto typeset_of = [](std::initializer_list<uint32_t> ids) {
     cell ts;
@@ -68,30 +72,15 @@ TEST_F(Typesets, SetOperationsAndText) {
   };
   for (auto& c : cases) {
     cell r = operate(c.code, ib, c.second);
-    EXPECT_EQ(text_of(&r), c.text) << c.code;
+    EXPECT_EQ(molded(&r), c.text) << c.code;
   }
   cell one{type::integer, 0, 1, 0};
   EXPECT_THROW(operate(5, ib, one), language_error);
   stack::unwind_to(saved);
 
-  // Text: /only drops the frame; a /part limit stops between names.
-  auto serialized = [&](bool only, int32_t part) {
-    cell buffer;
-    string::make_at(&buffer, 16);
-    cell* held = stack::push(&buffer);
-    cell limit{type::integer, 0, static_cast<uint32_t>(part), 0};
-    actions::mold(&ib, held, only, false, false, part >= 0 ? &limit : nullptr,
-                  part >= 0 ? part : 0x7FFFFFFF, 0);
-    std::string s = string::to_utf8(held);
-    stack::drop_values(1);
-    return s;
-  };
-  EXPECT_EQ(serialized(true, -1), "block! integer!");
-  EXPECT_EQ(serialized(false, 20), "make typeset! [block! ");
-  EXPECT_EQ(serialized(false, 15), "make typeset! [");
   cell block_cell;
   typeset::to_block(&ib, &block_cell);
-  EXPECT_EQ(text_of(&block_cell), "[block! integer!]");
+  EXPECT_EQ(molded(&block_cell), "[block! integer!]");
 }
 
 }  // namespace
