@@ -1,6 +1,8 @@
 #include "core/error.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <vector>
 
 #include "core/actions.h"
 #include "core/context.h"
@@ -254,25 +256,43 @@ void append_value(cell* buffer, const cell* v, bool formed, bool only, int32_t c
   string::append_string(buffer->data2, &h, cut);
 }
 
-// The names of the calls in frames [from, to), taking every frame when level > 1 and only
-// functions otherwise; appended to a block as global words.
-void trace_names(int32_t level, uint32_t from, uint32_t to, cell* block_cell) {
+// The calls of frames [from, to) that a trace lists: every frame when level > 1, only the
+// calls of functions otherwise; `<body>` and `<anon>` never. Reads the frames without
+// allocating, so frames an unwinding has just popped are still intact while this runs.
+std::vector<uint32_t> call_symbols(int32_t level, uint32_t from, uint32_t to) {
+  std::vector<uint32_t> out;
   if (to > stack::frame_capacity) to = stack::frame_capacity;
-  cell body = words::word.body_, anon = words::word.anon;
+  uint32_t body = words::word.body_.data2, anon = words::word.anon.data2;
   for (uint32_t i = from; i < to; ++i) {
     const call_frame* f = stack::frame_bottom + i;
-    if (f->symbol == body.data2 || f->symbol == anon.data2 || f->symbol == 0) continue;
-    cell w;
-    context::word_of_symbol(f->name_context, f->symbol, &w);
+    if (f->symbol == body || f->symbol == anon || f->symbol == 0) continue;
     bool take = level > 1;
-    if (!take && w.data1 && w.data3 != context::unresolved) {
-      cell* vals = context::values(w.data1);
-      take = vals && type_of(vals + w.data3) == type::function;
+    if (!take) {
+      // The name as the frame's own context (else the global one) holds it.
+      node_t ctx = f->name_context;
+      int32_t k = ctx ? context::find_symbol(ctx, f->symbol, false) : -1;
+      if (k < 0) {
+        ctx = context::global;
+        k = context::find_symbol(ctx, f->symbol, true);
+      }
+      cell* vals = k >= 0 ? context::values(ctx) : nullptr;
+      take = vals && type_of(vals + k) == type::function;
     }
-    if (!take) continue;
-    context::intern_global(f->symbol, &w);
-    block::append_copy(block_cell, &w);
+    if (take) out.push_back(f->symbol);
   }
+  return out;
+}
+
+// A block (on the stack top) of the global words of the symbols.
+cell* push_call_words(const std::vector<uint32_t>& symbols) {
+  cell* names = block::push_only(static_cast<uint32_t>(symbols.size()) + 1);
+  uint32_t at = stack::index_of(names);
+  for (uint32_t s : symbols) {
+    cell w;
+    context::intern_global(s, &w);
+    block::append_copy(stack::at_index(at), &w);
+  }
+  return stack::at_index(at);
 }
 
 // The message of a block template: strings as they stand, field words replaced by the fields'
@@ -454,10 +474,11 @@ int32_t form(const cell* e_in, cell* buffer, int32_t limit) {
     string::append_ascii(out, "\n*** Stack: ");
     const cell& st = fields[field::stack];
     if (type_of(&st) == type::integer) {
+      // Frames above the top may have been reused or their contexts collected since the error
+      // was raised: only the frames still open are read.
+      auto open = static_cast<uint32_t>(stack::frame_top - stack::frame_bottom);
       uint32_t base = stack::index_of(stack::top);
-      cell* names = block::push_only(20);
-      trace_names(level, 0, st.data2, names);
-      cell n = *names;
+      cell n = *push_call_words(call_symbols(level, 0, std::min(st.data2, open)));
       append_value(buffer, &n, true, false, 0x7FFFFFFF);
       stack::top = stack::at_index(base);
     } else if (type_of(&st) == type::block) {
@@ -472,19 +493,16 @@ void capture_stack(const cell* e_in) {
   cell* st = field_of(&e, field::stack);
   if (type_of(st) == type::integer) {
     uint32_t to = st->data2;
-    int32_t level = stack_trace_level();
+    auto open = static_cast<uint32_t>(stack::frame_top - stack::frame_bottom);
+    int32_t level = stack_trace_level();  // its names were interned at start-up
     if (level <= 0) level = 1;
-    uint32_t base = stack::index_of(stack::top);
-    cell* names = block::push_only(20);
-    uint32_t from = stack::frame_top > stack::frame_bottom
-                        ? static_cast<uint32_t>(stack::frame_top - stack::frame_bottom) - 1
-                        : 0;
-    trace_names(level, from, to, names);
+    // Read before anything allocates: the frames the error left are intact until then.
+    std::vector<uint32_t> symbols = call_symbols(level, open > 0 ? open - 1 : 0, to);
     // At most `level` calls, the ones nearest the error.
-    cell b = *names;
-    int32_t extra = block::rs_length(&b) - level;
-    if (extra > 0) b.data1 = static_cast<uint32_t>(extra);
-    cell kept = *block::copy_cells(&b, false, false);
+    if (symbols.size() > static_cast<size_t>(level))
+      symbols.erase(symbols.begin(), symbols.end() - level);
+    uint32_t base = stack::index_of(stack::top);
+    cell kept = *push_call_words(symbols);
     set_field(&e, field::stack, &kept);
     stack::top = stack::at_index(base);
   }
@@ -495,6 +513,10 @@ void capture_stack(const cell* e_in) {
     stack::drop_values(1);
     set_field(&e, field::files, &copy);
   }
+}
+
+void caught(const cell* e, bool keep) {
+  if (keep || stack_trace_level() > 0) capture_stack(e);
 }
 
 void raise(const cell* e_in) {
@@ -555,9 +577,20 @@ bool ready() { return prototype != 0; }
 
 void report_uncaught() {
   cell e = in_flight;
+  // The names of the calls are read before anything allocates, from the frames as the error
+  // left them; then the stacks are emptied for the printing.
+  std::vector<uint32_t> calls;
+  int32_t level = stack_trace_level();
+  bool traced = type_of(&e) == type::error && level > 0 &&
+                type_of(field_of(&e, field::stack)) == type::integer;
+  if (traced) calls = call_symbols(level, 0, field_of(&e, field::stack)->data2);
   stack::top = stack::arguments = stack::bottom;
   stack::frame_top = stack::frame_bottom;
   if (type_of(&e) == type::error) {
+    if (traced) {
+      cell names = *push_call_words(calls);
+      set_field(&e, field::stack, &names);
+    }
     cell buffer;
     string::make_at(&buffer, 64);
     cell* held = stack::push(&buffer);

@@ -60,6 +60,10 @@ int32_t form(const cell* error, cell* buffer, int32_t limit);
 // Turns a frame reference in the `stack` field into the block of call names, and copies
 // system/state/source-files into `files` when that is not empty.
 void capture_stack(const cell* error);
+// `try` taking an error: with /keep, or when system/state/stack-trace asks for a Stack line,
+// the stack is captured while the frames the error left are still intact (they are reused by
+// the next calls).
+void caught(const cell* error, bool keep);
 
 // Fills where (when none), near and the frame reference while the frames are intact; then
 // throws it.

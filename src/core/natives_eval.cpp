@@ -414,7 +414,7 @@ flow try_(const int32_t* refs) {
     trace::tracing = saved_tracing;
     cell e = error::in_flight;
     error::in_flight.header = type::unset;
-    if (has(refs, 1)) error::capture_stack(&e);  // /keep
+    error::caught(&e, has(refs, 1));  // /keep
     stack::set_result_only(&e);
     return flow::normal;
   }

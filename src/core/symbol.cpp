@@ -21,11 +21,13 @@ inline cell* entry(uint32_t id) {
 
 uint32_t intern(std::string_view s, bool any_case) {
   // The bytes are copied into the new spelling's buffer after an allocation: keep them where
-  // the collector cannot move them.
+  // the collector cannot move them, in a scratch buffer that keeps its room between calls (the
+  // lexer interns every word it reads).
   if (!index_node) init();  // code that runs before start-up (unit tests) interns too
-  std::string text(s);
-  uint32_t id = hashtable::find_symbol(index_node, reinterpret_cast<const uint8_t*>(text.data()),
-                                       static_cast<uint32_t>(text.size()), any_case);
+  static std::string scratch;
+  scratch.assign(s.data(), s.size());
+  uint32_t id = hashtable::find_symbol(index_node, reinterpret_cast<const uint8_t*>(scratch.data()),
+                                       static_cast<uint32_t>(scratch.size()), any_case);
   auto a = static_cast<int32_t>(entry(id)->data1);
   if (a > 0) entry(static_cast<uint32_t>(a))->header |= variants_flag;
   return id;
