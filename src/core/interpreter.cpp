@@ -12,6 +12,7 @@
 #include "datatypes/block_storage.h"
 #include "datatypes/registry.h"
 #include "memory/collector.h"
+#include "runtime/fault_signals.h"
 #include "runtime/native_stack.h"
 
 namespace kaz::interp {
@@ -184,6 +185,17 @@ void integer_op(int op, cell* left, const cell* right) {
   left->data2 = static_cast<uint32_t>(r);
 }
 
+// An interrupt (Ctrl-C) polled at the start of a block: a throw of the word halt-request named
+// console, which the console's evaluation catches, when some catch frame can take it; with none
+// the interrupt is dropped.
+flow halt_on_interrupt() {
+  sysrt::interrupt_pending = 0;
+  if (!stack::find_catch_frame(stack::current_frame())) return flow::normal;
+  context::intern_global(symbol::make("halt-request"), &stack::flow_value);
+  context::intern_global(symbol::make("console"), &stack::flow_name);
+  return flow::throw_;
+}
+
 }  // namespace
 
 flow call_infix_evaluated(const cell* op, const cell* name);
@@ -192,6 +204,9 @@ cursor::cursor(const cell* block) : node(block->data2), pos(block->data1) { refr
 
 flow eval_body(const cell* block) {
   sysrt::check_native_stack();
+  if (sysrt::interrupt_pending) [[unlikely]] {
+    if (halt_on_interrupt() != flow::normal) return flow::throw_;
+  }
   cell saved_code = current_code;
   cell code = *block;
   cursor c(&code);

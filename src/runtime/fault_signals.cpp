@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 
 #include "runtime/console_out.h"
 #include "runtime/native_stack.h"
@@ -71,7 +72,7 @@ uint32_t fault_error_number(int signo, int code, bool at_stack_end) {
  */
 namespace {
 
-const int fault_signals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGABRT, SIGINT};
+const int fault_signals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGABRT};
 
 __thread void* alt_stack = nullptr;
 __thread size_t alt_stack_size = 0;
@@ -92,6 +93,7 @@ void on_fault(int signo, siginfo_t* info, void* context) {
   bool at_end = (signo == SIGSEGV || signo == SIGBUS) &&
                 near_stack_end(reinterpret_cast<uintptr_t>(info->si_addr));
   uint32_t n = fault_error_number(signo, info->si_code, at_end);
+  run_restore_hooks();
   flush_output();
   if (n != 0) {
     char report[160];
@@ -100,7 +102,33 @@ void on_fault(int signo, siginfo_t* info, void* context) {
   _exit(static_cast<int>(n & 0xFF));
 }
 
+volatile sig_atomic_t interrupts_armed = 0;
+volatile sig_atomic_t wake_fd = -1;
+
+void on_interrupt(int signo) {
+  if (interrupts_armed && !interrupt_pending) {
+    int saved = errno;
+    interrupt_pending = 1;
+    if (wake_fd >= 0) {
+      char b = 'i';
+      ssize_t r = ::write(wake_fd, &b, 1);
+      (void)r;
+    }
+    errno = saved;
+    return;
+  }
+  run_restore_hooks();
+  flush_output();
+  _exit(static_cast<int>(fault_error_number(signo, 0, false) & 0xFF));
+}
+
 }  // namespace
+
+volatile sig_atomic_t interrupt_pending = 0;
+
+void arm_interrupts() { interrupts_armed = 1; }
+
+void set_interrupt_wake_fd(int fd) { wake_fd = fd; }
 
 void install_alt_stack() {
   if (alt_stack) return;
@@ -138,7 +166,14 @@ void install_fault_handlers() {
   // A reader that went away must not kill the process while the report is written.
   sigaddset(&sa.sa_mask, SIGPIPE);
   for (int s : fault_signals) sigaddset(&sa.sa_mask, s);
+  sigaddset(&sa.sa_mask, SIGINT);
   for (int s : fault_signals) sigaction(s, &sa, nullptr);
+  // Interrupts end blocking waits (no SA_RESTART); the readers check the flag.
+  struct sigaction si{};
+  si.sa_handler = on_interrupt;
+  si.sa_flags = SA_ONSTACK;
+  sigemptyset(&si.sa_mask);
+  sigaction(SIGINT, &si, nullptr);
 }
 
 }  // namespace kaz::sysrt

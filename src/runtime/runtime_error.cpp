@@ -1,5 +1,6 @@
 #include "runtime/runtime_error.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
@@ -68,7 +69,30 @@ size_t format_runtime_error_report(char* buf, size_t room, uint32_t n, uintptr_t
   return static_cast<size_t>(w.at - buf);
 }
 
-void on_exit() { free_all(); }
+namespace {
+
+constexpr int max_restore_hooks = 4;
+restore_hook restore_hooks[max_restore_hooks];
+volatile sig_atomic_t restore_hook_count = 0;
+
+}  // namespace
+
+void add_restore_hook(restore_hook hook) {
+  for (int i = 0; i < restore_hook_count; ++i)
+    if (restore_hooks[i] == hook) return;
+  if (restore_hook_count == max_restore_hooks) return;
+  restore_hooks[restore_hook_count] = hook;
+  restore_hook_count = restore_hook_count + 1;
+}
+
+void run_restore_hooks() {
+  for (int i = restore_hook_count - 1; i >= 0; --i) restore_hooks[i]();
+}
+
+void on_exit() {
+  run_restore_hooks();
+  free_all();
+}
 
 void quit_with_code(uint32_t n, uintptr_t address) {
   if (n != 0) {

@@ -34,8 +34,17 @@ uint32_t report_address(uintptr_t address);
 // its length: "\n*** Runtime Error n: message\n*** at: XXXXXXXXh\n". Safe in a signal handler.
 size_t format_runtime_error_report(char* buf, size_t room, uint32_t n, uintptr_t address);
 
-// Frees every tracked block: the runtime's part of every exit path.
+// Frees every tracked block and runs the restore hooks: the runtime's part of every exit path.
 void on_exit();
+
+/*
+ * Restore hooks put back what the process changed outside itself (a terminal left in raw mode)
+ * and run on every exit path: on_exit, and the fault and interrupt handlers. They may run in a
+ * signal handler, so they must be async-signal-safe. At most four; a hook added twice runs once.
+ */
+using restore_hook = void (*)();
+void add_restore_hook(restore_hook hook);
+void run_restore_hooks();  // safe in a signal handler
 
 // Ends the process with exit code n. For n other than 0 it first prints the runtime error report
 // on standard output; in every case the tracked blocks are freed before the process ends.
