@@ -28,6 +28,7 @@ node_t lib_context = 0;  // the library's own copy of the global context
 namespace {
 
 constexpr std::string_view library_dir = "src/library/";
+constexpr std::string_view console_dir = "src/console/";  // evaluated after the library
 
 // A script's code: the values after its `Kaz [...]` header.
 void skip_header(cell* code) {
@@ -116,44 +117,19 @@ void run_top_level() {
     stack::top = stack::at_index(base);
   }
   detail::defining = true;
-  for (const embedded_file* f = embedded_files; f->path; ++f) {
-    if (std::string_view(f->path).substr(0, library_dir.size()) != library_dir) continue;
-    try {
-      run_file(*f);
-    } catch (...) {
-      detail::defining = false;
-      throw;
+  for (std::string_view dir : {library_dir, console_dir}) {
+    for (const embedded_file* f = embedded_files; f->path; ++f) {
+      if (std::string_view(f->path).substr(0, dir.size()) != dir) continue;
+      try {
+        run_file(*f);
+      } catch (...) {
+        detail::defining = false;
+        throw;
+      }
     }
   }
   detail::defining = false;
   seal_library();
-}
-
-}  // namespace kaz::library
-
-#include <fstream>
-#include <sstream>
-
-namespace kaz::library {
-
-int run_script(const char* path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    std::fprintf(stderr, "*** cannot open: %s\n", path);
-    return 1;
-  }
-  std::ostringstream text;
-  text << in.rdbuf();
-  std::string source = text.str();
-  uint32_t base = stack::index_of(stack::top);
-  cell* code = stack::reserve_cell();
-  lexer::load_text_block(source, code);
-  skip_header(code);
-  cell result;
-  flow r = interp::do_block(code, &result);
-  (void)r;
-  stack::top = stack::at_index(base);
-  return 0;
 }
 
 }  // namespace kaz::library

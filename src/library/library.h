@@ -5,12 +5,9 @@
 namespace kaz::library {
 
 // Defines `make` (every later definition uses it), then loads and evaluates every library file
-// in name order. An error raised here is printed and ends the process (exit code -2).
+// in name order, then the console's files (src/console/) in name order, and seals the library.
+// An error raised here is printed and ends the process (exit code -2).
 void run_top_level();
-
-// Runs a script file given on the command line: loads it, skips its header and evaluates it.
-// Until the console takes over this is how `kaz script.kaz` runs; answers the exit code.
-int run_script(const char* path);
 
 // True while the top level runs: routines can be declared (`make routine! [spec index]`).
 bool defining();

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "console/console_routines.h"
 #include "core/context.h"
 #include "core/error.h"
 #include "core/fire.h"
@@ -25,6 +26,7 @@
 #include "loader/lexer_transcode.h"
 #include "memory/collector.h"
 #include "runtime/os_environment.h"
+#include "runtime/runtime_error.h"
 
 namespace kaz::library {
 
@@ -51,7 +53,10 @@ void set_integer(cell* a, int32_t v) {
   fire(err::script_expect_arg, &name, &dt, &w);
 }
 
-void quit_return(cell* a) { std::exit(static_cast<int>(a->data2) & 255); }
+void quit_return(cell* a) {
+  sysrt::on_exit();
+  std::exit(static_cast<int>(a->data2) & 255);
+}
 
 void set_quiet(cell* a) {
   if (!is_any_word(type_of(a))) expect_first_arg(a);
@@ -302,6 +307,7 @@ void init_routines() {
       {162, planar_q, type::logic},
   };
   for (const routine_row& r : rows) function::register_routine(r.index, r.entry, r.result);
+  console::init_routines();
 }
 
 }  // namespace kaz::library

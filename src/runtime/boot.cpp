@@ -2,6 +2,7 @@
 
 #include "runtime/runtime_record.h"
 
+#include "console/console_start.h"
 #include "core/action_dispatch.h"
 #include "core/actions.h"
 #include "core/context.h"
@@ -65,25 +66,18 @@ void run_library() {
   // The library's top level in file order: base definitions, actions, natives, operators; then
   // (as they are built) library functions, the system object, codecs, reactivity, URL parser,
   // preprocessor, tools, JSON and CSV codecs, event! (boot flag set around it).
+  // absent: view top level (GUI words with the boot flag set)
+  // The library's top level also ran the console's definitions and _save-cfg (src/console/).
   library::run_top_level();
 }
 
 namespace {
 
-// The library's and the console's top level, then the console itself.
+// The library's and the console's top level, then the console itself: a script of the command
+// line, or the prompt.
 void run_top_level() {
   run_library();
-  // Until the console exists, a script named on the command line is run directly.
-  if (sysrt::runtime.argc > 1) {
-    int code = library::run_script(sysrt::runtime.argv[1]);
-    if (code != 0) {
-      sysrt::on_exit();
-      std::_Exit(code);
-    }
-  }
-  // absent: view top level (GUI words with the boot flag set), console definitions, _save_cfg
-  // absent: console launch: stack::open_function_frame for `launch`, cli_console_ctx::launch,
-  //         stack::close_function_frame
+  console::launch();
 }
 
 // Everything that runs on the evaluation thread, inside the outermost region: a value thrown

@@ -1,0 +1,149 @@
+"""The console through pipes: the prompt loop, scripts, exit codes and the settings file."""
+import os
+import subprocess
+import sys
+import tempfile
+
+KAZ = sys.argv[1]
+BANNER = "--== Kaz"
+failures = []
+
+
+def run(args, stdin="", cwd=None, env=None):
+    return subprocess.run([KAZ, *args], input=stdin.encode(), capture_output=True,
+                          timeout=60, cwd=cwd, env=env)
+
+
+def check(name, cond, detail):
+    if not cond:
+        failures.append(f"{name}: {detail}")
+
+
+def lines_of(r):
+    return r.stdout.decode("utf-8", "replace").splitlines()
+
+
+def main():
+    with tempfile.TemporaryDirectory() as home:
+        env = dict(os.environ, HOME=home, XDG_CACHE_HOME=os.path.join(home, "cache"))
+
+        # Prompt loop cases: input lines and the lines that must follow the banner, in order.
+        cases = [
+            ("result", "1 + 2\n", ["== 3"]),
+            ("float formed", "1.5\n", ["== 1.5"]),
+            ("none", "none\n", ["== none"]),
+            ("unset prints nothing", "print 4\n", ["4"]),
+            ("empty line", "\n\n7\n", ["== 7"]),
+            ("error and empty line", "1 / 0\n8\n",
+             ["*** Math Error: attempt to divide by zero", "*** Where: /",
+              "*** Near : 1 / 0", "", "== 8"]),
+            ("multi-line block", "[\n1 2\n]\n", ["== [", "    1 2", "]"]),
+            ("multi-line string", "{a\nb}\n", ['== "a^/b"']),
+            ("load error", ")\n9\n", ["*** Syntax Error: (line 1) missing ( at )"]),
+            ("escape drops input", "[1\n\x1b\n5\n", ["(escape)", "== 5"]),
+            ("halt", "loop 3 [print 1 halt]\n", ["1", "(halted)"]),
+            ("halt-request as a value", "'halt-request\n", ["== halt-request"]),
+            ("words persist", "x: 10\nx * 2\n", ["== 10", "== 20"]),
+            ("cut to the width", "append/dup [] 1 100\n",
+             ["== [" + "1 " * 36 + "..."]),
+            ("prompt function",
+             'system/console/prompt: does ["$ "]\n1\n', ["== 1"]),
+            ("bad prompt function",
+             "system/console/prompt: does [1 / 0]\n2\n",
+             ["*** Math Error: attempt to divide by zero"]),
+        ]
+        for name, text, want in cases:
+            r = run([], text, env=env)
+            out = lines_of(r)
+            check(name, r.returncode == 0, f"exit {r.returncode}, stderr {r.stderr!r}")
+            check(name, out[:1] and out[0].startswith(BANNER), f"no banner: {out[:2]}")
+            body = out[3:]
+            found = any(body[i:i + len(want)] == want for i in range(len(body) + 1))
+            check(name, found, f"want {want} in {body}")
+
+        r = run([], "quit/return 3\n", env=env)
+        check("quit/return", r.returncode == 3, f"exit {r.returncode}")
+        r = run([], "q\n", env=env)
+        check("q", r.returncode == 0, f"exit {r.returncode}")
+
+        # Scripts, their arguments, their directory and the exit codes.
+        work = os.path.join(home, "work")
+        os.makedirs(os.path.join(work, "sub"))
+
+        def script(name, text):
+            with open(os.path.join(work, name), "w") as f:
+                f.write(text)
+
+        script("sub/args.kaz", 'Kaz [Title: "args"]\nprint mold system/options/args\n'
+               'print mold system/script/args\nprint get-current-dir\n')
+        script("err.kaz", "Kaz []\nprint 1\n1 / 0\nprint 2\n")
+        script("nohdr.kaz", "print 1\n")
+        script("system.kaz", "Kaz/System []\n")
+        script("leading.kaz", "some text\nKaz [] print 6\n")
+        r = run(["--catch", "sub/args.kaz", "a b", "--x"], "", cwd=work, env=env)
+        out = lines_of(r)
+        check("script args", out[:3] == ['["a b" "--x"]', '{"a b" --x}', work + "/sub/"],
+              f"{out}")
+        check("script with --catch: no banner",
+              r.returncode == 0 and not any(BANNER in l for l in out), f"{out}")
+        r = run(["sub/args.kaz"], "", cwd=work, env=env)
+        check("script alone exits 0", r.returncode == 0 and len(lines_of(r)) == 3,
+              f"exit {r.returncode}, {lines_of(r)}")
+        script_cases = [
+            ("script error", "err.kaz", 1, ["1", "*** Math Error: attempt to divide by zero"]),
+            ("no header", "nohdr.kaz", 1, ["*** Error: Kaz header not found!"]),
+            ("needs compiling", "system.kaz", 1,
+             ["*** Error: contains Kaz/System code which requires compilation!"]),
+            ("text before the header", "leading.kaz", 0, ["6"]),
+            ("missing script", "missing.kaz", 1, ['*** Access Error: cannot open: "missing.kaz"']),
+        ]
+        for name, file, code, want in script_cases:
+            r = run([file], "1 + 1\n", cwd=work, env=env)
+            out = lines_of(r)
+            check(name, r.returncode == code, f"exit {r.returncode}, {out}")
+            check(name, out[:len(want)] == want, f"want {want}, got {out}")
+            check(name, "== 2" not in out, "went on to the prompt")
+        r = run(["--catch", "err.kaz"], "1 + 1\n", cwd=work, env=env)
+        out = lines_of(r)
+        check("--catch after an error", r.returncode == 0 and "== 2" in out
+              and not any(BANNER in l for l in out), f"exit {r.returncode}, {out}")
+        r = run(["--", "--catch"], "", cwd=work, env=env)
+        check("-- ends the options", r.returncode == 1 and "--catch" in r.stdout.decode(),
+              f"exit {r.returncode}, {lines_of(r)}")
+
+        # Settings: made on first start, written by quit, history kept, extra keys kept.
+        cfg = os.path.join(home, "cache", "Kaz-Console", "console-cfg.kaz")
+        if os.path.exists(cfg):
+            os.remove(cfg)
+        r = run([], "append system/console/history \"one\"\nq\n", env=env)
+        text = open(cfg).read() if os.path.exists(cfg) else ""
+        check("settings written", text.startswith("Kaz [") and "Kaz Console Configuration File"
+              in text and "buffer-lines: 10000" in text and 'history: ["one"]' in text, text)
+        with open(cfg, "w") as f:
+            f.write('Kaz [Purpose: "x"]\nextra: 5\nhistory: ["a" "b"]\n')
+        r = run([], "print mold system/console/history\nq\n", env=env)
+        text = open(cfg).read()
+        check("settings read", '["a" "b"]' in lines_of(r), f"{lines_of(r)}")
+        check("extra key kept", "extra: 5" in text and "buffer-lines: 10000" in text, text)
+        lines = "".join(f'insert system/console/history "l{i}"\n' for i in range(150))
+        r = run([], lines + "q\n", env=env)
+        text = open(cfg).read()
+        check("history cut to 100", '"l149"' in text and '"l50"' in text and '"l49"' not in text
+              and '"a"' not in text, text[-200:])
+        with open(cfg, "w") as f:
+            f.write("Kaz [\n{unfinished\n")
+        r = run([], "1\n", env=env)
+        check("bad settings file", r.returncode == 0 and "== 1" in lines_of(r), f"{lines_of(r)}")
+        blocker = os.path.join(home, "blocker")
+        open(blocker, "w").close()
+        r = run([], "1\nq\n", env=dict(env, XDG_CACHE_HOME=blocker))
+        check("unwritable settings", r.returncode == 0 and "== 1" in lines_of(r)
+              and "*** Access Error" in r.stdout.decode(), f"exit {r.returncode}, {lines_of(r)}")
+
+    for f in failures:
+        print("FAIL:", f)
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
