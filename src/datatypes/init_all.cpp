@@ -53,13 +53,13 @@ void init_all() {
   percent_type::init();
   tuple_type::init();
   time_type::init();
-  name_only(type::tag);
-  name_only(type::email);
+  tag_type::init();
+  email_type::init();
   name_only(type::handle);
   date_type::init();
   name_only(type::port);
   money_type::init();
-  name_only(type::ref);
+  ref_type::init();
   point2d_type::init();
   point3d_type::init();
   name_only(type::image);

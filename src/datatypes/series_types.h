@@ -15,6 +15,9 @@ void init();
 namespace string_type {
 void init();
 }  // namespace string_type
+namespace tag_type { void init(); }
+namespace email_type { void init(); }
+namespace ref_type { void init(); }
 }  // namespace kaz
 
 namespace kaz::path_types {

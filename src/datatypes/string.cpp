@@ -1,42 +1,254 @@
-// string!: text in one unit width per buffer.
+// string!: making and converting, form and mold, path access, comparison, swap and take; the
+// registration of its action slots. Searching, insertion, sorting, trimming and the set
+// operations have files of their own.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "core/actions.h"
 #include "core/fire.h"
 #include "core/stack.h"
+#include "core/symbol.h"
 #include "datatypes/registry.h"
 #include "datatypes/series_types.h"
+#include "datatypes/string_actions.h"
 #include "datatypes/string_storage.h"
 
 namespace kaz::string_type {
 
 namespace {
 
-int32_t form(cell* v, cell* buffer, cell* part, int32_t limit) {
-  cell s = *v;
-  uint32_t n = string::length_from_head(&s);
-  int32_t count = part && limit >= 0 && static_cast<uint32_t>(limit) < n ? limit : -1;
-  string::append_string(buffer->data2, &s, count);
-  return limit - static_cast<int32_t>(count >= 0 ? count : static_cast<int32_t>(n));
+cell datatype_cell(uint32_t t) { return cell{type::datatype_, t, 0, 0}; }
+
+// A count given as integer! or float!; a float outside 32 bits raises out-of-range.
+int32_t int32_of(const cell* v) {
+  if (type_of(v) == type::integer) return static_cast<int32_t>(v->data2);
+  double d = get_double(v);
+  if (!(d >= -2147483648.0 && d < 2147483648.0)) fire(err::script_out_of_range, v);
+  return static_cast<int32_t>(d);
 }
 
-int32_t mold(cell* v, cell* buffer, bool, bool all, bool, cell* part, int32_t limit, int32_t) {
-  cell s = *v;
-  return string::mold_text(&s, buffer->data2, all, part, limit);
-}
+bool is_number(uint32_t t) { return t == type::integer || t == type::float_ || t == type::percent; }
 
-int32_t compare(cell* a, cell* b, int32_t op) {
-  uint32_t ta = type_of(a), tb = type_of(b);
-  if (!is_any_string(tb)) return -2;
-  if (ta != tb && (op == 2 || op == 9)) return 1;
-  return string::compare_strings(a, b, op, false);
+// A new string on the stack holding the value formed (or molded with /only /all).
+cell* formed(const cell* value, bool mold) {
+  cell* out = stack::reserve_cell();
+  string::make_at(out, 16);
+  cell v = *value;
+  if (mold) {
+    actions::mold(&v, out, true, true, false, nullptr, 0x7FFFFFFF, 0);
+  } else {
+    actions::form(&v, out, nullptr, 0x7FFFFFFF);
+  }
+  return out;
 }
 
 }  // namespace
 
+void bad_refinement(const char* refinement, const cell* arg) {
+  cell r{type::refinement, 0, symbol::make(refinement), 0xFFFFFFFF};
+  fire(err::script_invalid_refine_arg, &r, arg);
+}
+
+int32_t part_count(const cell* series, const cell* part) {
+  uint32_t t = type_of(part);
+  if (is_number(t)) return int32_of(part);
+  if (t != type_of(series) || part->data2 != series->data2) bad_refinement("part", part);
+  return static_cast<int32_t>(part->data1) - static_cast<int32_t>(series->data1);
+}
+
+void element_value(const uint8_t* p, uint32_t unit, uint32_t series_type, uint32_t element_type,
+                   cell* out) {
+  if (series_type == type::binary) {
+    *out = cell{type::integer, 0, *p, 0};
+  } else if (series_type == type::vector) {
+    *out = cell{element_type, 0, 0, 0};
+    if (element_type == type::float_ || element_type == type::percent) {
+      double d;
+      if (unit == 4) {
+        float f;
+        std::memcpy(&f, p, 4);
+        d = f;
+      } else {
+        std::memcpy(&d, p, 8);
+      }
+      put_double(out, d);
+    } else {
+      int32_t v = unit == 1 ? static_cast<int8_t>(*p)
+                : unit == 2 ? static_cast<int16_t>(string::get_char(p, 2))
+                            : static_cast<int32_t>(string::get_char(p, 4));
+      out->data2 = static_cast<uint32_t>(v);
+    }
+  } else {
+    *out = cell{type::char_, 0, string::get_char(p, unit), 0};
+  }
+}
+
+void element_at(const cell* series, uint32_t index, cell* out) {
+  series_buffer* s = string::buffer_of(series);
+  uint32_t t = type_of(series);
+  uint32_t unit = t == type::vector || t == type::binary ? s->unit() : string::checked_unit(s);
+  element_value(s->head() + size_t(index) * unit, unit, t, series->data3, out);
+}
+
+// ---------------------------------------------------------------------------------------------
+// make and to.
+
+cell* make(cell* proto, cell* spec, uint32_t t) {
+  uint32_t st = type_of(spec);
+  if (st == type::integer || st == type::float_) {
+    int32_t n = int32_of(spec);
+    if (n < 0) fire(err::script_out_of_range, spec);
+    string::make_at(proto, n ? static_cast<uint32_t>(n) : 16, t);
+    return proto;
+  }
+  if (t == type::binary) {
+    cell dt = datatype_cell(t);
+    slot_fn::make binary_to = registry::row(type::binary).to;
+    if (st == type::money || !binary_to) fire(err::script_bad_make_arg, &dt, spec);
+    return binary_to(proto, spec, t);
+  }
+  return to(proto, spec, t);
+}
+
+cell* to(cell* proto, cell* spec, uint32_t t) {
+  uint32_t st = type_of(spec);
+  cell v = *spec;
+  cell result;
+  if (st == type::none) {
+    cell dt = datatype_cell(type::string);
+    fire(err::script_bad_to_arg, &dt, &v);
+  } else if (st == type::block || st == type::paren || st == type::hash) {
+    cell* out = stack::reserve_cell();
+    string::make_at(out, 16);
+    insert(out, &v, -1, false, 1, true);
+    result = *out;
+  } else if (is_any_string(st)) {
+    series_buffer* s = string::buffer_of(&v);
+    result = cell{t, 0, memory::copy_part(s, v.data1, string::length_from_head(&v)), 0};
+  } else if (st == type::refinement) {
+    result = *formed(&v, t != type::string);
+  } else if (st == type::binary) {
+    series_buffer* s = string::buffer_of(&v);
+    uint32_t head = std::min(v.data1, s->length());
+    result = *string::load_utf8_binary(s->head() + head, s->length() - head);
+  } else {
+    result = *formed(&v, false);
+  }
+  result.header = t;
+  result.data1 = 0;
+  result.data3 = 0;
+  *proto = result;
+  return proto;
+}
+
+// ---------------------------------------------------------------------------------------------
+// form, mold, compare.
+
+int32_t form(cell* value, cell* buffer, cell* part, int32_t limit) {
+  cell v = *value;
+  uint32_t n = string::length_from_head(&v);
+  int32_t count = part ? std::clamp<int32_t>(limit, 0, static_cast<int32_t>(std::min<uint32_t>(n, 0x7FFFFFFF))) : -1;
+  string::concatenate(buffer, &v, count, 0, true, string::concat_mode::append);
+  return limit - static_cast<int32_t>(std::min<uint32_t>(n, 0x7FFFFFFF));
+}
+
+int32_t mold(cell* value, cell* buffer, bool, bool all, bool, cell* part, int32_t limit,
+             int32_t) {
+  cell v = *value;
+  return string::mold_text(&v, buffer->data2, all, part, limit);
+}
+
+int32_t compare(cell* a, cell* b, int32_t op) {
+  uint32_t ta = type_of(a), tb = type_of(b);
+  if (ta != tb) {
+    bool mixed = is_any_string(ta) && is_any_string(tb) &&
+                 (op == actions::op::equal || op == actions::op::not_equal);
+    if (!mixed) return -2;
+  }
+  return string::compare_strings(a, b, op, false);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Path access: s/3 picks or pokes a character; s/"x" selects the character after "x".
+
+cell* eval_path(cell* parent, cell* element, cell* value, cell* path, cell*, cell*, int32_t,
+                bool case_, bool, bool) {
+  uint32_t et = type_of(element);
+  const action_row& row = registry::row(type_of(parent));
+  if (et == type::integer) {
+    auto i = static_cast<int32_t>(element->data2);
+    if (!value) {
+      if (!row.pick) actions::unsupported(parent, slot::pick);
+      return row.pick(parent, i, element);
+    }
+    if (!row.poke) actions::unsupported(parent, slot::poke);
+    return row.poke(parent, i, value, element);
+  }
+  if (et == type::word) fire(err::script_invalid_path, path, element);
+  cell* at = stack::push(parent);
+  if (!value) return select(at, element, nullptr, false, case_, false, false, nullptr, nullptr,
+                            false, false);
+  find(at, element, nullptr, false, case_, false, false, nullptr, nullptr, false, false, true,
+       false);
+  if (type_of(at) == type::none) fire(err::script_bad_path_set, path, element);
+  if (!row.poke) actions::unsupported(parent, slot::poke);
+  cell index{type::integer, 0, 1, 0};
+  return row.poke(at, 1, value, &index);
+}
+
+// ---------------------------------------------------------------------------------------------
+// swap and take.
+
+cell* swap(cell* a, cell* b) {
+  uint32_t ta = type_of(a), tb = type_of(b);
+  if (!is_any_string(tb) && tb != type::binary) fire(err::script_invalid_arg, b);
+  if (string::at_tail_q(a) || string::at_tail_q(b)) return a;
+  uint32_t ca = string::char_at_absolute(a, a->data1);
+  uint32_t cb = string::char_at_absolute(b, b->data1);
+  // A byte series takes only bytes: refuse before anything changes.
+  if (ta == type::binary && cb > 0xFF) fire(err::script_invalid_arg, b);
+  if (tb == type::binary && ca > 0xFF) fire(err::script_invalid_arg, a);
+  string::write_code_point(a->data2, a->data1, cb);
+  string::write_code_point(b->data2, b->data1, ca);
+  return a;
+}
+
+cell* take(cell* series, cell* part, bool deep, bool last) {
+  slot_fn::take generic = registry::row(type::series).take;
+  if (!generic) actions::unsupported(series, slot::take);
+  cell* r = generic(series, part, deep, last);
+  if (part || type_of(r) == type::none || string::absolute_length(r) != 1) return r;
+  cell e;
+  element_at(r, 0, &e);
+  *r = e;
+  return r;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Registration.
+
 void init() {
-  registry::add(type::string, {.form = form, .mold = mold, .compare = compare},
+  registry::add(type::string,
+                {.make = make,
+                 .to = to,
+                 .form = form,
+                 .mold = mold,
+                 .eval_path = eval_path,
+                 .compare = compare,
+                 .append = insert,
+                 .change = change,
+                 .find = find,
+                 .insert = insert,
+                 .select = select,
+                 .sort = sort,
+                 .swap = swap,
+                 .take = take,
+                 .trim = trim},
                 inherited(slot::random, slot::reflect, slot::at, slot::back, slot::clear,
-                          slot::head, slot::head_q, slot::index_q, slot::length_q, slot::move,
-                          slot::next, slot::pick, slot::poke, slot::remove, slot::reverse,
-                          slot::skip, slot::tail, slot::tail_q, slot::modify));
+                          slot::copy, slot::head, slot::head_q, slot::index_q, slot::length_q,
+                          slot::move, slot::next, slot::pick, slot::poke, slot::remove,
+                          slot::reverse, slot::skip, slot::tail, slot::tail_q, slot::modify));
 }
 
 }  // namespace kaz::string_type

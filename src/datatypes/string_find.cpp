@@ -1,0 +1,313 @@
+// find and select in string-family series (and in binary! and vector!, which inherit them).
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/actions.h"
+#include "core/fire.h"
+#include "core/stack.h"
+#include "core/symbol.h"
+#include "datatypes/string_actions.h"
+#include "datatypes/string_storage.h"
+#include "memory/unicode_utf8.h"
+
+namespace kaz::string_type {
+
+namespace {
+
+// What one search compares: single units, bitset membership, vector elements, or a text
+// pattern (plain or with wildcards).
+enum class kind : uint8_t { unit, bitset, element, text, wild, nothing };
+
+// A vector element as a number.
+double vector_element(const uint8_t* p, uint32_t unit, uint32_t element_type) {
+  cell e;
+  element_value(p, unit, type::vector, element_type, &e);
+  return type_of(&e) == type::float_ || type_of(&e) == type::percent
+             ? get_double(&e)
+             : double(static_cast<int32_t>(e.data2));
+}
+
+struct matcher {
+  kind k = kind::nothing;
+  bool folding = false;
+  uint32_t c = 0;             // kind::unit: the unit (folded when folding)
+  const cell* bitset = nullptr;
+  double number = 0;          // kind::element
+  uint32_t element_type = 0;
+  std::string bytes;          // a text pattern held on the C++ side (UTF-8 for binary!)
+  cell pattern{};             // a text pattern held in a series (text_of reads it)
+  bool in_bytes = false;
+  uint32_t run = '*', one = '?';  // wildcards
+
+  string::text pattern_text() const {
+    if (in_bytes)
+      return {reinterpret_cast<const uint8_t*>(bytes.data()), 1,
+              static_cast<uint32_t>(bytes.size())};
+    return string::text_of(&pattern);
+  }
+};
+
+// The series being searched: its units from the buffer start.
+struct haystack {
+  const uint8_t* p;
+  uint32_t unit;
+  uint32_t element_type;  // vector!: of its elements
+  uint32_t at(uint32_t i) const { return string::get_char(p + size_t(i) * unit, unit); }
+};
+
+bool unit_matches(const matcher& m, const haystack& h, uint32_t i) {
+  switch (m.k) {
+    case kind::unit: {
+      uint32_t c = h.at(i);
+      return (m.folding ? string::fold(c) : c) == m.c;
+    }
+    case kind::bitset:
+      return string::bitset_has(m.bitset, h.at(i));
+    case kind::element:
+      return vector_element(h.p + size_t(i) * h.unit, h.unit, h.element_type) == m.number;
+    default:
+      return false;
+  }
+}
+
+// The pattern matches the text at i (all of it within `end`).
+bool text_matches(const string::text& pat, bool folding, const haystack& h, uint32_t i,
+                  uint32_t end) {
+  if (end - i < pat.length) return false;
+  for (uint32_t k = 0; k < pat.length; ++k) {
+    uint32_t a = h.at(i + k), b = pat.at(k);
+    if (a == b) continue;
+    if (!folding || string::fold(a) != string::fold(b)) return false;
+  }
+  return true;
+}
+
+/*
+ * Wildcard matching from i, the match ending at `end` at the latest: the run wildcard matches
+ * any number of characters, the single one exactly one. The states of the pattern (how much of
+ * it has been matched) are followed together over the text, so the time is the text's length
+ * times the pattern's; the longest match wins. Answers its end, or -1.
+ */
+int64_t wild_match(const matcher& m, const string::text& pat, const haystack& h, uint32_t i,
+                   uint32_t end, std::vector<uint8_t>& states, std::vector<uint8_t>& next) {
+  uint32_t n = pat.length;
+  auto close = [&](std::vector<uint8_t>& s) {  // a run wildcard may match nothing
+    for (uint32_t k = 0; k < n; ++k)
+      if (s[k] && pat.at(k) == m.run) s[k + 1] = 1;
+  };
+  std::fill(states.begin(), states.end(), 0);
+  states[0] = 1;
+  close(states);
+  int64_t best = states[n] ? int64_t(i) : -1;
+  for (uint32_t pos = i; pos < end; ++pos) {
+    std::fill(next.begin(), next.end(), 0);
+    uint32_t c = h.at(pos);
+    bool any = false;
+    for (uint32_t k = 0; k < n; ++k) {
+      if (!states[k]) continue;
+      uint32_t p = pat.at(k);
+      if (p == m.run) {
+        next[k] = 1;
+      } else if (p == m.one || p == c || (m.folding && string::fold(p) == string::fold(c))) {
+        next[k + 1] = 1;
+      } else {
+        continue;
+      }
+      any = true;
+    }
+    if (!any) break;
+    close(next);
+    states.swap(next);
+    if (states[n]) best = pos + 1;
+  }
+  return best;
+}
+
+// Sets up the matcher for the value; false when nothing can match.
+bool prepare(matcher& m, const cell* series, const cell* value, bool folding, bool any,
+             const cell* with) {
+  uint32_t st = type_of(series), vt = type_of(value);
+  bool bytes = st == type::binary;
+  m.folding = folding;
+  if (st == type::vector) {
+    if (vt != type::integer && vt != type::char_ && vt != type::float_ && vt != type::percent)
+      return false;
+    m.k = kind::element;
+    m.number = vt == type::integer || vt == type::char_
+                   ? double(static_cast<int32_t>(value->data2))
+                   : get_double(value);
+    return true;
+  }
+  if (vt == type::bitset) {
+    m.k = kind::bitset;
+    m.bitset = value;
+    return true;
+  }
+  if (vt == type::char_ && !bytes) {
+    m.k = kind::unit;
+    m.c = folding ? string::fold(value->data2) : value->data2;
+    return true;
+  }
+  if (vt == type::integer && bytes) {
+    int32_t b = static_cast<int32_t>(value->data2);
+    if (b < 0 || b > 255) return false;
+    m.k = kind::unit;
+    m.c = static_cast<uint32_t>(b);
+    return true;
+  }
+  if (vt == type::binary && !bytes) fire(err::script_invalid_arg, value);
+  // A text pattern: a string-family value, a word's name, binary bytes, or the value formed.
+  m.k = any ? kind::wild : kind::text;
+  if (vt == type::binary || (is_any_string(vt) && vt != type::tag)) {
+    m.pattern = *value;
+  } else if (is_any_word(vt)) {
+    m.pattern = cell{type::string, 0, symbol::name_string(value->data2), 0};
+  } else if (vt == type::char_) {
+    uint8_t buf[4];
+    uint32_t n = unicode::utf8_append_encoded(value->data2, buf);
+    m.bytes.assign(reinterpret_cast<const char*>(buf), n);
+    m.in_bytes = true;
+  } else {
+    cell* formed = stack::reserve_cell();
+    string::make_at(formed, 16);
+    cell v = *value;
+    actions::form(&v, formed, nullptr, 0x7FFFFFFF);
+    m.pattern = *formed;
+  }
+  if (bytes && !m.in_bytes && type_of(&m.pattern) != type::binary) {
+    m.bytes = string::to_utf8(&m.pattern);  // text searched in bytes: its UTF-8
+    m.in_bytes = true;
+  }
+  if (m.k == kind::wild && with) {
+    string::text w = string::text_of(with);
+    m.run = w.length > 0 ? w.at(0) : 0xFFFFFFFF;
+    m.one = w.length > 1 ? w.at(1) : 0xFFFFFFFF;
+  }
+  return true;
+}
+
+// The result of a search: where the match starts and ends (units from the buffer start).
+struct found {
+  bool hit;
+  uint32_t start, end;
+};
+
+struct range {
+  uint32_t lo, hi;  // the match lies within [lo, hi)
+  uint32_t first;   // first position tried (forward: a start; backward: a last unit)
+  bool backward;
+};
+
+found scan(const matcher& m, const haystack& h, const range& r, uint32_t step, bool match_only) {
+  string::text pat{};
+  uint32_t len = 1;
+  if (m.k == kind::text || m.k == kind::wild) {
+    pat = m.pattern_text();
+    len = pat.length;
+    if (len == 0) return {false, 0, 0};  // an empty pattern finds nothing
+  }
+  if (m.k == kind::wild) {
+    std::vector<uint8_t> states(len + 1), next(len + 1);
+    for (int64_t p = r.first; p >= r.lo && p < r.hi; p += r.backward ? -int64_t(step) : step) {
+      int64_t e = wild_match(m, pat, h, static_cast<uint32_t>(p), r.hi, states, next);
+      if (e >= 0) return {true, static_cast<uint32_t>(p), static_cast<uint32_t>(e)};
+      if (match_only) break;
+    }
+    return {false, 0, 0};
+  }
+  if (!r.backward) {
+    for (uint64_t p = r.first; p + len <= r.hi; p += step) {
+      auto i = static_cast<uint32_t>(p);
+      bool ok = m.k == kind::text ? text_matches(pat, m.folding, h, i, r.hi) : unit_matches(m, h, i);
+      if (ok) return {true, i, i + len};
+      if (match_only) break;
+    }
+    return {false, 0, 0};
+  }
+  // Backwards, each position is the last unit of a match.
+  for (int64_t q = r.first; q >= r.lo; q -= step) {
+    int64_t start = q - len + 1;
+    if (start < r.lo) break;
+    auto i = static_cast<uint32_t>(start);
+    bool ok = m.k == kind::text ? text_matches(pat, m.folding, h, i, r.hi) : unit_matches(m, h, i);
+    if (ok) return {true, i, i + len};
+    if (match_only) break;
+  }
+  return {false, 0, 0};
+}
+
+// find and select share everything up to the match; answers whether one was found.
+found search(cell* series, cell* value, cell* part, bool case_, bool same, bool any, cell* with,
+             cell* skip, bool last, bool reverse, bool match) {
+  uint32_t st = type_of(series);
+  if (with) any = true;
+  uint32_t total = string::absolute_length(series);
+  uint32_t head = std::min(series->data1, total);
+  if (total == 0 || (head == total && !reverse)) return {false, 0, 0};
+  uint32_t step = 1;
+  if (skip) {
+    if (type_of(skip) != type::integer) bad_refinement("skip", skip);
+    int32_t n = static_cast<int32_t>(skip->data2);
+    if (n < 1) fire(err::script_out_of_range, skip);
+    step = static_cast<uint32_t>(n);
+  }
+  int64_t count = -1;
+  if (part) {
+    count = part_count(series, part);
+    if (count < 1) return {false, 0, 0};
+  }
+  if (reverse && (match || head == 0)) return {false, 0, 0};
+  bool folding = is_any_string(st) && !case_ && !same;
+  matcher m;
+  if (!prepare(m, series, value, folding, any, with)) return {false, 0, 0};
+
+  range r{};
+  if (reverse) {
+    r.hi = head;
+    r.lo = count < 0 ? 0 : static_cast<uint32_t>(std::max<int64_t>(0, int64_t(head) - count));
+  } else {
+    r.lo = head;
+    r.hi = count < 0 ? total : static_cast<uint32_t>(std::min<int64_t>(total, head + count));
+  }
+  r.backward = last || reverse;
+  if (m.k == kind::wild && r.backward) {
+    r.first = r.hi - 1;  // wildcard matches are tried from their start
+  } else {
+    r.first = r.backward ? r.hi - 1 : r.lo;
+  }
+  series_buffer* s = string::buffer_of(series);
+  uint32_t unit = s->unit();
+  if (st != type::vector && st != type::binary) unit = string::checked_unit(s);
+  haystack h{s->head(), unit, st == type::vector ? series->data3 : 0};
+  return scan(m, h, r, step, match);
+}
+
+}  // namespace
+
+cell* find(cell* series, cell* value, cell* part, bool only, bool case_, bool same, bool any,
+           cell* with, cell* skip, bool last, bool reverse, bool tail, bool match) {
+  found f = search(series, value, part, case_, same, any, with, skip, last, reverse, match);
+  if (!f.hit) {
+    series->header = type::none;
+    return series;
+  }
+  series->data1 = tail ? f.end : f.start;
+  return series;
+}
+
+cell* select(cell* series, cell* value, cell* part, bool only, bool case_, bool same, bool any,
+             cell* with, cell* skip, bool last, bool reverse) {
+  found f = search(series, value, part, case_, same, any, with, skip, last, reverse, false);
+  if (!f.hit || f.end >= string::absolute_length(series)) {
+    series->header = type::none;
+    return series;
+  }
+  cell element;
+  element_at(series, f.end, &element);
+  *series = element;
+  return series;
+}
+
+}  // namespace kaz::string_type
