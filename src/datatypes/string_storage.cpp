@@ -236,6 +236,39 @@ void copy_units(const uint8_t* from, uint32_t from_unit, uint8_t* to, uint32_t t
   }
 }
 
+node_t copy_units_widening(node_t source, node_t target, uint32_t size, uint32_t target_unit,
+                           uint32_t from, uint32_t at, int32_t end, bool keep_tail) {
+  series_buffer* s = memory::buffer_of(source);
+  uint32_t sunit = checked_unit(s);
+  if (!unicode::valid_unit(target_unit) || target_unit < sunit) sysrt::no_case_matched();
+  uint32_t length = s->length();
+  uint32_t stop = end < 0 ? length : std::min(static_cast<uint32_t>(end), length);
+  uint32_t n = from < stop ? stop - from : 0;
+  uint64_t need = (uint64_t(at) + n) * target_unit;
+  series_buffer* t;
+  if (target == 0) {
+    // The node takes a new buffer; the old one stays readable until the next allocation.
+    uint32_t kept = std::min(at, length);
+    t = memory::expand_series(s, checked_bytes(std::max<uint64_t>(size, need)));
+    t->flags = (t->flags & ~series_flag::unit_mask) | target_unit;
+    copy_units(s->head(), sunit, t->head(), target_unit, kept);
+    std::memset(t->head() + size_t(kept) * target_unit, 0, size_t(at - kept) * target_unit);
+  } else {
+    if (checked_unit(memory::buffer_of(target)) < target_unit) widen(target, target_unit);
+    t = memory::buffer_of(target);
+    if (t->offset + need > t->size) t = ensure_room(target, t->offset + need - t->tail);
+    if (t->head() + size_t(at) * target_unit > t->tail_ptr())  // no garbage before the copy
+      std::memset(t->tail_ptr(), 0, t->head() + size_t(at) * target_unit - t->tail_ptr());
+    s = memory::buffer_of(source);
+    sunit = s->unit();  // the target may be the source, widened
+  }
+  copy_units(s->head() + size_t(from) * sunit, sunit, t->head() + size_t(at) * target_unit,
+             target_unit, n);
+  if (target == 0 || !keep_tail || t->offset + need > t->tail)
+    t->tail = static_cast<uint32_t>(t->offset + need);
+  return target ? target : source;
+}
+
 void exchange_parts(uint8_t* p, uint32_t a, uint32_t b) { std::rotate(p, p + a, p + a + b); }
 
 void move_part(cell* source, cell* target, uint32_t count) {

@@ -109,6 +109,16 @@ void truncate_buffer(node_t node, uint32_t n);
 
 // Copies n characters between unit widths (the target wide enough for every one of them).
 void copy_units(const uint8_t* from, uint32_t from_unit, uint8_t* to, uint32_t to_unit, size_t n);
+/*
+ * Copies the source buffer's characters from index `from` up to `end` (the tail when end < 0)
+ * into the target buffer at index `at`, converting them to the target's unit (`target_unit`,
+ * which must be as wide as the source's). With target 0 the source itself is rebuilt: its node
+ * gets a new buffer of `size` bytes in the target unit, holding the characters before `at` and
+ * the copied ones. Unless keep_tail, the target's tail moves after the last character written.
+ * Answers the target's node.
+ */
+node_t copy_units_widening(node_t source, node_t target, uint32_t size, uint32_t target_unit,
+                           uint32_t from, uint32_t at, int32_t end, bool keep_tail);
 // Swaps two adjacent ranges of `a` and `b` bytes starting at p, so that the second comes first.
 void exchange_parts(uint8_t* p, uint32_t a, uint32_t b);
 // Moves `count` characters from the source's head to the target's head (inserted there, in
@@ -118,6 +128,9 @@ void move_part(cell* source, cell* target, uint32_t count);
 void append_ascii(node_t node, std::string_view text);  // each byte as a code point
 void append_latin1(node_t node, const uint8_t* bytes, uint32_t n);
 inline void append_c_string(node_t node, std::string_view s) { append_ascii(node, s); }
+inline void append_c_string_part(node_t node, const uint8_t* bytes, uint32_t n) {
+  append_latin1(node, bytes, n);
+}
 // Decodes UTF-8 onto the tail; answers the bytes consumed (less than the size at a malformed or
 // incomplete sequence, where decoding stops).
 uint32_t append_utf8(node_t node, std::string_view text);

@@ -113,6 +113,18 @@ TEST_F(StringStorage, ExchangeAndMoveParts) {
   EXPECT_EQ(str(to), "a12b");
 }
 
+TEST_F(StringStorage, CopiesUnitsWidening) {
+  cell* s = text("abcdef");
+  // Rebuilt in place: "ab" kept, then "def" copied after it, all in 4-byte units.
+  string::copy_units_widening(s->data2, 0, 64, 4, 3, 2, -1, false);
+  EXPECT_EQ(unit_of(s), 4u);
+  EXPECT_EQ(str(s), "abdef");
+  cell* t = text("xy");
+  string::copy_units_widening(s->data2, t->data2, 0, 4, 2, 1, 4, true);  // "de" over "y"
+  EXPECT_EQ(unit_of(t), 4u);  // the target takes the source's wider unit
+  EXPECT_EQ(str(t), "xde");
+}
+
 TEST_F(StringStorage, DecodesInput) {
   const uint8_t bom[] = {0xEF, 0xBB, 0xBF};
   cell* empty = string::decode_input_push(bom, 3, string::encoding::utf8);
