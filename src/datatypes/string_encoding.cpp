@@ -7,7 +7,7 @@
 #include "core/stack.h"
 #include "datatypes/block_storage.h"
 #include "datatypes/string_storage.h"
-#include "memory/unicode_utf16.h"
+#include "memory/unicode_strings.h"
 #include "memory/unicode_utf8.h"
 #include "runtime/float_text.h"
 #include "runtime/print_items.h"
@@ -58,18 +58,9 @@ cell* decode_input(const uint8_t* src, uint32_t length, cell* out, int32_t enc) 
   *out = cell{type::unset, 0, 0, 0};
   node_t node;
   if (enc == encoding::utf8) {
-    unicode::utf8_scan_result scan = unicode::utf8_scan(src, length, false, false, true);
-    if (scan.malformed) raise_invalid_utf8(src, static_cast<uint32_t>(scan.end), length);
-    node = memory::alloc_units(checked_count(scan.code_points ? scan.code_points : 1, 4),
-                               unicode::unit_for(scan.max_cp));
-    append_scanned(node, src, scan);
+    node = unicode::utf8_decode_into_string(src, length, 0, nullptr, false);
   } else if (enc == encoding::utf16le) {
-    unicode::utf16_scan_result scan = unicode::utf16_scan(src, length, false);
-    uint32_t unit = unicode::unit_for(scan.max_cp);
-    node = memory::alloc_units(checked_count(scan.code_points ? scan.code_points : 1, unit), unit);
-    series_buffer* s = memory::buffer_of(node);
-    size_t n = unicode::utf16_decode_units(src, length, s->head(), unit, false);
-    s->tail = s->offset + static_cast<uint32_t>(n * unit);
+    node = unicode::utf16_decode_into_string(src, length, nullptr, false);
   } else {
     sysrt::prin_list({sysrt::item::text("*** Loading Error: input encoding unsupported")});
     sysrt::quit_with_code(0, KAZ_ERROR_SITE());

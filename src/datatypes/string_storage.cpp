@@ -8,6 +8,7 @@
 #include "core/fire.h"
 #include "core/stack.h"
 #include "memory/case_map.h"
+#include "memory/unicode_strings.h"
 #include "runtime/runtime_error.h"
 
 namespace kaz::string {
@@ -138,20 +139,7 @@ void reset(cell* v) {
 // ---------------------------------------------------------------------------------------------
 // Widening and growth.
 
-void widen(node_t node, uint32_t to) {
-  series_buffer* s = memory::buffer_of(node);
-  uint32_t from = s->unit();
-  if (!unicode::valid_unit(from) || !unicode::valid_unit(to)) sysrt::no_case_matched();
-  if (to <= from) return;
-  uint64_t units = s->tail / from;  // offset and tail count from the data start: both scale
-  uint64_t need = (units + 1) * to;
-  if (need > s->size) s = memory::expand_series_copy(s, checked_bytes(memory::round16(need)));
-  units = s->tail / from;
-  unicode::widen_units(s->data(), units, from, to);
-  s->offset = s->offset / from * to;
-  s->tail = static_cast<uint32_t>(units * to);
-  s->flags = (s->flags & ~series_flag::unit_mask) | to;
-}
+void widen(node_t node, uint32_t to) { unicode::widen_to(memory::buffer_of(node), to); }
 
 series_buffer* ensure_room(node_t node, uint64_t bytes) {
   series_buffer* s = memory::buffer_of(node);

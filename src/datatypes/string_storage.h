@@ -16,7 +16,9 @@ namespace kaz::string {
 /*
  * String-family cells: data1 the head index in units, data2 the buffer's node, data3 0 or the
  * node of the value's conversion scratch buffer. Indexes (head and absolute) count units from
- * the start of the buffer's used part (its offset). Every character of a buffer has the
+ * the start of the buffer's used part; text buffers keep it at the start of their data area
+ * (offset 0: none is made with head room), so they count from the data start as well. Every
+ * character of a buffer has the
  * buffer's unit: 1 (Latin-1), 2 (up to FFFFh) or 4. A buffer only ever widens; `reset` is the
  * one way back to unit 1. A head past the tail reads as length 0.
  *
@@ -86,7 +88,8 @@ void reset(cell* v);
 // ---------------------------------------------------------------------------------------------
 // Writing. Sizes beyond the largest series raise internal no-memory before anything changes.
 
-// Widens the buffer to `to_unit` in place (the whole used area), growing it when needed.
+// Widens the buffer to `to_unit` in place (the whole used area), growing it when needed; a
+// width other than 1, 2 and 4 is runtime error 100.
 void widen(node_t node, uint32_t to_unit);
 inline void widen_to_unit(node_t node, uint32_t to_unit) { widen(node, to_unit); }
 // Makes room for `bytes` more bytes after the tail (the tail stays); answers the buffer.
