@@ -222,6 +222,7 @@ struct hex_digits {
   char text[9];
   uint32_t length;
   std::string_view view() const { return {text, length}; }
+  operator std::string() const { return std::string(text, length); }
 };
 hex_digits hex_byte(uint8_t b);
 // Eight digits ("F" padded for negatives), or trimmed: without leading zeros, "00" for 0.
