@@ -101,6 +101,7 @@ void append_code_point(node_t node, uint32_t c);
 void overwrite_char(node_t node, uint32_t index, uint32_t c);
 // Opens one unit at an absolute index (clamped to the tail) and writes c there.
 void insert_code_point(node_t node, uint32_t index, uint32_t c);
+inline void insert_char(node_t node, uint32_t index, uint32_t c) { insert_code_point(node, index, c); }
 // Stores c at an absolute index inside the used part.
 void write_code_point(node_t node, uint32_t index, uint32_t c);
 // Removes n units at an absolute index (nothing at or past the tail).
