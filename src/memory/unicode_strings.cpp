@@ -135,16 +135,10 @@ node_t utf16_decode_into_string(const uint8_t* src, size_t count, cell* target, 
 // ---------------------------------------------------------------------------------------------
 // Encoding.
 
+// A new buffer at every conversion: copies of a cell carry the same data3, so a buffer kept for
+// reuse would be shared, and one copy's conversion would overwrite (or move) another's result.
 uint8_t* scratch_buffer(cell* string, uint32_t bytes) {
-  node_t n = string->data3;
-  if (n != 0 && memory::valid_node(n) && memory::buffer_of(n)->unit() == 1) {
-    series_buffer* s = memory::buffer_of(n);
-    if (s->size - s->offset < bytes) s = memory::expand_series(s, checked_bytes(memory::round16(bytes)));
-    s = memory::buffer_of(n);
-    s->tail = s->offset;
-    return s->head();
-  }
-  n = memory::alloc_bytes(bytes ? bytes : 1);
+  node_t n = memory::alloc_bytes(bytes ? bytes : 1);
   string->data3 = n;
   return memory::buffer_of(n)->head();
 }

@@ -62,12 +62,11 @@ node_t utf8_load_new(const uint8_t* src, size_t len);
 node_t utf16_decode_into_string(const uint8_t* src, size_t count, cell* target, bool drop_cr);
 
 // ---------------------------------------------------------------------------------------------
-// Encoding a string value (its text from the head). The result lives in the value's scratch
-// buffer (a byte series whose node the cell keeps in data3, reused and grown by later
-// conversions of the same cell); it stays valid until the next conversion of that cell or
-// the next allocation.
+// Encoding a string value (its text from the head). The result lives in a scratch buffer of
+// its own (a byte series whose node the cell keeps in data3 until its next conversion, so the
+// value keeps it alive); it stays valid until the next allocation.
 
-// The scratch buffer of a string cell with room for `bytes` bytes: its data.
+// A new scratch buffer for a string cell with room for `bytes` bytes: its data.
 uint8_t* scratch_buffer(cell* string, uint32_t bytes);
 
 /*

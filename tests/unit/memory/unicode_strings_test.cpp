@@ -144,8 +144,16 @@ TEST(UnicodeStrings, EncodingThroughTheScratchBuffer) {
   len = 2;  // at most two units
   out = utf8_from_string(&v, &len);
   EXPECT_EQ(len, 2);
-  EXPECT_EQ(v.data3, scratch);  // reused
+  EXPECT_NE(v.data3, scratch);  // a new buffer at every conversion
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(out)), "a\n");
+  // Copies of one cell share data3: converting one leaves the other's result alone.
+  cell copy = v;
+  copy.data1 = 1;
+  int32_t whole = -1, rest = -1;
+  const uint8_t* first = utf8_from_string(&v, &whole);
+  const uint8_t* second = utf8_from_string(&copy, &rest);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(first)), "a\nb\xC3\xA9");
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(second)), "\nb\xC3\xA9");
   v.data1 = 3;  // from the head
   len = -1;
   out = utf8_from_string(&v, &len);
