@@ -10,6 +10,7 @@
 #include "core/stack.h"
 #include "core/symbol.h"
 #include "datatypes/registry.h"
+#include "datatypes/series_common.h"
 #include "datatypes/series_types.h"
 #include "datatypes/string_actions.h"
 #include "datatypes/string_storage.h"
@@ -19,16 +20,6 @@ namespace kaz::string_type {
 namespace {
 
 cell datatype_cell(uint32_t t) { return cell{type::datatype_, t, 0, 0}; }
-
-// A count given as integer! or float!; a float outside 32 bits raises out-of-range.
-int32_t int32_of(const cell* v) {
-  if (type_of(v) == type::integer) return static_cast<int32_t>(v->data2);
-  double d = get_double(v);
-  if (!(d >= -2147483648.0 && d < 2147483648.0)) fire(err::script_out_of_range, v);
-  return static_cast<int32_t>(d);
-}
-
-bool is_number(uint32_t t) { return t == type::integer || t == type::float_ || t == type::percent; }
 
 // A new string on the stack holding the value formed (or molded with /only /all).
 cell* formed(const cell* value, bool mold) {
@@ -44,18 +35,6 @@ cell* formed(const cell* value, bool mold) {
 }
 
 }  // namespace
-
-void bad_refinement(const char* refinement, const cell* arg) {
-  cell r{type::refinement, 0, symbol::make(refinement), 0xFFFFFFFF};
-  fire(err::script_invalid_refine_arg, &r, arg);
-}
-
-int32_t part_count(const cell* series, const cell* part) {
-  uint32_t t = type_of(part);
-  if (is_number(t)) return int32_of(part);
-  if (t != type_of(series) || part->data2 != series->data2) bad_refinement("part", part);
-  return static_cast<int32_t>(part->data1) - static_cast<int32_t>(series->data1);
-}
 
 void element_value(const uint8_t* p, uint32_t unit, uint32_t series_type, uint32_t element_type,
                    cell* out) {
@@ -97,7 +76,7 @@ void element_at(const cell* series, uint32_t index, cell* out) {
 cell* make(cell* proto, cell* spec, uint32_t t) {
   uint32_t st = type_of(spec);
   if (st == type::integer || st == type::float_) {
-    int32_t n = int32_of(spec);
+    int32_t n = series::to_int_arg(spec);
     if (n < 0) fire(err::script_out_of_range, spec);
     string::make_at(proto, n ? static_cast<uint32_t>(n) : 16, t);
     return proto;
@@ -204,13 +183,27 @@ cell* swap(cell* a, cell* b) {
   uint32_t ta = type_of(a), tb = type_of(b);
   if (!is_any_string(tb) && tb != type::binary) fire(err::script_invalid_arg, b);
   if (string::at_tail_q(a) || string::at_tail_q(b)) return a;
-  uint32_t ca = string::char_at_absolute(a, a->data1);
-  uint32_t cb = string::char_at_absolute(b, b->data1);
   // A byte series takes only bytes: refuse before anything changes.
-  if (ta == type::binary && cb > 0xFF) fire(err::script_invalid_arg, b);
-  if (tb == type::binary && ca > 0xFF) fire(err::script_invalid_arg, a);
-  string::write_code_point(a->data2, a->data1, cb);
-  string::write_code_point(b->data2, b->data1, ca);
+  auto check_bytes = [&] {
+    uint32_t ca = string::char_at_absolute(a, a->data1);
+    uint32_t cb = string::char_at_absolute(b, b->data1);
+    if (ta == type::binary && cb > 0xFF) fire(err::script_invalid_arg, b);
+    if (tb == type::binary && ca > 0xFF) fire(err::script_invalid_arg, a);
+  };
+  check_bytes();
+  auto ia = static_cast<int32_t>(a->data1), ib = static_cast<int32_t>(b->data1);
+  bool owned_a = series::owned_before(a, series::change::swap, b, ia, 1);
+  bool owned_b = series::owned_before(b, series::change::swap, a, ib, 1);
+  // An owner's handler may have changed either series: look again.
+  if (!string::at_tail_q(a) && !string::at_tail_q(b)) {
+    check_bytes();
+    uint32_t ca = string::char_at_absolute(a, a->data1);
+    uint32_t cb = string::char_at_absolute(b, b->data1);
+    string::write_code_point(a->data2, a->data1, cb);
+    string::write_code_point(b->data2, b->data1, ca);
+  }
+  if (owned_a) series::owned_after(a, series::change::swap, b, ia, 1);
+  if (owned_b) series::owned_after(b, series::change::swap, a, ib, 1);
   return a;
 }
 

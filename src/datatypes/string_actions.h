@@ -43,13 +43,6 @@ void element_value(const uint8_t* p, uint32_t unit, uint32_t series_type, uint32
 // return and space. binary! trimming shares it.
 void trim_chars(cell* series, const cell* with);
 
-// The count of a /part argument: an integer! (or a float!, truncated), or a value of the same
-// type over the same buffer (its head minus the series' head); anything else raises
-// invalid-refine-arg with the word `part`.
-int32_t part_count(const cell* series, const cell* part);
-// Raises invalid-refine-arg naming the refinement (part, skip, compare) and the argument.
-[[noreturn]] void bad_refinement(const char* refinement, const cell* arg);
-
 // The set natives' work on text: the two series are the first two arguments of the running
 // native (stack::arguments); the first takes the result, a new buffer of its own type, and is
 // answered. Records are /skip characters (1 by default), known by their first character, which

@@ -2,12 +2,12 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "core/actions.h"
 #include "core/fire.h"
 #include "core/stack.h"
 #include "core/symbol.h"
+#include "datatypes/series_common.h"
 #include "datatypes/string_actions.h"
 #include "datatypes/string_storage.h"
 #include "memory/unicode_utf8.h"
@@ -17,8 +17,8 @@ namespace kaz::string_type {
 namespace {
 
 // What one search compares: single units, bitset membership, vector elements, or a text
-// pattern (plain or with wildcards).
-enum class kind : uint8_t { unit, bitset, element, text, wild, nothing };
+// pattern.
+enum class kind : uint8_t { unit, bitset, element, text, nothing };
 
 // A vector element as a number.
 double vector_element(const uint8_t* p, uint32_t unit, uint32_t element_type) {
@@ -39,7 +39,6 @@ struct matcher {
   std::string bytes;          // a text pattern held on the C++ side (UTF-8 for binary!)
   cell pattern{};             // a text pattern held in a series (text_of reads it)
   bool in_bytes = false;
-  uint32_t run = '*', one = '?';  // wildcards
 
   string::text pattern_text() const {
     if (in_bytes)
@@ -84,50 +83,8 @@ bool text_matches(const string::text& pat, bool folding, const haystack& h, uint
   return true;
 }
 
-/*
- * Wildcard matching from i, the match ending at `end` at the latest: the run wildcard matches
- * any number of characters, the single one exactly one. The states of the pattern (how much of
- * it has been matched) are followed together over the text, so the time is the text's length
- * times the pattern's; the longest match wins. Answers its end, or -1.
- */
-int64_t wild_match(const matcher& m, const string::text& pat, const haystack& h, uint32_t i,
-                   uint32_t end, std::vector<uint8_t>& states, std::vector<uint8_t>& next) {
-  uint32_t n = pat.length;
-  auto close = [&](std::vector<uint8_t>& s) {  // a run wildcard may match nothing
-    for (uint32_t k = 0; k < n; ++k)
-      if (s[k] && pat.at(k) == m.run) s[k + 1] = 1;
-  };
-  std::fill(states.begin(), states.end(), 0);
-  states[0] = 1;
-  close(states);
-  int64_t best = states[n] ? int64_t(i) : -1;
-  for (uint32_t pos = i; pos < end; ++pos) {
-    std::fill(next.begin(), next.end(), 0);
-    uint32_t c = h.at(pos);
-    bool any = false;
-    for (uint32_t k = 0; k < n; ++k) {
-      if (!states[k]) continue;
-      uint32_t p = pat.at(k);
-      if (p == m.run) {
-        next[k] = 1;
-      } else if (p == m.one || p == c || (m.folding && string::fold(p) == string::fold(c))) {
-        next[k + 1] = 1;
-      } else {
-        continue;
-      }
-      any = true;
-    }
-    if (!any) break;
-    close(next);
-    states.swap(next);
-    if (states[n]) best = pos + 1;
-  }
-  return best;
-}
-
 // Sets up the matcher for the value; false when nothing can match.
-bool prepare(matcher& m, const cell* series, const cell* value, bool folding, bool any,
-             const cell* with) {
+bool prepare(matcher& m, const cell* series, const cell* value, bool folding) {
   uint32_t st = type_of(series), vt = type_of(value);
   bool bytes = st == type::binary;
   m.folding = folding;
@@ -159,7 +116,7 @@ bool prepare(matcher& m, const cell* series, const cell* value, bool folding, bo
   }
   if (vt == type::binary && !bytes) fire(err::script_invalid_arg, value);
   // A text pattern: a string-family value, a word's name, binary bytes, or the value formed.
-  m.k = any ? kind::wild : kind::text;
+  m.k = kind::text;
   if (vt == type::binary || (is_any_string(vt) && vt != type::tag)) {
     m.pattern = *value;
   } else if (is_any_word(vt)) {
@@ -180,11 +137,6 @@ bool prepare(matcher& m, const cell* series, const cell* value, bool folding, bo
     m.bytes = string::to_utf8(&m.pattern);  // text searched in bytes: its UTF-8
     m.in_bytes = true;
   }
-  if (m.k == kind::wild && with) {
-    string::text w = string::text_of(with);
-    m.run = w.length > 0 ? w.at(0) : 0xFFFFFFFF;
-    m.one = w.length > 1 ? w.at(1) : 0xFFFFFFFF;
-  }
   return true;
 }
 
@@ -203,19 +155,10 @@ struct range {
 found scan(const matcher& m, const haystack& h, const range& r, uint32_t step, bool match_only) {
   string::text pat{};
   uint32_t len = 1;
-  if (m.k == kind::text || m.k == kind::wild) {
+  if (m.k == kind::text) {
     pat = m.pattern_text();
     len = pat.length;
     if (len == 0) return {false, 0, 0};  // an empty pattern finds nothing
-  }
-  if (m.k == kind::wild) {
-    std::vector<uint8_t> states(len + 1), next(len + 1);
-    for (int64_t p = r.first; p >= r.lo && p < r.hi; p += r.backward ? -int64_t(step) : step) {
-      int64_t e = wild_match(m, pat, h, static_cast<uint32_t>(p), r.hi, states, next);
-      if (e >= 0) return {true, static_cast<uint32_t>(p), static_cast<uint32_t>(e)};
-      if (match_only) break;
-    }
-    return {false, 0, 0};
   }
   if (!r.backward) {
     for (uint64_t p = r.first; p + len <= r.hi; p += step) {
@@ -241,27 +184,28 @@ found scan(const matcher& m, const haystack& h, const range& r, uint32_t step, b
 // find and select share everything up to the match; answers whether one was found.
 found search(cell* series, cell* value, cell* part, bool case_, bool same, bool any, cell* with,
              cell* skip, bool last, bool reverse, bool match) {
+  // Wildcards are not supported.
+  if (any || with) fire(err::internal_not_done);
   uint32_t st = type_of(series);
-  if (with) any = true;
   uint32_t total = string::absolute_length(series);
   uint32_t head = std::min(series->data1, total);
   if (total == 0 || (head == total && !reverse)) return {false, 0, 0};
   uint32_t step = 1;
   if (skip) {
-    if (type_of(skip) != type::integer) bad_refinement("skip", skip);
+    if (type_of(skip) != type::integer) series::bad_refine_arg("skip", skip);
     int32_t n = static_cast<int32_t>(skip->data2);
     if (n < 1) fire(err::script_out_of_range, skip);
     step = static_cast<uint32_t>(n);
   }
   int64_t count = -1;
   if (part) {
-    count = part_count(series, part);
+    count = series::part_count(series, part);
     if (count < 1) return {false, 0, 0};
   }
   if (reverse && (match || head == 0)) return {false, 0, 0};
   bool folding = is_any_string(st) && !case_ && !same;
   matcher m;
-  if (!prepare(m, series, value, folding, any, with)) return {false, 0, 0};
+  if (!prepare(m, series, value, folding)) return {false, 0, 0};
 
   range r{};
   if (reverse) {
@@ -272,11 +216,7 @@ found search(cell* series, cell* value, cell* part, bool case_, bool same, bool 
     r.hi = count < 0 ? total : static_cast<uint32_t>(std::min<int64_t>(total, head + count));
   }
   r.backward = last || reverse;
-  if (m.k == kind::wild && r.backward) {
-    r.first = r.hi - 1;  // wildcard matches are tried from their start
-  } else {
-    r.first = r.backward ? r.hi - 1 : r.lo;
-  }
+  r.first = r.backward ? r.hi - 1 : r.lo;
   series_buffer* s = string::buffer_of(series);
   uint32_t unit = s->unit();
   if (st != type::vector && st != type::binary) unit = string::checked_unit(s);

@@ -5,6 +5,7 @@
 #include "core/actions.h"
 #include "core/fire.h"
 #include "datatypes/block_storage.h"
+#include "datatypes/series_common.h"
 #include "datatypes/string_actions.h"
 #include "datatypes/string_storage.h"
 
@@ -178,18 +179,18 @@ bool shares_buffer(const cell* value, const cell* series) {
   return is_any_string(type_of(value)) && value->data2 == series->data2;
 }
 
-}  // namespace
-
-cell* insert(cell* series, cell* value, int32_t part, bool only, int32_t dup, bool append) {
-  if (dup < 1) return series;
+// insert (and append) without the owner's notifications; answers the units written.
+uint32_t insert_value(cell* series, cell* value, int32_t part, bool only, int32_t dup,
+                      bool append) {
+  if (dup < 1) return 0;
   uint32_t length = string::absolute_length(series);
   known_text k;
   bool known = known_size(value, part, k);
   if (append) {
-    if (known && k.units == 0) return series;
-    append_text(series, value, part, only, dup);
+    if (known && k.units == 0) return 0;
+    uint32_t n = append_text(series, value, part, only, dup);
     series->data1 = 0;
-    return series;
+    return n;
   }
   uint32_t at = std::min(series->data1, length);
   uint32_t n;
@@ -201,11 +202,11 @@ cell* insert(cell* series, cell* value, int32_t part, bool only, int32_t dup, bo
     n = replace_via_tail(series, value, at, 0, part, only, dup);
   }
   series->data1 = std::min(at + n, string::absolute_length(series));
-  return series;
+  return n;
 }
 
-cell* change(cell* series, cell* value, int32_t part, bool only, int32_t dup) {
-  if (dup < 1) return series;
+uint32_t change_value(cell* series, cell* value, int32_t part, bool only, int32_t dup) {
+  if (dup < 1) return 0;
   uint32_t length = string::absolute_length(series);
   uint32_t at = std::min(series->data1, length);
   uint32_t rest = length - at;
@@ -222,6 +223,44 @@ cell* change(cell* series, cell* value, int32_t part, bool only, int32_t dup) {
     n = replace_via_tail(series, value, at, span, -1, only, dup);
   }
   series->data1 = std::min(at + n, string::absolute_length(series));
+  return n;
+}
+
+// The position a change starts at: the head, or the tail for append and past the tail.
+int32_t change_index(const cell* series, bool append) {
+  uint32_t length = string::absolute_length(series);
+  return static_cast<int32_t>(append ? length : std::min(series->data1, length));
+}
+
+// The units a value will write when that is known before it is formed, else 0.
+int32_t expected_units(const cell* value, int32_t part, int32_t dup) {
+  known_text k;
+  if (dup < 1 || !known_size(value, part, k)) return 0;
+  return static_cast<int32_t>(std::min<uint64_t>(uint64_t(k.units) * dup, 0x7FFFFFFF));
+}
+
+}  // namespace
+
+/*
+ * The owner of an owned series hears the action before anything changes (its handler may
+ * change the series, so the work starts afterwards) and its past form once done, with the
+ * position and the number of units written.
+ */
+cell* insert(cell* series, cell* value, int32_t part, bool only, int32_t dup, bool append) {
+  series::change what = append ? series::change::append : series::change::insert;
+  int32_t at = change_index(series, append);
+  bool owned = series::owned_before(series, what, value, at, expected_units(value, part, dup));
+  uint32_t n = insert_value(series, value, part, only, dup, append);
+  if (owned) series::owned_after(series, what, value, at, static_cast<int32_t>(n));
+  return series;
+}
+
+cell* change(cell* series, cell* value, int32_t part, bool only, int32_t dup) {
+  int32_t at = change_index(series, false);
+  bool owned = series::owned_before(series, series::change::change, value, at,
+                                    expected_units(value, -1, dup));
+  uint32_t n = change_value(series, value, part, only, dup);
+  if (owned) series::owned_after(series, series::change::change, value, at, static_cast<int32_t>(n));
   return series;
 }
 

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/stack.h"
+#include "datatypes/series_common.h"
 #include "datatypes/string_actions.h"
 #include "datatypes/string_storage.h"
 
@@ -37,7 +38,7 @@ cell* set_operation(bool case_, cell* skip, int32_t op) {
   uint32_t step = 1;
   if (skip) {
     if (type_of(skip) != type::integer || static_cast<int32_t>(skip->data2) < 1)
-      bad_refinement("skip", skip);
+      series::bad_refine_arg("skip", skip);
     step = skip->data2;
   }
   bool second = op != set_op::unique;

@@ -10,6 +10,7 @@
 #include "core/interpreter.h"
 #include "core/stack.h"
 #include "core/symbol.h"
+#include "datatypes/series_common.h"
 #include "datatypes/string_actions.h"
 #include "datatypes/string_storage.h"
 #include "memory/sort.h"
@@ -205,7 +206,7 @@ cell* sort(cell* series, bool case_, cell* skip, cell* comparator, cell* part, b
   uint32_t head = std::min(series->data1, total);
   uint32_t n = total - head;
   if (part) {
-    int32_t c = part_count(series, part);
+    int32_t c = series::part_count(series, part);
     if (c < 0) {
       uint32_t back = static_cast<uint32_t>(-int64_t(c));
       if (back > head) {
@@ -224,7 +225,7 @@ cell* sort(cell* series, bool case_, cell* skip, cell* comparator, cell* part, b
   if (skip) {
     int32_t k = type_of(skip) == type::integer ? static_cast<int32_t>(skip->data2) : 0;
     if (k < 1 || n % static_cast<uint32_t>(k) != 0 || n < static_cast<uint32_t>(k))
-      bad_refinement("skip", skip);
+      series::bad_refine_arg("skip", skip);
     record = static_cast<uint32_t>(k);
   } else if (all) {
     fire(err::script_bad_refines);
@@ -241,28 +242,37 @@ cell* sort(cell* series, bool case_, cell* skip, cell* comparator, cell* part, b
     if (k < 1 || static_cast<uint32_t>(k) > record) fire(err::script_out_of_range, comparator);
     flags |= static_cast<uint32_t>(k - 1) << 2;
   } else {
-    bad_refinement("compare", comparator);
+    series::bad_refine_arg("compare", comparator);
   }
   series_buffer* s = string::buffer_of(series);
   uint32_t unit = t == type::vector || t == type::binary ? s->unit() : string::checked_unit(s);
   uint32_t element_type = t == type::vector ? series->data3 : 0;
   uint32_t count = n / record;
-  if (by_function) {
-    cell* held = stack::push(comparator);  // the function stays on the stack while it runs
-    function_sort f{stack::index_of(held), t, element_type, unit, all && skip ? record : 0};
-    sort_through_function(series, head, count, record, f, flags, stable);
-    return series;
+  bool owned = series::owned_before(series, series::change::sort, nullptr,
+                                    static_cast<int32_t>(head), static_cast<int32_t>(n));
+  // An owner's handler may have shortened or widened the series: then nothing is sorted.
+  s = string::buffer_of(series);
+  if (head + n <= string::absolute_length(series) && s->unit() == unit) {
+    if (by_function) {
+      cell* held = stack::push(comparator);  // the function stays on the stack while it runs
+      function_sort f{stack::index_of(held), t, element_type, unit, all && skip ? record : 0};
+      sort_through_function(series, head, count, record, f, flags, stable);
+    } else {
+      // Text folds case unless /case; bytes and vector elements never do.
+      int32_t case_sensitive = case_ || t == type::binary || t == type::vector;
+      sort::compare_fn cb = unit_comparator(t, element_type, unit);
+      uint8_t* base = s->head() + size_t(head) * unit;
+      size_t w = size_t(record) * unit;
+      if (stable) {
+        sort::merge_sort(base, count, w, case_sensitive, flags, cb);
+      } else {
+        sort::in_place(base, count, w, case_sensitive, flags, cb);
+      }
+    }
   }
-  // Text folds case unless /case; bytes and vector elements never do.
-  int32_t case_sensitive = case_ || t == type::binary || t == type::vector;
-  sort::compare_fn cb = unit_comparator(t, element_type, unit);
-  uint8_t* base = s->head() + size_t(head) * unit;
-  size_t w = size_t(record) * unit;
-  if (stable) {
-    sort::merge_sort(base, count, w, case_sensitive, flags, cb);
-  } else {
-    sort::in_place(base, count, w, case_sensitive, flags, cb);
-  }
+  if (owned)
+    series::owned_after(series, series::change::sort, nullptr, static_cast<int32_t>(head),
+                        static_cast<int32_t>(n));
   return series;
 }
 

@@ -1,9 +1,10 @@
-// trim of string-family series: whitespace at the ends and around line breaks, whole lines,
-// indentation, or every character of a set.
+// trim of string-family series: whitespace at the ends and around line breaks, whole lines, or
+// every character of a set.
 #include <algorithm>
 #include <bitset>
 
 #include "core/fire.h"
+#include "datatypes/series_common.h"
 #include "datatypes/string_actions.h"
 #include "datatypes/string_storage.h"
 
@@ -94,38 +95,6 @@ void trim_lines(cell* series) {
   r.finish();
 }
 
-// Leading spaces and tabs of a line, up to `limit` of them.
-uint32_t indentation(const rewrite& r, uint32_t i, uint32_t limit) {
-  uint32_t n = 0;
-  while (i + n < r.length && n < limit && (r.at(i + n) == ' ' || r.at(i + n) == '\t')) ++n;
-  return n;
-}
-
-// /auto: blank lines before the first line of text go, and every line loses as much of its
-// indentation as that first line has, so the text keeps its shape against the left margin.
-void trim_auto(cell* series) {
-  rewrite r(series);
-  uint32_t first = 0;  // start of the first line that holds text
-  for (uint32_t i = 0; i < r.length; ++i) {
-    uint32_t c = r.at(i);
-    if (c == '\n') {
-      first = i + 1;
-    } else if (c != ' ' && c != '\t' && c != '\r') {
-      break;
-    }
-  }
-  uint32_t indent = indentation(r, first, 0xFFFFFFFF);
-  for (uint32_t i = first; i < r.length;) {
-    i += indentation(r, i, indent);
-    while (i < r.length) {
-      uint32_t c = r.at(i++);
-      r.put(c);
-      if (c == '\n') break;
-    }
-  }
-  r.finish();
-}
-
 }  // namespace
 
 void trim_chars(cell* series, const cell* with) {
@@ -158,15 +127,18 @@ void trim_chars(cell* series, const cell* with) {
 }
 
 cell* trim(cell* series, bool head, bool tail, bool auto_, bool lines, bool all, cell* with) {
+  if (auto_ && !all && !with) fire(err::internal_not_done);
+  auto at = static_cast<int32_t>(std::min(series->data1, string::absolute_length(series)));
+  auto n = static_cast<int32_t>(string::length_from_head(series));
+  bool owned = series::owned_before(series, series::change::trim, nullptr, at, n);
   if (all || with) {
     trim_chars(series, with);
-  } else if (auto_) {
-    trim_auto(series);
   } else if (lines) {
     trim_lines(series);
   } else {
     trim_whitespace(series, head, tail);
   }
+  if (owned) series::owned_after(series, series::change::trim, nullptr, at, n);
   return series;
 }
 

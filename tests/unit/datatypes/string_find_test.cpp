@@ -1,4 +1,4 @@
-// find and select in strings: every refinement, the kinds of searched values, wildcards.
+// find and select in strings: every refinement, the kinds of searched values.
 #include <string>
 
 #include "core/symbol.h"
@@ -73,21 +73,11 @@ TEST_F(StringFind, KindsOfValues) {
   EXPECT_EQ(error_of([&] { find("abc", bytes); }), "invalid-arg");
 }
 
-TEST_F(StringFind, Wildcards) {
-  EXPECT_EQ(find("abcdef", "c*e", {.any = true}), "3");
-  EXPECT_EQ(find("abcdef", "c*e", {.any = true, .tail = true}), "6");
-  EXPECT_EQ(find("abcdef", "b?d", {.any = true}), "2");
-  EXPECT_EQ(find("abcdef", "b?d", {}), "none");
-  EXPECT_EQ(find("abcdef", "x*", {.any = true}), "none");
-  EXPECT_EQ(find("abcdef", "*", {.any = true, .tail = true}), "7");  // the longest match
-  EXPECT_EQ(find("abcbcd", "b*c", {.any = true, .tail = true}), "6");
-  EXPECT_EQ(find("ABCDEF", "b*D", {.any = true}), "2");
-  EXPECT_EQ(find("ABCDEF", "b*D", {.case_ = true, .any = true}), "none");
-  EXPECT_EQ(find("a*c abc", "b%c", {.with = "%_"}), "6");  // /with alone means /any
-  EXPECT_EQ(find("a*c abc", "*", {.with = "%_"}), "2");     // then * is plain text
-  EXPECT_EQ(find("abab", "a?", {.any = true, .last = true}), "3");
-  EXPECT_EQ(find("abcab", "a?", {.any = true, .reverse = true, .head = 4}), "1");
-  EXPECT_EQ(find("abc", "?c", {.any = true, .match = true}), "none");
+// Wildcards are not supported: /any and /with are refused before anything is searched.
+TEST_F(StringFind, WildcardsAreNotDone) {
+  EXPECT_EQ(error_of([&] { find("abcdef", "c*e", {.any = true}); }), "not-done");
+  EXPECT_EQ(error_of([&] { find("a*c abc", "b%c", {.with = "%_"}); }), "not-done");
+  EXPECT_EQ(error_of([&] { find("", "x", {.any = true}); }), "not-done");
 }
 
 TEST_F(StringFind, RefinementErrors) {
