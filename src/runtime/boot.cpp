@@ -14,6 +14,7 @@
 #include "core/symbol.h"
 #include "core/trace.h"
 #include "core/words.h"
+#include "datatypes/map.h"
 #include "datatypes/random.h"
 #include "datatypes/registry.h"
 #include "library/builtin_words.h"
@@ -138,6 +139,7 @@ void init_runtime() {
     return actions::compare(a, b, op);
   });
   hashtable::set_symbol_resolver(symbol::resolve);
+  hashtable::set_map_key_normalizer([](cell* key) { map::normalize_key(key, key); });
   // absent: checksum::init_methods, deflate::init_methods
   // absent: os::init_call_output
   stack::init();
