@@ -5,10 +5,12 @@
 #include "core/object.h"
 #include "core/typeset.h"
 #include "datatypes/function_types.h"
+#include "datatypes/map.h"
 #include "datatypes/registry.h"
 #include "datatypes/scalar_types.h"
 #include "datatypes/series_types.h"
 #include "datatypes/simple_types.h"
+#include "datatypes/vector.h"
 #include "datatypes/word_types.h"
 
 namespace kaz::registry {
@@ -46,9 +48,9 @@ void init_all() {
   float_type::init();
   typeset::init();
   error::init_type();
-  name_only(type::vector);
-  name_only(type::map);
-  name_only(type::hash);
+  vector::init();
+  map::init();
+  hash_type::init();
   pair_type::init();
   percent_type::init();
   tuple_type::init();

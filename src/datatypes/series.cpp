@@ -17,6 +17,7 @@
 #include "datatypes/series_types.h"
 #include "datatypes/simple_types.h"
 #include "datatypes/string_storage.h"
+#include "datatypes/vector.h"
 #include "memory/hashtable.h"
 #include "memory/murmur3.h"
 #include "memory/ownership.h"
@@ -97,53 +98,6 @@ int64_t picked_position(const cell* series, int32_t index) {
 // ---------------------------------------------------------------------------------------------
 // Elements as values.
 
-// vector! elements: integers sign-extended, characters unsigned, 32-bit floats widened.
-void vector_element(const uint8_t* p, uint32_t width, uint32_t element_type, cell* out) {
-  uint32_t raw = 0;
-  std::memcpy(&raw, p, std::min<uint32_t>(width, 4));
-  switch (element_type) {
-    case type::float_:
-    case type::percent: {
-      double d;
-      if (width == 4) {
-        float f;
-        std::memcpy(&f, p, 4);
-        d = f;
-      } else {
-        std::memcpy(&d, p, 8);
-      }
-      *out = cell{element_type, 0, 0, 0};
-      put_double(out, d);
-      return;
-    }
-    case type::char_:
-      *out = cell{type::char_, 0, raw, 0};
-      return;
-    default: {
-      int32_t v = width == 1   ? int32_t(int8_t(raw))
-                  : width == 2 ? int32_t(int16_t(raw))
-                               : int32_t(raw);
-      *out = cell{type::integer, 0, static_cast<uint32_t>(v), 0};
-    }
-  }
-}
-
-void write_vector_element(uint8_t* p, uint32_t width, const cell* value) {
-  uint32_t t = type_of(value);
-  if (t == type::float_ || t == type::percent) {
-    double d = get_double(value);
-    if (width == 4) {
-      float f = static_cast<float>(d);
-      std::memcpy(p, &f, 4);
-    } else {
-      std::memcpy(p, &d, 8);
-    }
-    return;
-  }
-  uint32_t raw = value->data2;
-  std::memcpy(p, &raw, std::min<uint32_t>(width, 4));
-}
-
 void element_value(const cell* series, uint32_t index, cell* out) {
   uint32_t t = type_of(series);
   series_buffer* s = buffer_of(series);
@@ -153,7 +107,7 @@ void element_value(const cell* series, uint32_t index, cell* out) {
   } else if (t == type::binary) {
     *out = cell{type::integer, 0, *p, 0};
   } else if (t == type::vector) {
-    vector_element(p, s->unit(), series->data3, out);
+    vector::read_element(p, s->unit(), series->data3, out);
   } else if (t == type::image) {
     uint32_t raw;
     std::memcpy(&raw, p, 4);
@@ -298,7 +252,7 @@ cell* poke(cell* series, int32_t index, cell* value, cell*) {
   } else if (t == type::binary) {
     *unit_at(s, at) = static_cast<uint8_t>(v.data2);
   } else if (t == type::vector) {
-    write_vector_element(unit_at(s, at), s->unit(), &v);
+    vector::write_element(unit_at(s, at), s->unit(), &v);
   } else if (t == type::image) {
     std::memcpy(unit_at(s, at), &v.data2, 4);
   } else {

@@ -28,3 +28,7 @@ void init_cell(cell* c, uint32_t capacity);
 // Retypes the cell to path! and pushes a copy of it on the evaluation stack.
 cell* push_retyped(cell* c);
 }  // namespace kaz::path_types
+
+namespace kaz::hash_type {
+void init();
+}  // namespace kaz::hash_type
