@@ -25,6 +25,14 @@ bool stdout_tty = false;
 struct termios saved_settings;
 volatile sig_atomic_t raw = 0;
 
+// A termination request while the terminal is in raw mode: put the terminal back, then end as
+// the signal would have ended the process.
+void on_termination(int signo) {
+  restore();
+  ::signal(signo, SIG_DFL);
+  ::raise(signo);
+}
+
 }  // namespace
 
 void init() {
@@ -33,6 +41,14 @@ void init() {
   stdin_tty = ::isatty(0) == 1;
   stdout_tty = ::isatty(1) == 1;
   sysrt::add_restore_hook(restore);
+  for (int s : {SIGTERM, SIGHUP}) {
+    struct sigaction old{};
+    if (::sigaction(s, nullptr, &old) != 0 || old.sa_handler != SIG_DFL) continue;
+    struct sigaction sa{};
+    sa.sa_handler = on_termination;
+    sigemptyset(&sa.sa_mask);
+    ::sigaction(s, &sa, nullptr);
+  }
 }
 
 bool input_is_terminal() { return stdin_tty; }

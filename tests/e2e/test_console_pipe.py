@@ -103,6 +103,11 @@ def main():
             check(name, r.returncode == code, f"exit {r.returncode}, {out}")
             check(name, out[:len(want)] == want, f"want {want}, got {out}")
             check(name, "== 2" not in out, "went on to the prompt")
+        script("input.kaz", 'Kaz []\na: input\nb: ask "q? "\nc: input-stdin\n'
+               'print mold reduce [a b c input]\n')
+        r = run(["input.kaz"], "one\r\ntwo\nthr\u00e9e", cwd=work, env=env)
+        check("script input", lines_of(r) == ['["one^M" "two" "thr\u00e9e" ""]'],
+              f"{lines_of(r)}")
         r = run(["--catch", "err.kaz"], "1 + 1\n", cwd=work, env=env)
         out = lines_of(r)
         check("--catch after an error", r.returncode == 0 and "== 2" in out
