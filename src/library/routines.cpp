@@ -209,6 +209,21 @@ void system_words(cell* a) {
 // category: code, type, then one field per id holding its message template).
 void error_catalog(cell* a) { *a = *error::catalog(); }
 
+// The folder for cached files: $XDG_CACHE_HOME/kaz/, else ~/.cache/kaz/ (not created here).
+void cache_dir(cell* a) {
+  std::string dir;
+  if (!sysrt::get_env("XDG_CACHE_HOME", dir) || dir.empty() || dir[0] != '/') {
+    std::string home;
+    if (!sysrt::get_env("HOME", home) || home.empty()) home = "/tmp";
+    dir = home + (home.back() == '/' ? "" : "/") + ".cache";
+  }
+  if (dir.back() != '/') dir += '/';
+  dir += "kaz/";
+  string::make_at(a, static_cast<uint32_t>(dir.size() + 1));
+  string::append_utf8(a->data2, dir);
+  set_type(a, type::file);
+}
+
 struct routine_row {
   uint32_t index;
   routine_entry entry;
@@ -241,6 +256,7 @@ void init_routines() {
       {routine_index::set_float_options, set_float_options, -1},
       {routine_index::system_words, system_words, -1},
       {routine_index::error_catalog, error_catalog, -1},
+      {routine_index::cache_dir, cache_dir, -1},
       // Datatype predicates, 101 on, in their start-up order.
       {101, is_type<type::bitset>, type::logic},
       {102, is_type<type::binary>, type::logic},

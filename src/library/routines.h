@@ -41,6 +41,7 @@ enum : uint32_t {
   set_float_options,
   system_words,
   error_catalog,
+  cache_dir,
 };
 }  // namespace routine_index
 
