@@ -348,10 +348,32 @@ void launch_engine(cell* a) {
   a->header = type::unset;
 }
 
+namespace {
+
+// The engine's working fields, made anew when code at the prompt set them to other values: the
+// console must go on taking lines (quit among them).
+void repair_fields() {
+  if (cell* d = console_field("delimiters"); d && type_of(d) != type::block) {
+    cell* fresh = stack::reserve_cell();
+    block::init_cell(fresh, 10);
+    if ((d = console_field("delimiters"))) *d = *fresh;
+    stack::top = fresh;
+  }
+  if (cell* b = console_field("buffer"); b && type_of(b) != type::string) {
+    cell* fresh = stack::reserve_cell();
+    string::make_at(fresh, 256);
+    if ((b = console_field("buffer"))) *b = *fresh;
+    stack::top = fresh;
+  }
+}
+
+}  // namespace
+
 void eval_command(cell* a) {
   cell line = *a;
   cell* held = stack::push(&line);
   a->header = type::unset;
+  repair_fields();
   cell* mode = console_field("mode");
   bool mono = !mode || is_word(mode, "mono");
   if (mono) {
@@ -372,7 +394,7 @@ void eval_command(cell* a) {
     return;
   }
   cell* buffer = console_field("buffer");
-  if (!buffer || !is_any_string(type_of(buffer))) {
+  if (!buffer) {
     stack::top = held;
     return;
   }

@@ -51,6 +51,8 @@ def main():
             ("bad prompt function",
              "system/console/prompt: does [1 / 0]\n2\n",
              ["*** Math Error: attempt to divide by zero"]),
+            ("unusable fields", "system/console/history: 5\nsystem/console/delimiters: 1\n"
+             "system/console/buffer: 2\n3\n", ["== 5", "== 1", "== 2", "== 3"]),
         ]
         for name, text, want in cases:
             r = run([], text, env=env)

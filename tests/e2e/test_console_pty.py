@@ -115,6 +115,7 @@ def main():
             ("left and insert", [("2 + 3" + LEFT * 5 + "1\r", r"== 15")]),
             ("home and end", [("+ 2" + HOME + "40 " + END + "\r", r"== 42")]),
             ("ctrl keys move", [("+ 2\x01" + "5 \x05" + "0\r", r"== 25")]),
+            ("tab inserted without completion", [("1\t+ 1", r"1    \+ 1"), ("\r", r"== 2")]),
             ("backspace", [("10\x7f5\r", r"== 15")]),
             ("delete and ctrl-d inside", [("123" + LEFT * 3 + DELETE + "\x04\r", r"== 3")]),
             ("ctrl-k", [("45 + 1" + LEFT * 4 + "\x0b\r", r"== 45")]),
