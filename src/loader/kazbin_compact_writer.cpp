@@ -1,0 +1,407 @@
+// The compact KAZBIN writer: one value and everything it holds, as varint records.
+#include <cmath>
+#include <cstring>
+
+#include "core/context.h"
+#include "core/error.h"
+#include "core/function.h"
+#include "datatypes/block_storage.h"
+#include "datatypes/string_storage.h"
+#include "datatypes/tuple.h"
+#include "loader/kazbin_cursor.h"
+#include "loader/kazbin_encoder.h"
+#include "loader/kazbin_format.h"
+
+namespace kaz::kazbin {
+
+namespace {
+
+using namespace compact;
+
+class compact_writer {
+ public:
+  explicit compact_writer(encoder& e) : e_(e) {}
+  void value(const cell* v);
+
+ private:
+  encoder& e_;
+
+  void header(uint32_t t, bool variant) {
+    uint8_t v = variant ? compact::variant : 0;
+    if (t < long_id) {
+      e_.emit_byte(static_cast<uint8_t>(t | v));
+    } else {
+      e_.emit_byte(long_id | v);
+      e_.emit_varint(t);
+    }
+  }
+  void zigzag(int32_t n) { e_.emit_varint(kazbin::zigzag(n)); }
+  void symbol(uint32_t id) { e_.emit_varint(e_.symbol(id)); }
+  void double_words(const cell* v) {
+    e_.emit_int32(v->data2);
+    e_.emit_int32(v->data3);
+  }
+  void cell_bytes(const cell* v, uint32_t n) {
+    e_.emit_bytes(reinterpret_cast<const uint8_t*>(v) + 4, n);
+  }
+  void path(const uint32_t* p) {
+    e_.emit_varint(p[0]);
+    for (uint32_t k = 1; k <= p[0]; ++k) e_.emit_varint(p[k]);
+  }
+  // A series met before: the reference prefix, its header, its head and the path.
+  bool reference(node_t node, uint32_t t, uint32_t head) {
+    const uint32_t* p = e_.find(node);
+    if (!p) return false;
+    e_.emit_byte(compact::reference);
+    header(t, head != 0);
+    if (head) e_.emit_varint(head);
+    path(p);
+    return true;
+  }
+
+  void number(const cell* v);
+  void word(const cell* v);
+  void block(const cell* v);
+  void text(const cell* v);
+  void binary(const cell* v);
+  void bitset(const cell* v);
+  void context(node_t ctx);
+  void object_payload(const cell* v);
+  void function_payload(const cell* v);
+  void error(const cell* v);
+};
+
+void compact_writer::value(const cell* v) {
+  uint32_t t = type_of(v);
+  if (v->header & new_line_flag) e_.emit_byte(compact::new_line);
+  switch (t) {
+    case type::datatype_:
+      header(t, false);
+      e_.emit_varint(v->data1);
+      break;
+    case type::unset:
+    case type::none:
+      header(t, false);
+      break;
+    case type::logic:
+      e_.emit_byte(v->data1 ? logic_true : logic_false);
+      break;
+    case type::char_:
+      header(t, false);
+      e_.emit_varint(v->data2);
+      break;
+    case type::integer:
+      if (v->data2 < 64) {
+        e_.emit_byte(static_cast<uint8_t>(small_integer + v->data2));
+      } else {
+        header(t, false);
+        zigzag(static_cast<int32_t>(v->data2));
+      }
+      break;
+    case type::float_:
+    case type::percent:
+    case type::time:
+      number(v);
+      break;
+    case type::date: {
+      bool timed = (v->data1 & 0x10000) != 0;
+      header(t, timed);
+      e_.emit_int32(v->data1);
+      if (timed) double_words(v);
+      break;
+    }
+    case type::typeset: {
+      const uint8_t* bytes = reinterpret_cast<const uint8_t*>(v) + 4;
+      uint32_t n = 12;
+      while (n > 0 && bytes[n - 1] == 0) --n;
+      header(t, false);
+      e_.emit_byte(static_cast<uint8_t>(n));
+      cell_bytes(v, n);
+      break;
+    }
+    case type::tuple: {
+      uint32_t n = tuple_type::length_of(v);
+      header(t, n != 3);
+      if (n != 3) e_.emit_byte(static_cast<uint8_t>(n));
+      cell_bytes(v, n);
+      break;
+    }
+    case type::money:
+      header(t, (v->header & 0x4000) != 0);
+      cell_bytes(v, 12);
+      break;
+    case type::pair:
+      header(t, false);
+      zigzag(static_cast<int32_t>(v->data2));
+      zigzag(static_cast<int32_t>(v->data3));
+      break;
+    case type::point2d:
+      header(t, false);
+      e_.emit_int32(v->data1);
+      e_.emit_int32(v->data2);
+      break;
+    case type::point3d:
+      header(t, false);
+      e_.emit_int32(v->data1);
+      e_.emit_int32(v->data2);
+      e_.emit_int32(v->data3);
+      break;
+    case type::word:
+    case type::set_word:
+    case type::lit_word:
+    case type::get_word:
+    case type::refinement:
+      word(v);
+      break;
+    case type::issue:
+      header(t, false);
+      symbol(v->data2);
+      break;
+    case type::block:
+    case type::paren:
+    case type::path:
+    case type::lit_path:
+    case type::set_path:
+    case type::get_path:
+      block(v);
+      break;
+    case type::string:
+    case type::file:
+    case type::url:
+    case type::tag:
+    case type::email:
+    case type::ref:
+      text(v);
+      break;
+    case type::binary:
+      binary(v);
+      break;
+    case type::bitset:
+      bitset(v);
+      break;
+    case type::native:
+    case type::action: {
+      header(t, false);
+      e_.emit_varint(v->data1);
+      cell spec{type::block, 0, v->data2, 0};
+      value(&spec);
+      e_.counter--;  // the spec is no value of this level
+      break;
+    }
+    case type::op: {
+      uint32_t from = (v->header >> 16) & 0xFF;
+      if (from == type::routine) no_codec(type::routine);
+      header(t, false);
+      cell wrapped = *v;
+      wrapped.header = from;
+      value(&wrapped);
+      e_.counter--;
+      break;
+    }
+    case type::error:
+      error(v);
+      break;
+    case type::object:
+    case type::function: {
+      if (const uint32_t* p = e_.find(v->data1)) {
+        e_.emit_byte(compact::reference);
+        header(t, false);
+        path(p);
+        break;
+      }
+      e_.enter(v->data1);
+      if (t == type::object) {
+        header(t, v->data3 != 0);
+        object_payload(v);
+      } else {
+        header(t, false);
+        function_payload(v);
+      }
+      e_.leave();
+      break;
+    }
+    default:  // routine!, triple!, handle!, port!, event! and types not built yet
+      no_codec(t);
+  }
+  e_.next();
+}
+
+// Short forms: whole numbers (and whole hundredths of percents) as zigzag integers.
+void compact_writer::number(const cell* v) {
+  uint32_t t = type_of(v);
+  double d = get_double(v);
+  bool negative_zero = d == 0.0 && std::signbit(d);
+  if (t == type::percent) {
+    if (d >= -21474836.0 && d <= 21474836.0 && !negative_zero) {
+      double scaled = d * 100.0;
+      auto n = static_cast<int32_t>(scaled >= 0 ? scaled + 0.5 : scaled - 0.5);
+      if (n / 100.0 == d) {
+        header(t, true);
+        zigzag(n);
+        return;
+      }
+    }
+  } else if (d >= -2147483000.0 && d <= 2147483000.0 && !negative_zero) {
+    auto n = static_cast<int32_t>(d);
+    if (static_cast<double>(n) == d) {
+      header(t, true);
+      zigzag(n);
+      return;
+    }
+  }
+  header(t, false);
+  double_words(v);
+}
+
+/*
+ * A word bound to an object's or function's context: the first one met records the context and
+ * carries its owner inline (the owner's values at the word's level); later ones, and the owner
+ * itself when met later, are written as the path of that first word.
+ */
+void compact_writer::word(const cell* v) {
+  uint32_t t = type_of(v);
+  node_t ctx = word_context(v);
+  if (!ctx) {
+    header(t, false);
+    symbol(v->data2);
+    return;
+  }
+  const uint32_t* p = e_.find(ctx);
+  if (p) e_.emit_byte(compact::reference);
+  header(t, true);
+  symbol(v->data2);
+  zigzag(static_cast<int32_t>(v->data3));
+  if (p) {
+    path(p);
+    return;
+  }
+  cell owner = *context::owner_cell(ctx);
+  e_.enter(ctx);
+  if (type_of(&owner) == type::object) {
+    header(type::object, owner.data3 != 0);
+    object_payload(&owner);
+  } else {
+    header(type::function, false);
+    function_payload(&owner);
+  }
+  e_.leave();
+}
+
+void compact_writer::block(const cell* v) {
+  uint32_t t = type_of(v);
+  if (reference(v->data2, t, v->data1)) return;
+  header(t, v->data1 != 0);
+  if (v->data1) e_.emit_varint(v->data1);
+  e_.enter(v->data2);
+  uint32_t n = memory::buffer_of(v->data2)->length();
+  e_.emit_varint(n);
+  for (uint32_t k = 0; k < n; ++k) {
+    cell item = memory::buffer_of(v->data2)->cells()[k];
+    value(&item);
+  }
+  e_.leave();
+}
+
+void compact_writer::text(const cell* v) {
+  uint32_t t = type_of(v);
+  if (reference(v->data2, t, v->data1)) return;
+  header(t, v->data1 != 0);
+  if (v->data1) e_.emit_varint(v->data1);
+  e_.enter(v->data2);
+  series_buffer* s = memory::buffer_of(v->data2);
+  uint32_t unit = s->unit();
+  uint32_t code = unit == 1 ? 0 : unit == 2 ? 1 : 2;
+  uint32_t n = s->length();
+  e_.emit_varint(n << 2 | code);
+  for (uint32_t k = 0; k < n; ++k) {
+    uint32_t c = string::get_char(s->head() + k * unit, unit);
+    for (uint32_t b = 0; b < unit; ++b) e_.emit_byte(static_cast<uint8_t>(c >> (8 * b)));
+  }
+  e_.leave();
+}
+
+void compact_writer::binary(const cell* v) {
+  if (reference(v->data2, type::binary, v->data1)) return;
+  header(type::binary, v->data1 != 0);
+  if (v->data1) e_.emit_varint(v->data1);
+  e_.enter(v->data2);
+  series_buffer* s = memory::buffer_of(v->data2);
+  e_.emit_varint(s->length());
+  e_.emit_bytes(s->head(), s->length());
+  e_.leave();
+}
+
+void compact_writer::bitset(const cell* v) {
+  series_buffer* s = memory::buffer_of(v->data2);
+  bool complement = s->flags & series_flag::complement;
+  if (const uint32_t* p = e_.find(v->data2)) {
+    e_.emit_byte(compact::reference);
+    header(type::bitset, complement);
+    path(p);
+    return;
+  }
+  header(type::bitset, complement);
+  e_.enter(v->data2);
+  e_.emit_varint(s->used_bytes());
+  e_.emit_bytes(s->head(), s->used_bytes());
+  e_.leave();
+}
+
+// A context record: flags, words, and the values when they live in the context.
+void compact_writer::context(node_t ctx) {
+  bool on_stack = context::on_stack(ctx);
+  uint32_t n = context::size(ctx);
+  bool with_values = false;
+  if (!on_stack) {
+    for (uint32_t k = 0; k < n && !with_values; ++k)
+      with_values = type_of(context::values(ctx) + k) != type::unset;
+  }
+  header(type::context, false);
+  e_.emit_byte(static_cast<uint8_t>((context::kind(ctx) & 3) | (on_stack ? 4 : 0) |
+                                    (with_values ? 16 : 0)));
+  e_.emit_varint(n);
+  for (uint32_t k = 0; k < n; ++k) symbol(context::words(ctx)[k].data2);
+  for (uint32_t k = 0; with_values && k < n; ++k) {
+    cell item = context::values(ctx)[k];
+    value(&item);
+  }
+}
+
+void compact_writer::object_payload(const cell* v) {
+  zigzag(static_cast<int32_t>(v->data2));
+  if (v->data3) {
+    cell* hooks = memory::buffer_of(v->data3)->cells();
+    zigzag(static_cast<int32_t>(hooks[0].data2));
+    zigzag(static_cast<int32_t>(hooks[1].data2));
+  }
+  context(v->data1);
+}
+
+void compact_writer::function_payload(const cell* v) {
+  cell body = function::extra_cells(v)[extra::body];
+  if (type_of(&body) != type::block) no_codec(type::function);
+  cell spec{type::block, 0, v->data2, 0};
+  e_.emit_varint(memory::buffer_of(v->data2)->length());
+  e_.emit_varint(memory::buffer_of(body.data2)->length());
+  context(v->data1);
+  value(&spec);
+  value(&body);
+}
+
+// An error is written in full each time; its context is recorded for what it holds.
+void compact_writer::error(const cell* v) {
+  header(type::error, false);
+  e_.emit_varint(error::field_of(v, error::field::code)->data2);
+  e_.enter(v->data1);
+  for (uint32_t k = 0; k < 6; ++k) {
+    cell item = *error::field_of(v, error::field::arg1 + k);
+    value(&item);
+  }
+  e_.leave();
+}
+
+}  // namespace
+
+void write_compact_value(encoder& e, const cell* value) { compact_writer(e).value(value); }
+
+}  // namespace kaz::kazbin

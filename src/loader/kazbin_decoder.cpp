@@ -1,0 +1,133 @@
+#include "loader/kazbin_decoder.h"
+
+#include <string_view>
+
+#include "core/context.h"
+#include "core/function.h"
+#include "core/symbol.h"
+#include "datatypes/block_storage.h"
+#include "memory/unicode_utf8.h"
+
+namespace kaz::kazbin {
+
+/*
+ * Symbols. The header's counts were checked against the bytes left when they were read; here
+ * every name must start inside the area, end with a zero byte inside it, be non-empty and be
+ * valid UTF-8.
+ */
+namespace {
+
+uint32_t offset_of(const cursor& in, uint32_t offsets_at, uint32_t index) {
+  const uint8_t* p = in.data + offsets_at + 4 * index;
+  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+}  // namespace
+
+uint32_t decoder::symbol_at(uint32_t index, uint32_t at) {
+  if (index >= symbol_count) in.invalid_at(at);
+  if (!mapped.empty()) return mapped[index];
+  uint32_t offset = offset_of(in, offsets_at, index);
+  uint32_t size = area_end - area_at;
+  if (offset >= size) in.invalid_at(at);
+  const uint8_t* name = in.data + area_at + offset;
+  const uint8_t* end = in.data + area_end;
+  const uint8_t* p = name;
+  while (p < end && *p) {
+    size_t used = 0;
+    if (unicode::utf8_decode_char(p, static_cast<size_t>(end - p), used) < 0) in.invalid_at(at);
+    p += used;
+  }
+  if (p == end || p == name) in.invalid_at(at);
+  return symbol::make(std::string_view(reinterpret_cast<const char*>(name),
+                                       static_cast<size_t>(p - name)));
+}
+
+void decoder::check_symbol_table(uint32_t at) {
+  if (area_end > area_at && in.data[area_end - 1] != 0) in.invalid_at(at);
+}
+
+void decoder::map_all_symbols() {
+  std::vector<uint32_t> ids(symbol_count);
+  for (uint32_t i = 0; i < symbol_count; ++i) ids[i] = symbol_at(i, offsets_at + 4 * i);
+  mapped = std::move(ids);
+}
+
+/*
+ * Paths. Each index steps into the value reached so far: a block's cells (absolute, the whole
+ * series was written), a word's, object's or error's context values (an error's from its
+ * first argument), a native's or action's spec cells, a function's spec (0) or body (1), an op's
+ * spec (0). Anything else, or an index out of range, makes the record invalid.
+ */
+void decoder::read_path() {
+  uint32_t at = in.pos;
+  uint32_t count = compact ? in.read_varint() : in.read_int32();
+  if (count < 1 || count > max_path) in.invalid_at(at);
+  in.checked_count(count, compact ? 1 : 4);
+  path.clear();
+  for (uint32_t k = 0; k < count; ++k) path.push_back(compact ? in.read_varint() : in.read_int32());
+}
+
+namespace {
+
+bool step_block(node_t node, uint32_t index, cell& v) {
+  if (!memory::valid_node(node) || index >= block_length(node)) return false;
+  v = *slot(node, index);
+  return true;
+}
+
+bool step_context(node_t ctx, uint32_t index, cell& v) {
+  if (context::on_stack(ctx) || index >= context::size(ctx)) return false;
+  cell* values = context::values(ctx);
+  if (!values || index >= block_length(context::header_cell(ctx)->data2)) return false;
+  v = values[index];
+  return true;
+}
+
+cell function_body(const cell& f) { return function::extra_cells(&f)[extra::body]; }
+
+bool step_function(const cell& f, uint32_t index, cell& v) {
+  if (index == 0) {
+    v = cell{type::block, 0, f.data2, 0};
+    return true;
+  }
+  if (index == 1 && type_of(&f) == type::function) {
+    v = function_body(f);
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+cell decoder::resolve(uint32_t at) const {
+  cell v{type::block, 0, root, 0};
+  for (size_t k = 0; k < path.size(); ++k) {
+    uint32_t index = path[k];
+    uint32_t t = type_of(&v);
+    bool ok = false;
+    if (k == 0) {
+      ok = index <= UINT32_MAX - root_base && step_block(root, root_base + index, v);
+    } else if (is_any_block(t)) {
+      ok = step_block(v.data2, index, v);
+    } else if (t >= type::word && t <= type::refinement && v.data1) {
+      cell owner = *context::owner_cell(v.data1);
+      if (type_of(&owner) == type::function)
+        ok = step_function(owner, index, v);
+      else
+        ok = step_context(v.data1, index, v);
+    } else if (t == type::object) {
+      ok = step_context(v.data1, index, v);
+    } else if (t == type::error) {
+      ok = index <= 5 && step_context(v.data1, index + 3, v);
+    } else if (t == type::native || t == type::action) {
+      ok = step_block(v.data2, index, v);
+    } else if (t == type::function || t == type::op) {
+      ok = step_function(v, index, v);
+    }
+    if (!ok) in.invalid_at(at);
+  }
+  return v;
+}
+
+}  // namespace kaz::kazbin

@@ -1,0 +1,342 @@
+// KAZBIN: round trips of every savable value in both layouts, shared series and contexts, the
+// compact layout's exact bytes, and refusal of malformed data.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/context.h"
+#include "core/error.h"
+#include "core/fire.h"
+#include "core/stack.h"
+#include "core/symbol.h"
+#include "lexer_describe.h"
+#include "loader/kazbin.h"
+#include "runtime/script_host.h"
+
+namespace kaz {
+namespace {
+
+using testing::describe;
+
+class Kazbin : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    // The runtime boots once per process; the library is needed for objects and functions.
+    if (!host && context::global) GTEST_SKIP() << "runtime booted without the library";
+    if (!host) host = new testing::script_host;
+  }
+  static testing::script_host* host;
+
+  static std::string kaz(const std::string& code) {
+    testing::case_result r = host->run(code);
+    return r.raised ? "!! " + r.error_type + " " + r.error_id : r.result;
+  }
+  static cell global(const char* name) {
+    int32_t i = context::find_symbol(context::global, symbol::make(name), false);
+    return i < 0 ? cell{type::unset, 0, 0, 0} : context::values(context::global)[i];
+  }
+  static void set_global(const char* name, const cell* v) {
+    context::put_word_value(context::global, symbol::make(name), v);
+  }
+};
+testing::script_host* Kazbin::host = nullptr;
+
+std::vector<uint8_t> bytes_of(const cell* binary) {
+  series_buffer* s = memory::buffer_of(binary->data2);
+  return std::vector<uint8_t>(s->head(), s->tail_ptr());
+}
+
+cell to_binary(const std::vector<uint8_t>& bytes) {
+  node_t node = memory::alloc_bytes(static_cast<uint32_t>(bytes.size()));
+  series_buffer* s = memory::buffer_of(node);
+  if (!bytes.empty()) std::memcpy(s->head(), bytes.data(), bytes.size());
+  s->tail = s->offset + static_cast<uint32_t>(bytes.size());
+  return cell{type::binary, 0, node, 0};
+}
+
+// Decodes data as the codec does: "ok", or the error's id and first argument.
+std::string decode_status(const std::vector<uint8_t>& bytes, cell* out = nullptr) {
+  stack::saved_state saved = stack::save();
+  cell data = to_binary(bytes);
+  try {
+    cell v;
+    kazbin::codec_decode(&data, &v);
+    if (out) *out = v;
+    return "ok";
+  } catch (const language_error&) {
+    stack::unwind_to(saved);
+    cell e = error::in_flight;
+    std::string text = "!! " + error::id_name(&e);
+    cell* a = error::field_of(&e, error::field::arg1);
+    if (type_of(a) == type::integer) text += " " + std::to_string(int32_t(a->data2));
+    return text;
+  }
+}
+
+// Compact data with no symbols around a payload.
+std::vector<uint8_t> compact_data(const std::vector<uint8_t>& payload) {
+  std::vector<uint8_t> d = {'K', 'A', 'Z', 'B', 'I', 'N', 2, 1, 1, uint8_t(payload.size())};
+  d.insert(d.end(), payload.begin(), payload.end());
+  return d;
+}
+
+// Every savable datatype, with the cases that matter for its encoding.
+const char* const savable[] = {
+    "0", "63", "64", "-1", "2147483647", "-2147483648",
+    "1.0", "1.5", "-0.0", "1e300", "-2147483000.0", "3000000000.0",
+    "50%", "12.345%", "-0.5%", "10:00", "-1:30:00.5", "100000000:00",
+    "1-Jan-2020", "29-Feb-2024/23:59:59.5-8:30", "1-Jan-2020/0:00",
+    "#\"a\"", "#\"^(10FFFF)\"", "#\"^(00)\"",
+    "\"\"", "\"ascii\"", "\"caf\u00e9\"", "\"\u20ac uro\"", "\"\U0001F600 wide\"",
+    "next next \"abcdef\"",
+    "#issue", "'lit", "quote :get", "quote /ref", "quote set:", "'word",
+    "[]", "[a b [c [d]] (e) f/g 'h/i j/k: :l/m]", "next [1 2 3]",
+    "[1\n2 [\n]]", "quote (1 2)", "quote a/b/c", "quote 'a/b", "quote a/b:", "quote :a/b",
+    "1.2.3", "1.2.3.4", "255.255.255.255.255.255.255.255.255.255.255.255",
+    "$1.50", "-USD$2", "$99999999999999999.99999",
+    "3x4", "-2147483648x2147483647", "(1.5, 2)", "(1, 2, 3)",
+    "make bitset! #{F0}", "complement make bitset! #{0F}", "make bitset! 0",
+    "#{}", "#{00FF}",
+    "none", "true", "false", "datatype!", "make typeset! [integer! block!]",
+    "make typeset! [event!]", "()", "#[none]",
+    "%file.txt", "http://example.com/a?b", "<tag a=1>", "me@example.com", "@ref",
+    "make object! [a: 1 b: \"two\" c: [3]]",
+    "make object! [a: 1 f: func [x] [x + a] o: make object! [z: self]]",
+    "func [x [integer!] /y z \"doc\"] [x + 1]",
+    "function [x] [y: x * 2 y]",
+    "try [1 / 0]", "try [append]",
+    ":append", ":if", ":+", ":and",
+};
+
+TEST_F(Kazbin, EverySavableValueRoundTripsInBothLayouts) {
+  for (bool compact : {true, false}) {
+    for (const char* code : savable) {
+      SCOPED_TRACE(std::string(compact ? "compact: " : "plain: ") + code);
+      ASSERT_EQ(kaz(std::string("kb-src: ") + code + " 'ok"), "ok");
+      cell src = global("kb-src");
+      cell data;
+      kazbin::codec_encode(&src, compact, &data);
+      std::vector<uint8_t> bytes = bytes_of(&data);
+      ASSERT_EQ(bytes[7] & 1, compact ? 1 : 0);
+      cell out;
+      ASSERT_EQ(decode_status(bytes, &out), "ok");
+      set_global("kb-out", &out);
+      EXPECT_EQ(describe(&out), describe(&src));
+      EXPECT_EQ(type_of(&out), type_of(&src));
+      EXPECT_EQ(kaz("mold kb-out"), kaz("mold kb-src"));
+    }
+  }
+}
+
+// After decoding, values that shared a series or a context still share it.
+TEST_F(Kazbin, SharedSeriesAndContextsStayShared) {
+  struct share_case {
+    const char* make;
+    const char* check;
+    const char* expected;
+  };
+  const share_case cases[] = {
+      {"b: [1 2] reduce [b b]", "append kb-out/1 3 kb-out/2", "[1 2 3]"},
+      {"b: [1 2] reduce [b next b]", "append kb-out/1 3 kb-out/2", "[2 3]"},
+      {"b: copy [] append/only b b b", "same? kb-out first kb-out", "true"},
+      {"s: \"ab\" reduce [s reduce ['x s]]", "same? kb-out/1 kb-out/2/2", "true"},
+      {"o: make object! [a: 5 b: 6] reduce [bind 'a o bind 'b o o]",
+       "kb-out/3/a: 7 reduce [get kb-out/1 get kb-out/2]", "[7 6]"},
+      {"o: make object! [a: 5] reduce [o bind 'a o]", "kb-out/1/a: 8 get kb-out/2", "8"},
+      {"o: make object! [a: 1 f: func [x] [x + a]] o", "kb-out/a: 10 kb-out/f 2", "12"},
+      {"f: func [x] [x * 3] reduce [:f :f]", "same? :kb-out/1 :kb-out/2", "true"},
+      {"f: func [x /y] [either y [x] [x * 3]] :f", "reduce [kb-out 2 kb-out/y 2]", "[6 2]"},
+      {"e: try [1 / 0] reduce [e e]", "kb-out/1/id", "zero-divide"},
+      {"reduce ['print 'kb-src]", "same? context? kb-out/1 context? 'print", "true"},
+  };
+  for (bool compact : {true, false}) {
+    for (const share_case& c : cases) {
+      SCOPED_TRACE(std::string(compact ? "compact: " : "plain: ") + c.make);
+      ASSERT_NE(kaz(std::string("kb-src: (") + c.make + ") 'ok").substr(0, 2), "!!");
+      cell src = global("kb-src");
+      cell data;
+      kazbin::codec_encode(&src, compact, &data);
+      cell out;
+      ASSERT_EQ(decode_status(bytes_of(&data), &out), "ok");
+      set_global("kb-out", &out);
+      EXPECT_EQ(kaz(c.check), c.expected);
+    }
+  }
+}
+
+// The compact layout's records, byte for byte.
+TEST_F(Kazbin, CompactRecordsAreExact) {
+  struct byte_case {
+    const char* code;
+    std::vector<uint8_t> payload;
+  };
+  const std::vector<byte_case> cases = {
+      {"0", {0x80}},
+      {"63", {0xBF}},
+      {"64", {0x0B, 0x80, 0x01}},
+      {"-1", {0x0B, 0x01}},
+      {"2147483647", {0x0B, 0xFE, 0xFF, 0xFF, 0xFF, 0x0F}},
+      {"1.0", {0x4C, 0x02}},
+      {"1.5", {0x0C, 0, 0, 0, 0, 0, 0, 0xF8, 0x3F}},
+      {"50%", {0x66, 0x64}},
+      {"true", {0xC2}},
+      {"false", {0xC3}},
+      {"none", {0x03}},
+      {"1.2.3", {0x27, 1, 2, 3}},
+      {"1.2.3.4", {0x67, 4, 1, 2, 3, 4}},
+      {"\"ab\"", {0x07, 0x08, 'a', 'b'}},
+      {"\"\u20ac\"", {0x07, 0x05, 0xAC, 0x20}},
+      {"\"\U0001F600\"", {0x07, 0x06, 0x00, 0xF6, 0x01, 0x00}},
+      {"next \"ab\"", {0x47, 0x01, 0x08, 'a', 'b'}},
+      {"[1 [2]]", {0x05, 0x02, 0x81, 0x05, 0x01, 0x82}},
+      {"b: [] reduce [b b]", {0x05, 0x02, 0x05, 0x00, 0xC1, 0x05, 0x02, 0x00, 0x00}},
+      {"s: \"a\" reduce [s s]", {0x05, 0x02, 0x07, 0x04, 'a', 0xC1, 0x07, 0x02, 0x00, 0x00}},
+      {"[1\n2]", {0x05, 0x02, 0x81, 0xC0, 0x82}},
+      {"3x-4", {0x25, 0x06, 0x07}},
+      {"1-Jan-2000", {0x2F, 0x80, 0x10, 0xA0, 0x0F}},
+  };
+  // -0.0 is never short.
+  cell zero{type::float_, 0, 0, 0};
+  put_double(&zero, -0.0);
+  cell encoded;
+  kazbin::codec_encode(&zero, true, &encoded);
+  std::vector<uint8_t> z = bytes_of(&encoded);
+  EXPECT_EQ(std::vector<uint8_t>(z.begin() + 10, z.end()),
+            (std::vector<uint8_t>{0x0C, 0, 0, 0, 0, 0, 0, 0, 0x80}));
+  for (const byte_case& c : cases) {
+    SCOPED_TRACE(c.code);
+    ASSERT_EQ(kaz(std::string("kb-src: (") + c.code + ") 'ok"), "ok");
+    cell src = global("kb-src");
+    cell data;
+    kazbin::codec_encode(&src, true, &data);
+    std::vector<uint8_t> bytes = bytes_of(&data);
+    std::vector<uint8_t> header = {'K', 'A', 'Z', 'B', 'I', 'N', 2, 1, 1,
+                                   uint8_t(c.payload.size())};
+    ASSERT_GE(bytes.size(), header.size());
+    EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.begin() + 10), header);
+    EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + 10, bytes.end()), c.payload);
+  }
+}
+
+TEST_F(Kazbin, SymbolTableAndGlobalWords) {
+  ASSERT_EQ(kaz("kb-src: [alpha beta alpha] 'ok"), "ok");
+  cell src = global("kb-src");
+  cell data;
+  kazbin::codec_encode(&src, true, &data);
+  std::vector<uint8_t> expected = {'K', 'A', 'Z', 'B', 'I', 'N', 2, 5, 1, 8, 2, 11, 0, 0, 0, 0,
+                                   6, 0, 0, 0, 'a', 'l', 'p', 'h', 'a', 0, 'b', 'e', 't', 'a', 0,
+                                   0x05, 0x03, 0x0F, 0x00, 0x0F, 0x01, 0x0F, 0x00};
+  EXPECT_EQ(bytes_of(&data), expected);
+  // Words come back bound to the global context.
+  cell out;
+  ASSERT_EQ(decode_status(expected, &out), "ok");
+  set_global("kb-out", &out);
+  EXPECT_EQ(kaz("same? context? first kb-out context? 'print"), "true");
+  // Several roots decode into a block of them.
+  ASSERT_EQ(decode_status(compact_data({0x81, 0x82}), &out), "ok");
+  EXPECT_EQ(describe(&out), "[1 2]");
+  // Plain names are padded to multiples of 8 bytes: the second starts at offset 8.
+  kazbin::codec_encode(&src, false, &data);
+  std::vector<uint8_t> plain = bytes_of(&data);
+  ASSERT_GE(plain.size(), 48u);
+  EXPECT_EQ(plain[7], 4);
+  EXPECT_EQ(plain[16], 2);   // symbol count
+  EXPECT_EQ(plain[20], 16);  // string area size
+  EXPECT_EQ(plain[28], 8);   // offset of the second name
+  EXPECT_EQ(std::string(plain.begin() + 32, plain.begin() + 48),
+            std::string("alpha\0\0\0beta\0\0\0\0", 16));
+}
+
+TEST_F(Kazbin, UnsavableTypesRaiseNoCodec) {
+  for (const char* code : {":quit-return", "make handle! 0", "make event! []"}) {
+    SCOPED_TRACE(code);
+    std::string made = kaz(std::string("kb-src: ") + code + " 'ok");
+    if (made != "ok") continue;  // the datatype cannot be made here yet
+    cell src = global("kb-src");
+    for (bool compact : {true, false}) {
+      stack::saved_state saved = stack::save();
+      try {
+        cell data;
+        kazbin::codec_encode(&src, compact, &data);
+        ADD_FAILURE() << "encoded";
+      } catch (const language_error& e) {
+        stack::unwind_to(saved);
+        EXPECT_EQ(e.id, err::access_no_codec);
+      }
+    }
+  }
+}
+
+// Malformed data is refused with invalid-data (the container) or kb-invalid-record (the byte).
+TEST_F(Kazbin, MalformedDataIsRefused) {
+  struct bad_case {
+    std::vector<uint8_t> data;
+    std::string expected;
+  };
+  auto with = [](std::vector<uint8_t> payload) { return compact_data(payload); };
+  const std::vector<bad_case> cases = {
+      {{'K', 'A', 'Z', 'B', 'I', 'N', 2, 1, 1, 1}, "!! invalid-data"},
+      {{'K', 'A', 'Z', 'B', 'I', 'X', 2, 1, 1, 1, 0x80}, "!! invalid-data"},
+      {{'K', 'A', 'Z', 'B', 'I', 'N', 2, 3, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, "!! invalid-data"},
+      {{'K', 'A', 'Z', 'B', 'I', 'N', 2, 1, 1, 5, 0x80}, "!! kb-invalid-record 10"},
+      {with({0x00}), "!! kb-invalid-record 11"},
+      {with({0x04}), "!! kb-invalid-record 11"},
+      {with({0x0D}), "!! kb-invalid-record 11"},
+      {with({0xC5}), "!! kb-invalid-record 11"},
+      {with({0xC1, 0x80}), "!! kb-invalid-record 12"},
+      {with({0xC4, 0x0F, 0x00}), "!! kb-invalid-record 12"},
+      {with({0x0B, 0xFF, 0xFF, 0xFF, 0xFF, 0x10}), "!! kb-invalid-record 16"},
+      {with({0x0B, 0xFF}), "!! kb-invalid-record 13"},
+      {with({0x05, 0x05, 0x80}), "!! kb-invalid-record 13"},
+      {with({0x05, 0x01, 0xFF, 0x00}), "!! kb-invalid-record 14"},
+      {with({0x05, 0x01, 0xFF, 0x01, 0x05}), "!! kb-invalid-record 13"},
+      {with({0x07, 0x03, 0x00}), "!! kb-invalid-record 12"},
+      {with({0x07, 0x06, 0x00, 0x00, 0x11, 0x00}), "!! kb-invalid-record 12"},
+      {with({0x07, 0x0A, 0x00, 0x00, 0x11, 0x00}), "!! kb-invalid-record 13"},
+      {with({0x0F, 0x00}), "!! kb-invalid-record 12"},
+      {with({0x01, 0x37}), "!! kb-invalid-record 12"},
+      {with({0x0A, 0x80, 0x80, 0xC4, 0x00}), "!! kb-invalid-record 12"},
+      {with({0x27, 0x01, 0x02}), "!! kb-invalid-record 12"},
+      {with({0x67, 0x02, 0x01, 0x02}), "!! kb-invalid-record 12"},
+      {with({0x2F, 0x80, 0x10, 0xA1, 0x0F, 0, 0, 0, 0, 0, 0, 0, 0}), "!! kb-invalid-record 11"},
+      {with({0x2F, 0x80, 0xF0, 0xA0, 0x0F}), "!! kb-invalid-record 11"},
+      {with({0x22, 0xFF, 0x01}), "!! kb-invalid-record 11"},
+      {with({0x15, 0x00, 0x05, 0x00}), "!! kb-invalid-record 11"},
+      {with({0x1D}), "!! no-codec"},
+  };
+  for (const bad_case& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.data));
+    EXPECT_EQ(decode_status(c.data), c.expected);
+  }
+}
+
+// Every truncation and many single-byte changes of valid data decode or raise a language
+// error; none crashes (the sanitizer build runs this too).
+TEST_F(Kazbin, DamagedDataNeverCrashes) {
+  ASSERT_EQ(kaz("o: make object! [a: 1 f: func [x] [x + a]] "
+                "kb-src: reduce [o 'a/b 1.5 \"\u20ac\" #{01} [1 2] o/f 50% 1-Jan-2000/1:00 :o/f "
+                "try [1 / 0] make bitset! #{0F} $1 1.2.3.4 :append bind 'a o] 'ok"),
+            "ok");
+  cell src = global("kb-src");
+  for (bool compact : {true, false}) {
+    cell data;
+    kazbin::codec_encode(&src, compact, &data);
+    std::vector<uint8_t> bytes = bytes_of(&data);
+    for (size_t n = 0; n < bytes.size(); ++n) {
+      std::string s = decode_status(std::vector<uint8_t>(bytes.begin(), bytes.begin() + n));
+      EXPECT_EQ(s.substr(0, 2), "!!") << n;
+    }
+    for (size_t i = 8; i < bytes.size(); ++i) {
+      for (uint8_t x : {0x01, 0x40, 0x80, 0xFF}) {
+        std::vector<uint8_t> d = bytes;
+        d[i] ^= x;
+        (void)decode_status(d);
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace kaz
