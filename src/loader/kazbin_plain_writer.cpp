@@ -1,8 +1,307 @@
-// The plain KAZBIN writer: records of 32-bit words.
+// The plain KAZBIN writer: one value and everything it holds, as records of 32-bit words.
+#include "core/context.h"
+#include "core/error.h"
+#include "core/function.h"
+#include "datatypes/tuple.h"
 #include "loader/kazbin_encoder.h"
+#include "loader/kazbin_format.h"
 
 namespace kaz::kazbin {
 
-void write_plain_value(encoder&, const cell* value) { no_codec(type_of(value)); }
+namespace {
+
+using namespace plain;
+
+class plain_writer {
+ public:
+  explicit plain_writer(encoder& e) : e_(e) {}
+  void value(const cell* v);
+
+ private:
+  encoder& e_;
+
+  void word(uint32_t w) { e_.emit_int32(w); }
+  void path(const uint32_t* p) {
+    for (uint32_t k = 0; k <= p[0]; ++k) word(p[k]);
+  }
+  // Bytes, then zero bytes up to a multiple of 4.
+  void padded(const uint8_t* p, uint32_t n) {
+    e_.emit_bytes(p, n);
+    for (uint32_t k = n; k % 4; ++k) e_.emit_byte(0);
+  }
+  // The header word of a series value: with the reference bit and the path when it was
+  // written before; answers whether it was.
+  bool series_header(uint32_t h, node_t node, bool has_head, uint32_t head) {
+    const uint32_t* p = e_.find(node);
+    word(h | (p ? reference : 0));
+    if (has_head) word(head);
+    if (p) path(p);
+    return p != nullptr;
+  }
+
+  void block(const cell* v, uint32_t h);
+  void text(const cell* v, uint32_t h);
+  void bitset(const cell* v, uint32_t h);
+  void word_value(const cell* v, uint32_t h);
+  void context(node_t ctx);
+  void object(const cell* v, uint32_t h);
+  void function(const cell* v, uint32_t h);
+  void error(const cell* v, uint32_t h);
+};
+
+void plain_writer::value(const cell* v) {
+  uint32_t t = type_of(v);
+  uint32_t h = t | ((v->header & new_line_flag) ? new_line : 0);
+  switch (t) {
+    case type::datatype_:
+    case type::logic:
+      word(h);
+      word(v->data1);
+      break;
+    case type::unset:
+    case type::none:
+      word(h);
+      break;
+    case type::char_:
+    case type::integer:
+      word(h);
+      word(v->data2);
+      break;
+    case type::float_:
+    case type::percent:
+    case type::time:
+      if (e_.out.size() % 8) word(0);  // the record starts on an 8-byte boundary
+      word(h);
+      word(v->data3);
+      word(v->data2);
+      break;
+    case type::pair:
+      word(h);
+      word(v->data2);
+      word(v->data3);
+      break;
+    case type::point2d:
+      word(h);
+      word(v->data1);
+      word(v->data2);
+      break;
+    case type::typeset:
+    case type::tuple:
+    case type::money:
+    case type::point3d:
+      if (t == type::tuple) h |= tuple_type::length_of(v) << 8;
+      if (t == type::money && (v->header & 0x4000)) h |= money_negative;
+      word(h);
+      word(v->data1);
+      word(v->data2);
+      word(v->data3);
+      break;
+    case type::date:
+      word(h);
+      word(v->data1);
+      word(v->data3);
+      word(v->data2);
+      break;
+    case type::issue:
+      word(h);
+      word(e_.symbol(v->data2));
+      break;
+    case type::word:
+    case type::set_word:
+    case type::lit_word:
+    case type::get_word:
+    case type::refinement:
+      word_value(v, h);
+      break;
+    case type::block:
+    case type::paren:
+    case type::path:
+    case type::lit_path:
+    case type::set_path:
+    case type::get_path:
+      block(v, h);
+      break;
+    case type::string:
+    case type::file:
+    case type::url:
+    case type::tag:
+    case type::email:
+    case type::ref:
+    case type::binary:
+      text(v, h);
+      break;
+    case type::bitset:
+      bitset(v, h);
+      break;
+    case type::native:
+    case type::action: {
+      word(h);
+      word(v->data1);
+      cell spec{type::block, 0, v->data2, 0};
+      value(&spec);
+      e_.counter--;  // the spec is no value of this level
+      break;
+    }
+    case type::op: {
+      uint32_t from = (v->header >> 16) & 0xFF;
+      if (from == type::routine) no_codec(type::routine);
+      word(h | from << 16);
+      cell wrapped = *v;
+      wrapped.header = from;
+      value(&wrapped);
+      e_.counter--;
+      break;
+    }
+    case type::error:
+      error(v, h);
+      break;
+    case type::object:
+      object(v, h);
+      break;
+    case type::function:
+      function(v, h);
+      break;
+    default:  // routine!, triple!, handle!, port!, event! and types not built yet
+      no_codec(t);
+  }
+  e_.next();
+}
+
+void plain_writer::block(const cell* v, uint32_t h) {
+  if (series_header(h, v->data2, true, v->data1)) return;
+  e_.enter(v->data2);
+  uint32_t n = memory::buffer_of(v->data2)->length();
+  word(n);
+  for (uint32_t k = 0; k < n; ++k) {
+    cell item = memory::buffer_of(v->data2)->cells()[k];
+    value(&item);
+  }
+  e_.leave();
+}
+
+// The string family and binary!: units of the series' own width, little-endian.
+void plain_writer::text(const cell* v, uint32_t h) {
+  series_buffer* s = memory::buffer_of(v->data2);
+  uint32_t unit = s->unit();
+  if (series_header(h | unit << 8, v->data2, true, v->data1)) return;
+  e_.enter(v->data2);
+  s = memory::buffer_of(v->data2);
+  word(s->length());
+  padded(s->head(), s->used_bytes());
+  e_.leave();
+}
+
+void plain_writer::bitset(const cell* v, uint32_t h) {
+  series_buffer* s = memory::buffer_of(v->data2);
+  if (s->flags & series_flag::complement) h |= bitset_complement;
+  if (series_header(h, v->data2, false, 0)) return;
+  e_.enter(v->data2);
+  word(s->used_bytes());
+  padded(s->head(), s->used_bytes());
+  e_.leave();
+}
+
+// Words: as in the compact layout, the first word of a context carries its owner inline.
+void plain_writer::word_value(const cell* v, uint32_t h) {
+  node_t ctx = word_context(v);
+  const uint32_t* p = ctx ? e_.find(ctx) : nullptr;
+  word(h | (!ctx ? global_word : p ? reference : 0));
+  word(e_.symbol(v->data2));
+  word(v->data3);
+  if (!ctx) return;
+  if (p) {
+    path(p);
+    return;
+  }
+  cell owner = *context::owner_cell(ctx);
+  e_.enter(ctx);
+  if (type_of(&owner) == type::object) {
+    word(type::object | (owner.data3 ? on_change : 0));
+    word(owner.data2);
+    if (owner.data3) {
+      cell* hooks = memory::buffer_of(owner.data3)->cells();
+      word(hooks[0].data2);
+      word(hooks[1].data2);
+    }
+    context(ctx);
+  } else {
+    word(type::function);
+    function(&owner, 0);
+  }
+  e_.leave();
+}
+
+void plain_writer::context(node_t ctx) {
+  bool on_stack = context::on_stack(ctx);
+  uint32_t n = context::size(ctx);
+  bool with_values = false;
+  if (!on_stack) {
+    for (uint32_t k = 0; k < n && !with_values; ++k)
+      with_values = type_of(context::values(ctx) + k) != type::unset;
+  }
+  word(type::context | (context::kind(ctx) & 3) << ctx_kind_shift | (on_stack ? ctx_on_stack : 0) |
+       (with_values ? ctx_values : 0));
+  word(n);
+  for (uint32_t k = 0; k < n; ++k) word(e_.symbol(context::words(ctx)[k].data2));
+  for (uint32_t k = 0; with_values && k < n; ++k) {
+    cell item = context::values(ctx)[k];
+    value(&item);
+  }
+}
+
+void plain_writer::object(const cell* v, uint32_t h) {
+  if (const uint32_t* p = e_.find(v->data1)) {
+    word(h | reference);
+    path(p);
+    return;
+  }
+  e_.enter(v->data1);
+  word(h | (v->data3 ? on_change : 0));
+  word(v->data2);
+  if (v->data3) {
+    cell* hooks = memory::buffer_of(v->data3)->cells();
+    word(hooks[0].data2);
+    word(hooks[1].data2);
+  }
+  context(v->data1);
+  e_.leave();
+}
+
+// The header word is written by the caller when `h` is 0 (an owner inline).
+void plain_writer::function(const cell* v, uint32_t h) {
+  if (h) {
+    if (const uint32_t* p = e_.find(v->data1)) {
+      word(h | reference);
+      path(p);
+      return;
+    }
+    e_.enter(v->data1);
+    word(h);
+  }
+  cell body = function::extra_cells(v)[extra::body];
+  if (type_of(&body) != type::block) no_codec(type::function);
+  cell spec{type::block, 0, v->data2, 0};
+  word(memory::buffer_of(v->data2)->length());
+  word(memory::buffer_of(body.data2)->length());
+  context(v->data1);
+  value(&spec);
+  value(&body);
+  if (h) e_.leave();
+}
+
+void plain_writer::error(const cell* v, uint32_t h) {
+  word(h);
+  word(error::field_of(v, error::field::code)->data2);
+  e_.enter(v->data1);
+  for (uint32_t k = 0; k < 6; ++k) {
+    cell item = *error::field_of(v, error::field::arg1 + k);
+    value(&item);
+  }
+  e_.leave();
+}
+
+}  // namespace
+
+void write_plain_value(encoder& e, const cell* value) { plain_writer(e).value(value); }
 
 }  // namespace kaz::kazbin

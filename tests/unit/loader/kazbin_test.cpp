@@ -100,7 +100,7 @@ const char* const savable[] = {
     "make bitset! #{F0}", "complement make bitset! #{0F}", "make bitset! 0",
     "#{}", "#{00FF}",
     "none", "true", "false", "datatype!", "make typeset! [integer! block!]",
-    "make typeset! [event!]", "()", "#[none]",
+    "make typeset! [event!]", "quote ()",
     "%file.txt", "http://example.com/a?b", "<tag a=1>", "me@example.com", "@ref",
     "make object! [a: 1 b: \"two\" c: [3]]",
     "make object! [a: 1 f: func [x] [x + a] o: make object! [z: self]]",
