@@ -23,6 +23,7 @@
 #include "datatypes/registry.h"
 #include "datatypes/float.h"
 #include "datatypes/string_storage.h"
+#include "loader/kazbin_routines.h"
 #include "loader/lexer_transcode.h"
 #include "memory/collector.h"
 #include "runtime/os_environment.h"
@@ -321,6 +322,8 @@ void init_routines() {
       {160, all_word_q, type::logic},
       {161, any_point_q, type::logic},
       {162, planar_q, type::logic},
+      {kazbin::encode_star_routine, kazbin::encode_star, -1},
+      {kazbin::decode_routine, kazbin::decode_payload, -1},
   };
   for (const routine_row& r : rows) function::register_routine(r.index, r.entry, r.result);
   console::init_routines();

@@ -51,7 +51,7 @@ struct decoder {
 
   // Entering a nested value: too deep data is an invalid record.
   void enter() {
-    if (++depth > max_depth) in.invalid();
+    if (++depth > 2 * max_depth) in.invalid();  // a level of the writer may take two records
   }
   void leave() { --depth; }
 };

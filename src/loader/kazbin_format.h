@@ -39,7 +39,7 @@ constexpr uint8_t symbols = 4;
 // Paths hold 1 to this many indexes.
 constexpr uint32_t max_path = 65536;
 // Values nest at most this deep, in both directions (the writer and the readers recurse).
-constexpr uint32_t max_depth = 4000;
+constexpr uint32_t max_depth = 2000;
 
 /*
  * Compact layout: records are prefixes (C0 new-line, C1 reference, C4 binding: a set record of

@@ -13,7 +13,8 @@
 #include "core/symbol.h"
 #include "lexer_describe.h"
 #include "loader/kazbin.h"
-#include "runtime/script_host.h"
+#include "loader/kazbin_routines.h"
+#include "../support/session.h"
 
 namespace kaz {
 namespace {
@@ -22,17 +23,9 @@ using testing::describe;
 
 class Kazbin : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    // The runtime boots once per process; the library is needed for objects and functions.
-    if (!host && context::global) GTEST_SKIP() << "runtime booted without the library";
-    if (!host) host = new testing::script_host;
-  }
-  static testing::script_host* host;
+  static void SetUpTestSuite() { testing::boot(); }
 
-  static std::string kaz(const std::string& code) {
-    testing::case_result r = host->run(code);
-    return r.raised ? "!! " + r.error_type + " " + r.error_id : r.result;
-  }
+  static std::string kaz(const std::string& code) { return testing::run(code); }
   static cell global(const char* name) {
     int32_t i = context::find_symbol(context::global, symbol::make(name), false);
     return i < 0 ? cell{type::unset, 0, 0, 0} : context::values(context::global)[i];
@@ -41,7 +34,6 @@ class Kazbin : public ::testing::Test {
     context::put_word_value(context::global, symbol::make(name), v);
   }
 };
-testing::script_host* Kazbin::host = nullptr;
 
 std::vector<uint8_t> bytes_of(const cell* binary) {
   series_buffer* s = memory::buffer_of(binary->data2);
@@ -336,6 +328,119 @@ TEST_F(Kazbin, DamagedDataNeverCrashes) {
       }
     }
   }
+}
+
+// Plain records: floats start on 8-byte boundaries, text is padded to 4 bytes.
+TEST_F(Kazbin, PlainRecordsAreAligned) {
+  ASSERT_EQ(kaz("kb-src: [1 1.5 \"hello\"] 'ok"), "ok");
+  cell src = global("kb-src");
+  cell data;
+  kazbin::codec_encode(&src, false, &data);
+  std::vector<uint8_t> bytes = bytes_of(&data);
+  ASSERT_EQ(bytes.size(), 16u + 56u);
+  auto word = [&](size_t i) {
+    size_t at = 16 + 4 * i;
+    return uint32_t(bytes[at]) | uint32_t(bytes[at + 1]) << 8 | uint32_t(bytes[at + 2]) << 16 |
+           uint32_t(bytes[at + 3]) << 24;
+  };
+  const std::vector<uint32_t> expected = {5, 0, 3, 11, 1, 0, 12, 0x3FF80000, 0, 0x107, 0, 5};
+  for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(word(i), expected[i]) << i;
+  EXPECT_EQ(std::string(bytes.begin() + 64, bytes.end()), std::string("hello\0\0\0", 8));
+}
+
+// Deeply nested data: what the writer accepts the readers read back; deeper is refused.
+TEST_F(Kazbin, NestingIsBounded) {
+  for (bool compact : {true, false}) {
+    ASSERT_EQ(kaz("kb-src: (b: copy [] loop 1999 [b: append/only copy [] b]) 'ok"), "ok");
+    cell src = global("kb-src");
+    cell data;
+    kazbin::codec_encode(&src, compact, &data);
+    cell out;
+    EXPECT_EQ(decode_status(bytes_of(&data), &out), "ok");
+    ASSERT_EQ(kaz("kb-src: append/only copy [] kb-src 'ok"), "ok");
+    src = global("kb-src");
+    stack::saved_state saved = stack::save();
+    try {
+      kazbin::codec_encode(&src, compact, &data);
+      ADD_FAILURE() << "encoded";
+    } catch (const language_error& e) {
+      stack::unwind_to(saved);
+      EXPECT_EQ(e.id, err::internal_too_deep);
+    }
+  }
+  std::vector<uint8_t> deep(20000, 0x05);
+  for (size_t i = 1; i < deep.size(); i += 2) deep[i] = 0x01;
+  std::vector<uint8_t> d = {'K', 'A', 'Z', 'B', 'I', 'N', 2, 1, 1, 0xA0, 0x9C, 0x01};
+  d.insert(d.end(), deep.begin(), deep.end());
+  EXPECT_EQ(decode_status(d).substr(0, 20), "!! kb-invalid-record");
+}
+
+// Boot data: set records bind words and leave no literal; words name contexts by literal.
+TEST_F(Kazbin, BootDataSetsWordsAndNumbersLiterals) {
+  const std::vector<uint8_t> compact = {
+      'K', 'A', 'Z', 'B', 'I', 'N', 1, 5, 1, 25, 3, 12, 0, 0, 0, 0, 5, 0, 0, 0, 7, 0, 0, 0,
+      'k', 'b', '-', 'a', 0, 'x', 0, 'k', 'b', '-', 'c', 0,
+      0xC4, 0x0F, 0x00, 0x85,                    // kb-a: 5
+      0x07, 0x0C, 'a', 'b', 'c',                 // literal 0: "abc"
+      0x0E, 0x12, 0x01, 0x01, 0x87,              // literal 1: a context [x: 7]
+      0x4F, 0x01, 0x01, 0x01,                    // literal 2: x bound by lookup in literal 1
+      0xC4, 0x0F, 0x02, 0x4F, 0x01, 0x01, 0x00,  // kb-c: x (bound by index in literal 1)
+  };
+  stack::saved_state saved = stack::save();
+  cell* root = block::push_only(8);
+  kazbin::decode_boot(compact.data(), static_cast<uint32_t>(compact.size()), root->data2, false);
+  EXPECT_FALSE(kazbin::codec_q);
+  EXPECT_EQ(kaz("kb-a"), "5");
+  ASSERT_NE(kazbin::literal_cell(2), nullptr);
+  EXPECT_EQ(kazbin::literal_cell(3), nullptr);
+  EXPECT_EQ(describe(kazbin::literal_cell(0)), "\"abc\"");
+  cell w = *kazbin::literal_cell(2);
+  set_global("kb-out", &w);
+  EXPECT_EQ(kaz("get kb-out"), "7");
+  EXPECT_EQ(kaz("get kb-c"), "7");
+
+  // The plain layout: bit 25 of a word makes a set record; literal -1 is the global context.
+  const std::vector<uint8_t> plain = {
+      'K', 'A', 'Z', 'B', 'I', 'N', 1, 4, 1, 0, 0, 0, 40, 0, 0, 0, 1, 0, 0, 0, 8, 0, 0, 0,
+      0, 0, 0, 0, 'k', 'b', '-', 'p', 0, 0, 0, 0,
+      15, 0, 0, 2, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,  // kb-p:
+      11, 0, 0, 0, 9, 0, 0, 0,                                                // 9
+      7, 1, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 'z', 0, 0, 0,                         // literal 0
+  };
+  kazbin::decode_boot(plain.data(), static_cast<uint32_t>(plain.size()), root->data2, true);
+  EXPECT_EQ(kaz("kb-p"), "9");
+  EXPECT_EQ(describe(kazbin::literal_cell(0)), "\"abc\"");  // the base was kept
+  stack::unwind_to(saved);
+}
+
+// The codec's routines: encode* chooses the layout by its compact? argument; decode answers the
+// one value, a block for several, and refuses what is not KAZBIN data.
+TEST_F(Kazbin, CodecRoutines) {
+  ASSERT_EQ(kaz("kb-src: [a \"b\" 3] 'ok"), "ok");
+  stack::saved_state saved = stack::save();
+  cell* args = stack::reserve_cell();
+  stack::reserve_cell();
+  for (bool compact : {true, false}) {
+    args[0] = global("kb-src");
+    args[1] = cell{type::logic, compact ? 1u : 0u, 0, 0};
+    kazbin::encode_star(args);
+    ASSERT_EQ(type_of(args), type::binary);
+    EXPECT_EQ(memory::buffer_of(args->data2)->head()[7] & 1, compact ? 1 : 0);
+    kazbin::decode_payload(args);
+    set_global("kb-out", args);
+    EXPECT_EQ(kaz("mold kb-out"), "{[a \"b\" 3]}");
+  }
+  for (const char* code : {"12", "#{4B415A42494E0201}", "\"KAZBIN text\""}) {
+    ASSERT_EQ(kaz(std::string("kb-src: ") + code + " 'ok"), "ok");
+    args[0] = global("kb-src");
+    try {
+      kazbin::decode_payload(args);
+      ADD_FAILURE() << code;
+    } catch (const language_error& e) {
+      EXPECT_EQ(e.id, err::script_invalid_data) << code;
+    }
+  }
+  stack::unwind_to(saved);
 }
 
 }  // namespace
