@@ -113,6 +113,9 @@ def main():
         cases = [
             ("enter evaluates", [("1 + 2\r", r"== 3")]),
             ("left and insert", [("2 + 3" + LEFT * 5 + "1\r", r"== 15")]),
+            # Other encodings of the same keys; modifiers are ignored, unknown keys too.
+            ("ss3 and modified keys", [("2 + 3" + "\x1bOD" * 2 + "\x1b[1;5D" * 3 + "\x1b[99~"
+                                        + "\x1b[15~" + "1" + "\x1b[4~" + "0\r", r"== 42")]),
             ("home and end", [("+ 2" + HOME + "40 " + END + "\r", r"== 42")]),
             ("ctrl keys move", [("+ 2\x01" + "5 \x05" + "0\r", r"== 25")]),
             ("tab inserted without completion", [("1\t+ 1", r"1    \+ 1"), ("\r", r"== 2")]),
