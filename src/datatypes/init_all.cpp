@@ -4,12 +4,14 @@
 #include "core/symbol.h"
 #include "core/object.h"
 #include "core/typeset.h"
+#include "datatypes/binary.h"
 #include "datatypes/function_types.h"
 #include "datatypes/map.h"
 #include "datatypes/registry.h"
 #include "datatypes/scalar_types.h"
 #include "datatypes/series_types.h"
 #include "datatypes/simple_types.h"
+#include "datatypes/url.h"
 #include "datatypes/vector.h"
 #include "datatypes/word_types.h"
 
@@ -30,7 +32,7 @@ void init_all() {
   series::init();
   block_type::init();
   string_type::init();
-  name_only(type::binary);
+  binary::init();
   integer_type::init();
   word_type::init();  // symbol!, word!, lit-word!, set-word!, get-word!, refinement!
   name_only(type::context);
@@ -40,8 +42,8 @@ void init_all() {
   function_types::init_function();
   path_types::init_paren();
   word_type::init_issue();
-  name_only(type::url);
-  name_only(type::file);
+  url::init();
+  file::init();
   object::init();
   bitset_type::init();
   triple_type::init();
