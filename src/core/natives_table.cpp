@@ -27,6 +27,10 @@ void init() {
       {63, log_2},     {64, log_10},  {65, log_e},    {66, exp},      {67, square_root},
       {73, as_pair},   {74, as_point2d}, {75, as_point3d},
       {40, parse},
+      {41, union_},    {42, intersect}, {43, unique},  {44, difference}, {45, exclude},
+      {46, complement_q}, {47, dehex}, {48, enhex},   {71, uppercase}, {72, lowercase},
+      {83, extend},    {84, debase},  {89, new_line}, {90, new_line_q}, {91, enbase},
+      {98, as},        {76, as_money},
   };
   for (const row& r : rows) kaz::function::register_native(r.index, r.entry);
 }

@@ -183,8 +183,7 @@ int32_t serialize(const cell* v, node_t out, bool all, cell* part, int32_t limit
     read_element(element_address(&vec, i), width, t, &e);
     if (t == type::char_) {
       if (mold) string::append_ascii(out, "#\"");
-      // 253 escapes as in text, 0 gives only the ^(hex) escapes.
-      string::append_escaped_char(out, e.data2, mold ? 253 : 0,
+      string::append_escaped_char(out, e.data2, mold ? string::escape::text : string::escape::plain,
                                   all);
       if (mold) string::append_ascii(out, "\"");
     } else if (t == type::integer) {
