@@ -1,8 +1,10 @@
 """The console through pipes: the prompt loop, scripts, exit codes and the settings file."""
 import os
+import signal
 import subprocess
 import sys
 import tempfile
+import time
 
 KAZ = sys.argv[1]
 BANNER = "--== Kaz"
@@ -110,6 +112,16 @@ def main():
         r = run(["input.kaz"], "one\r\ntwo\nthr\u00e9e", cwd=work, env=env)
         check("script input", lines_of(r) == ['["one^M" "two" "thr\u00e9e" ""]'],
               f"{lines_of(r)}")
+        # An interrupt halts a running script (the signal's flag is polled by the evaluator).
+        script("loop.kaz", 'Kaz []\nprint "start"\nforever []\n')
+        p = subprocess.Popen([KAZ, "loop.kaz"], cwd=work, env=env, stdin=subprocess.DEVNULL,
+                             stdout=subprocess.PIPE)
+        if p.stdout.readline() == b"start\n":
+            time.sleep(0.3)
+            p.send_signal(signal.SIGINT)
+        out, _ = p.communicate(timeout=60)
+        check("interrupted script", out == b"(halted)\n" and p.returncode == 0,
+              f"{out!r}, exit {p.returncode}")
         r = run(["--catch", "err.kaz"], "1 + 1\n", cwd=work, env=env)
         out = lines_of(r)
         check("--catch after an error", r.returncode == 0 and "== 2" in out
