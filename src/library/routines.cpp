@@ -24,6 +24,7 @@
 #include "datatypes/float.h"
 #include "datatypes/string_storage.h"
 #include "loader/kazbin_routines.h"
+#include "platform/files.h"
 #include "loader/lexer_transcode.h"
 #include "memory/collector.h"
 #include "runtime/os_environment.h"
@@ -113,18 +114,11 @@ void set_current_dir(cell* a) {
 }
 
 void create_dir(cell* a) {
-  std::string path = string::to_utf8(a);
-  if (path.find('\0') != std::string::npos || ::mkdir(path.c_str(), 0777) != 0) {
-    if (errno != EEXIST) fire(err::access_no_create, a);
-  }
+  if (!files::make_dir(a) && errno != EEXIST) fire(err::access_no_create, a);
   a->header = type::unset;
 }
 
-void exists_q(cell* a) {
-  std::string path = string::to_utf8(a);
-  struct stat st;
-  set_logic(a, path.find('\0') == std::string::npos && ::stat(path.c_str(), &st) == 0);
-}
+void exists_q(cell* a) { set_logic(a, files::exists_q(a)); }
 
 void stack_size_q(cell* a) { set_integer(a, static_cast<int32_t>(stack::top - stack::bottom)); }
 
@@ -142,6 +136,12 @@ void frame_index_q(cell* a) {
 }
 
 void tracing_q(cell* a) { set_logic(a, trace::tracing); }
+
+void write_stdout(cell* a) {
+  cell data = *a;
+  files::write_value(nullptr, &data, nullptr, nullptr, false, false, false);
+  a->header = type::unset;
+}
 
 // Type predicates: a datatype, or the typeset a global word holds at call time.
 template <uint32_t T>
@@ -250,6 +250,7 @@ void init_routines() {
       {routine_index::pick_stack, pick_stack, -1},
       {routine_index::frame_index_q, frame_index_q, type::integer},
       {routine_index::tracing_q, tracing_q, type::logic},
+      {routine_index::write_stdout, write_stdout, -1},
       {routine_index::interpreted_q, interpreted_q, type::logic},
       {routine_index::gc_active_q, gc_active_q, type::logic},
       {routine_index::gc_series_cycles, gc_series_cycles, type::integer},
