@@ -48,8 +48,30 @@ void make_function(cell* spec, cell* body) {
 }  // namespace
 
 namespace {
+
 flow do_value_of(const int32_t* refs);
+
+// A script file or URL runs through the library's do-file (no trace callback, the /args value).
+flow do_file(const cell* source, const cell* args) {
+  cell name;
+  context::intern_global(symbol::make("do-file"), &name);
+  cell fn = *context::get_value(&name);
+  if (type_of(&fn) != type::function) fire(err::script_no_value, &name);
+  stack::open_interpreted_function_frame(&name);
+  stack::push(source);
+  stack::push_none();
+  if (args) stack::push(args); else stack::push_none();
+  flow f = interp::call_with_arguments(&fn, &name);
+  if (f != flow::normal) {
+    stack::close_frame_dropping();
+    return f;
+  }
+  stack::close_frame_to_result();
+  stack::top = stack::arguments + 1;
+  return flow::normal;
 }
+
+}  // namespace
 
 flow do_(const int32_t* refs) {
   if (!has(refs, 3)) return do_value_of(refs);
@@ -91,6 +113,9 @@ flow do_value_of(const int32_t* refs) {
       return interp::eval_block(&value, true);
     case type::error:
       error::raise(&value);
+    case type::file:
+    case type::url:
+      return do_file(&value, has(refs, 1) ? ref_arg(refs, 1) : nullptr);
     default: {
       flow f = interp::do_value(&value);
       if (f != flow::normal) return f;
