@@ -29,6 +29,7 @@
 #include "memory/collector.h"
 #include "runtime/os_environment.h"
 #include "runtime/runtime_error.h"
+#include "runtime/runtime_record.h"
 
 namespace kaz::library {
 
@@ -136,6 +137,19 @@ void frame_index_q(cell* a) {
 }
 
 void tracing_q(cell* a) { set_logic(a, trace::tracing); }
+
+// The process arguments as a block of strings, the program first.
+void command_args(cell* a) {
+  int n = sysrt::runtime.argc;
+  block::init_cell(a, n > 0 ? static_cast<uint32_t>(n) : 1);
+  for (int i = 0; i < n && sysrt::runtime.argv[i]; ++i) {
+    std::string_view text = sysrt::runtime.argv[i];
+    cell s;
+    string::make_at(&s, static_cast<uint32_t>(text.size() + 1));
+    files::append_os_name(s.data2, text);
+    block::append_copy(a, &s);
+  }
+}
 
 void write_stdout(cell* a) {
   cell data = *a;
@@ -251,6 +265,7 @@ void init_routines() {
       {routine_index::frame_index_q, frame_index_q, type::integer},
       {routine_index::tracing_q, tracing_q, type::logic},
       {routine_index::write_stdout, write_stdout, -1},
+      {routine_index::command_args, command_args, -1},
       {routine_index::interpreted_q, interpreted_q, type::logic},
       {routine_index::gc_active_q, gc_active_q, type::logic},
       {routine_index::gc_series_cycles, gc_series_cycles, type::integer},

@@ -42,6 +42,8 @@ enum : uint32_t {
   system_words,
   error_catalog,
   cache_dir,
+  // The command line as the process received it, for extract-boot-args.
+  command_args = 40,
 };
 }  // namespace routine_index
 
