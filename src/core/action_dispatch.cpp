@@ -8,6 +8,7 @@
 #include "core/stack.h"
 #include "core/words.h"
 #include "datatypes/block_storage.h"
+#include "datatypes/port.h"
 #include "datatypes/registry.h"
 #include "datatypes/string_storage.h"
 
@@ -29,9 +30,27 @@ inline flow result(const cell* r) {
   return flow::normal;
 }
 
-#define KAZ_SLOT(value, name)                                    \
-  auto f = row_of(value).name;                                   \
-  if (!f) unsupported(value, slot::name)
+/*
+ * The implementation of slot `s` for a value. A port's actions from 25 (append) on belong to its
+ * actor: a port whose actor is a handle takes them from the native actor table the handle
+ * designates, where an empty entry raises no-port-action (ports with an actor object never get
+ * here: their actions are forwarded first, see port_aware).
+ */
+template <class F>
+F slot_of(const cell* v, uint32_t s, F action_row::*member) {
+  if (s > slot::xor_t && type_of(v) == type::port) {
+    if (const action_row* actor = port_type::actor_table(v)) {
+      F f = actor->*member;
+      if (!f) fire(err::access_no_port_action);
+      return f;
+    }
+  }
+  F f = row_of(v).*member;
+  if (!f) unsupported(v, s);
+  return f;
+}
+
+#define KAZ_SLOT(value, name) auto f = slot_of(value, slot::name, &action_row::name)
 
 // make and to dispatch on the type a datatype! names, else on the prototype's own type.
 flow make_or_to(bool to) {
@@ -46,8 +65,7 @@ flow make_or_to(bool to) {
   return result(f(proto, arg(1), t));
 }
 
-flow stack_slot(uint32_t s, slot_fn::stack f) {
-  if (!f) unsupported(arg(0), s);
+flow stack_slot(uint32_t, slot_fn::stack f) {
   f();
   stack::top = stack::arguments + 1;
   return flow::normal;
@@ -74,9 +92,8 @@ int32_t part_count(cell* series, cell* part, bool change) {
 
 flow insert_or_append(bool append, const int32_t* refs) {
   cell* series = arg(0);
-  KAZ_SLOT(series, append);
-  slot_fn::insert impl = append ? f : row_of(series).insert;
-  if (!impl) unsupported(series, append ? slot::append : slot::insert);
+  slot_fn::insert impl = append ? slot_of(series, slot::append, &action_row::append)
+                                : slot_of(series, slot::insert, &action_row::insert);
   int32_t part = part_count(series, opt(refs, 0), false);
   if (part == 0) return result(series);
   if (part < 0 && opt(refs, 0)) {
@@ -154,25 +171,25 @@ flow eval_path(const int32_t*) {
   return result(f(arg(0), arg(1), value, nullptr, nullptr, nullptr, 0, false, false, true));
 }
 
-flow absolute(const int32_t*) { return stack_slot(slot::absolute, row_of(arg(0)).absolute); }
-flow add(const int32_t*) { return stack_slot(slot::add, row_of(arg(0)).add); }
-flow divide(const int32_t*) { return stack_slot(slot::divide, row_of(arg(0)).divide); }
-flow multiply(const int32_t*) { return stack_slot(slot::multiply, row_of(arg(0)).multiply); }
-flow power(const int32_t*) { return stack_slot(slot::power, row_of(arg(0)).power); }
-flow remainder(const int32_t*) { return stack_slot(slot::remainder, row_of(arg(0)).remainder); }
-flow subtract(const int32_t*) { return stack_slot(slot::subtract, row_of(arg(0)).subtract); }
-flow and_t(const int32_t*) { return stack_slot(slot::and_t, row_of(arg(0)).and_t); }
-flow or_t(const int32_t*) { return stack_slot(slot::or_t, row_of(arg(0)).or_t); }
-flow xor_t(const int32_t*) { return stack_slot(slot::xor_t, row_of(arg(0)).xor_t); }
-flow at(const int32_t*) { return stack_slot(slot::at, row_of(arg(0)).at); }
-flow back(const int32_t*) { return stack_slot(slot::back, row_of(arg(0)).back); }
-flow head(const int32_t*) { return stack_slot(slot::head, row_of(arg(0)).head); }
-flow head_q(const int32_t*) { return stack_slot(slot::head_q, row_of(arg(0)).head_q); }
-flow index_q(const int32_t*) { return stack_slot(slot::index_q, row_of(arg(0)).index_q); }
-flow next(const int32_t*) { return stack_slot(slot::next, row_of(arg(0)).next); }
-flow skip(const int32_t*) { return stack_slot(slot::skip, row_of(arg(0)).skip); }
-flow tail(const int32_t*) { return stack_slot(slot::tail, row_of(arg(0)).tail); }
-flow tail_q(const int32_t*) { return stack_slot(slot::tail_q, row_of(arg(0)).tail_q); }
+flow absolute(const int32_t*) { return stack_slot(slot::absolute, slot_of(arg(0), slot::absolute, &action_row::absolute)); }
+flow add(const int32_t*) { return stack_slot(slot::add, slot_of(arg(0), slot::add, &action_row::add)); }
+flow divide(const int32_t*) { return stack_slot(slot::divide, slot_of(arg(0), slot::divide, &action_row::divide)); }
+flow multiply(const int32_t*) { return stack_slot(slot::multiply, slot_of(arg(0), slot::multiply, &action_row::multiply)); }
+flow power(const int32_t*) { return stack_slot(slot::power, slot_of(arg(0), slot::power, &action_row::power)); }
+flow remainder(const int32_t*) { return stack_slot(slot::remainder, slot_of(arg(0), slot::remainder, &action_row::remainder)); }
+flow subtract(const int32_t*) { return stack_slot(slot::subtract, slot_of(arg(0), slot::subtract, &action_row::subtract)); }
+flow and_t(const int32_t*) { return stack_slot(slot::and_t, slot_of(arg(0), slot::and_t, &action_row::and_t)); }
+flow or_t(const int32_t*) { return stack_slot(slot::or_t, slot_of(arg(0), slot::or_t, &action_row::or_t)); }
+flow xor_t(const int32_t*) { return stack_slot(slot::xor_t, slot_of(arg(0), slot::xor_t, &action_row::xor_t)); }
+flow at(const int32_t*) { return stack_slot(slot::at, slot_of(arg(0), slot::at, &action_row::at)); }
+flow back(const int32_t*) { return stack_slot(slot::back, slot_of(arg(0), slot::back, &action_row::back)); }
+flow head(const int32_t*) { return stack_slot(slot::head, slot_of(arg(0), slot::head, &action_row::head)); }
+flow head_q(const int32_t*) { return stack_slot(slot::head_q, slot_of(arg(0), slot::head_q, &action_row::head_q)); }
+flow index_q(const int32_t*) { return stack_slot(slot::index_q, slot_of(arg(0), slot::index_q, &action_row::index_q)); }
+flow next(const int32_t*) { return stack_slot(slot::next, slot_of(arg(0), slot::next, &action_row::next)); }
+flow skip(const int32_t*) { return stack_slot(slot::skip, slot_of(arg(0), slot::skip, &action_row::skip)); }
+flow tail(const int32_t*) { return stack_slot(slot::tail, slot_of(arg(0), slot::tail, &action_row::tail)); }
+flow tail_q(const int32_t*) { return stack_slot(slot::tail_q, slot_of(arg(0), slot::tail_q, &action_row::tail_q)); }
 
 flow negate(const int32_t*) {
   KAZ_SLOT(arg(0), negate);
@@ -380,17 +397,37 @@ flow compare_entry(const int32_t*) {
 
 }  // namespace entry
 
+namespace {
+
+// Actions 25 to 62 on a port whose actor is an object go to the actor's functions.
+template <uint32_t S, native_entry E>
+flow port_aware(const int32_t* refs) {
+  if (type_of(stack::arguments) == type::port && !port_type::actor_table(stack::arguments))
+    return port_type::forward(S, refs);
+  return E(refs);
+}
+
+}  // namespace
+
 void init_table() {
   using namespace entry;
+  // Actions 25 on (series and I/O) may be carried out by a port's actor.
+#define KAZ_P(n, e) port_aware<n, e>
   native_entry table[slot::count] = {
       make,     random,  reflect,  to,     form,    mold,    eval_path,  nullptr,
       compare_entry, absolute, add, divide, multiply, negate, power, remainder,
       round,    subtract, even_q,  odd_q,  and_t,   complement, or_t,    xor_t,
-      append,   at,      back,     change, clear,   copy,    find,       head,
-      head_q,   index_q, insert,   length_q, move,  next,    pick,       poke,
-      put,      remove,  reverse,  select, sort,    skip,    swap,       tail,
-      tail_q,   take,    trim,     create, close,   delete_, modify,     open,
-      open_q,   query,   read,     rename, update,  write};
+      KAZ_P(25, append), KAZ_P(26, at),     KAZ_P(27, back),    KAZ_P(28, change),
+      KAZ_P(29, clear),  KAZ_P(30, copy),   KAZ_P(31, find),    KAZ_P(32, head),
+      KAZ_P(33, head_q), KAZ_P(34, index_q), KAZ_P(35, insert), KAZ_P(36, length_q),
+      KAZ_P(37, move),   KAZ_P(38, next),   KAZ_P(39, pick),    KAZ_P(40, poke),
+      KAZ_P(41, put),    KAZ_P(42, remove), KAZ_P(43, reverse), KAZ_P(44, select),
+      KAZ_P(45, sort),   KAZ_P(46, skip),   KAZ_P(47, swap),    KAZ_P(48, tail),
+      KAZ_P(49, tail_q), KAZ_P(50, take),   KAZ_P(51, trim),    KAZ_P(52, create),
+      KAZ_P(53, close),  KAZ_P(54, delete_), KAZ_P(55, modify), KAZ_P(56, open),
+      KAZ_P(57, open_q), KAZ_P(58, query),  KAZ_P(59, read),    KAZ_P(60, rename),
+      KAZ_P(61, update), KAZ_P(62, write)};
+#undef KAZ_P
   for (uint32_t i = 0; i < slot::count; ++i) function::register_action(i + 1, table[i]);
 }
 

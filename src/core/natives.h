@@ -13,6 +13,10 @@ namespace kaz::natives {
 #include "core/natives.def"
 #undef NATIVE
 
+// One non-blocking pass of the terminal GUI's event loop, which `wait` runs after sleeping; set
+// by the back-end while it is active.
+extern void (*do_events_once)();
+
 // Fills the natives table with the entries that exist.
 void init();
 

@@ -31,6 +31,9 @@ void init() {
       {46, complement_q}, {47, dehex}, {48, enhex},   {71, uppercase}, {72, lowercase},
       {83, extend},    {84, debase},  {89, new_line}, {90, new_line_q}, {91, enbase},
       {98, as},        {76, as_money},
+      {37, stats},     {105, recycle}, {96, now},     {86, wait},     {94, get_env},
+      {93, set_env},   {95, list_env}, {85, to_local_file}, {101, size_q}, {102, browse},
+      {87, checksum},  {103, compress}, {104, decompress}, {106, transcode},
   };
   for (const row& r : rows) kaz::function::register_native(r.index, r.entry);
 }

@@ -5,8 +5,11 @@
 #include "core/object.h"
 #include "core/typeset.h"
 #include "datatypes/binary.h"
+#include "datatypes/event.h"
 #include "datatypes/function_types.h"
+#include "datatypes/handle.h"
 #include "datatypes/map.h"
+#include "datatypes/port.h"
 #include "datatypes/registry.h"
 #include "datatypes/scalar_types.h"
 #include "datatypes/series_types.h"
@@ -59,15 +62,16 @@ void init_all() {
   time_type::init();
   tag_type::init();
   email_type::init();
-  name_only(type::handle);
+  handle_type::init();
   date_type::init();
-  name_only(type::port);
+  port_type::init();
   money_type::init();
   ref_type::init();
   point2d_type::init();
   point3d_type::init();
   name_only(type::image);
-  name_only(type::event);  // its actions register later, from the library
+  // event! registers later, from the library's top level, through this routine.
+  event_type::declare_init_routine();
 }
 
 }  // namespace kaz::registry
@@ -80,6 +84,11 @@ void make_name_words() {
     cell dt{type::datatype_, id, 0, 0};
     context::put_word_value(context::global, symbol::make(name(id)), &dt);
   }
+  // external! holds event!, which registers later than the words made here: it is made by id.
+  cell external;
+  typeset::clear(&external);
+  typeset::add(&external, type::event);
+  context::put_word_value(context::global, symbol::make("external!"), &external);
 }
 
 }  // namespace kaz::registry
