@@ -1,0 +1,80 @@
+"""print, prin and the system natives seen from outside: the exact bytes written to a pipe, the
+clock fields against the system's clock, file sizes, local file names and the environment."""
+import os
+import subprocess
+import sys
+import tempfile
+import time
+
+KAZ = os.path.abspath(sys.argv[1])
+
+
+def run_script(text, env=None, cwd=None):
+    with tempfile.NamedTemporaryFile("w", suffix=".kaz", delete=False, encoding="utf-8") as f:
+        f.write("Kaz []\n" + text)
+        path = f.name
+    try:
+        return subprocess.run([KAZ, path], stdin=subprocess.DEVNULL, capture_output=True,
+                              timeout=60, env=env, cwd=cwd)
+    finally:
+        os.unlink(path)
+
+
+def main():
+    failures = []
+
+    def check(what, got, want):
+        if got != want:
+            failures.append(f"{what}: got {got!r}, want {want!r}")
+
+    # Output bytes: LF line ends, UTF-8 for every width of text, prin without a line end.
+    r = run_script('print "abc"\nprin "x" prin "y"\nprint ["é" 1 + 1 "€" "\U0001F600"]\n'
+                   'print ""\nprint [1 (prin "in " 3) 2]\n')
+    check("print bytes", r.stdout, "abc\nxyé 2 € \U0001F600\n\nin 1 3 2\n".encode("utf-8"))
+    check("print exit code", r.returncode, 0)
+
+    # The clock: each field read twice around the system's reading, so a change of day between
+    # them is seen and the comparison retried.
+    for _ in range(3):
+        before = time.localtime()
+        r = run_script("print [now/year now/month now/day now/weekday now/yearday]\n"
+                       "print [now/utc/year now/utc/month now/utc/day]\n"
+                       "print to integer! now/zone\n")
+        after = time.localtime()
+        if before.tm_yday == after.tm_yday:
+            break
+    lines = r.stdout.decode().split("\n")
+    local = [before.tm_year, before.tm_mon, before.tm_mday, before.tm_wday + 1, before.tm_yday]
+    check("now fields", lines[0], " ".join(map(str, local)))
+    utc = time.gmtime()
+    check("now/utc fields", lines[1], f"{utc.tm_year} {utc.tm_mon} {utc.tm_mday}")
+    offset = before.tm_gmtoff
+    sign = -1 if offset < 0 else 1
+    check("now/zone", lines[2], str(sign * (abs(offset) // 900 * 900)))
+
+    # size?: a file's size, none for a directory, a missing file or a path ending in a slash.
+    with tempfile.TemporaryDirectory() as d:
+        with open(os.path.join(d, "f.bin"), "wb") as f:
+            f.write(b"x" * 1234)
+        r = run_script("print size? %f.bin\nprint none = size? %.\nprint none = size? %missing\n"
+                       "print none = size? %f.bin/\n", cwd=d)
+        check("size?", r.stdout, b"1234\ntrue\ntrue\ntrue\n")
+        r = run_script('print to-local-file/full "a/b"\nprint to-local-file/full "/x"\n', cwd=d)
+        real = os.path.realpath(d)
+        got = r.stdout.decode().split("\n")
+        if got[0] not in (f"{d}/a/b", f"{real}/a/b"):
+            failures.append(f"to-local-file/full: got {got[0]!r} in {d!r}")
+        check("to-local-file/full absolute", got[1], "/x")
+
+    # The environment given to the process.
+    env = dict(os.environ, KAZ_E2E_VAR="v\u00e9")
+    r = run_script('print get-env "KAZ_E2E_VAR"\nprint none = get-env "KAZ_E2E_UNSET"\n', env=env)
+    check("get-env", r.stdout, "vé\ntrue\n".encode("utf-8"))
+
+    for f in failures:
+        print("FAIL:", f)
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
