@@ -215,9 +215,9 @@ TEST_F(SystemNatives, CompressRoundTrips) {
 
 TEST_F(SystemNatives, PrintSetsLastLineEnd) {
   eval("prin \"\"");
-  EXPECT_FALSE(natives::last_lf_q);
+  EXPECT_FALSE(natives::last_line_end());
   eval("print \"\"");
-  EXPECT_TRUE(natives::last_lf_q);
+  EXPECT_TRUE(natives::last_line_end());
 }
 
 }  // namespace
