@@ -22,7 +22,10 @@
 #include "core/symbol.h"
 #include "core/words.h"
 #include "datatypes/block_storage.h"
+#include "datatypes/calendar.h"
+#include "datatypes/date.h"
 #include "datatypes/string_storage.h"
+#include "datatypes/time.h"
 #include "loader/checksum.h"
 #include "loader/deflate.h"
 #include "loader/lexer_hooks.h"
@@ -172,29 +175,9 @@ codec_input input_of(const cell* data) {
 
 // ---------------------------------------------------------------- clock
 
-// The zone's offset in seconds from its 7-bit code.
-int32_t zone_seconds(uint32_t zone) {
-  int32_t s = static_cast<int32_t>(((zone >> 2) & 0xF) * 3600 + (zone & 3) * 900);
-  return (zone & 0x40) ? -s : s;
-}
-
 cell time_cell(double seconds) {
   cell c{type::time, 0, 0, 0};
-  put_double(&c, seconds);
-  return c;
-}
-
-/*
- * A date! cell: data1 the date word (year, month, day, has-time flag 0x10000, zone), data2-3 the
- * time as a double. The double holds the time in UTC, that is the local time minus the zone
- * offset, as the date! datatype keeps it.
- */
-cell date_cell(int year, int month, int day, bool has_time, double local_seconds, uint32_t zone) {
-  constexpr uint32_t has_time_flag = 0x10000;
-  cell c{type::date, sysrt::pack_date(year, month, day, has_time ? zone : 0), 0, 0};
-  if (has_time) c.data1 |= has_time_flag;
-  put_double(&c, has_time ? local_seconds - zone_seconds(zone) : 0.0);
-  return c;
+  return *time_type::init_cell(&c, seconds);
 }
 
 }  // namespace
@@ -252,19 +235,24 @@ flow now(const int32_t* refs) {
   time_t whole = ts.tv_sec;
   tm parts{};
   if (in_utc) ::gmtime_r(&whole, &parts); else ::localtime_r(&whole, &parts);
-  uint32_t zone_code = in_utc ? 0 : sysrt::zone_code(static_cast<int>(parts.tm_gmtoff / 60));
+  long offset = in_utc ? 0 : parts.tm_gmtoff / 60;  // minutes east of UTC
+  bool west = offset < 0;
+  uint32_t hours = static_cast<uint32_t>((west ? -offset : offset) / 60);
+  uint32_t minutes = static_cast<uint32_t>((west ? -offset : offset) % 60);
   double seconds = parts.tm_hour * 3600.0 + parts.tm_min * 60.0 + parts.tm_sec;
   if (has(refs, precise)) seconds += static_cast<double>(ts.tv_nsec / 100) / 1e7;
   int y = parts.tm_year + 1900, m = parts.tm_mon + 1, d = parts.tm_mday;
   if (has(refs, year)) return answer(integer_cell(y));
   if (has(refs, month)) return answer(integer_cell(m));
   if (has(refs, day)) return answer(integer_cell(d));
-  if (has(refs, zone)) return answer(time_cell(zone_seconds(zone_code)));
+  if (has(refs, zone))
+    return answer(time_cell(calendar::zone_offset(calendar::pack_zone(west, hours, minutes))));
   if (has(refs, time)) return answer(time_cell(seconds));
   if (has(refs, weekday)) return answer(integer_cell(parts.tm_wday == 0 ? 7 : parts.tm_wday));
   if (has(refs, yearday)) return answer(integer_cell(parts.tm_yday + 1));
-  if (has(refs, date)) return answer(date_cell(y, m, d, false, 0, 0));
-  return answer(date_cell(y, m, d, true, seconds, zone_code));
+  cell out;
+  date_type::init_cell(&out, y, m, d, !has(refs, date), seconds, west, hours, minutes);
+  return answer(out);
 }
 
 flow wait(const int32_t*) {

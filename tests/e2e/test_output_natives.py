@@ -52,6 +52,15 @@ def main():
     sign = -1 if offset < 0 else 1
     check("now/zone", lines[2], str(sign * (abs(offset) // 900 * 900)))
 
+    # A zone east of UTC with a half hour: the zone and the local time follow it.
+    env = dict(os.environ, TZ="XST-5:30")
+    r = run_script("print to integer! now/zone\n"
+                   "print to integer! (now/time - now/utc/time) // 86400\n", env=env)
+    got = r.stdout.decode().split("\n")
+    check("now/zone at +5:30", got[0], "19800")
+    if got[1] not in ("19800", "-66600"):
+        failures.append(f"local time at +5:30: got {got[1]!r}")
+
     # size?: a file's size, none for a directory, a missing file or a path ending in a slash.
     with tempfile.TemporaryDirectory() as d:
         with open(os.path.join(d, "f.bin"), "wb") as f:
