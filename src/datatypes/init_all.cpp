@@ -84,7 +84,10 @@ void make_name_words() {
     cell dt{type::datatype_, id, 0, 0};
     context::put_word_value(context::global, symbol::make(name(id)), &dt);
   }
-  // external! holds event!, which registers later than the words made here: it is made by id.
+  // event! registers later, from the library: its word is made here, in its place among the
+  // datatype names, and gets its value then. external! holds it, so it is made by id.
+  cell event_word;
+  context::intern_global(symbol::make("event!"), &event_word);
   cell external;
   typeset::clear(&external);
   typeset::add(&external, type::event);
