@@ -24,6 +24,7 @@
 #include "datatypes/block_storage.h"
 #include "datatypes/calendar.h"
 #include "datatypes/date.h"
+#include "datatypes/registry.h"
 #include "datatypes/string_storage.h"
 #include "datatypes/time.h"
 #include "loader/checksum.h"
@@ -309,10 +310,12 @@ flow list_env(const int32_t*) {
     cell v = string_from_utf8(value);
     block::append_copy(held, &v);
   });
-  if (!lexer::hooks.make_map) fire(err::internal_not_done);
-  cell map;
-  lexer::hooks.make_map(&map, held);
-  return answer(map);
+  // Made as `make map!` makes one (a repeated name keeps its last value).
+  slot_fn::make make_map = registry::row(type::map).make;
+  if (!make_map) fire(err::internal_not_done);
+  cell proto{type::datatype_, type::map, 0, 0};
+  cell* map = stack::push(&proto);
+  return answer(*make_map(map, held, type::map));
 }
 
 // ---------------------------------------------------------------- files and the desktop
