@@ -65,11 +65,13 @@ flow make_or_to(bool to) {
   return result(f(proto, arg(1), t));
 }
 
-flow stack_slot(uint32_t, slot_fn::stack f) {
-  f();
-  stack::top = stack::arguments + 1;
-  return flow::normal;
-}
+// The actions whose slot reads its arguments from the stack and leaves the result in place.
+#define KAZ_STACK_SLOT(name)                          \
+  flow name(const int32_t*) {                         \
+    slot_of(arg(0), slot::name, &action_row::name)(); \
+    stack::top = stack::arguments + 1;                \
+    return flow::normal;                              \
+  }
 
 int32_t count_of(cell* c) {
   if (type_of(c) == type::integer) return static_cast<int32_t>(c->data2);
@@ -171,25 +173,26 @@ flow eval_path(const int32_t*) {
   return result(f(arg(0), arg(1), value, nullptr, nullptr, nullptr, 0, false, false, true));
 }
 
-flow absolute(const int32_t*) { return stack_slot(slot::absolute, slot_of(arg(0), slot::absolute, &action_row::absolute)); }
-flow add(const int32_t*) { return stack_slot(slot::add, slot_of(arg(0), slot::add, &action_row::add)); }
-flow divide(const int32_t*) { return stack_slot(slot::divide, slot_of(arg(0), slot::divide, &action_row::divide)); }
-flow multiply(const int32_t*) { return stack_slot(slot::multiply, slot_of(arg(0), slot::multiply, &action_row::multiply)); }
-flow power(const int32_t*) { return stack_slot(slot::power, slot_of(arg(0), slot::power, &action_row::power)); }
-flow remainder(const int32_t*) { return stack_slot(slot::remainder, slot_of(arg(0), slot::remainder, &action_row::remainder)); }
-flow subtract(const int32_t*) { return stack_slot(slot::subtract, slot_of(arg(0), slot::subtract, &action_row::subtract)); }
-flow and_t(const int32_t*) { return stack_slot(slot::and_t, slot_of(arg(0), slot::and_t, &action_row::and_t)); }
-flow or_t(const int32_t*) { return stack_slot(slot::or_t, slot_of(arg(0), slot::or_t, &action_row::or_t)); }
-flow xor_t(const int32_t*) { return stack_slot(slot::xor_t, slot_of(arg(0), slot::xor_t, &action_row::xor_t)); }
-flow at(const int32_t*) { return stack_slot(slot::at, slot_of(arg(0), slot::at, &action_row::at)); }
-flow back(const int32_t*) { return stack_slot(slot::back, slot_of(arg(0), slot::back, &action_row::back)); }
-flow head(const int32_t*) { return stack_slot(slot::head, slot_of(arg(0), slot::head, &action_row::head)); }
-flow head_q(const int32_t*) { return stack_slot(slot::head_q, slot_of(arg(0), slot::head_q, &action_row::head_q)); }
-flow index_q(const int32_t*) { return stack_slot(slot::index_q, slot_of(arg(0), slot::index_q, &action_row::index_q)); }
-flow next(const int32_t*) { return stack_slot(slot::next, slot_of(arg(0), slot::next, &action_row::next)); }
-flow skip(const int32_t*) { return stack_slot(slot::skip, slot_of(arg(0), slot::skip, &action_row::skip)); }
-flow tail(const int32_t*) { return stack_slot(slot::tail, slot_of(arg(0), slot::tail, &action_row::tail)); }
-flow tail_q(const int32_t*) { return stack_slot(slot::tail_q, slot_of(arg(0), slot::tail_q, &action_row::tail_q)); }
+KAZ_STACK_SLOT(absolute)
+KAZ_STACK_SLOT(add)
+KAZ_STACK_SLOT(divide)
+KAZ_STACK_SLOT(multiply)
+KAZ_STACK_SLOT(power)
+KAZ_STACK_SLOT(remainder)
+KAZ_STACK_SLOT(subtract)
+KAZ_STACK_SLOT(and_t)
+KAZ_STACK_SLOT(or_t)
+KAZ_STACK_SLOT(xor_t)
+KAZ_STACK_SLOT(at)
+KAZ_STACK_SLOT(back)
+KAZ_STACK_SLOT(head)
+KAZ_STACK_SLOT(head_q)
+KAZ_STACK_SLOT(index_q)
+KAZ_STACK_SLOT(next)
+KAZ_STACK_SLOT(skip)
+KAZ_STACK_SLOT(tail)
+KAZ_STACK_SLOT(tail_q)
+#undef KAZ_STACK_SLOT
 
 flow negate(const int32_t*) {
   KAZ_SLOT(arg(0), negate);

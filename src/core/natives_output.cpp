@@ -8,9 +8,9 @@
 
 namespace kaz::natives {
 
-bool last_lf = false;  // whether the last output came from print (which ends the line)
-
 namespace {
+
+bool last_lf = false;  // whether the last output came from print (which ends the line)
 
 /*
  * The block a printed block is reduced into: made once, kept as a root, emptied before and

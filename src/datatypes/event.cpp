@@ -184,7 +184,8 @@ cell* pick(cell* event, int32_t, cell* boxed) {
   int32_t index = -1;
   if (type_of(boxed) == type::integer) {
     index = static_cast<int32_t>(boxed->data2);
-    if (index < 1 || index > static_cast<int32_t>(field::count)) fire(err::script_out_of_range, boxed);
+    if (index < 1 || index > static_cast<int32_t>(field::count))
+      fire(err::script_out_of_range, boxed);
   } else if (is_word_like(type_of(boxed))) {
     index = field_index(boxed);
     if (index < 0) fire(err::script_cannot_use, boxed, event);
