@@ -5,6 +5,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import zlib
 
 KAZ = os.path.abspath(sys.argv[1])
 
@@ -79,6 +80,43 @@ def main():
     env = dict(os.environ, KAZ_E2E_VAR="v\u00e9")
     r = run_script('print get-env "KAZ_E2E_VAR"\nprint none = get-env "KAZ_E2E_UNSET"\n', env=env)
     check("get-env", r.stdout, "vé\ntrue\n".encode("utf-8"))
+
+    # checksum reads a file! whole; a missing one cannot be opened.
+    with tempfile.TemporaryDirectory() as d:
+        data = bytes(range(256)) * 300
+        with open(os.path.join(d, "f.bin"), "wb") as f:
+            f.write(data)
+        r = run_script("print checksum %f.bin 'crc32\nprint checksum %f.bin 'adler32\n"
+                       "print error? try [checksum %missing 'crc32]\n"
+                       "e: try [checksum %missing 'md5] print [e/type e/id]\n", cwd=d)
+        got = r.stdout.decode().split("\n")
+        signed = lambda n: n - (1 << 32) if n >= 1 << 31 else n
+        check("checksum of a file", got[:4], [str(signed(zlib.crc32(data))),
+                                              str(signed(zlib.adler32(data))), "true",
+                                              "access cannot-open"])
+
+    # browse hands the local path or the URL text to the desktop's opener, found on PATH, and
+    # does not wait for it; without an opener it fails.
+    with tempfile.TemporaryDirectory() as d:
+        opener = os.path.join(d, "xdg-open")
+        with open(opener, "w") as f:
+            f.write('#!/bin/sh\nprintf "%s\\n" "$1" >> "$(dirname "$0")/opened"\n')
+        os.chmod(opener, 0o755)
+        env = dict(os.environ, PATH=d + ":" + os.environ.get("PATH", "/usr/bin:/bin"))
+        r = run_script("browse %doc/page.html\nbrowse http://localhost:8000/x\nprint 1\n",
+                       env=env, cwd=d)
+        check("browse result", r.stdout, b"1\n")
+        opened = os.path.join(d, "opened")
+        for _ in range(100):
+            if os.path.exists(opened) and open(opened).read().count("\n") == 2:
+                break
+            time.sleep(0.05)
+        lines = open(opened).read().split("\n") if os.path.exists(opened) else []
+        check("browse targets", sorted(lines[:2]), ["doc/page.html", "http://localhost:8000/x"])
+        empty = os.path.join(d, "empty")
+        os.mkdir(empty)
+        r = run_script("print error? try [browse %x]\n", env=dict(os.environ, PATH=empty))
+        check("browse without an opener", r.stdout, b"true\n")
 
     for f in failures:
         print("FAIL:", f)
