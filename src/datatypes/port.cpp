@@ -249,7 +249,6 @@ flow call_actor(const cell* actor, uint32_t s, const arguments& args) {
     return f;
   }
   stack::close_frame_to_result();
-  stack::top = stack::arguments + 1;
   return flow::normal;
 }
 
@@ -313,6 +312,9 @@ arguments port_only(const cell* port) {
 // write: open/write (with /seek), insert the data (/part when it is an integer!), then as read.
 flow read_or_write(const cell* actor, bool write, const int32_t* refs) {
   cell port = stack::arguments[0];
+  // The actor's results replace the port in the result slot: it stays on the stack, where the
+  // collector sees it, with the native's arguments below it.
+  stack::push(&port);
   const cell* part = opt(refs, write ? 4 : 0);
   const cell* seek = opt(refs, write ? 5 : 1);
   cell part_value;
@@ -375,7 +377,9 @@ flow forward(uint32_t s, const int32_t* refs) {
       }
     }
   }
-  return call_actor(&actor, s, a);
+  flow f = call_actor(&actor, s, a);
+  if (f == flow::normal) stack::top = stack::arguments + 1;
+  return f;
 }
 
 void init() {
