@@ -11,7 +11,9 @@ KAZ = os.path.abspath(sys.argv[1])
 
 
 def run_script(text, env=None, cwd=None):
-    with tempfile.NamedTemporaryFile("w", suffix=".kaz", delete=False, encoding="utf-8") as f:
+    # A script's relative paths are taken from its own folder: it is written where it runs.
+    with tempfile.NamedTemporaryFile("w", suffix=".kaz", delete=False, encoding="utf-8",
+                                     dir=cwd) as f:
         f.write("Kaz []\n" + text)
         path = f.name
     try:
