@@ -1,15 +1,10 @@
 // The compact KAZBIN reader: varint records, one decoder per family.
 #include <cstring>
+#include <vector>
 
-#include "core/context.h"
-#include "core/error.h"
-#include "core/fire.h"
-#include "datatypes/bitset.h"
-#include "datatypes/block_storage.h"
-#include "datatypes/string_storage.h"
 #include "datatypes/tuple.h"
-#include "loader/kazbin_decoder.h"
 #include "loader/kazbin_readers.h"
+#include "loader/kazbin_record_reader.h"
 #include "loader/kazbin_values.h"
 
 namespace kaz::kazbin {
@@ -27,30 +22,15 @@ struct record {
   bool new_line;
 };
 
-// Where a word record that carries its owner inline wants the owner's context written.
-struct patch {
-  node_t block = 0;
-  uint32_t index = 0;
-};
-
-class compact_reader {
+class compact_reader : public record_reader<compact_reader> {
  public:
-  explicit compact_reader(decoder& d) : d_(d), in_(d.in) {}
+  using record_reader::record_reader;
 
   // One record with its prefixes, appended to `target`. `required` (when not 0) is the only
   // datatype the record may have (a function's spec and body).
   void read(node_t target, uint32_t required = 0);
 
  private:
-  decoder& d_;
-  cursor& in_;
-
-  uint32_t put(node_t target, cell c, bool new_line) {
-    if (new_line) c.header |= new_line_flag;
-    uint32_t index = append_slot(target);
-    *slot(target, index) = c;
-    return index;
-  }
   uint32_t symbol() {
     uint32_t at = in_.pos;
     return d_.symbol_at(in_.read_varint(), at);
@@ -70,25 +50,14 @@ class compact_reader {
     std::memcpy(&v, w, sizeof v);
     return v;
   }
-  cell referenced(const record& r) {
-    d_.read_path();
-    return d_.resolve(r.at);
-  }
 
+  void whole(node_t target, uint8_t lead, bool new_line, uint32_t at);
   void scalar(node_t target, const record& r);
-  void word(node_t target, const record& r, bool set_record);
-  void block(node_t target, const record& r);
-  void text(node_t target, const record& r);
-  void binary(node_t target, const record& r);
-  void bitset(node_t target, const record& r);
+  void word(node_t target, const record& r, bool set);
+  void series(node_t target, const record& r, family f);
   node_t context_head(const record& r, bool& with_values, uint32_t& count);
-  void context_values(node_t ctx, uint32_t count);
-  void context_alone(node_t target, const record& r);
   void object(node_t target, const record& r, patch p = {});
   void function(node_t target, const record& r, patch p = {});
-  void native(node_t target, const record& r);
-  void op(node_t target, const record& r);
-  void error(node_t target, const record& r);
 };
 
 void compact_reader::read(node_t target, uint32_t required) {
@@ -109,18 +78,7 @@ void compact_reader::read(node_t target, uint32_t required) {
   uint8_t lead = in_.read_byte();
   if (lead >= small_integer) {
     if (reference || binding || required) in_.invalid_at(at);
-    cell c{type::unset, 0, 0, 0};
-    if (lead < compact::new_line) {
-      c = cell{type::integer, 0, uint32_t(lead - small_integer), 0};
-    } else if (lead == logic_true || lead == logic_false) {
-      c = cell{type::logic, lead == logic_true ? 1u : 0u, 0, 0};
-    } else if (lead == copy_at_path) {
-      d_.read_path();
-      c = d_.resolve(at);
-    } else {
-      in_.invalid_at(at);
-    }
-    put(target, c, new_line);
+    whole(target, lead, new_line, at);
     return;
   }
   record r{uint32_t(lead & 0x3F), at, (lead & variant) != 0, reference, new_line};
@@ -129,75 +87,72 @@ void compact_reader::read(node_t target, uint32_t required) {
   if (required && r.type != required) in_.invalid_at(at);
   if (binding && (d_.codec || target != d_.root || r.type < type::word || r.type > type::issue))
     in_.invalid_at(at);
+  family f = family_of(r.type);
+  bool refers = f == family::word || f == family::block || f == family::map || f == family::text ||
+                f == family::binary || f == family::vector || f == family::bitset ||
+                f == family::object || f == family::function;
+  if (r.reference && !refers) in_.invalid_at(at);
   d_.enter();
-  switch (r.type) {
-    case type::word:
-    case type::set_word:
-    case type::lit_word:
-    case type::get_word:
-    case type::refinement:
-    case type::issue:
-      word(target, r, binding && r.type != type::issue);
+  switch (f) {
+    case family::word:
+      word(target, r, binding);
       break;
-    case type::block:
-    case type::paren:
-    case type::path:
-    case type::lit_path:
-    case type::set_path:
-    case type::get_path:
-      block(target, r);
+    case family::issue:
+      put(target, cell{type::issue, 0, symbol(), 0}, r.new_line);
       break;
-    case type::string:
-    case type::file:
-    case type::url:
-    case type::tag:
-    case type::email:
-    case type::ref:
-      text(target, r);
+    case family::block:
+    case family::map:
+    case family::text:
+    case family::binary:
+    case family::vector:
+    case family::bitset:
+      series(target, r, f);
       break;
-    case type::binary:
-      binary(target, r);
+    case family::context: {
+      in_.pos = r.at;  // the context head reads its header byte itself
+      bool with_values;
+      uint32_t n;
+      node_t ctx = context_head(r, with_values, n);
+      put_object(target, ctx, 0xFFFFFFFF, nullptr, {}, r.new_line, with_values, n);
       break;
-    case type::bitset:
-      bitset(target, r);
-      break;
-    case type::context:
-      context_alone(target, r);
-      break;
-    case type::object:
+    }
+    case family::object:
       object(target, r);
       break;
-    case type::function:
+    case family::function:
       function(target, r);
       break;
-    case type::native:
-    case type::action:
-      native(target, r);
+    case family::native:
+      put_native(target, r.type, in_.read_varint(), r.new_line, r.at);
       break;
-    case type::op:
-      op(target, r);
+    case family::op:
+      put_op(target, 0, r.new_line, r.at);
       break;
-    case type::error:
-      error(target, r);
+    case family::error:
+      put_error(target, in_.read_varint(), r.new_line, r.at);
       break;
-    case type::routine:
-    case type::triple:
-    case type::handle:
-    case type::port:
-    case type::event:
-    // Not built in this runtime yet: no codec for them either.
-    case type::hash:
-    case type::map:
-    case type::vector:
-    case type::image: {
-      cell dt{type::datatype_, r.type, 0, 0};
-      fire(err::access_no_codec, &dt);
-    }
-    default:
-      if (r.reference) in_.invalid_at(at);
+    case family::refused:
+      refuse(r.type);
+    case family::scalar:
       scalar(target, r);
   }
   d_.leave();
+}
+
+// The one-byte records: small integers, true and false; and the copy of a value at a path.
+void compact_reader::whole(node_t target, uint8_t lead, bool new_line, uint32_t at) {
+  cell c{type::unset, 0, 0, 0};
+  if (lead < compact::new_line) {
+    c = cell{type::integer, 0, uint32_t(lead - small_integer), 0};
+  } else if (lead == logic_true || lead == logic_false) {
+    c = cell{type::logic, lead == logic_true ? 1u : 0u, 0, 0};
+  } else if (lead == copy_at_path) {
+    d_.read_path();
+    c = d_.resolve(at);
+  } else {
+    in_.invalid_at(at);
+  }
+  put(target, c, new_line);
 }
 
 void compact_reader::scalar(node_t target, const record& r) {
@@ -287,12 +242,8 @@ void compact_reader::scalar(node_t target, const record& r) {
  * object or function record without prefixes), in boot mode the literal number of a value of
  * their context.
  */
-void compact_reader::word(node_t target, const record& r, bool set_record) {
+void compact_reader::word(node_t target, const record& r, bool set) {
   cell c{r.type, 0, symbol(), 0};
-  if (r.type == type::issue) {
-    put(target, c, r.new_line);
-    return;
-  }
   uint32_t index_at = in_.pos;
   if (!r.variant) {
     bind_global(&c);
@@ -308,15 +259,16 @@ void compact_reader::word(node_t target, const record& r, bool set_record) {
   } else {
     int32_t index = in_.read_zigzag();
     if (r.reference) {
-      cell owner = referenced(r);
+      d_.read_path();
+      cell owner = d_.resolve(r.at);
       node_t ctx = context_of(&owner);
       if (!ctx || !bind_to(&c, ctx, index)) in_.invalid_at(index_at);
     } else {
       uint32_t at = put(target, c, r.new_line);
       uint32_t owner_at = in_.pos;
       uint8_t lead = in_.read_byte();
-      if (lead & small_integer) in_.invalid_at(owner_at);
       record o{uint32_t(lead & 0x3F), owner_at, (lead & variant) != 0, false, false};
+      if (lead & small_integer) in_.invalid_at(owner_at);
       if (o.type == type::object)
         object(target, o, {target, at});
       else if (o.type == type::function && !o.variant)
@@ -330,97 +282,49 @@ void compact_reader::word(node_t target, const record& r, bool set_record) {
     }
   }
   uint32_t at = put(target, c, r.new_line);
-  if (!set_record) return;
-  // A set record: the word's value follows; the word is set and both cells are dropped.
-  read(target);
-  cell w = *slot(target, at);
-  cell v = *slot(target, at + 1);
-  context::set_value(&w, &v, false);
-  cut_block(target, at);
+  if (set) set_record(target, at);
 }
 
-void compact_reader::block(node_t target, const record& r) {
-  uint32_t h = head(r);
+// Series: the head when the variant flag is set, then a path or the contents.
+void compact_reader::series(node_t target, const record& r, family f) {
+  uint32_t h = f == family::bitset || f == family::map ? 0 : head(r);
   if (r.reference) {
-    cell found = referenced(r);
-    uint32_t t = type_of(&found);
-    if (!is_any_block(t) && t != type::native && t != type::action) in_.invalid_at(r.at);
-    put(target, cell{r.type, h, found.data2, 0}, r.new_line);
-    return;
-  }
-  uint32_t n = in_.checked_count(in_.read_varint(), 1);
-  cell c;
-  block::init_cell(&c, n, r.type);
-  c.data1 = h;
-  uint32_t at = put(target, c, r.new_line);
-  node_t node = c.data2;
-  for (uint32_t k = 0; k < n; ++k) read(node);
-  (void)at;
-}
-
-// The string family: length and unit code in one varint, then the units.
-void compact_reader::text(node_t target, const record& r) {
-  uint32_t h = head(r);
-  if (r.reference) {
-    cell found = referenced(r);
-    if (!is_any_string(type_of(&found))) in_.invalid_at(r.at);
-    put(target, cell{r.type, h, found.data2, 0}, r.new_line);
+    put_series_reference(target, r.type, h, r.new_line, r.at);
     return;
   }
   uint32_t at = in_.pos;
+  if (f == family::vector) {
+    // The element type and the width code (0-3: 1, 2, 4, 8 bytes) in one byte, the count.
+    uint8_t b = in_.read_byte();
+    uint32_t width = 1u << (b & 3);
+    uint32_t n = in_.checked_count(in_.read_varint(), width);
+    put_vector(target, b >> 2, width, h, in_.take(n * width), n, r.new_line, at);
+    return;
+  }
   uint32_t v = in_.read_varint();
-  uint32_t code = v & 3;
-  if (code == 3) in_.invalid_at(at);
-  uint32_t unit = 1u << code;
-  uint32_t n = in_.checked_count(v >> 2, unit);
-  cell c;
-  string::init_cell_with_unit(&c, n, unit, r.type);
-  c.data1 = h;
-  const uint8_t* p = in_.take(n * unit);
-  series_buffer* s = string::buffer_of(&c);
-  for (uint32_t k = 0; k < n; ++k) {
-    uint32_t ch = string::get_char(p + k * unit, unit);
-    if (ch > 0x10FFFF) in_.invalid_at(at);
-    string::put_char(s->head() + k * unit, unit, ch);
+  if (f == family::block) {
+    put_block(target, r.type, h, in_.checked_count(v, 1), r.new_line);
+  } else if (f == family::map) {
+    put_map(target, in_.checked_count(v, 1), r.new_line, at);
+  } else if (f == family::text) {
+    // The length and the unit code in one varint: 0 one byte, 1 two, 2 four per character.
+    if ((v & 3) == 3) in_.invalid_at(at);
+    uint32_t unit = 1u << (v & 3);
+    uint32_t n = in_.checked_count(v >> 2, unit);
+    put_text(target, r.type, h, in_.take(n * unit), n, unit, r.new_line, at);
+  } else if (f == family::binary) {
+    uint32_t n = in_.checked_count(v, 1);
+    put_text(target, r.type, h, in_.take(n), n, 1, r.new_line, at);
+  } else {
+    uint32_t n = in_.checked_count(v, 1);
+    put_bitset(target, in_.take(n), n, r.variant, r.new_line);
   }
-  s->tail = s->offset + n * unit;
-  put(target, c, r.new_line);
-}
-
-void compact_reader::binary(node_t target, const record& r) {
-  uint32_t h = head(r);
-  if (r.reference) {
-    cell found = referenced(r);
-    if (type_of(&found) != type::binary) in_.invalid_at(r.at);
-    put(target, cell{type::binary, h, found.data2, 0}, r.new_line);
-    return;
-  }
-  uint32_t n = in_.checked_count(in_.read_varint(), 1);
-  node_t node = memory::alloc_bytes(n);
-  series_buffer* s = memory::buffer_of(node);
-  if (n) std::memcpy(s->head(), in_.take(n), n);
-  s->tail = s->offset + n;
-  put(target, cell{type::binary, h, node, 0}, r.new_line);
-}
-
-void compact_reader::bitset(node_t target, const record& r) {
-  if (r.reference) {
-    cell found = referenced(r);
-    if (type_of(&found) != type::bitset) in_.invalid_at(r.at);
-    put(target, cell{type::bitset, 0, found.data2, 0}, r.new_line);
-    return;
-  }
-  uint32_t n = in_.checked_count(in_.read_varint(), 1);
-  cell c;
-  bitset_type::make_empty(&c, n, 0, r.variant);
-  if (n) std::memcpy(memory::buffer_of(c.data2)->head(), in_.take(n), n);
-  put(target, c, r.new_line);
 }
 
 /*
- * Contexts: a flags byte (bits 0-1 the kind, bit 2 values on the stack, bit 3 self word, bit 4
- * the values follow), the word count and the words; the values come after the owner exists,
- * so that words inside them can name it by path.
+ * Contexts: a header byte of type 14, a flags byte (bits 0-1 the kind, bit 2 values on the
+ * stack, bit 3 self word, bit 4 the values follow), the word count and the words. The values
+ * are read once the owner is placed, so that words inside them can name it by path.
  */
 node_t compact_reader::context_head(const record& r, bool& with_values, uint32_t& count) {
   uint32_t at = in_.pos;
@@ -438,75 +342,29 @@ node_t compact_reader::context_head(const record& r, bool& with_values, uint32_t
   return ctx;
 }
 
-void compact_reader::context_values(node_t ctx, uint32_t count) {
-  node_t values = context::header_cell(ctx)->data2;
-  cut_block(values, 0);
-  for (uint32_t k = 0; k < count; ++k) read(values);
-  if (block_length(values) != count) in_.invalid();
-}
-
-void compact_reader::context_alone(node_t target, const record& r) {
-  if (r.reference) in_.invalid_at(r.at);
-  in_.pos = r.at;  // the context head reads the header byte itself
-  if (in_.data[r.at] != type::context) in_.invalid_at(r.at);
-  bool with_values;
-  uint32_t n;
-  node_t ctx = context_head(r, with_values, n);
-  cell c{type::object, ctx, 0xFFFFFFFF, 0};
-  *context::owner_cell(ctx) = c;
-  put(target, c, r.new_line);
-  if (with_values) context_values(ctx, n);
-}
-
+// object!: the class id, with the variant flag the on-change node's two numbers, a context.
 void compact_reader::object(node_t target, const record& r, patch p) {
   if (r.reference) {
-    cell found = referenced(r);
-    node_t ctx = context_of(&found);
-    if (!ctx) in_.invalid_at(r.at);
-    cell owner = *context::owner_cell(ctx);
-    if (type_of(&owner) != type::object) in_.invalid_at(r.at);
-    owner.header = (owner.header & ~new_line_flag) | (r.new_line ? new_line_flag : 0);
-    put(target, owner, false);
+    put_owner(target, type::object, r.new_line, r.at);
     return;
   }
   uint32_t class_id = static_cast<uint32_t>(in_.read_zigzag());
-  int32_t on_change[2] = {0, 0};
+  uint32_t on_change[2] = {0, 0};
   if (r.variant) {
-    on_change[0] = in_.read_zigzag();
-    on_change[1] = in_.read_zigzag();
+    on_change[0] = static_cast<uint32_t>(in_.read_zigzag());
+    on_change[1] = static_cast<uint32_t>(in_.read_zigzag());
   }
   bool with_values;
   uint32_t n;
   node_t ctx = context_head(r, with_values, n);
-  cell c{type::object, ctx, class_id, 0};
-  if (r.variant) {
-    node_t hooks = memory::alloc_cells_cleared(2);
-    series_buffer* s = memory::buffer_of(hooks);
-    s->tail = s->offset + 32;
-    for (uint32_t k = 0; k < 2; ++k)
-      s->cells()[k] = cell{type::pair, 0, static_cast<uint32_t>(on_change[k]), 0};
-    c.data3 = hooks;
-  }
-  *context::owner_cell(ctx) = c;
-  if (p.block) slot(p.block, p.index)->data1 = ctx;
-  put(target, c, r.new_line);
-  if (with_values) context_values(ctx, n);
+  put_object(target, ctx, class_id, r.variant ? on_change : nullptr, p, r.new_line, with_values,
+             n);
 }
 
-/*
- * function!: the spec and body sizes, the context, then the spec and the body as block!
- * records. The function's cell is placed first (its spec and body still empty), so that the
- * words of the body can name its context by path.
- */
+// function!: the spec and body sizes, the context, then the spec and body block! records.
 void compact_reader::function(node_t target, const record& r, patch p) {
   if (r.reference) {
-    cell found = referenced(r);
-    node_t ctx = context_of(&found);
-    if (!ctx) in_.invalid_at(r.at);
-    cell owner = *context::owner_cell(ctx);
-    if (type_of(&owner) != type::function) in_.invalid_at(r.at);
-    owner.header = (owner.header & ~new_line_flag) | (r.new_line ? new_line_flag : 0);
-    put(target, owner, false);
+    put_owner(target, type::function, r.new_line, r.at);
     return;
   }
   in_.checked_count(in_.read_varint(), 1);
@@ -514,63 +372,7 @@ void compact_reader::function(node_t target, const record& r, patch p) {
   bool with_values;
   uint32_t n;
   node_t ctx = context_head(r, with_values, n);
-  if (!context::on_stack(ctx)) in_.invalid_at(r.at);
-  cell placeholder{type::function, ctx, 0, 0};
-  *context::owner_cell(ctx) = placeholder;
-  if (p.block) slot(p.block, p.index)->data1 = ctx;
-  uint32_t at = put(target, placeholder, false);
-  read(target, type::block);
-  slot(target, at)->data2 = slot(target, at + 1)->data2;
-  read(target, type::block);
-  cell body = *slot(target, at + 2);
-  cell f;
-  if (!make_function(&f, ctx, slot(target, at + 1)->data2, &body)) in_.invalid_at(r.at);
-  if (r.new_line) f.header |= new_line_flag;
-  *slot(target, at) = f;
-  cut_block(target, at + 1);
-}
-
-// native! and action!: the table index and the spec. From outside the runtime's own value of
-// the entry is taken; boot data makes it with its spec, which stays after it.
-void compact_reader::native(node_t target, const record& r) {
-  if (r.reference) in_.invalid_at(r.at);
-  uint32_t index = in_.read_varint();
-  uint32_t at = append_slot(target);
-  read(target, type::block);
-  cell spec = *slot(target, at + 1);
-  cell f;
-  if (!make_native(&f, r.type, index, d_.codec ? nullptr : &spec)) in_.invalid_at(r.at);
-  if (r.new_line) f.header |= new_line_flag;
-  *slot(target, at) = f;
-  if (d_.codec) cut_block(target, at + 1);
-}
-
-void compact_reader::op(node_t target, const record& r) {
-  if (r.reference) in_.invalid_at(r.at);
-  uint32_t at = block_length(target);
-  read(target);
-  cell* w = slot(target, at);
-  uint32_t from = type_of(w);
-  if (from != type::native && from != type::action && from != type::function)
-    in_.invalid_at(r.at);
-  w = slot(target, at);
-  w->header = (w->header & ~(type_mask | 0xFF0000 | new_line_flag)) | type::op | from << 16 |
-              (r.new_line ? new_line_flag : 0);
-}
-
-// error!: the catalogue code, then arg1, arg2, arg3, near, where and stack.
-void compact_reader::error(node_t target, const record& r) {
-  if (r.reference) in_.invalid_at(r.at);
-  cell e;
-  if (!error_of_code(in_.read_varint(), &e)) in_.invalid_at(r.at);
-  if (r.new_line) e.header |= new_line_flag;
-  uint32_t at = put(target, e, false);
-  for (uint32_t k = 0; k < 6; ++k) {
-    read(target);
-    cell v = *slot(target, at + 1);
-    cut_block(target, at + 1);
-    *error::field_of(slot(target, at), error::field::arg1 + k) = v;
-  }
+  put_function(target, ctx, p, r.new_line, r.at);
 }
 
 }  // namespace

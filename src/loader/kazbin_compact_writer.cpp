@@ -6,6 +6,7 @@
 #include "core/error.h"
 #include "core/function.h"
 #include "datatypes/block_storage.h"
+#include "datatypes/map.h"
 #include "datatypes/string_storage.h"
 #include "datatypes/tuple.h"
 #include "loader/kazbin_cursor.h"
@@ -65,6 +66,8 @@ class compact_writer {
   void text(const cell* v);
   void binary(const cell* v);
   void bitset(const cell* v);
+  void vector(const cell* v);
+  void map(const cell* v);
   void context(node_t ctx);
   void object_payload(const cell* v);
   void function_payload(const cell* v);
@@ -163,7 +166,14 @@ void compact_writer::value(const cell* v) {
     case type::lit_path:
     case type::set_path:
     case type::get_path:
+    case type::hash:
       block(v);
+      break;
+    case type::vector:
+      vector(v);
+      break;
+    case type::map:
+      map(v);
       break;
     case type::string:
     case type::file:
@@ -331,6 +341,36 @@ void compact_writer::binary(const cell* v) {
   e_.leave();
 }
 
+// map!: its live pairs, keys and values alternating.
+void compact_writer::map(const cell* v) {
+  if (const uint32_t* p = e_.find(v->data2)) {
+    e_.emit_byte(compact::reference);
+    header(type::map, false);
+    path(p);
+    return;
+  }
+  header(type::map, false);
+  e_.enter(v->data2);
+  e_.emit_varint(2 * map::entry_count(v));
+  write_map_pairs(v, [this](const cell* item) { value(item); });
+  e_.leave();
+}
+
+// vector!: the element type and width code in one byte, the count, the elements as stored.
+void compact_writer::vector(const cell* v) {
+  if (reference(v->data2, type::vector, v->data1)) return;
+  header(type::vector, v->data1 != 0);
+  if (v->data1) e_.emit_varint(v->data1);
+  e_.enter(v->data2);
+  series_buffer* s = memory::buffer_of(v->data2);
+  uint32_t width = s->unit();
+  uint32_t code = width == 1 ? 0 : width == 2 ? 1 : width == 4 ? 2 : 3;
+  e_.emit_byte(static_cast<uint8_t>(v->data3 << 2 | code));
+  e_.emit_varint(s->length());
+  e_.emit_bytes(s->head(), s->used_bytes());
+  e_.leave();
+}
+
 void compact_writer::bitset(const cell* v) {
   series_buffer* s = memory::buffer_of(v->data2);
   bool complement = s->flags & series_flag::complement;
@@ -351,11 +391,7 @@ void compact_writer::bitset(const cell* v) {
 void compact_writer::context(node_t ctx) {
   bool on_stack = context::on_stack(ctx);
   uint32_t n = context::size(ctx);
-  bool with_values = false;
-  if (!on_stack) {
-    for (uint32_t k = 0; k < n && !with_values; ++k)
-      with_values = type_of(context::values(ctx) + k) != type::unset;
-  }
+  bool with_values = values_follow(ctx);
   header(type::context, false);
   e_.emit_byte(static_cast<uint8_t>((context::kind(ctx) & 3) | (on_stack ? 4 : 0) |
                                     (with_values ? 16 : 0)));
@@ -378,9 +414,8 @@ void compact_writer::object_payload(const cell* v) {
 }
 
 void compact_writer::function_payload(const cell* v) {
-  cell body = function::extra_cells(v)[extra::body];
-  if (type_of(&body) != type::block) no_codec(type::function);
-  cell spec{type::block, 0, v->data2, 0};
+  cell spec, body;
+  function_blocks(v, &spec, &body);
   e_.emit_varint(memory::buffer_of(v->data2)->length());
   e_.emit_varint(memory::buffer_of(body.data2)->length());
   context(v->data1);
@@ -392,12 +427,7 @@ void compact_writer::function_payload(const cell* v) {
 void compact_writer::error(const cell* v) {
   header(type::error, false);
   e_.emit_varint(error::field_of(v, error::field::code)->data2);
-  e_.enter(v->data1);
-  for (uint32_t k = 0; k < 6; ++k) {
-    cell item = *error::field_of(v, error::field::arg1 + k);
-    value(&item);
-  }
-  e_.leave();
+  write_error_fields(e_, v, [this](const cell* item) { value(item); });
 }
 
 }  // namespace

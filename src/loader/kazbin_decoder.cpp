@@ -73,7 +73,7 @@ namespace {
 bool step_block(node_t node, uint32_t index, cell& v) {
   if (!memory::valid_node(node) || index >= block_length(node)) return false;
   v = *slot(node, index);
-  return true;
+  return type_of(&v) != 0;  // a removed map! pair's value
 }
 
 bool step_context(node_t ctx, uint32_t index, cell& v) {
@@ -108,7 +108,7 @@ cell decoder::resolve(uint32_t at) const {
     bool ok = false;
     if (k == 0) {
       ok = index <= UINT32_MAX - root_base && step_block(root, root_base + index, v);
-    } else if (is_any_block(t)) {
+    } else if (is_any_block(t) || t == type::map) {
       ok = step_block(v.data2, index, v);
     } else if (t >= type::word && t <= type::refinement && v.data1) {
       cell owner = *context::owner_cell(v.data1);

@@ -2,6 +2,7 @@
 
 #include "core/context.h"
 #include "core/fire.h"
+#include "core/function.h"
 #include "core/symbol.h"
 #include "loader/kazbin_format.h"
 
@@ -75,6 +76,21 @@ std::vector<uint8_t> encoder::container() const {
 void no_codec(uint32_t type_id) {
   cell dt{type::datatype_, type_id, 0, 0};
   fire(err::access_no_codec, &dt);
+}
+
+bool values_follow(node_t ctx) {
+  if (context::on_stack(ctx)) return false;
+  uint32_t n = context::size(ctx);
+  for (uint32_t k = 0; k < n; ++k) {
+    if (type_of(context::values(ctx) + k) != type::unset) return true;
+  }
+  return false;
+}
+
+void function_blocks(const cell* f, cell* spec, cell* body) {
+  *body = function::extra_cells(f)[extra::body];
+  if (type_of(body) != type::block) no_codec(type::function);
+  *spec = cell{type::block, 0, f->data2, 0};
 }
 
 node_t word_context(const cell* word) {

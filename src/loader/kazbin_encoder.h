@@ -6,6 +6,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/context.h"
 #include "datatypes/cell.h"
 #include "memory/series.h"
 
@@ -61,10 +62,40 @@ struct encoder {
 void write_compact_value(encoder& e, const cell* value);
 void write_plain_value(encoder& e, const cell* value);
 
-// Shared checks of the writers.
+// What both writers take from the values they write.
 [[noreturn]] void no_codec(uint32_t type_id);
+// Whether a context's values are written: they live in it and one is not unset!.
+bool values_follow(node_t ctx);
+// A function's spec and body as block! values (no codec for one without a body block).
+void function_blocks(const cell* f, cell* spec, cell* body);
+// An error's six written fields (arg1, arg2, arg3, near, where, stack), one level below it:
+// its context is recorded for the values they hold.
+template <class Write>
+void write_error_fields(encoder& e, const cell* error, Write write);
+// A map's live pairs (removed pairs keep a value cell of header 0), key then value.
+template <class Write>
+void write_map_pairs(const cell* map, Write write) {
+  uint32_t n = memory::buffer_of(map->data2)->length();
+  for (uint32_t k = 0; k + 1 < n; k += 2) {
+    cell key = memory::buffer_of(map->data2)->cells()[k];
+    cell value = memory::buffer_of(map->data2)->cells()[k + 1];
+    if (value.header == 0) continue;
+    write(&key);
+    write(&value);
+  }
+}
 // The context a word is written against: 0 for the global context and for contexts whose
 // owner cannot be written (none!, unset!, block!, anything but an object or a function).
 node_t word_context(const cell* word);
+
+template <class Write>
+void write_error_fields(encoder& e, const cell* error, Write write) {
+  e.enter(error->data1);
+  for (uint32_t k = 0; k < 6; ++k) {
+    cell item = context::values(error->data1)[3 + k];
+    write(&item);
+  }
+  e.leave();
+}
 
 }  // namespace kaz::kazbin

@@ -19,6 +19,7 @@ namespace kaz::kazbin {
  *
  * References: a value whose series or context was written earlier in the same encode is written
  * as the path of indexes from the root to its first occurrence. Blocks step to their cells,
+ * maps to their key and value cells (live pairs only),
  * objects and words to their context's values, an error to its value at index + 3, a native or
  * action to its spec's cells, a function to its spec (0) or body (1), an op to its spec (0).
  *

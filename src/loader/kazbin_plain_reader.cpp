@@ -1,15 +1,9 @@
 // The plain KAZBIN reader: records of 32-bit words.
-#include <cstring>
 #include <vector>
 
-#include "core/context.h"
-#include "core/error.h"
-#include "core/fire.h"
-#include "datatypes/bitset.h"
-#include "datatypes/block_storage.h"
-#include "datatypes/string_storage.h"
 #include "datatypes/tuple.h"
 #include "loader/kazbin_readers.h"
+#include "loader/kazbin_record_reader.h"
 #include "loader/kazbin_values.h"
 
 namespace kaz::kazbin {
@@ -26,29 +20,15 @@ struct record {
   bool reference() const { return header & plain::reference; }
 };
 
-struct patch {
-  node_t block = 0;
-  uint32_t index = 0;
-};
-
-class plain_reader {
+class plain_reader : public record_reader<plain_reader> {
  public:
-  explicit plain_reader(decoder& d) : d_(d), in_(d.in) {}
+  using record_reader::record_reader;
 
   // One record (after any padding words), appended to `target`; `required` as in the compact
   // reader.
   void read(node_t target, uint32_t required = 0);
 
  private:
-  decoder& d_;
-  cursor& in_;
-
-  uint32_t put(node_t target, cell c, bool new_line) {
-    if (new_line) c.header |= new_line_flag;
-    uint32_t index = append_slot(target);
-    *slot(target, index) = c;
-    return index;
-  }
   uint32_t word() { return in_.read_int32(); }
   uint32_t symbol() {
     uint32_t at = in_.pos;
@@ -60,10 +40,6 @@ class plain_reader {
     if (h > 0x7FFFFFFF) in_.invalid_at(at);
     return h;
   }
-  cell referenced(const record& r) {
-    d_.read_path();
-    return d_.resolve(r.at);
-  }
   // `n` bytes of data and their padding to a multiple of 4.
   const uint8_t* padded(uint32_t n) {
     const uint8_t* p = in_.take(n);
@@ -73,16 +49,11 @@ class plain_reader {
 
   void scalar(node_t target, const record& r);
   void any_word(node_t target, const record& r);
-  void block(node_t target, const record& r);
-  void text(node_t target, const record& r);
-  void bitset(node_t target, const record& r);
+  void boot_word(node_t target, const record& r, cell c);
+  void series(node_t target, const record& r, family f);
   node_t context_head(const record& r, bool& with_values, uint32_t& count);
-  void context_values(node_t ctx, uint32_t count);
   void object(node_t target, const record& r, patch p = {});
   void function(node_t target, const record& r, patch p = {});
-  void native(node_t target, const record& r);
-  void op(node_t target, const record& r);
-  void error(node_t target, const record& r);
 };
 
 void plain_reader::read(node_t target, uint32_t required) {
@@ -100,67 +71,49 @@ void plain_reader::read(node_t target, uint32_t required) {
     return;
   }
   d_.enter();
-  switch (r.type) {
-    case type::word:
-    case type::set_word:
-    case type::lit_word:
-    case type::get_word:
-    case type::refinement:
+  switch (family_of(r.type)) {
+    case family::word:
       any_word(target, r);
       break;
-    case type::issue:
+    case family::issue:
       put(target, cell{type::issue, 0, symbol(), 0}, r.new_line);
       break;
-    case type::block:
-    case type::paren:
-    case type::path:
-    case type::lit_path:
-    case type::set_path:
-    case type::get_path:
-      block(target, r);
+    case family::block:
+    case family::map:
+      series(target, r, family_of(r.type));
       break;
-    case type::string:
-    case type::file:
-    case type::url:
-    case type::tag:
-    case type::email:
-    case type::ref:
-    case type::binary:
-      text(target, r);
+    case family::text:
+    case family::binary:
+      series(target, r, family::text);
       break;
-    case type::bitset:
-      bitset(target, r);
+    case family::vector:
+    case family::bitset:
+      series(target, r, family_of(r.type));
       break;
-    case type::object:
+    case family::object:
       object(target, r);
       break;
-    case type::function:
+    case family::function:
       function(target, r);
       break;
-    case type::native:
-    case type::action:
-      native(target, r);
+    case family::native:
+      put_native(target, r.type, word(), r.new_line, r.at);
       break;
-    case type::op:
-      op(target, r);
+    case family::op: {
+      // The wrapped value's own record follows; bits 16-23 name its type.
+      uint32_t from = (r.header >> 16) & 0xFF;
+      if (from != type::native && from != type::action && from != type::function)
+        in_.invalid_at(r.at);
+      put_op(target, from, r.new_line, r.at);
       break;
-    case type::error:
-      error(target, r);
-      break;
-    case type::routine:
-    case type::triple:
-    case type::handle:
-    case type::port:
-    case type::event:
-    // Not built in this runtime yet: no codec for them either.
-    case type::hash:
-    case type::map:
-    case type::vector:
-    case type::image: {
-      cell dt{type::datatype_, r.type, 0, 0};
-      fire(err::access_no_codec, &dt);
     }
-    default:
+    case family::error:
+      put_error(target, word(), r.new_line, r.at);
+      break;
+    case family::refused:
+      refuse(r.type);
+    case family::context:  // only inside an object or a function
+    case family::scalar:
       scalar(target, r);
   }
   d_.leave();
@@ -230,44 +183,21 @@ void plain_reader::scalar(node_t target, const record& r) {
 
 /*
  * Words: the symbol and the index. From the encoder, bit 25 marks the global context; else a
- * path or the owner's record follows. In boot data the context is a literal number (-1 the
- * global context) and bit 25 makes a set record.
+ * path or the owner's record follows.
  */
 void plain_reader::any_word(node_t target, const record& r) {
   cell c{r.type, 0, symbol(), 0};
-  uint32_t at = in_.pos;
   if (!d_.codec) {
-    auto literal = static_cast<int32_t>(word());
-    auto index = static_cast<int32_t>(word());
-    node_t ctx = context::global;
-    if (literal != -1) {
-      uint32_t n = block_length(d_.root) - d_.root_base;
-      ctx = literal >= 0 && uint32_t(literal) < n
-                ? context_of(slot(d_.root, d_.root_base + uint32_t(literal)))
-                : 0;
-    }
-    if (!ctx) in_.invalid_at(at);
-    if (ctx == context::global && index == -1) {
-      bind_global(&c);
-    } else {
-      if (index == -1) index = context::find_symbol(ctx, c.data2, true);
-      if (index < 0 || !bind_to(&c, ctx, index)) in_.invalid_at(at);
-    }
-    uint32_t w = put(target, c, r.new_line);
-    if (!(r.header & global_word)) return;
-    if (target != d_.root) in_.invalid_at(r.at);
-    read(target);
-    cell set = *slot(target, w);
-    cell v = *slot(target, w + 1);
-    context::set_value(&set, &v, false);
-    cut_block(target, w);
+    boot_word(target, r, c);
     return;
   }
+  uint32_t at = in_.pos;
   auto index = static_cast<int32_t>(word());
   if (r.header & global_word) {
     bind_global(&c);
   } else if (r.reference()) {
-    cell owner = referenced(r);
+    d_.read_path();
+    cell owner = d_.resolve(r.at);
     node_t ctx = context_of(&owner);
     if (!ctx || !bind_to(&c, ctx, index)) in_.invalid_at(at);
   } else {
@@ -289,69 +219,66 @@ void plain_reader::any_word(node_t target, const record& r) {
   put(target, c, r.new_line);
 }
 
-void plain_reader::block(node_t target, const record& r) {
-  uint32_t h = head();
-  if (r.reference()) {
-    cell found = referenced(r);
-    uint32_t t = type_of(&found);
-    if (!is_any_block(t) && t != type::native && t != type::action) in_.invalid_at(r.at);
-    put(target, cell{r.type, h, found.data2, 0}, r.new_line);
-    return;
+// In boot data the context is a literal number (-1 the global context) and the index -1 means
+// a lookup; bit 25 makes a set record.
+void plain_reader::boot_word(node_t target, const record& r, cell c) {
+  uint32_t at = in_.pos;
+  auto literal = static_cast<int32_t>(word());
+  auto index = static_cast<int32_t>(word());
+  node_t ctx = context::global;
+  if (literal != -1) {
+    uint32_t n = block_length(d_.root) - d_.root_base;
+    ctx = literal >= 0 && uint32_t(literal) < n
+              ? context_of(slot(d_.root, d_.root_base + uint32_t(literal)))
+              : 0;
   }
-  uint32_t n = in_.checked_count(word(), 4);
-  cell c;
-  block::init_cell(&c, n, r.type);
-  c.data1 = h;
-  put(target, c, r.new_line);
-  node_t node = c.data2;
-  for (uint32_t k = 0; k < n; ++k) read(node);
+  if (!ctx) in_.invalid_at(at);
+  if (ctx == context::global && index == -1) {
+    bind_global(&c);
+  } else {
+    if (index == -1) index = context::find_symbol(ctx, c.data2, true);
+    if (index < 0 || !bind_to(&c, ctx, index)) in_.invalid_at(at);
+  }
+  uint32_t w = put(target, c, r.new_line);
+  if (!(r.header & global_word)) return;
+  if (target != d_.root) in_.invalid_at(r.at);
+  set_record(target, w);
 }
 
-// The string family and binary!: the unit size in bits 8-15, the units, padding to 4 bytes.
-void plain_reader::text(node_t target, const record& r) {
-  uint32_t h = head();
-  uint32_t unit = (r.header >> 8) & 0xFF;
-  bool binary = r.type == type::binary;
-  if (binary ? unit != 1 : unit != 1 && unit != 2 && unit != 4) in_.invalid_at(r.at);
+// Series: the head (not for bitsets), then a path or the contents. Text and binary! carry
+// their unit size in header bits 8-15 and are padded to 4 bytes, as are a bitset's bytes.
+void plain_reader::series(node_t target, const record& r, family f) {
+  uint32_t h = f == family::bitset || f == family::map ? 0 : head();
+  uint32_t unit = 1;
+  if (f == family::vector) {
+    unit = (r.header >> 8) & 0xFF;
+    if (unit != 1 && unit != 2 && unit != 4 && unit != 8) in_.invalid_at(r.at);
+  } else if (f == family::text) {
+    unit = (r.header >> 8) & 0xFF;
+    bool binary = r.type == type::binary;
+    if (binary ? unit != 1 : unit != 1 && unit != 2 && unit != 4) in_.invalid_at(r.at);
+  }
   if (r.reference()) {
-    cell found = referenced(r);
-    uint32_t t = type_of(&found);
-    if (binary ? t != type::binary : !is_any_string(t)) in_.invalid_at(r.at);
-    put(target, cell{r.type, h, found.data2, 0}, r.new_line);
+    put_series_reference(target, r.type, h, r.new_line, r.at);
     return;
   }
   uint32_t at = in_.pos;
-  uint32_t n = in_.checked_count(word(), unit);
-  cell c;
-  if (binary)
-    c = cell{type::binary, h, memory::alloc_bytes(n), 0};
-  else
-    string::init_cell_with_unit(&c, n, unit, r.type);
-  c.data1 = h;
-  const uint8_t* p = padded(n * unit);
-  series_buffer* s = memory::buffer_of(c.data2);
-  for (uint32_t k = 0; k < n; ++k) {
-    uint32_t ch = string::get_char(p + k * unit, unit);
-    if (ch > 0x10FFFF) in_.invalid_at(at);
-    string::put_char(s->head() + k * unit, unit, ch);
+  uint32_t n = word();
+  if (f == family::block) {
+    put_block(target, r.type, h, in_.checked_count(n, 4), r.new_line);
+  } else if (f == family::map) {
+    put_map(target, in_.checked_count(n, 4), r.new_line, at);
+  } else if (f == family::vector) {
+    uint32_t element = word();
+    in_.checked_count(n, unit);
+    put_vector(target, element, unit, h, padded(n * unit), n, r.new_line, at);
+  } else if (f == family::text) {
+    in_.checked_count(n, unit);
+    put_text(target, r.type, h, padded(n * unit), n, unit, r.new_line, at);
+  } else {
+    in_.checked_count(n, 1);
+    put_bitset(target, padded(n), n, r.header & bitset_complement, r.new_line);
   }
-  s->tail = s->offset + n * unit;
-  put(target, c, r.new_line);
-}
-
-void plain_reader::bitset(node_t target, const record& r) {
-  if (r.reference()) {
-    cell found = referenced(r);
-    if (type_of(&found) != type::bitset) in_.invalid_at(r.at);
-    put(target, cell{type::bitset, 0, found.data2, 0}, r.new_line);
-    return;
-  }
-  uint32_t n = in_.checked_count(word(), 1);
-  cell c;
-  bitset_type::make_empty(&c, n, 0, r.header & bitset_complement);
-  const uint8_t* p = padded(n);
-  if (n) std::memcpy(memory::buffer_of(c.data2)->head(), p, n);
-  put(target, c, r.new_line);
 }
 
 // A context record: its own header word (type 14, kind, flags), the words, the values later.
@@ -370,57 +297,27 @@ node_t plain_reader::context_head(const record& r, bool& with_values, uint32_t& 
   return ctx;
 }
 
-void plain_reader::context_values(node_t ctx, uint32_t count) {
-  node_t values = context::header_cell(ctx)->data2;
-  cut_block(values, 0);
-  for (uint32_t k = 0; k < count; ++k) read(values);
-  if (block_length(values) != count) in_.invalid();
-}
-
 void plain_reader::object(node_t target, const record& r, patch p) {
   if (r.reference()) {
-    cell found = referenced(r);
-    node_t ctx = context_of(&found);
-    if (!ctx) in_.invalid_at(r.at);
-    cell owner = *context::owner_cell(ctx);
-    if (type_of(&owner) != type::object) in_.invalid_at(r.at);
-    owner.header = (owner.header & ~new_line_flag) | (r.new_line ? new_line_flag : 0);
-    put(target, owner, false);
+    put_owner(target, type::object, r.new_line, r.at);
     return;
   }
   uint32_t class_id = word();
-  uint32_t on_change_at[2] = {0, 0};
-  bool hooked = r.header & on_change;
+  uint32_t on_change[2] = {0, 0};
+  bool hooked = r.header & plain::on_change;
   if (hooked) {
-    on_change_at[0] = word();
-    on_change_at[1] = word();
+    on_change[0] = word();
+    on_change[1] = word();
   }
   bool with_values;
   uint32_t n;
   node_t ctx = context_head(r, with_values, n);
-  cell c{type::object, ctx, class_id, 0};
-  if (hooked) {
-    node_t hooks = memory::alloc_cells_cleared(2);
-    series_buffer* s = memory::buffer_of(hooks);
-    s->tail = s->offset + 32;
-    for (uint32_t k = 0; k < 2; ++k) s->cells()[k] = cell{type::pair, 0, on_change_at[k], 0};
-    c.data3 = hooks;
-  }
-  *context::owner_cell(ctx) = c;
-  if (p.block) slot(p.block, p.index)->data1 = ctx;
-  put(target, c, r.new_line);
-  if (with_values) context_values(ctx, n);
+  put_object(target, ctx, class_id, hooked ? on_change : nullptr, p, r.new_line, with_values, n);
 }
 
 void plain_reader::function(node_t target, const record& r, patch p) {
   if (r.reference()) {
-    cell found = referenced(r);
-    node_t ctx = context_of(&found);
-    if (!ctx) in_.invalid_at(r.at);
-    cell owner = *context::owner_cell(ctx);
-    if (type_of(&owner) != type::function) in_.invalid_at(r.at);
-    owner.header = (owner.header & ~new_line_flag) | (r.new_line ? new_line_flag : 0);
-    put(target, owner, false);
+    put_owner(target, type::function, r.new_line, r.at);
     return;
   }
   in_.checked_count(word(), 4);
@@ -428,57 +325,7 @@ void plain_reader::function(node_t target, const record& r, patch p) {
   bool with_values;
   uint32_t n;
   node_t ctx = context_head(r, with_values, n);
-  if (!context::on_stack(ctx)) in_.invalid_at(r.at);
-  cell placeholder{type::function, ctx, 0, 0};
-  *context::owner_cell(ctx) = placeholder;
-  if (p.block) slot(p.block, p.index)->data1 = ctx;
-  uint32_t at = put(target, placeholder, false);
-  read(target, type::block);
-  slot(target, at)->data2 = slot(target, at + 1)->data2;
-  read(target, type::block);
-  cell body = *slot(target, at + 2);
-  cell f;
-  if (!make_function(&f, ctx, slot(target, at + 1)->data2, &body)) in_.invalid_at(r.at);
-  if (r.new_line) f.header |= new_line_flag;
-  *slot(target, at) = f;
-  cut_block(target, at + 1);
-}
-
-void plain_reader::native(node_t target, const record& r) {
-  uint32_t index = word();
-  uint32_t at = append_slot(target);
-  read(target, type::block);
-  cell spec = *slot(target, at + 1);
-  cell f;
-  if (!make_native(&f, r.type, index, d_.codec ? nullptr : &spec)) in_.invalid_at(r.at);
-  if (r.new_line) f.header |= new_line_flag;
-  *slot(target, at) = f;
-  if (d_.codec) cut_block(target, at + 1);
-}
-
-// op!: the wrapped value's own record; bits 16-23 of the op's header name its type.
-void plain_reader::op(node_t target, const record& r) {
-  uint32_t from = (r.header >> 16) & 0xFF;
-  if (from != type::native && from != type::action && from != type::function)
-    in_.invalid_at(r.at);
-  uint32_t at = block_length(target);
-  read(target, from);
-  cell* w = slot(target, at);
-  w->header = (w->header & ~(type_mask | 0xFF0000 | new_line_flag)) | type::op | from << 16 |
-              (r.new_line ? new_line_flag : 0);
-}
-
-void plain_reader::error(node_t target, const record& r) {
-  cell e;
-  if (!error_of_code(word(), &e)) in_.invalid_at(r.at);
-  if (r.new_line) e.header |= new_line_flag;
-  uint32_t at = put(target, e, false);
-  for (uint32_t k = 0; k < 6; ++k) {
-    read(target);
-    cell v = *slot(target, at + 1);
-    cut_block(target, at + 1);
-    *error::field_of(slot(target, at), error::field::arg1 + k) = v;
-  }
+  put_function(target, ctx, p, r.new_line, r.at);
 }
 
 }  // namespace

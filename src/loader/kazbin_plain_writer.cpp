@@ -2,6 +2,7 @@
 #include "core/context.h"
 #include "core/error.h"
 #include "core/function.h"
+#include "datatypes/map.h"
 #include "datatypes/tuple.h"
 #include "loader/kazbin_encoder.h"
 #include "loader/kazbin_format.h"
@@ -119,7 +120,18 @@ void plain_writer::value(const cell* v) {
     case type::lit_path:
     case type::set_path:
     case type::get_path:
+    case type::hash:
       block(v, h);
+      break;
+    case type::vector:
+      text(v, h);
+      break;
+    case type::map:
+      if (series_header(h, v->data2, false, 0)) break;
+      e_.enter(v->data2);
+      word(2 * map::entry_count(v));
+      write_map_pairs(v, [this](const cell* item) { value(item); });
+      e_.leave();
       break;
     case type::string:
     case type::file:
@@ -179,7 +191,8 @@ void plain_writer::block(const cell* v, uint32_t h) {
   e_.leave();
 }
 
-// The string family and binary!: units of the series' own width, little-endian.
+// The string family, binary! and vector!: units of the series' own width, little-endian; a
+// vector's element type after its length.
 void plain_writer::text(const cell* v, uint32_t h) {
   series_buffer* s = memory::buffer_of(v->data2);
   uint32_t unit = s->unit();
@@ -187,6 +200,7 @@ void plain_writer::text(const cell* v, uint32_t h) {
   e_.enter(v->data2);
   s = memory::buffer_of(v->data2);
   word(s->length());
+  if (type_of(v) == type::vector) word(v->data3);
   padded(s->head(), s->used_bytes());
   e_.leave();
 }
@@ -234,11 +248,7 @@ void plain_writer::word_value(const cell* v, uint32_t h) {
 void plain_writer::context(node_t ctx) {
   bool on_stack = context::on_stack(ctx);
   uint32_t n = context::size(ctx);
-  bool with_values = false;
-  if (!on_stack) {
-    for (uint32_t k = 0; k < n && !with_values; ++k)
-      with_values = type_of(context::values(ctx) + k) != type::unset;
-  }
+  bool with_values = values_follow(ctx);
   word(type::context | (context::kind(ctx) & 3) << ctx_kind_shift | (on_stack ? ctx_on_stack : 0) |
        (with_values ? ctx_values : 0));
   word(n);
@@ -278,9 +288,8 @@ void plain_writer::function(const cell* v, uint32_t h) {
     e_.enter(v->data1);
     word(h);
   }
-  cell body = function::extra_cells(v)[extra::body];
-  if (type_of(&body) != type::block) no_codec(type::function);
-  cell spec{type::block, 0, v->data2, 0};
+  cell spec, body;
+  function_blocks(v, &spec, &body);
   word(memory::buffer_of(v->data2)->length());
   word(memory::buffer_of(body.data2)->length());
   context(v->data1);
@@ -292,12 +301,7 @@ void plain_writer::function(const cell* v, uint32_t h) {
 void plain_writer::error(const cell* v, uint32_t h) {
   word(h);
   word(error::field_of(v, error::field::code)->data2);
-  e_.enter(v->data1);
-  for (uint32_t k = 0; k < 6; ++k) {
-    cell item = *error::field_of(v, error::field::arg1 + k);
-    value(&item);
-  }
-  e_.leave();
+  write_error_fields(e_, v, [this](const cell* item) { value(item); });
 }
 
 }  // namespace

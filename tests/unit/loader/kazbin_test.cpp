@@ -93,6 +93,9 @@ const char* const savable[] = {
     "#{}", "#{00FF}",
     "none", "true", "false", "datatype!", "make typeset! [integer! block!]",
     "make typeset! [event!]", "quote ()",
+    "make vector! [1 2 3]", "make vector! [1.5 -2.0]", "next make vector! [integer! 8 [1 2]]",
+    "make vector! [percent! [50%]]", "make hash! [a 1 \"b\" 2]", "next make hash! [x y]",
+    "make map! [a 1 \"b\" [2] 3 #[x 4]]", "m: make map! [a 1 b 2 c 3] remove/key m 'b m",
     "%file.txt", "http://example.com/a?b", "<tag a=1>", "me@example.com", "@ref",
     "make object! [a: 1 b: \"two\" c: [3]]",
     "make object! [a: 1 f: func [x] [x + a] o: make object! [z: self]]",
@@ -132,6 +135,10 @@ TEST_F(Kazbin, SharedSeriesAndContextsStayShared) {
   const share_case cases[] = {
       {"b: [1 2] reduce [b b]", "append kb-out/1 3 kb-out/2", "[1 2 3]"},
       {"b: [1 2] reduce [b next b]", "append kb-out/1 3 kb-out/2", "[2 3]"},
+      {"h: make hash! [a 1] reduce [h h]", "append kb-out/1 [b 2] select kb-out/2 'b", "2"},
+      {"m: make map! [k [1]] reduce [m m/k]", "append kb-out/2 2 kb-out/1/k", "[1 2]"},
+      {"m: make map! [k 1] reduce [m m]", "kb-out/1/j: 2 kb-out/2/j", "2"},
+      {"v: make vector! [1 2] reduce [v v]", "append kb-out/1 3 kb-out/2", "make vector! [1 2 3]"},
       {"b: copy [] append/only b b b", "same? kb-out first kb-out", "true"},
       {"s: \"ab\" reduce [s reduce ['x s]]", "same? kb-out/1 kb-out/2/2", "true"},
       {"o: make object! [a: 5 b: 6] reduce [bind 'a o bind 'b o o]",
@@ -297,6 +304,9 @@ TEST_F(Kazbin, MalformedDataIsRefused) {
       {with({0x22, 0xFF, 0x01}), "!! kb-invalid-record 11"},
       {with({0x15, 0x00, 0x05, 0x00}), "!! kb-invalid-record 11"},
       {with({0x1D}), "!! no-codec"},
+      {with({0x23, 0x30, 0x01, 0x00}), "!! kb-invalid-record 12"},
+      {with({0x28, 0x01, 0x80}), "!! kb-invalid-record 12"},
+      {with({0x28, 0x02, 0x03, 0x80}), "!! kb-invalid-record 12"},
   };
   for (const bad_case& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.data));
@@ -309,7 +319,8 @@ TEST_F(Kazbin, MalformedDataIsRefused) {
 TEST_F(Kazbin, DamagedDataNeverCrashes) {
   ASSERT_EQ(kaz("o: make object! [a: 1 f: func [x] [x + a]] "
                 "kb-src: reduce [o 'a/b 1.5 \"\u20ac\" #{01} [1 2] o/f 50% 1-Jan-2000/1:00 :o/f "
-                "try [1 / 0] make bitset! #{0F} $1 1.2.3.4 :append bind 'a o] 'ok"),
+                "try [1 / 0] make bitset! #{0F} $1 1.2.3.4 :append bind 'a o "
+                "make map! [k [v]] make vector! [1 2] make hash! [x]] 'ok"),
             "ok");
   cell src = global("kb-src");
   for (bool compact : {true, false}) {
