@@ -113,7 +113,7 @@ void compact_reader::read(node_t target, uint32_t required) {
       bool with_values;
       uint32_t n;
       node_t ctx = context_head(r, with_values, n);
-      put_object(target, ctx, 0xFFFFFFFF, nullptr, {}, r.new_line, with_values, n);
+      put_object(target, ctx, 0xFFFFFFFF, false, {}, r.new_line, with_values, n);
       break;
     }
     case family::object:
@@ -349,16 +349,14 @@ void compact_reader::object(node_t target, const record& r, patch p) {
     return;
   }
   uint32_t class_id = static_cast<uint32_t>(in_.read_zigzag());
-  uint32_t on_change[2] = {0, 0};
-  if (r.variant) {
-    on_change[0] = static_cast<uint32_t>(in_.read_zigzag());
-    on_change[1] = static_cast<uint32_t>(in_.read_zigzag());
+  if (r.variant) {  // the on-change node's numbers: made anew from the handlers
+    in_.read_zigzag();
+    in_.read_zigzag();
   }
   bool with_values;
   uint32_t n;
   node_t ctx = context_head(r, with_values, n);
-  put_object(target, ctx, class_id, r.variant ? on_change : nullptr, p, r.new_line, with_values,
-             n);
+  put_object(target, ctx, class_id, r.variant, p, r.new_line, with_values, n);
 }
 
 // function!: the spec and body sizes, the context, then the spec and body block! records.

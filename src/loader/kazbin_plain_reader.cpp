@@ -303,16 +303,15 @@ void plain_reader::object(node_t target, const record& r, patch p) {
     return;
   }
   uint32_t class_id = word();
-  uint32_t on_change[2] = {0, 0};
   bool hooked = r.header & plain::on_change;
-  if (hooked) {
-    on_change[0] = word();
-    on_change[1] = word();
+  if (hooked) {  // the on-change node's numbers: made anew from the handlers
+    word();
+    word();
   }
   bool with_values;
   uint32_t n;
   node_t ctx = context_head(r, with_values, n);
-  put_object(target, ctx, class_id, hooked ? on_change : nullptr, p, r.new_line, with_values, n);
+  put_object(target, ctx, class_id, hooked, p, r.new_line, with_values, n);
 }
 
 void plain_reader::function(node_t target, const record& r, patch p) {

@@ -9,6 +9,7 @@
 #include "core/context.h"
 #include "core/error.h"
 #include "core/fire.h"
+#include "core/object.h"
 #include "datatypes/bitset.h"
 #include "datatypes/block_storage.h"
 #include "datatypes/map.h"
@@ -207,22 +208,21 @@ class record_reader {
     if (block_length(values) != count) in_.invalid();
   }
 
-  // An object! over a new context, placed before its values are read. `on_change` holds the
-  // first coordinates of its on-change node's two cells, or is null.
-  void put_object(node_t target, node_t ctx, uint32_t class_id, const uint32_t* on_change,
-                  patch p, bool new_line, bool with_values, uint32_t count) {
+  // An object! over a new context, placed before its values are read. An object that had an
+  // on-change node gets it made anew from its handlers once its values are there (the numbers
+  // the data gives for it are not trusted).
+  void put_object(node_t target, node_t ctx, uint32_t class_id, bool hooked, patch p,
+                  bool new_line, bool with_values, uint32_t count) {
     cell c{type::object, ctx, class_id, 0};
-    if (on_change) {
-      node_t hooks = memory::alloc_cells_cleared(2);
-      series_buffer* s = memory::buffer_of(hooks);
-      s->tail = s->offset + 32;
-      for (uint32_t k = 0; k < 2; ++k) s->cells()[k] = cell{type::pair, 0, on_change[k], 0};
-      c.data3 = hooks;
-    }
     *context::owner_cell(ctx) = c;
     if (p.block) slot(p.block, p.index)->data1 = ctx;
-    put(target, c, new_line);
+    uint32_t at = put(target, c, new_line);
     if (with_values) context_values(ctx, count);
+    if (hooked) {
+      cell o = *slot(target, at);
+      object::init_on_set(&o);
+      *slot(target, at) = o;
+    }
   }
 
   // A function! over its context: placed first with an empty spec, then the spec and body
