@@ -4,6 +4,7 @@
 
 #include "core/fire.h"
 #include "datatypes/block_storage.h"
+#include "datatypes/map.h"
 #include "loader/lexer_hooks.h"
 #include "loader/lexer_state.h"
 #include "memory/hashtable.h"
@@ -48,39 +49,6 @@ inline uint32_t marker_kind(const cell* m) { return m->data2 & 0xFFFF; }
 // Type the open-series chain continues with after popping a marker.
 uint32_t type_below(const lexer_state& s, uint32_t previous) {
   return previous == no_open ? 0 : marker_kind(buffer_cell(s, previous));
-}
-
-// The 24 datatypes a map! accepts as keys.
-bool map_key_type(uint32_t t) {
-  switch (t) {
-    case type::word:
-    case type::set_word:
-    case type::lit_word:
-    case type::get_word:
-    case type::string:
-    case type::file:
-    case type::url:
-    case type::tag:
-    case type::email:
-    case type::ref:
-    case type::binary:
-    case type::char_:
-    case type::integer:
-    case type::float_:
-    case type::percent:
-    case type::time:
-    case type::date:
-    case type::money:
-    case type::pair:
-    case type::tuple:
-    case type::point2d:
-    case type::point3d:
-    case type::refinement:
-    case type::issue:
-      return true;
-    default:
-      return false;
-  }
 }
 
 /*
@@ -148,7 +116,7 @@ void close_series(lexer_state& s) {
   if (type_id == type::map) {
     if (n % 2 != 0) throw_error(s, type::map);
     for (uint32_t i = 0; i < n; i += 2)
-      if (!map_key_type(type_of(buffer_cell(s, from + i)))) throw_error(s, type::map);
+      if (!map::key_type_q(type_of(buffer_cell(s, from + i)))) throw_error(s, type::map);
   }
 
   if (s.load) {
