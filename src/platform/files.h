@@ -76,4 +76,7 @@ bool make_dir(const cell* path);
 // Whether a file or directory of that path exists.
 bool exists_q(const cell* path);
 
+// Installs the functions above as the file! datatype's I/O services (start-up).
+void init();
+
 }  // namespace kaz::files

@@ -25,6 +25,7 @@
 #include "memory/ownership.h"
 #include "memory/resources.h"
 #include "memory/series.h"
+#include "platform/files.h"
 
 #include <cfenv>
 #include <cstdlib>
@@ -117,6 +118,7 @@ void init_runtime() {
   booting_q = 1;
   sysrt::init_output_hooks();
   sysrt::init_platform();
+  files::init();  // the file! datatype's I/O services
   random::init();  // seed 19650218
   memory::init();  // the node table, the first node frame and the first series frame
   memory::resources::init();
