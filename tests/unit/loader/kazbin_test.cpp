@@ -14,6 +14,7 @@
 #include "lexer_describe.h"
 #include "loader/kazbin.h"
 #include "loader/kazbin_routines.h"
+#include "memory/lz_codec.h"
 #include "../support/session.h"
 
 namespace kaz {
@@ -455,6 +456,31 @@ TEST_F(Kazbin, CodecRoutines) {
     }
   }
   stack::unwind_to(saved);
+}
+
+// Compressed data (flags bit 1): everything after byte 7 is one stream of the runtime's LZ
+// codec; it decodes as the data it packs, and a damaged stream is invalid-data.
+TEST_F(Kazbin, CompressedDataIsUnpacked) {
+  ASSERT_EQ(kaz("kb-src: reduce [append/dup copy \"\" \"abc\" 100 [x y z] 12] 'ok"), "ok");
+  cell src = global("kb-src");
+  for (bool compact : {true, false}) {
+    cell data;
+    kazbin::codec_encode(&src, compact, &data);
+    std::vector<uint8_t> bytes = bytes_of(&data);
+    std::vector<uint8_t> packed(bytes.size());
+    int64_t n = compress::pack(bytes.data() + 8, static_cast<uint32_t>(bytes.size() - 8),
+                               packed.data());
+    ASSERT_GT(n, 0);
+    std::vector<uint8_t> d(bytes.begin(), bytes.begin() + 8);
+    d[7] |= 2;
+    d.insert(d.end(), packed.begin(), packed.begin() + n);
+    cell out;
+    ASSERT_EQ(decode_status(d, &out), "ok");
+    set_global("kb-out", &out);
+    EXPECT_EQ(kaz("kb-out = kb-src"), "true");
+    d.resize(d.size() - 3);  // a stream cut short
+    EXPECT_EQ(decode_status(d).substr(0, 15), "!! invalid-data");
+  }
 }
 
 }  // namespace
