@@ -184,9 +184,9 @@ int32_t form(const cell* e_in, cell* buffer, int32_t limit) {
   }
   string::append_ascii(out, "\n*** Near : ");
   append_value(buffer, &fields[field::near], false, true, near_cut);
+  // The Stack line only when there are call names to show.
   int32_t level = stack_trace_level();
   if (level > 0) {
-    string::append_ascii(out, "\n*** Stack: ");
     const cell& st = fields[field::stack];
     if (type_of(&st) == type::integer) {
       // Frames above the top may have been reused or their contexts collected since the error
@@ -194,9 +194,13 @@ int32_t form(const cell* e_in, cell* buffer, int32_t limit) {
       auto open = static_cast<uint32_t>(stack::frame_top - stack::frame_bottom);
       uint32_t base = stack::index_of(stack::top);
       cell n = *push_call_words(call_symbols(level, 0, std::min(st.data2, open)));
-      append_value(buffer, &n, true, false, 0x7FFFFFFF);
+      if (block::rs_length(&n) > 0) {
+        string::append_ascii(out, "\n*** Stack: ");
+        append_value(buffer, &n, true, false, 0x7FFFFFFF);
+      }
       stack::top = stack::at_index(base);
-    } else if (type_of(&st) == type::block) {
+    } else if (type_of(&st) == type::block && block::rs_length(&st) > 0) {
+      string::append_ascii(out, "\n*** Stack: ");
       append_value(buffer, &st, true, false, 0x7FFFFFFF);
     }
   }

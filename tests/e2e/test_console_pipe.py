@@ -131,7 +131,7 @@ def main():
               f"exit {r.returncode}, {lines_of(r)}")
 
         # Settings: made on first start, written by quit, history kept, extra keys kept.
-        cfg = os.path.join(home, "cache", "Kaz-Console", "console-cfg.kaz")
+        cfg = os.path.join(home, "cache", "kaz", "Kaz-Console", "console-cfg.kaz")
         if os.path.exists(cfg):
             os.remove(cfg)
         r = run([], "append system/console/history \"one\"\nq\n", env=env)
