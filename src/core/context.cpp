@@ -73,19 +73,27 @@ node_t create(uint32_t capacity, bool stack_values, bool creator_flag, node_t so
     h->data3 = 0;
     h[1] = cell{type::unset, 0, 0, 0};
   }
-  // The words first (a source's, rebound), then the table indexes them.
+  // The words first (a source's, rebound), then the table indexes them. Both blocks have room
+  // for `capacity` >= n cells: they are filled in place.
   node_t word_block = memory::alloc_cells(capacity);
-  for (uint32_t i = 0; i < n; ++i) {
-    cell w = words(source)[i];
-    w.data1 = ctx;
-    w.header &= ~context_flag::word_set;
-    *memory::append_cell(word_block) = w;
+  if (n) {
+    series_buffer* s = memory::buffer_of(word_block);
+    const cell* from = words(source);
+    cell* to = s->cells();
+    for (uint32_t i = 0; i < n; ++i) {
+      to[i] = from[i];
+      to[i].data1 = ctx;
+      to[i].header &= ~context_flag::word_set;
+    }
+    s->tail = s->offset + n * static_cast<uint32_t>(sizeof(cell));
   }
   node_t table = hashtable::create(capacity, word_block, hashtable::symbols);
   header_cell(ctx)->data1 = table;
   if (!stack_values) {
     node_t vals = memory::alloc_cells(capacity);
-    for (uint32_t i = 0; i < n; ++i) memory::append_cell(vals);
+    series_buffer* s = memory::buffer_of(vals);
+    for (uint32_t i = 0; i < n; ++i) s->cells()[i] = cell{type::unset, 0, 0, 0};
+    s->tail = s->offset + n * static_cast<uint32_t>(sizeof(cell));
     header_cell(ctx)->data2 = vals;
   }
   return ctx;
