@@ -33,8 +33,11 @@ struct reader {
   uint32_t digits(int32_t& value, uint32_t max) {
     uint32_t n = 0;
     value = 0;
+    // One digit past `max` is counted (the caller refuses it) but not added: with max 9 the
+    // value would overflow.
     while (p < end && is_digit(*p) && n < max + 1) {
-      value = value * 10 + (*p++ - '0');
+      if (n < max) value = value * 10 + (*p - '0');
+      ++p;
       ++n;
     }
     return n;
@@ -66,10 +69,14 @@ bool read_seconds(reader& r, double& s, bool two_digits) {
   int32_t whole;
   uint32_t n = two_digits ? (r.fixed(whole, 2) ? 2 : 0) : r.digits(whole, 9);
   if (n == 0) return false;
+  // More digits than an int32 holds, or a fraction: read as a float.
+  bool as_float = n > 9;
+  while (as_float && !r.at_end() && is_digit(*r.p)) ++r.p;
   if (r.take('.')) {
     while (!r.at_end() && is_digit(*r.p)) ++r.p;
-    return parse_float(start, r.p, 0, s);
+    as_float = true;
   }
+  if (as_float) return parse_float(start, r.p, 0, s);
   s = whole;
   return true;
 }
