@@ -6,6 +6,7 @@
 #include "core/fire.h"
 #include "core/function.h"
 #include "core/stack.h"
+#include "core/symbol.h"
 #include "core/words.h"
 #include "datatypes/block_storage.h"
 #include "datatypes/port.h"
@@ -250,8 +251,8 @@ flow copy(const int32_t* refs) {
     cell name;
     stack::get_call_name(&name);
     cell dt{type::datatype_, type_of(arg(0)), 0, 0};
-    cell* kind = opt(refs, 2);
-    fire(err::script_expect_arg, &name, &dt, kind);
+    cell kind{type::word, 0, symbol::make("kind"), 0xFFFFFFFF};  // the refinement's argument word
+    fire(err::script_expect_arg, &name, &dt, &kind);
   }
   cell value = *arg(0);
   cell* fresh = stack::reserve_cell();
