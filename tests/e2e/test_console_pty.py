@@ -60,12 +60,6 @@ class Console:
             if left <= 0 or not self.pump(left) and left <= 0:
                 return None
 
-    def wait_ready(self, timeout=10):
-        """Waits for the editor's cursor query without taking it from the output."""
-        end = time.time() + timeout
-        while not re.compile(READY).search(self.out, self.seen) and time.time() < end:
-            self.pump(max(0.0, end - time.time()))
-
     def send(self, text):
         os.write(self.fd, text.encode())
 
@@ -148,10 +142,11 @@ def main():
             ("ctrl-c halts", [("forever []\r", r"\r\n"), (lambda c: (time.sleep(1),
                                                                     c.send("\x03")), r"\(halted\)"),
                               ("11\r", r"== 11")]),
-            # Resized once the editor runs: a SIGWINCH before its handler is set would be lost.
-            ("resize", [(lambda c: (c.wait_ready(), c.resize(100, 30),
-                                    os.kill(c.pid, signal.SIGWINCH)), None),
-                        ("system/console/size\r", r"== 100x30")]),
+            # Resized once the editor shows its prompt (a window-change signal before its handler
+            # is set is lost); the editor redraws its line, then the new size is read.
+            ("resize", [(lambda c: (c.expect(READY), c.expect(PROMPT), c.resize(100, 30),
+                                    os.kill(c.pid, signal.SIGWINCH)), r"\x1b\[J>> "),
+                        (lambda c: c.send("system/console/size\r"), r"== 100x30")]),
         ]
         for n, (name, steps) in enumerate(cases):
             steps = [(s if s is not None else (lambda c: None), w) for s, w in steps]
