@@ -86,14 +86,17 @@ bool step_context(node_t ctx, uint32_t index, cell& v) {
 
 cell function_body(const cell& f) { return function::extra_cells(&f)[extra::body]; }
 
+// A function still being read may not have its spec or its extra cells yet.
 bool step_function(const cell& f, uint32_t index, cell& v) {
   if (index == 0) {
+    if (!memory::valid_node(f.data2)) return false;
     v = cell{type::block, 0, f.data2, 0};
     return true;
   }
   if (index == 1 && type_of(&f) == type::function) {
+    if (!memory::valid_node(f.data3) || block_length(f.data3) <= extra::body) return false;
     v = function_body(f);
-    return true;
+    return type_of(&v) == type::block && memory::valid_node(v.data2);
   }
   return false;
 }
