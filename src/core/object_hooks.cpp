@@ -91,21 +91,6 @@ void deep_change(cell* owner, cell* word, cell* target, cell* action, cell* now,
 
 void install_deep_change_handler() { ownership::set_deep_change_handler(deep_change); }
 
-void raise_stranded_exit(flow f) {
-  switch (f) {
-    case flow::break_:
-      fire(err::throw_break);
-    case flow::continue_:
-      fire(err::throw_continue);
-    case flow::throw_: {
-      cell v = stack::flow_value;
-      fire(err::throw_throw, &v);
-    }
-    default:
-      fire(err::throw_return);
-  }
-}
-
 node_t make_on_set_info(uint32_t change_index, uint32_t change_locals, node_t change_spec,
                         uint32_t deep_index, uint32_t deep_locals, node_t deep_spec) {
   node_t n = memory::alloc_cells(2);

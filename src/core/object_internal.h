@@ -2,6 +2,8 @@
 // the mold of the object family.
 #pragma once
 
+#include "core/stranded_exit.h"
+
 #include <cstdint>
 
 #include "core/stack.h"
@@ -9,12 +11,7 @@
 
 namespace kaz::object {
 
-/*
- * A break, continue, return, exit or throw that reached C++ code which cannot hand a status on
- * (an object body, a change handler): its target lies beyond this boundary, so it is raised as
- * the error its native raises when no target is found.
- */
-[[noreturn]] void raise_stranded_exit(flow f);
+using kaz::raise_stranded_exit;  // exits stranded in an object body or handler
 
 // Lets the ownership table call on-deep-change* (once, at start-up).
 void install_deep_change_handler();

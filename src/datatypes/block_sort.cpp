@@ -9,6 +9,7 @@
 #include "core/function.h"
 #include "core/interpreter.h"
 #include "core/stack.h"
+#include "core/stranded_exit.h"
 #include "core/symbol.h"
 #include "datatypes/block_actions.h"
 #include "datatypes/block_storage.h"
@@ -163,18 +164,7 @@ int32_t sort_compare_func(const cell* a, const cell* b, const cell* function) {
   stack::unwind_to(saved);
   // A comparison cannot pass an exit on through the sort: it becomes the error it would be
   // without a target.
-  switch (f) {
-    case flow::break_:
-      fire(err::throw_break);
-    case flow::continue_:
-      fire(err::throw_continue);
-    case flow::throw_: {
-      cell v = stack::flow_value;
-      fire(err::throw_throw, &v);
-    }
-    default:
-      break;
-  }
+  if (f == flow::break_ || f == flow::continue_ || f == flow::throw_) raise_stranded_exit(f);
   return comparator_order(&answer);
 }
 

@@ -9,6 +9,7 @@
 #include "core/function.h"
 #include "core/interpreter.h"
 #include "core/stack.h"
+#include "core/stranded_exit.h"
 #include "core/symbol.h"
 #include "datatypes/series_common.h"
 #include "datatypes/string_actions.h"
@@ -108,23 +109,6 @@ void push_record(const function_sort& f, const uint8_t* p) {
   element_value(p, f.unit, f.series_type, f.element_type, c);
 }
 
-// A break, continue, return or throw cannot leave through the sort: it becomes the error the
-// same exit raises where nothing can take it.
-[[noreturn]] void escaped(flow f) {
-  switch (f) {
-    case flow::break_:
-      fire(err::throw_break);
-    case flow::continue_:
-      fire(err::throw_continue);
-    case flow::throw_: {
-      cell v = stack::flow_value;
-      fire(err::throw_throw, &v);
-    }
-    default:
-      fire(err::throw_return);
-  }
-}
-
 int call_comparator(const uint8_t* x, const uint8_t* y, int32_t, uint32_t flags) {
   const function_sort& f = *current;
   stack::saved_state saved = stack::save();
@@ -138,7 +122,7 @@ int call_comparator(const uint8_t* x, const uint8_t* y, int32_t, uint32_t flags)
   flow r = interp::call_with_arguments(&fn, &name);
   if (r != flow::normal) {
     stack::unwind_to(saved);
-    escaped(r);
+    raise_stranded_exit(r);  // no exit leaves through the sort
   }
   cell result = *stack::arguments;
   stack::unwind_to(saved);
