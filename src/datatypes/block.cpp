@@ -65,7 +65,7 @@ void typeset_to_block(cell* proto, const cell* spec) {
   stack::drop_values(1);
 }
 
-// Conversions make and to share; answers false for a specification they do not cover.
+// Conversions make and to share; answers false for a source they do not cover.
 bool convert(cell* proto, const cell* spec) {
   switch (type_of(spec)) {
     case type::object:
