@@ -6,11 +6,13 @@
 #include "core/context.h"
 #include "core/cycle_guard.h"
 #include "core/error.h"
+#include "core/fire.h"
 #include "core/function.h"
 #include "core/interpreter.h"
 #include "core/stack.h"
 #include "core/symbol.h"
 #include "datatypes/block_storage.h"
+#include "loader/kazbin.h"
 #include "loader/lexer_transcode.h"
 #include "memory/collector.h"
 #include "runtime/embedded.h"
@@ -40,10 +42,15 @@ void skip_header(cell* code) {
   }
 }
 
-void run_file(const embedded_file& f) {
+void run_file(const boot_image& f) {
   uint32_t base = stack::index_of(stack::top);
+  cell* root = block::push_only(1);
+  kazbin::decode_boot(f.data, static_cast<uint32_t>(f.length), root->data2, true);
+  // The build wrote the file's values as one block.
+  if (block::rs_length(root) != 1 || type_of(block::rs_head(root)) != type::block)
+    fire(err::script_invalid_data, root);
   cell* code = stack::reserve_cell();
-  lexer::load_text_block(std::string_view(f.text, f.length), code);
+  *code = *block::rs_head(root);
   skip_header(code);
   cell result;
   flow r = interp::do_block(code, &result);
@@ -118,7 +125,7 @@ void run_top_level() {
   }
   detail::defining = true;
   for (std::string_view dir : {library_dir, console_dir}) {
-    for (const embedded_file* f = embedded_files; f->path; ++f) {
+    for (const boot_image* f = boot_images; f->path; ++f) {
       if (std::string_view(f->path).substr(0, dir.size()) != dir) continue;
       try {
         run_file(*f);

@@ -140,6 +140,7 @@ bool bind_to(cell* word, node_t ctx, int32_t index) {
 }
 
 void bind_global(cell* word) {
+  if (type_of(word) == type::refinement) return;  // unbound, as the lexer makes them
   cell w;
   context::intern_global(word->data2, &w);
   word->data1 = w.data1;

@@ -243,10 +243,12 @@ void compact_reader::scalar(node_t target, const record& r) {
  * their context.
  */
 void compact_reader::word(node_t target, const record& r, bool set) {
-  cell c{r.type, 0, symbol(), 0};
+  uint32_t name_at = in_.pos;
+  uint32_t name = in_.read_varint();
+  cell c{r.type, 0, d_.symbol_at(name, name_at), 0};
   uint32_t index_at = in_.pos;
   if (!r.variant) {
-    bind_global(&c);
+    d_.bind_global_entry(&c, name);
   } else if (!d_.codec) {
     uint32_t literal = in_.read_varint();
     index_at = in_.pos;

@@ -26,7 +26,9 @@ uint32_t offset_of(const cursor& in, uint32_t offsets_at, uint32_t index) {
 
 uint32_t decoder::symbol_at(uint32_t index, uint32_t at) {
   if (index >= symbol_count) in.invalid_at(at);
-  if (!mapped.empty()) return mapped[index];
+  // Each name is checked and interned once, however often the data names it.
+  if (mapped.size() != symbol_count) mapped.assign(symbol_count, 0);
+  if (mapped[index]) return mapped[index];
   uint32_t offset = offset_of(in, offsets_at, index);
   uint32_t size = area_end - area_at;
   if (offset >= size) in.invalid_at(at);
@@ -39,8 +41,10 @@ uint32_t decoder::symbol_at(uint32_t index, uint32_t at) {
     p += used;
   }
   if (p == end || p == name) in.invalid_at(at);
-  return symbol::make(std::string_view(reinterpret_cast<const char*>(name),
-                                       static_cast<size_t>(p - name)));
+  uint32_t id = symbol::make(std::string_view(reinterpret_cast<const char*>(name),
+                                              static_cast<size_t>(p - name)));
+  mapped[index] = id;
+  return id;
 }
 
 void decoder::check_symbol_table(uint32_t at) {
@@ -48,9 +52,20 @@ void decoder::check_symbol_table(uint32_t at) {
 }
 
 void decoder::map_all_symbols() {
-  std::vector<uint32_t> ids(symbol_count);
-  for (uint32_t i = 0; i < symbol_count; ++i) ids[i] = symbol_at(i, offsets_at + 4 * i);
-  mapped = std::move(ids);
+  for (uint32_t i = 0; i < symbol_count; ++i) symbol_at(i, offsets_at + 4 * i);
+}
+
+// A word's global slot never changes, so each name is looked up there once.
+void decoder::bind_global_entry(cell* word, uint32_t index) {
+  if (type_of(word) == type::refinement) return;  // unbound, as the lexer makes them
+  if (globals.size() != symbol_count) globals.assign(symbol_count, 0);
+  if (index < symbol_count && globals[index]) {
+    word->data1 = context::global;
+    word->data3 = globals[index] - 1;
+    return;
+  }
+  bind_global(word);
+  if (index < symbol_count && word->data1 == context::global) globals[index] = word->data3 + 1;
 }
 
 /*

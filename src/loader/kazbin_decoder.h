@@ -31,7 +31,8 @@ struct decoder {
   uint32_t offsets_at = 0;
   uint32_t area_at = 0;
   uint32_t area_end = 0;
-  std::vector<uint32_t> mapped;  // boot mode, plain layout: every name mapped once
+  std::vector<uint32_t> mapped;  // the symbol ids of the names read so far (0: not yet)
+  std::vector<uint32_t> globals;  // their indexes in the global context, plus 1 (0: not yet)
 
   uint32_t depth = 0;
   std::vector<uint32_t> path;  // the path being read
@@ -42,6 +43,8 @@ struct decoder {
   void check_symbol_table(uint32_t at);
   // Maps every name of the table (the plain boot reader).
   void map_all_symbols();
+  // Binds a word whose name is table entry `index` to the global context (adding it there).
+  void bind_global_entry(cell* word, uint32_t index);
 
   // The value at `path`, from the root block: a copy of the cell found there (a function's spec
   // and body are given as block! cells over them). `at` is the position reported on failure.
@@ -77,7 +80,8 @@ bool make_native(cell* out, uint32_t type_id, uint32_t index, const cell* spec);
 node_t context_of(const cell* v);
 // Binds the word to the context at `index` (-1: look its symbol up); false when out of range.
 bool bind_to(cell* word, node_t ctx, int32_t index);
-// Binds an unbound word to the global context, adding its symbol there.
+// Binds an unbound word to the global context, adding its symbol there; a refinement stays
+// unbound, as the lexer makes it.
 void bind_global(cell* word);
 // Whether the datatype id names a datatype registered in this runtime.
 bool known_datatype(uint32_t id);

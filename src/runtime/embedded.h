@@ -1,18 +1,20 @@
-// Kaz source files built into the executable (library, view, console).
+// The library's Kaz source files, built into the executable as KAZBIN images: the build lexes
+// each file and encodes its values, so start-up decodes them instead of lexing text.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 namespace kaz {
 
-// One embedded file: its path under the source tree and its bytes.
-struct embedded_file {
+// One file: its path under the source tree and the KAZBIN image of its values (one block).
+struct boot_image {
   const char* path;
-  const char* text;
+  const uint8_t* data;
   std::size_t length;
 };
 
-// Every embedded file in path order, ended by an entry whose path is null.
-extern const embedded_file embedded_files[];
+// Every file in path order, ended by an entry whose path is null.
+extern const boot_image boot_images[];
 
 }  // namespace kaz
