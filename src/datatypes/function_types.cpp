@@ -5,6 +5,7 @@
 #include "core/function.h"
 #include "core/stack.h"
 #include "core/symbol.h"
+#include "core/words.h"
 #include "datatypes/block_storage.h"
 #include "datatypes/function_types.h"
 #include "datatypes/registry.h"
@@ -17,6 +18,41 @@ namespace kaz::function_types {
 namespace {
 
 cell spec_block(const cell* f) { return cell{type::block, 0, f->data2, 0}; }
+
+inline bool is_field(uint32_t field, uint32_t sym) {
+  return symbol::resolve(field) == symbol::resolve(sym);
+}
+
+// reflect: the spec block itself; a function's or routine's body and its context's words bound
+// to it; a native's or action's table index as its body (an op! answers for what it wraps).
+cell* reflect(cell* f, uint32_t field) {
+  cell v = *f;
+  uint32_t t = type_of(&v);
+  if (t == type::op) t = (v.header >> 16) & 0xFF;
+  bool with_context = t == type::function || t == type::routine;
+  if (is_field(field, words::sym.spec)) {
+    *f = spec_block(&v);
+  } else if (is_field(field, words::sym.body)) {
+    if (with_context)
+      *f = function::extra_cells(&v)[extra::body];
+    else
+      *f = cell{type::integer, 0, v.data1, 0};
+  } else if (is_field(field, words::sym.words) && type_of(&v) != type::op && with_context) {
+    node_t ctx = v.data1;
+    uint32_t n = context::size(ctx);
+    cell* b = block::push_only(n);
+    for (uint32_t i = 0; i < n; ++i) {
+      cell w;
+      context::word_at(ctx, i, &w);
+      block::append_copy(b, &w);
+    }
+    *f = *b;
+    stack::top = b;
+  } else {
+    fire(err::internal_not_done);
+  }
+  return f;
+}
 
 int32_t form(cell* f, cell* buffer, cell*, int32_t limit) {
   const char* text = "?function?";
@@ -173,8 +209,11 @@ cell* make_op(cell* proto, cell* spec, uint32_t) {
 }  // namespace
 
 void init() {
-  registry::add(type::native,
-                {.make = make_native_like, .form = form, .mold = mold_native, .compare = compare});
+  registry::add(type::native, {.make = make_native_like,
+                                .reflect = reflect,
+                                .form = form,
+                                .mold = mold_native,
+                                .compare = compare});
   registry::add(type::action,
                 {.make = make_native_like, .form = form, .mold = mold_native, .compare = compare},
                 inherited(slot::reflect));
@@ -183,8 +222,11 @@ void init() {
 }
 
 void init_function() {
-  registry::add(type::function,
-                {.make = make_function, .form = form, .mold = mold_function, .compare = compare});
+  registry::add(type::function, {.make = make_function,
+                                  .reflect = reflect,
+                                  .form = form,
+                                  .mold = mold_function,
+                                  .compare = compare});
   registry::add(type::routine,
                 {.make = make_routine, .form = form, .mold = mold_function, .compare = compare},
                 inherited(slot::reflect));
