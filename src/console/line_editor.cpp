@@ -341,19 +341,17 @@ int32_t complete() {
   if (type_of(&result) != type::block) return 0;
   int32_t n = block::rs_length(&result);
   if (n == 0) return 0;
+  cell first = *block::rs_head(&result);
+  if (!is_any_string(type_of(&first))) return 0;  // no line to go on with: the line stays
   cell* held = stack::push(&result);  // kept alive while the strings are copied
-  // The line and its cursor are kept for the next edit.
-  load_text(&saved_line, &line);
-  saved_line.data1 = cursor();
-  clear_text(&line);
-  cell first = *block::rs_head(held);
   if (n == 1) {
     load_text(&line, &first);
-    if (is_any_string(type_of(&first)) && first.data1 <= line_length()) line.data1 = first.data1;
+    if (first.data1 <= line_length()) line.data1 = first.data1;
   } else {
+    // The line to go on with waits for the next edit; this one lists the candidates.
     load_text(&saved_line, &first);
-    if (is_any_string(type_of(&first)) && first.data1 <= saved_line.data1)
-      saved_line.data1 = first.data1;
+    if (first.data1 <= saved_line.data1) saved_line.data1 = first.data1;
+    clear_text(&line);
     for (int32_t i = 1; i < n; ++i) {
       cell entry = *(block::rs_head(held) + i);
       if (is_any_string(type_of(&entry))) string::append_string(line.data2, &entry);
@@ -431,8 +429,8 @@ void edit_line() {
     full_redraw = true;
     int32_t k = tty::read_key();
     switch (k) {
-      case 9: {  // TAB: complete, or insert the tab when nothing completes
-        int32_t n = complete();
+      case 9: {  // TAB: complete, or insert the tab when nothing completes (or hidden input)
+        int32_t n = hide ? 0 : complete();
         if (n > 1) {
           leave_line();
           clear_text(&line);
