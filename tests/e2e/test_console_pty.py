@@ -119,6 +119,17 @@ def main():
             ("home and end", [("+ 2" + HOME + "40 " + END + "\r", r"== 42")]),
             ("ctrl keys move", [("+ 2\x01" + "5 \x05" + "0\r", r"== 25")]),
             ("tab inserted without completion", [("1\t+ 1", r"1    \+ 1"), ("\r", r"== 2")]),
+            # A unique word completes; a complete one takes the tab; several are listed and the
+            # next prompt goes on with their common part.
+            ("tab completes", [("kc-alone: 7\r", None), ("kc-alo\t", r"kc-alone"),
+                               ("\r", r"== 7"), ("kc-alone\t", r"kc-alone    "), ("\r", r"== 7")]),
+            ("tab lists candidates", [("kc-a1: kc-a2: 5\r", None),
+                                      ("x: kc-\t", r"kc-a1 kc-a2 [\s\S]*>> x: kc-a"),
+                                      ("2\r", r"== 5")]),
+            ("nothing kept after a completion", [("kc-alone: 7\r", None), ('ask "? "\r', r"\? "),
+                                                 ("kc-alo\t\x03", r'== "q"'), ("1\r", r"== 1")]),
+            ("hidden input takes the tab", [('ask/hide "pw: "\r', r"pw: "),
+                                            ("pri\t\r", r'== "pri\^-"')]),
             ("backspace", [("10\x7f5\r", r"== 15")]),
             ("delete and ctrl-d inside", [("123" + LEFT * 3 + DELETE + "\x04\r", r"== 3")]),
             ("ctrl-k", [("45 + 1" + LEFT * 4 + "\x0b\r", r"== 45")]),
