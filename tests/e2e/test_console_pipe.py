@@ -55,6 +55,10 @@ def main():
              ["*** Math Error: attempt to divide by zero"]),
             ("unusable fields", "system/console/history: 5\nsystem/console/delimiters: 1\n"
              "system/console/buffer: 2\n3\n", ["== 5", "== 1", "== 2", "== 3"]),
+            ("help alone at the end of a line", "help\n",
+             ["\tUse HELP or ? to view built-in docs for functions, values ",
+              "\tfor contexts, or all values of a given datatype:"]),
+            ("? on a word", "? append\n", ["USAGE:", "     APPEND series value"]),
         ]
         for name, text, want in cases:
             r = run([], text, env=env)
