@@ -64,10 +64,9 @@ void append_value(cell* buffer, const cell* v, bool formed, bool only, int32_t c
 std::vector<uint32_t> call_symbols(int32_t level, uint32_t from, uint32_t to) {
   std::vector<uint32_t> out;
   if (to > stack::frame_capacity) to = stack::frame_capacity;
-  uint32_t body = words::word.body_.data2, anon = words::word.anon.data2;
   for (uint32_t i = from; i < to; ++i) {
     const call_frame* f = stack::frame_bottom + i;
-    if (f->symbol == body || f->symbol == anon || f->symbol == 0) continue;
+    if (!stack::named_call(f) || f->symbol == 0) continue;
     bool take = level > 1;
     if (!take) {
       // The name as the frame's own context (else the global one) holds it.

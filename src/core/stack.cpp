@@ -5,6 +5,7 @@
 #include "core/fire.h"
 #include "core/symbol.h"
 #include "core/words.h"
+#include "datatypes/block_storage.h"
 #include "memory/collector.h"
 
 namespace kaz::stack {
@@ -155,15 +156,31 @@ void unwind_into(call_frame* target) {
   top = arguments;
 }
 
+bool named_call(const call_frame* f) {
+  return f->symbol != body_symbol && f->symbol != anon_symbol;
+}
+
 void get_call_name(cell* out) {
   call_frame* f = throw_origin ? throw_origin : frame_top - 1;
   throw_origin = nullptr;
   for (; f >= frame_bottom; --f) {
-    if (f->symbol == body_symbol || f->symbol == anon_symbol) continue;
+    if (!named_call(f)) continue;
     context::word_of_symbol(f->name_context, f->symbol, out);
     return;
   }
   *out = words::word.not_found;
+}
+
+void collect_calls(cell* out) {
+  // Frames live outside collector memory: the appends below leave them where they are.
+  for (call_frame* f = frame_top - 1; f > frame_bottom; --f) {
+    if (!named_call(f)) continue;
+    cell name;
+    context::word_of_symbol(f->name_context, f->symbol, &name);
+    block::append_copy(out, &name);
+    cell index{type::integer, 0, f->saved_base, 0};
+    block::append_copy(out, &index);
+  }
 }
 
 void mark_roots() {

@@ -203,9 +203,17 @@ extern cell flow_name;
 // The collector marks the live values and the frames' contexts.
 void mark_roots();
 
+// Whether a frame is a call the user sees: one not named <body> or <anon>.
+bool named_call(const call_frame* f);
+
 // Name of the running call (for errors): the first frame not named <body> or <anon>.
 // Writes a word! into `out`.
 void get_call_name(cell* out);
+
+// Appends to the block, newest first, each named call but the outermost frame: its word (as the
+// frame's name context holds it, else the global one) and the value-stack index of the argument
+// base it saved.
+void collect_calls(cell* out);
 extern call_frame* throw_origin;
 
 }  // namespace stack

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 
@@ -21,10 +22,14 @@
 #include "core/typeset.h"
 #include "datatypes/block_storage.h"
 #include "datatypes/registry.h"
+#include "datatypes/binary.h"
 #include "datatypes/float.h"
 #include "datatypes/string_storage.h"
+#include "datatypes/tuple.h"
 #include "loader/kazbin_routines.h"
+#include "platform/clipboard.h"
 #include "platform/files.h"
+#include "platform/os_info.h"
 #include "loader/lexer_transcode.h"
 #include "memory/collector.h"
 #include "runtime/os_environment.h"
@@ -120,6 +125,62 @@ void create_dir(cell* a) {
 }
 
 void exists_q(cell* a) { set_logic(a, files::exists_q(a)); }
+
+// The system's description: name, arch, version (3 bytes) and build, in that order.
+void os_info(cell* a) {
+  system_info::description d = system_info::describe();
+  object::make_empty_at(a, 4);
+  cell v;
+  string::make_at(&v, static_cast<uint32_t>(d.name.size() + 1));
+  string::append_utf8(v.data2, d.name);
+  context::put_word_value(a->data1, symbol::make("name"), &v);
+  context::intern_global(symbol::make(d.arch), &v);
+  context::put_word_value(a->data1, symbol::make("arch"), &v);
+  tuple_type::init_cell(&v, d.version, 3);
+  context::put_word_value(a->data1, symbol::make("version"), &v);
+  v = cell{type::integer, 0, static_cast<uint32_t>(d.build), 0};
+  context::put_word_value(a->data1, symbol::make("build"), &v);
+}
+
+// as-color, as-ipv4 and as-rgba refuse the first negative component.
+void check_components(cell* a, uint32_t count) {
+  for (uint32_t i = 0; i < count; ++i)
+    if (static_cast<int32_t>(arg(a, i)->data2) < 0) fire(err::script_invalid_arg, arg(a, i));
+}
+
+void as_color(cell* a) {
+  check_components(a, 3);
+  uint8_t bytes[3] = {static_cast<uint8_t>(a->data2), static_cast<uint8_t>(arg(a, 1)->data2),
+                      static_cast<uint8_t>(arg(a, 2)->data2)};
+  tuple_type::init_cell(a, bytes, 3);
+}
+
+// The bytes, lowest first, of the 32-bit word a | b << 8 | c << 16 | d << 24: a component above
+// 255 carries into the next byte.
+void as_ipv4(cell* a) {
+  check_components(a, 4);
+  uint32_t word = 0;
+  for (uint32_t i = 0; i < 4; ++i) word |= arg(a, i)->data2 << (8 * i);
+  uint8_t bytes[4] = {static_cast<uint8_t>(word), static_cast<uint8_t>(word >> 8),
+                      static_cast<uint8_t>(word >> 16), static_cast<uint8_t>(word >> 24)};
+  tuple_type::init_cell(a, bytes, 4);
+}
+
+// Characters of the UTF-8 bytes from start's position to pos's, both in start's buffer: the
+// bytes that begin a character (none of the form 10xxxxxx).
+void count_chars(cell* a) {
+  series_buffer* buf = binary::buffer_of(a);
+  uint32_t size = buf->used_bytes();
+  uint32_t from = std::min(a->data1, size), to = std::min(arg(a, 1)->data1, size);
+  int32_t n = 0;
+  for (const uint8_t* p = buf->head() + from; p < buf->head() + to; ++p) n += (*p & 0xC0) != 0x80;
+  set_integer(a, n);
+}
+
+void collect_calls(cell* a) { stack::collect_calls(a); }
+
+void read_clipboard(cell* a) { clipboard::read(a); }
+void write_clipboard(cell* a) { set_logic(a, clipboard::write(a)); }
 
 void stack_size_q(cell* a) { set_integer(a, static_cast<int32_t>(stack::top - stack::bottom)); }
 
@@ -260,10 +321,18 @@ void init_routines() {
       {routine_index::set_current_dir, set_current_dir, -1},
       {routine_index::create_dir, create_dir, -1},
       {routine_index::exists_q, exists_q, type::logic},
+      {routine_index::os_info, os_info, -1},
+      {routine_index::as_color, as_color, -1},
+      {routine_index::as_ipv4, as_ipv4, -1},
+      {routine_index::as_rgba, as_ipv4, -1},
+      {routine_index::count_chars, count_chars, type::integer},
       {routine_index::stack_size_q, stack_size_q, type::integer},
       {routine_index::pick_stack, pick_stack, -1},
       {routine_index::frame_index_q, frame_index_q, type::integer},
+      {routine_index::collect_calls, collect_calls, -1},
       {routine_index::tracing_q, tracing_q, type::logic},
+      {routine_index::read_clipboard, read_clipboard, -1},
+      {routine_index::write_clipboard, write_clipboard, type::logic},
       {routine_index::write_stdout, write_stdout, -1},
       {routine_index::command_args, command_args, -1},
       {routine_index::interpreted_q, interpreted_q, type::logic},

@@ -149,6 +149,8 @@ def main():
             ("esc cancels", [("[1\r", r"\[    "), ("2\x1b", r"\(escape\)"), ("4\r", r"== 4")]),
             ("wide line wraps", [('"' + "x" * 150 + '"\r', r'== [{"]x{70}')]),
             ("utf-8 typed", [('"é€😀"\r', r'== "é€😀"')]),
+            ("clipboard text offered to the terminal",
+             [('write-clipboard "hé"\r', r"\x1b\]52;c;aMOp\x07"), (None, r"== true")]),
             # Ctrl-C once the line has left the editor and the terminal is back in its mode.
             ("ctrl-c halts", [("forever []\r", r"\r\n"), (lambda c: (time.sleep(1),
                                                                     c.send("\x03")), r"\(halted\)"),
