@@ -652,6 +652,9 @@ flow call_routine(const cell* fn) {
   uint32_t index = function::extra_cells(fn)[extra::code].data2;
   routine_entry e = function::routine_table_entry(index);
   if (!e) fire(err::internal_routines);
+  // Without arguments the result slot lies at the top: taken in, so what a routine builds
+  // there stays in the collector's sight.
+  if (stack::top == stack::arguments) stack::push_unset();
   e(stack::arguments);
   stack::top = stack::arguments + 1;
   return flow::normal;

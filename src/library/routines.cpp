@@ -129,17 +129,23 @@ void exists_q(cell* a) { set_logic(a, files::exists_q(a)); }
 // The system's description: name, arch, version (3 bytes) and build, in that order.
 void os_info(cell* a) {
   system_info::description d = system_info::describe();
-  object::make_empty_at(a, 4);
-  cell v;
-  string::make_at(&v, static_cast<uint32_t>(d.name.size() + 1));
-  string::append_utf8(v.data2, d.name);
-  context::put_word_value(a->data1, symbol::make("name"), &v);
-  context::intern_global(symbol::make(d.arch), &v);
-  context::put_word_value(a->data1, symbol::make("arch"), &v);
-  tuple_type::init_cell(&v, d.version, 3);
-  context::put_word_value(a->data1, symbol::make("version"), &v);
-  v = cell{type::integer, 0, static_cast<uint32_t>(d.build), 0};
-  context::put_word_value(a->data1, symbol::make("build"), &v);
+  // Built on the stack, where the collector sees it (a routine without arguments has its
+  // result slot above the stack's top).
+  uint32_t base = stack::index_of(stack::top);
+  cell* info = stack::reserve_cell();
+  object::make_empty_at(info, 4);
+  cell* v = stack::reserve_cell();
+  string::make_at(v, static_cast<uint32_t>(d.name.size() + 1));
+  string::append_utf8(v->data2, d.name);
+  context::put_word_value(info->data1, symbol::make("name"), v);
+  context::intern_global(symbol::make(d.arch), v);
+  context::put_word_value(info->data1, symbol::make("arch"), v);
+  tuple_type::init_cell(v, d.version, 3);
+  context::put_word_value(info->data1, symbol::make("version"), v);
+  *v = cell{type::integer, 0, static_cast<uint32_t>(d.build), 0};
+  context::put_word_value(info->data1, symbol::make("build"), v);
+  *a = *info;
+  stack::top = stack::at_index(base);
 }
 
 // as-color, as-ipv4 and as-rgba refuse the first negative component.

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/fire.h"
+#include "core/stack.h"
 #include "datatypes/base_codecs.h"
 #include "datatypes/block_storage.h"
 #include "datatypes/string_storage.h"
@@ -41,24 +42,27 @@ void offer_to_terminal(const std::string& text) {
 }  // namespace
 
 void read(cell* out) {
-  switch (held.kind) {
-    case holding::nothing:
-      out->header = type::none;
-      break;
-    case holding::text:
-      string::make_at(out, static_cast<uint32_t>(held.text.size() + 1));
-      string::append_utf8(out->data2, held.text);
-      break;
-    case holding::files:
-      block::init_cell(out, static_cast<uint32_t>(held.files.size() + 1));
-      for (const std::string& name : held.files) {
-        cell f;
-        string::make_at(&f, static_cast<uint32_t>(name.size() + 1), type::file);
-        files::append_os_name(f.data2, name);
-        block::append_copy(out, &f);
-      }
-      break;
+  if (held.kind == holding::nothing) {
+    out->header = type::none;
+    return;
   }
+  // Built on the stack, where the collector sees it, then moved to `out`.
+  uint32_t base = stack::index_of(stack::top);
+  if (held.kind == holding::text) {
+    cell* text = stack::reserve_cell();
+    string::make_at(text, static_cast<uint32_t>(held.text.size() + 1));
+    string::append_utf8(text->data2, held.text);
+  } else {
+    block::push_only(static_cast<uint32_t>(held.files.size() + 1));
+    cell* name = stack::reserve_cell();
+    for (const std::string& path : held.files) {
+      string::make_at(name, static_cast<uint32_t>(path.size() + 1), type::file);
+      files::append_os_name(name->data2, path);
+      block::append_copy(stack::at_index(base), name);
+    }
+  }
+  *out = *stack::at_index(base);
+  stack::top = stack::at_index(base);
 }
 
 bool write(const cell* value) {
