@@ -32,6 +32,7 @@
 #include "platform/os_info.h"
 #include "loader/lexer_transcode.h"
 #include "memory/collector.h"
+#include "runtime/build_info.h"
 #include "runtime/os_environment.h"
 #include "runtime/runtime_error.h"
 #include "runtime/runtime_record.h"
@@ -218,6 +219,41 @@ void command_args(cell* a) {
   }
 }
 
+// The build's data: [built commit branch tag ahead date message], built and date as text for
+// the library to load, the commit and tag as words, none for what the build did not record.
+void build_info_block(cell* a) {
+  block::init_cell(a, 7);
+  auto text = [a](std::string_view t) {
+    cell v{type::none, 0, 0, 0};
+    if (!t.empty()) {
+      string::make_at(&v, static_cast<uint32_t>(t.size() + 1));
+      string::append_utf8(v.data2, t);
+    }
+    block::append_copy(a, &v);
+  };
+  auto word = [a](std::string_view t) {
+    cell v{type::none, 0, 0, 0};
+    if (!t.empty()) v = cell{type::word, 0, symbol::make(t), 0};
+    block::append_copy(a, &v);
+  };
+  // __DATE__ is "Mmm dd yyyy" (the day padded with a space), __TIME__ "hh:mm:ss".
+  std::string built = build_info::built;
+  std::string when;
+  if (built.size() >= 20) {
+    std::string day = built.substr(4, 2);
+    if (day[0] == ' ') day.erase(0, 1);
+    when = day + "-" + built.substr(0, 3) + "-" + built.substr(7, 4) + "/" + built.substr(12, 8);
+  }
+  text(when);
+  word(build_info::commit);
+  text(build_info::branch);
+  word(build_info::tag);
+  cell ahead{type::integer, 0, static_cast<uint32_t>(std::atoi(build_info::ahead)), 0};
+  block::append_copy(a, &ahead);
+  text(build_info::date);
+  text(build_info::message);
+}
+
 void write_stdout(cell* a) {
   cell data = *a;
   files::write_value(nullptr, &data, nullptr, nullptr, false, false, false);
@@ -349,6 +385,7 @@ void init_routines() {
       {routine_index::system_words, system_words, -1},
       {routine_index::error_catalog, error_catalog, -1},
       {routine_index::cache_dir, cache_dir, -1},
+      {routine_index::build_info, build_info_block, -1},
       // Datatype predicates, 101 on, in their start-up order.
       {101, is_type<type::bitset>, type::logic},
       {102, is_type<type::binary>, type::logic},

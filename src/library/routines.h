@@ -42,6 +42,7 @@ enum : uint32_t {
   system_words,
   error_catalog,
   cache_dir,
+  build_info,
   // The command line as the process received it, for extract-boot-args.
   command_args = 40,
 };

@@ -16,13 +16,23 @@
 #include "loader/lexer_transcode.h"
 #include "memory/series.h"
 #include "runtime/boot.h"
+#include "runtime/build_info.h"
 #include "runtime/embedded.h"
 #include "runtime/native_stack.h"
 #include "runtime/os_setup.h"
 
 namespace kaz {
-// This program makes the images: it has none of its own.
+// This program makes the images: it has none of its own, nor any build data.
 const boot_image boot_images[] = {{nullptr, nullptr, 0}};
+namespace build_info {
+const char* const commit = "";
+const char* const branch = "";
+const char* const tag = "";
+const char* const ahead = "";
+const char* const date = "";
+const char* const message = "";
+const char* const built = "";
+}  // namespace build_info
 }  // namespace kaz
 
 namespace {
