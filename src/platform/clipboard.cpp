@@ -8,8 +8,10 @@
 #include "datatypes/base_codecs.h"
 #include "datatypes/block_storage.h"
 #include "datatypes/string_storage.h"
+#include "platform/clipboard_display.h"
 #include "platform/files.h"
 #include "platform/terminal.h"
+#include "runtime/os_environment.h"
 
 namespace kaz::clipboard {
 
@@ -23,7 +25,7 @@ struct store {
   std::string text;
   std::vector<std::string> files;
 };
-store held;
+store held;  // when there is no display to hold it
 
 // OSC 52 to the clipboard selection ("c"), ended by BEL.
 void offer_to_terminal(const std::string& text) {
@@ -39,47 +41,113 @@ void offer_to_terminal(const std::string& text) {
   tty::write_raw(seq);
 }
 
-}  // namespace
-
-void read(cell* out) {
-  if (held.kind == holding::nothing) {
-    out->header = type::none;
-    return;
-  }
-  // Built on the stack, where the collector sees it, then moved to `out`.
-  uint32_t base = stack::index_of(stack::top);
-  if (held.kind == holding::text) {
-    cell* text = stack::reserve_cell();
-    string::make_at(text, static_cast<uint32_t>(held.text.size() + 1));
-    string::append_utf8(text->data2, held.text);
-  } else {
-    block::push_only(static_cast<uint32_t>(held.files.size() + 1));
-    cell* name = stack::reserve_cell();
-    for (const std::string& path : held.files) {
-      string::make_at(name, static_cast<uint32_t>(path.size() + 1), type::file);
-      files::append_os_name(name->data2, path);
-      block::append_copy(stack::at_index(base), name);
+// UTF-8 text into a string buffer; a byte that starts no valid sequence is taken as Latin-1,
+// so text from elsewhere loses nothing.
+void append_text(node_t node, std::string_view text) {
+  while (!text.empty()) {
+    size_t used = string::append_utf8(node, text);
+    if (used < text.size()) {
+      string::append_latin1(node, reinterpret_cast<const uint8_t*>(text.data() + used), 1);
+      ++used;
     }
+    text.remove_prefix(used);
+  }
+}
+
+// Each value is built on the stack, where the collector sees it, then moved to `out`.
+void put_text(cell* out, std::string_view text) {
+  uint32_t base = stack::index_of(stack::top);
+  cell* made = stack::reserve_cell();
+  string::make_at(made, static_cast<uint32_t>(text.size() + 1));
+  append_text(made->data2, text);
+  *out = *stack::at_index(base);
+  stack::top = stack::at_index(base);
+}
+
+void put_files(cell* out, const std::vector<std::string>& paths) {
+  uint32_t base = stack::index_of(stack::top);
+  block::push_only(static_cast<uint32_t>(paths.size() + 1));
+  cell* name = stack::reserve_cell();
+  for (const std::string& path : paths) {
+    string::make_at(name, static_cast<uint32_t>(path.size() + 1), type::file);
+    files::append_os_name(name->data2, path);
+    block::append_copy(stack::at_index(base), name);
   }
   *out = *stack::at_index(base);
   stack::top = stack::at_index(base);
 }
 
+void put_none(cell* out) { *out = cell{type::none, 0, 0, 0}; }
+
+// The desktop takes only absolute paths: a relative one is taken from the current directory.
+bool make_absolute(std::vector<std::string>& paths) {
+  std::string dir;
+  for (std::string& path : paths) {
+    if (!path.empty() && path[0] == '/') continue;
+    if (dir.empty() && !sysrt::get_current_dir(dir)) return false;
+    path = (dir == "/" ? dir : dir + "/") + path;
+  }
+  return true;
+}
+
+bool write_to_display(display::tools with, store& s) {
+  switch (s.kind) {
+    case holding::nothing:
+      return display::clear(with);
+    case holding::text:
+      return display::write_text(with, s.text);
+    case holding::files:
+      return make_absolute(s.files) && display::write_files(with, s.files);
+  }
+  return false;
+}
+
+}  // namespace
+
+void read(cell* out) {
+  display::tools with = display::find();
+  if (with != display::tools::none) {
+    display::content got = display::read(with);
+    switch (got.what) {
+      case display::content::kind::failed:
+        *out = cell{type::logic, 0, 0, 0};
+        return;
+      case display::content::kind::empty:
+        put_none(out);
+        return;
+      case display::content::kind::text:
+        put_text(out, got.text);
+        return;
+      case display::content::kind::files:
+        put_files(out, got.files);
+        return;
+    }
+  }
+  switch (held.kind) {
+    case holding::nothing:
+      put_none(out);
+      return;
+    case holding::text:
+      put_text(out, held.text);
+      return;
+    case holding::files:
+      put_files(out, held.files);
+      return;
+  }
+}
+
 bool write(const cell* value) {
   cell v = *value;
+  store s;
   switch (type_of(&v)) {
     case type::none:
-      held = store{};
-      return true;
-    case type::string: {
-      store s{holding::text, string::to_utf8(&v), {}};
-      held = std::move(s);
-      offer_to_terminal(held.text);
-      return true;
-    }
+      break;
+    case type::string:
+      s = store{holding::text, string::to_utf8(&v), {}};
+      break;
     case type::block: {
       // Every element is checked before anything changes.
-      store s{holding::files, {}, {}};
+      s.kind = holding::files;
       bool whole = true;
       for (int32_t i = 0; i < block::rs_length(&v); ++i) {
         cell item = *(block::rs_head(&v) + i);
@@ -90,14 +158,18 @@ bool write(const cell* value) {
         s.files.push_back(std::move(path));
       }
       if (!whole) return false;
-      held = std::move(s);
-      return true;
+      break;
     }
     case type::image:  // no images yet
       return false;
     default:
       fire(err::script_invalid_arg, &v);
   }
+  display::tools with = display::find();
+  if (with != display::tools::none) return write_to_display(with, s);
+  held = std::move(s);
+  if (held.kind == holding::text) offer_to_terminal(held.text);
+  return true;
 }
 
 }  // namespace kaz::clipboard
