@@ -42,7 +42,9 @@ series_frame* find(uint64_t need) {
 series_frame* frame_for(uint64_t need) {
   series_frame* f = find(need);
   bool collected = false;
-  if (!f && collector::detail::due(need)) {
+  // Growing the heap is the moment a due collection runs, whether or not some frame still has
+  // a little room.
+  if ((!f || room(f) < min_room) && collector::detail::due(need)) {
     collector::collect_if_enabled();
     collected = true;
     f = find(need);

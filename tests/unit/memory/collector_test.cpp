@@ -261,6 +261,26 @@ TEST_F(Collector, BigSeriesLiveAndDie) {
   big = 0;
 }
 
+// Small garbage, in a frame of its own.
+__attribute__((noinline)) void churn(uint64_t total) {
+  for (uint64_t made = 0; made < total; made += 100) memory::alloc_bytes(100);
+}
+
+TEST_F(Collector, AFrameWithALittleRoomLeftNeverStopsCollections) {
+  collect();
+  // The current frame is left with less room than a frame must have to take more buffers, and
+  // a buffer that does not fit there opens the next frame.
+  memory::frames::series_frame* f = memory::frames::current;
+  uint64_t room = uint64_t(f->end - f->bump);
+  ASSERT_GT(room, uint64_t(100000));
+  memory::alloc_bytes(uint32_t(room - 20000 - memory::frames::header_bytes));
+  memory::alloc_bytes(30000);
+  uint32_t before = stats().cycles;
+  churn(uint64_t(256) << 20);
+  EXPECT_GT(stats().cycles, before + 10);
+  EXPECT_LT(memory::frames::used_bytes(), uint64_t(32) << 20);
+}
+
 TEST_F(Collector, SwitchedOffItNeverCollectsOnItsOwn) {
   set_active(false);
   uint32_t before = stats().cycles;
