@@ -8,6 +8,7 @@
 #include "core/context.h"
 #include "core/fire.h"
 #include "core/interpreter.h"
+#include "core/object.h"
 #include "core/symbol.h"
 #include "core/words.h"
 #include "datatypes/block_storage.h"
@@ -145,6 +146,13 @@ int32_t mold(cell* v, cell* buffer, bool, bool all, bool flat, cell* part, int32
 
 int32_t form(cell* v, cell* buffer, cell* part, int32_t limit) {
   return mold(v, buffer, false, false, false, part, limit, 0);
+}
+
+// Compared as objects, but only with another port: the object! rule alone would find a port
+// not comparable with itself.
+int32_t compare(cell* a, cell* b, int32_t op) {
+  if (type_of(b) != type::port) return -2;
+  return object::compare_objects(a, b, op);
 }
 
 // ---------------------------------------------------------------- forwarding
@@ -383,8 +391,8 @@ flow forward(uint32_t s, const int32_t* refs) {
 }
 
 void init() {
-  registry::add(type::port, {.make = make, .form = form, .mold = mold},
-                inherited(slot::reflect, slot::eval_path, slot::compare));
+  registry::add(type::port, {.make = make, .form = form, .mold = mold, .compare = compare},
+                inherited(slot::reflect, slot::eval_path));
 }
 
 }  // namespace kaz::port_type
