@@ -9,6 +9,7 @@
 #include "core/truth.h"
 #include "core/words.h"
 #include "datatypes/block_storage.h"
+#include "datatypes/map.h"
 #include "datatypes/registry.h"
 #include "datatypes/string_storage.h"
 
@@ -302,11 +303,17 @@ flow foreach(const int32_t*) {
   stack::arguments->header = type::unset;
   stack::top = stack::arguments + 1;
   flow out = flow::normal;
+  bool is_map = type_of(&series) == type::map;
   for (;;) {
-    cell* p = stack::at_index(pos_index);
-    int32_t left = series_remaining(p);
-    if (left <= 0) break;
-    cell at = *p;
+    cell at = *stack::at_index(pos_index);
+    if (is_map) {
+      // Pairs removed from the map are skipped; the position moves past what was read.
+      if (!map::foreach_next(&words_arg, &at, n)) break;
+      stack::at_index(pos_index)->data1 = at.data1;
+      if (run_body(&body, out)) break;
+      continue;
+    }
+    if (series_remaining(&at) <= 0) break;
     set_words_from(&words_arg, &at, n);
     stack::at_index(pos_index)->data1 += n;
     if (run_body(&body, out)) break;
