@@ -79,18 +79,48 @@ int32_t count_of(cell* c) {
   return 0;
 }
 
+// A series that keeps its values in a buffer (the only ones /part may count on).
+bool buffer_series_q(const cell* v) {
+  uint32_t t = type_of(v);
+  return (is_any_block(t) || is_any_string(t) || is_buffer_type(t) || t == type::map) &&
+         v->data2 != 0;
+}
+
+// A series' index, clamped to its buffer's current length.
+int32_t clamped_index(const cell* v) {
+  const series_buffer* b = memory::buffer_of(v->data2);
+  uint32_t unit = b->unit() ? b->unit() : 1;
+  uint64_t len = b->used_bytes() / unit;
+  return static_cast<int32_t>(v->data1 < len ? v->data1 : len);
+}
+
+void invalid_part_arg(cell* part) {
+  cell w;
+  words::global_word(words::sym.part, &w);
+  fire(err::script_invalid_refine_arg, &w, part);
+}
+
 // The /part argument of append and insert (and change): a count, or a series of the same
-// buffer whose index difference is the count.
+// buffer whose index difference is the count (-1 when absent).
 int32_t part_count(cell* series, cell* part, bool change) {
   if (!part) return -1;
+  bool buffered = buffer_series_q(series);
+  if (!change && !buffered) fire(err::script_invalid_part, part);
   if (type_of(part) == type::integer) return static_cast<int32_t>(part->data2);
-  if (type_of(part) != type_of(series) || part->data2 != series->data2) {
-    cell w;
-    words::global_word(words::sym.part, &w);
-    fire(err::script_invalid_refine_arg, &w, part);
-  }
-  (void)change;
-  return static_cast<int32_t>(part->data1) - static_cast<int32_t>(series->data1);
+  if (!buffered || type_of(part) != type_of(series) || part->data2 != series->data2)
+    invalid_part_arg(part);
+  if (change)
+    return static_cast<int32_t>(part->data1) - static_cast<int32_t>(series->data1);
+  return clamped_index(part) - clamped_index(series);
+}
+
+// A negative /part count moves the series' head back by as much (not below its start) and
+// becomes the distance moved.
+int32_t step_back(cell* series, int32_t part) {
+  int32_t back = -part;
+  if (back > static_cast<int32_t>(series->data1)) back = static_cast<int32_t>(series->data1);
+  series->data1 -= static_cast<uint32_t>(back);
+  return back;
 }
 
 flow insert_or_append(bool append, const int32_t* refs) {
@@ -101,10 +131,7 @@ flow insert_or_append(bool append, const int32_t* refs) {
   if (part == 0) return result(series);
   if (part < 0 && opt(refs, 0)) {
     if (series->data1 == 0) return result(series);
-    int32_t back = -part;
-    if (back > static_cast<int32_t>(series->data1)) back = static_cast<int32_t>(series->data1);
-    series->data1 -= static_cast<uint32_t>(back);
-    part = back;
+    part = step_back(series, part);
   }
   int32_t dup = 1;
   if (cell* d = opt(refs, 2)) {
@@ -232,6 +259,7 @@ flow change(const int32_t* refs) {
   cell* series = arg(0);
   KAZ_SLOT(series, change);
   int32_t part = part_count(series, opt(refs, 0), true);
+  if (part < 0 && opt(refs, 0)) part = buffer_series_q(series) ? step_back(series, part) : 0;
   int32_t dup = 1;
   if (cell* d = opt(refs, 2)) {
     dup = count_of(d);
