@@ -13,6 +13,7 @@
 #include "core/words.h"
 #include "datatypes/block_storage.h"
 #include "datatypes/registry.h"
+#include "loader/lexer_transcode.h"
 
 namespace kaz::natives {
 
@@ -71,6 +72,33 @@ flow do_file(const cell* source, const cell* args) {
   return flow::normal;
 }
 
+// The preprocessor's expand-directives over a block (changed in place), in a function frame;
+// the expanded block is left in the result slot.
+flow expand_directives(const cell* code) {
+  cell name;
+  context::intern_global(symbol::make("expand-directives"), &name);
+  cell fn = *context::get_value(&name);
+  if (type_of(&fn) != type::function) fire(err::script_no_value, &name);
+  stack::open_interpreted_function_frame(&name);
+  stack::push(code);
+  flow f = interp::call_with_arguments(&fn, &name);
+  if (f != flow::normal) {
+    stack::close_frame_dropping();
+    return f;
+  }
+  stack::close_frame_to_result();
+  stack::top = stack::arguments + 1;
+  return flow::normal;
+}
+
+// Text to do is loaded into a block, kept in the result slot while it runs.
+void load_into_result(const cell* text) {
+  cell* out = stack::reserve_cell();
+  lexer::transcode(text, -1, lexer::scan_options{}, out);
+  *stack::arguments = *out;
+  stack::top = stack::arguments + 1;
+}
+
 }  // namespace
 
 flow do_(const int32_t* refs) {
@@ -94,6 +122,17 @@ namespace {
 flow do_value_of(const int32_t* refs) {
   cell value = *arg(0);
   uint32_t t = type_of(&value);
+  if (t == type::string) {
+    load_into_result(&value);
+    value = *arg(0);
+    t = type::block;
+  }
+  if (has(refs, 0) && (t == type::block || t == type::paren)) {  // /expand
+    flow f = expand_directives(&value);
+    if (f != flow::normal) return f;
+    value = *arg(0);
+    t = type_of(&value);
+  }
   if (has(refs, 2)) {  // /next position
     cell word = *ref_arg(refs, 2);
     if (t != type::block && t != type::paren) fire(err::script_invalid_arg, &value);
