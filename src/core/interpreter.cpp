@@ -694,7 +694,7 @@ flow call_function(const cell* fn_in, node_t lookup) {
   return f;
 }
 
-flow eval_path(cursor& c, const cell* path_in, bool set, bool get) {
+flow eval_path(cursor& c, const cell* path_in, bool set, bool get, bool case_) {
   cell path = *path_in;
   int32_t len = block::rs_length(&path);
   if (len <= 0) fire(err::script_empty_path);
@@ -744,7 +744,7 @@ flow eval_path(cursor& c, const cell* path_in, bool set, bool get) {
       fire(err::script_bad_path_type2, &elem, &dt);
     }
     cell* r = row.eval_path(parent, &elem, (last && set) ? &to_set : nullptr, &path, gparent,
-                            nullptr, i, false, get, last);
+                            nullptr, i, case_, get, last);
     if (last && set) {
       // A value held by value (a scalar) changed in place is stored back into what holds it,
       // up the path until a series or object (changed in place) or the head word.
@@ -767,7 +767,7 @@ flow eval_path(cursor& c, const cell* path_in, bool set, bool get) {
         const action_row& hrow = registry::row(type_of(holder));
         if (!hrow.eval_path) break;
         hrow.eval_path(holder, &key, &value, &path, k >= 2 ? value_at(k - 2) : nullptr, nullptr,
-                       k, false, false, true);
+                       k, case_, false, true);
       }
       stack::top = stack::at_index(start);
       stack::push(&to_set);

@@ -61,7 +61,7 @@ flow eval_call(cursor& c, const cell* fn, const cell* name, bool infix, const ce
                uint32_t path_pos, node_t lookup);
 
 // Evaluates a path!, get-path! or set-path! (set: the value to store is the last value pushed).
-flow eval_path(cursor& c, const cell* path, bool set, bool get);
+flow eval_path(cursor& c, const cell* path, bool set, bool get, bool case_ = false);
 
 // Runs a function! body once its arguments are on the stack; the result lands in the result slot.
 flow call_function(const cell* fn, node_t lookup);

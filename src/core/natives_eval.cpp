@@ -286,7 +286,8 @@ flow get(const int32_t* refs) {
     gp.header = (gp.header & ~type_mask) | type::get_path;
     block::append_copy(holder, &gp);
     interp::cursor c(holder);
-    flow f = interp::eval_expression(c, true);
+    c.pos = 1;
+    flow f = interp::eval_path(c, &gp, false, true, has(refs, 1));
     if (f != flow::normal) return f;
     stack::set_result_only(stack::last_value());
     return flow::normal;
@@ -359,7 +360,7 @@ flow set(const int32_t* refs) {
     // The value is taken literally: evaluate the set-path with the value already pushed.
     stack::push(&value);
     c.pos = 1;
-    flow f = interp::eval_path(c, &sp, true, false);
+    flow f = interp::eval_path(c, &sp, true, false, has(refs, 1));
     if (f != flow::normal) return f;
   } else if (t == type::object || t == type::error) {
     object::set_values(&target, &value, any, only, some);
