@@ -420,7 +420,9 @@ cell* eval_path(cell* parent, cell* element, cell* value, cell* path, cell*, cel
   return value;
 }
 
-cell* pick(cell* d, int32_t, cell* boxed) {
+cell* pick(cell* d, int32_t number, cell* picked) {
+  cell n;
+  const cell* boxed = scalar::pick_index(picked, number, &n);
   int32_t index = element_index(boxed);
   if (index == 0) fire(err::script_out_of_range, boxed);
   cell out;

@@ -12,6 +12,7 @@
 #include "core/words.h"
 #include "datatypes/block_storage.h"
 #include "datatypes/registry.h"
+#include "datatypes/scalar_support.h"
 #include "datatypes/string_storage.h"
 #include "memory/collector.h"
 
@@ -180,7 +181,9 @@ cell* eval_path(cell* parent, cell* element, cell* value, cell* path, cell*, cel
   return &path_result;
 }
 
-cell* pick(cell* event, int32_t, cell* boxed) {
+cell* pick(cell* event, int32_t number, cell* picked) {
+  cell n;
+  const cell* boxed = scalar::pick_index(picked, number, &n);
   int32_t index = -1;
   if (type_of(boxed) == type::integer) {
     index = static_cast<int32_t>(boxed->data2);

@@ -441,7 +441,9 @@ cell* eval_path(cell* parent, cell* element, cell* value, cell* path, cell*, cel
   return &path_result;
 }
 
-cell* pick(cell* m, int32_t, cell* boxed) {
+cell* pick(cell* m, int32_t number, cell* picked) {
+  cell n;
+  const cell* boxed = scalar::pick_index(picked, number, &n);
   int32_t index = field_of(boxed);
   if (index == 0) fire(err::script_out_of_range, boxed);
   cell out;

@@ -42,6 +42,15 @@ inline bool is_word(const cell* c) {
   fire_with_type(err::script_bad_make_arg, t, &value);
 }
 
+// pick's index: a char! or logic! counts as the number the action made of it (its code point,
+// true 1, false 2), like an integer!; any other index is answered as it is.
+inline const cell* pick_index(const cell* boxed, int32_t index, cell* number) {
+  uint32_t t = type_of(boxed);
+  if (t != type::char_ && t != type::logic) return boxed;
+  *number = cell{type::integer, 0, static_cast<uint32_t>(index), 0};
+  return number;
+}
+
 // A random/seed answers unset!.
 inline cell* unset_result(cell* v) {
   *v = cell{type::unset, 0, 0, 0};

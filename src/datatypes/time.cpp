@@ -118,7 +118,9 @@ cell* eval_path(cell* parent, cell* element, cell* value, cell* path, cell*, cel
   return value;
 }
 
-cell* pick(cell* t, int32_t, cell* boxed) {
+cell* pick(cell* t, int32_t number, cell* picked) {
+  cell n;
+  const cell* boxed = scalar::pick_index(picked, number, &n);
   int32_t index;
   if (type_of(boxed) == type::integer) {
     index = static_cast<int32_t>(boxed->data2);

@@ -213,7 +213,9 @@ int32_t index_in_range(const cell* t, const cell* index) {
   return i;
 }
 
-cell* pick(cell* t, int32_t, cell* boxed) {
+cell* pick(cell* t, int32_t number, cell* index) {
+  cell n;
+  const cell* boxed = pick_index(index, number, &n);
   if (type_of(boxed) != type::integer) fire(err::script_out_of_range, boxed);
   int32_t i = index_in_range(t, boxed);
   *t = cell{type::integer, 0, byte_at(t, static_cast<uint32_t>(i - 1)), 0};
