@@ -187,7 +187,7 @@ found search(cell* series, cell* value, cell* part, bool case_, bool same, bool 
   // Wildcards are not supported.
   if (any || with) fire(err::internal_not_done);
   uint32_t st = type_of(series);
-  uint32_t total = string::absolute_length(series);
+  uint32_t total = series::absolute_length(series);
   uint32_t head = std::min(series->data1, total);
   if (total == 0 || (head == total && !reverse)) return {false, 0, 0};
   uint32_t step = 1;
@@ -240,7 +240,7 @@ cell* find(cell* series, cell* value, cell* part, bool only, bool case_, bool sa
 cell* select(cell* series, cell* value, cell* part, bool only, bool case_, bool same, bool any,
              cell* with, cell* skip, bool last, bool reverse) {
   found f = search(series, value, part, case_, same, any, with, skip, last, reverse, false);
-  if (!f.hit || f.end >= string::absolute_length(series)) {
+  if (!f.hit || f.end >= series::absolute_length(series)) {
     series->header = type::none;
     return series;
   }

@@ -186,7 +186,8 @@ void sort_through_function(cell* series, uint32_t head, uint32_t count, uint32_t
 cell* sort(cell* series, bool case_, cell* skip, cell* comparator, cell* part, bool all,
            bool reverse, bool stable) {
   uint32_t t = type_of(series);
-  uint32_t total = string::absolute_length(series);
+  // A vector of 64-bit elements has a unit no text has: count through the series layer.
+  uint32_t total = series::absolute_length(series);
   uint32_t head = std::min(series->data1, total);
   uint32_t n = total - head;
   if (part) {
@@ -236,7 +237,7 @@ cell* sort(cell* series, bool case_, cell* skip, cell* comparator, cell* part, b
                                     static_cast<int32_t>(head), static_cast<int32_t>(n));
   // An owner's handler may have shortened or widened the series: then nothing is sorted.
   s = string::buffer_of(series);
-  if (head + n <= string::absolute_length(series) && s->unit() == unit) {
+  if (head + n <= series::absolute_length(series) && s->unit() == unit) {
     if (by_function) {
       cell* held = stack::push(comparator);  // the function stays on the stack while it runs
       function_sort f{stack::index_of(held), t, element_type, unit, all && skip ? record : 0};
