@@ -403,6 +403,7 @@ void make_native(cell* out, uint32_t type_id, cell* spec_in, uint32_t index) {
   out->data1 = index;
   out->data2 = spec.data2;
   out->data3 = extra_node;
+  *context::owner_cell(ctx) = *out;
 }
 
 native_entry native_table_entry(uint32_t index) {

@@ -61,6 +61,15 @@ inline bool is_any_function(uint32_t t) {
 
 inline cell* extra_cells(const cell* f) { return memory::buffer_of(f->data3)->cells(); }
 
+// The context of a function value's argument words: a function! or routine! holds it in data1, a
+// native! or action! in the context! cell of its extra block; an op! as the value it wraps.
+inline node_t context_of(const cell* f) {
+  uint32_t t = type_of(f);
+  if (t == type::op) t = (f->header >> 16) & 0xFF;
+  if (t == type::native || t == type::action) return extra_cells(f)[0].data2;
+  return f->data1;
+}
+
 // Checks a spec block (from its index); answers its attribute flags. Raises bad-func-def,
 // dup-vars or invalid-type-spec.
 uint32_t validate_spec(cell* spec);

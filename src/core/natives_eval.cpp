@@ -432,7 +432,8 @@ flow in(const int32_t*) {
   cell obj = *arg(0);
   cell w = *arg(1);
   if (type_of(&w) == type::refinement) set_type(&w, type::word);
-  if (context::bind_word(obj.data1, &w) < 0) {
+  node_t ctx = function::is_any_function(type_of(&obj)) ? function::context_of(&obj) : obj.data1;
+  if (context::bind_word(ctx, &w) < 0) {
     stack::arguments->header = type::none;
   } else {
     *stack::arguments = w;
