@@ -460,7 +460,7 @@ void make_routine(cell* out, cell* spec_in, uint32_t index) {
 void register_action(uint32_t index, native_entry e) { actions_table[index - 1] = e; }
 
 void spec_word_at(uint32_t n, cell* out) {
-  out->header = type::none;
+  *out = cell{type::none, 0, 0, 0};
   call_frame* f = stack::current_frame();
   if (f < stack::frame_bottom) return;
   cell name;
@@ -470,11 +470,16 @@ void spec_word_at(uint32_t n, cell* out) {
     cell* vals = context::values(name.data1);
     if (vals) value = vals + name.data3;
   }
-  if (!value || !is_any_function(type_of(value))) return;
+  if (value) spec_word_of(value, n, out);
+}
+
+void spec_word_of(const cell* fn, uint32_t n, cell* out) {
+  *out = cell{type::none, 0, 0, 0};
+  if (!is_any_function(type_of(fn))) return;
   cell spec;
   spec.header = type::block;
   spec.data1 = 0;
-  spec.data2 = value->data2;
+  spec.data2 = fn->data2;
   spec.data3 = 0;
   uint32_t k = 0;
   for (int32_t i = 0; i < block::rs_length(&spec); ++i) {

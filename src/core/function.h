@@ -119,6 +119,8 @@ native_entry action_table_entry(uint32_t index);  // 1..62
 // The n-th (0-based) argument word of the spec of the running function, or none! (for
 // expect-arg's third argument).
 void spec_word_at(uint32_t n, cell* out);
+// The same from the spec of a given function value.
+void spec_word_of(const cell* fn, uint32_t n, cell* out);
 
 void init();  // registers function!, routine!, native!, action!, op!
 

@@ -57,8 +57,19 @@ inline bool typeset_has(const cell* ts, uint32_t t) { return typeset::has(ts, t)
   dt.data1 = type_of(value);
   dt.data2 = dt.data3 = 0;
   cell w = *arg_word;
-  set_type(&w, type::word);
+  if (is_any_word(type_of(&w))) set_type(&w, type::word);
   fire(err::script_expect_arg, name, &dt, &w);
+}
+
+// The spec word of the argument at position `pos` of a descriptor block (for error messages):
+// return: has a descriptor but is not counted among the spec's words.
+void arg_word_at(const cell* fn, const cell* desc, uint32_t pos, cell* out) {
+  const cell* d = memory::buffer_of(desc->data2)->cells();
+  uint32_t n = 0;
+  for (uint32_t j = 0; j < pos; ++j)
+    if (type_of(d + j) != type::typeset || ((d[j].header >> arg_kind::shift) & 3) != arg_kind::ret)
+      ++n;
+  function::spec_word_of(fn, n, out);
 }
 
 // The refinement of a descriptor block naming `symbol`, or null.
@@ -448,7 +459,7 @@ flow call_infix_evaluated(const cell* op_in, const cell* name_in) {
     cell* got = stack::arguments + k;
     if (!typeset::has(d, type_of(got))) {
       cell aw;
-      function::spec_word_at(k, &aw);
+      function::spec_word_of(&fn, k, &aw);
       expect_arg(&name, got, &aw);
     }
     ++k;
@@ -510,7 +521,7 @@ flow eval_call(cursor& c, const cell* fn_in, const cell* name_in, bool infix, co
         cell* left = stack::arguments;
         if (!typeset::has(d, type_of(left))) [[unlikely]] {
           cell aw;
-          function::spec_word_at(0, &aw);
+          function::spec_word_of(&fn, 0, &aw);
           expect_arg(&name, left, &aw);
         }
         continue;
@@ -522,7 +533,7 @@ flow eval_call(cursor& c, const cell* fn_in, const cell* name_in, bool infix, co
                    : fetch_argument(c, d, infix, missing);
       if (missing) [[unlikely]] {
         cell aw;
-        function::spec_word_at(i, &aw);
+        function::spec_word_of(&fn, i, &aw);
         fire(err::script_no_arg, &name, &aw);
       }
       if (f != flow::normal) [[unlikely]] {
@@ -532,7 +543,7 @@ flow eval_call(cursor& c, const cell* fn_in, const cell* name_in, bool infix, co
       cell* got = stack::last_value();
       if (!typeset::has(d, type_of(got))) [[unlikely]] {
         cell aw;
-        function::spec_word_at(i, &aw);
+        function::spec_word_of(&fn, i, &aw);
         expect_arg(&name, got, &aw);
       }
     }
@@ -604,13 +615,20 @@ flow eval_call(cursor& c, const cell* fn_in, const cell* name_in, bool infix, co
         bool missing;
         flow f = fetch_argument(c, &ts, infix, missing);
         c.refresh();
-        if (missing) fire(err::script_no_arg, &name, &ref);
+        if (missing) [[unlikely]] {
+          cell aw;
+          arg_word_at(&fn, &desc_block, at + k, &aw);
+          fire(err::script_no_arg, &name, &aw);
+        }
         if (f != flow::normal) {
           stack::close_frame_dropping();
           return f;
         }
-        if (!typeset::has(&ts, type_of(stack::last_value())))
-          expect_arg(&name, stack::last_value(), &ref);
+        if (!typeset::has(&ts, type_of(stack::last_value()))) [[unlikely]] {
+          cell aw;
+          arg_word_at(&fn, &desc_block, at + k, &aw);
+          expect_arg(&name, stack::last_value(), &aw);
+        }
         if (is_fn) *stack::at_index(base_index + slot + k) = *--stack::top;
       }
     }
@@ -894,7 +912,7 @@ flow apply(const cell* fn_in, const cell* name_in, const cell* args_in, bool all
   auto check = [&](const cell* ts, const cell* v, uint32_t arg_index) {
     if (!typeset::has(ts, type_of(v))) {
       cell aw;
-      function::spec_word_at(arg_index, &aw);
+      function::spec_word_of(&fn, arg_index, &aw);
       expect_arg(&name, v, &aw);
     }
   };
@@ -952,7 +970,11 @@ flow apply(const cell* fn_in, const cell* name_in, const cell* args_in, bool all
       flow f = next_value(false, missing);
       if (f != flow::normal) return f;
       cell v = *stack::last_value();
-      if (active) check(&d, &v, 0);
+      if (active && !typeset::has(&d, type_of(&v))) {
+        cell aw;
+        arg_word_at(&fn, &desc_block, at + k, &aw);
+        expect_arg(&name, &v, &aw);
+      }
       if (is_fn) {
         stack::top--;
         *stack::at_index(base + ref.data3 + k) = active ? v : cell{type::none, 0, 0, 0};
