@@ -1,6 +1,7 @@
 // Loaders of the text tokens: strings, raw strings, chars, files, tags, urls, emails and refs.
 #include <cstring>
 
+#include "core/fire.h"
 #include "datatypes/string_storage.h"
 #include "loader/lexer_classes.h"
 #include "loader/lexer_escapes.h"
@@ -18,9 +19,11 @@ namespace {
 struct text_writer {
   cell value{};
   uint32_t unit = 1;
+  uint32_t capacity = 0;  // characters
 
-  void init(uint32_t capacity, uint32_t start_unit, uint32_t type_id) {
+  void init(uint32_t count, uint32_t start_unit, uint32_t type_id) {
     unit = start_unit;
+    capacity = count;
     string::init_cell_with_unit(&value, capacity, unit, type_id);
   }
   void put(uint32_t cp) {
@@ -28,10 +31,18 @@ struct text_writer {
     if (need > unit) {
       string::widen(string::node_of(&value), need);
       unit = need;
+      keep_capacity();
     }
     series_buffer* b = string::buffer_of(&value);
     string::put_char(b->data() + b->tail, unit, cp);
     b->tail += unit;
+  }
+  // Widening keeps only the characters written: the worst case is made room for again.
+  void keep_capacity() {
+    uint64_t want = memory::round16(uint64_t(capacity) * unit);
+    if (want > memory::max_series_bytes) fire(err::internal_no_memory);
+    series_buffer* b = string::buffer_of(&value);
+    if (b->size < want) memory::expand_series_copy(b, uint32_t(want));
   }
   void put_bytes(const uint8_t* p, size_t n) {  // unit-1 text, bytes below 80h
     series_buffer* b = string::buffer_of(&value);
