@@ -114,6 +114,14 @@ bool prepare(matcher& m, const cell* series, const cell* value, bool folding) {
     m.c = static_cast<uint32_t>(b);
     return true;
   }
+  if (vt == type::float_ && bytes) {  // a byte's value compared as a number
+    double d = get_double(value);
+    if (!(d >= 0.0 && d <= 255.0) || d != static_cast<double>(static_cast<uint32_t>(d)))
+      return false;
+    m.k = kind::unit;
+    m.c = static_cast<uint32_t>(d);
+    return true;
+  }
   if (vt == type::binary && !bytes) fire(err::script_invalid_arg, value);
   // A text pattern: a string-family value, a word's name, binary bytes, or the value formed.
   m.k = kind::text;
