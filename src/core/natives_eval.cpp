@@ -1,4 +1,7 @@
 // Evaluation, binding and non-local natives, and the function makers.
+#include <initializer_list>
+#include <string_view>
+
 #include "core/actions.h"
 #include "core/context.h"
 #include "core/error.h"
@@ -52,16 +55,20 @@ namespace {
 
 flow do_value_of(const int32_t* refs);
 
-// A script file or URL runs through the library's do-file (no trace callback, the /args value).
-flow do_file(const cell* source, const cell* args) {
+// Calls the library function `name` in a function frame with the given arguments (null: none!);
+// its result is left in the result slot.
+flow call_library(std::string_view name_text, std::initializer_list<const cell*> args) {
   cell name;
-  context::intern_global(symbol::make("do-file"), &name);
+  context::intern_global(symbol::make(name_text), &name);
   cell fn = *context::get_value(&name);
   if (type_of(&fn) != type::function) fire(err::script_no_value, &name);
   stack::open_interpreted_function_frame(&name);
-  stack::push(source);
-  stack::push_none();
-  if (args) stack::push(args); else stack::push_none();
+  for (const cell* a : args) {
+    if (a)
+      stack::push(a);
+    else
+      stack::push_none();
+  }
   flow f = interp::call_with_arguments(&fn, &name);
   if (f != flow::normal) {
     stack::close_frame_dropping();
@@ -72,24 +79,14 @@ flow do_file(const cell* source, const cell* args) {
   return flow::normal;
 }
 
-// The preprocessor's expand-directives over a block (changed in place), in a function frame;
-// the expanded block is left in the result slot.
-flow expand_directives(const cell* code) {
-  cell name;
-  context::intern_global(symbol::make("expand-directives"), &name);
-  cell fn = *context::get_value(&name);
-  if (type_of(&fn) != type::function) fire(err::script_no_value, &name);
-  stack::open_interpreted_function_frame(&name);
-  stack::push(code);
-  flow f = interp::call_with_arguments(&fn, &name);
-  if (f != flow::normal) {
-    stack::close_frame_dropping();
-    return f;
-  }
-  stack::close_frame_to_result();
-  stack::top = stack::arguments + 1;
-  return flow::normal;
+// A script file or URL runs through the library's do-file (no trace callback, the /args value).
+flow do_file(const cell* source, const cell* args) {
+  return call_library("do-file", {source, nullptr, args});
 }
+
+// The preprocessor's expand-directives over a block (changed in place); the expanded block is
+// left in the result slot.
+flow expand_directives(const cell* code) { return call_library("expand-directives", {code}); }
 
 // Text to do is loaded into a block, kept in the result slot while it runs.
 void load_into_result(const cell* text) {
