@@ -1,4 +1,4 @@
 // The kaz executable: everything lives in kazrt; this only hands over to start-up.
-#include "runtime/boot.h"
+#include "start/boot.h"
 
 int main(int argc, char** argv) { return kaz::boot::main(argc, argv); }

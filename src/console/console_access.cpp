@@ -7,11 +7,11 @@
 #include <cstdlib>
 
 #include "core/actions.h"
+#include "core/block_storage.h"
 #include "core/context.h"
-#include "core/interpreter.h"
+#include "core/string_storage.h"
 #include "core/symbol.h"
-#include "datatypes/block_storage.h"
-#include "datatypes/string_storage.h"
+#include "eval/interpreter.h"
 #include "loader/lexer_transcode.h"
 #include "runtime/output_hooks.h"
 #include "runtime/runtime_error.h"

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "core/stack.h"
-#include "datatypes/cell.h"
+#include "runtime/cell.h"
 
 namespace kaz::console {
 

@@ -9,14 +9,14 @@
 
 #include "console/console_access.h"
 #include "core/actions.h"
+#include "core/block_storage.h"
 #include "core/context.h"
 #include "core/error.h"
-#include "core/fire.h"
+#include "core/string_storage.h"
 #include "core/symbol.h"
-#include "datatypes/block_storage.h"
-#include "datatypes/string_storage.h"
 #include "loader/lexer_hooks.h"
 #include "loader/lexer_transcode.h"
+#include "runtime/fire.h"
 #include "runtime/os_environment.h"
 #include "runtime/runtime_record.h"
 

@@ -2,7 +2,7 @@
 // and printing results. They work on the fields of system/console.
 #pragma once
 
-#include "datatypes/cell.h"
+#include "runtime/cell.h"
 
 namespace kaz::console {
 

@@ -4,7 +4,7 @@
 #include "console/console_settings.h"
 #include "console/line_editor.h"
 #include "core/function.h"
-#include "datatypes/string_storage.h"
+#include "core/string_storage.h"
 #include "memory/series.h"
 #include "platform/terminal.h"
 #include "platform/terminal_input.h"

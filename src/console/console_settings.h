@@ -2,7 +2,7 @@
 // directory, read at start and written back by quit.
 #pragma once
 
-#include "datatypes/cell.h"
+#include "runtime/cell.h"
 
 namespace kaz::console {
 

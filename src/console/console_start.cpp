@@ -1,9 +1,9 @@
 #include "console/console_start.h"
 
 #include "core/context.h"
-#include "core/interpreter.h"
 #include "core/stack.h"
 #include "core/symbol.h"
+#include "eval/interpreter.h"
 
 namespace kaz::console {
 

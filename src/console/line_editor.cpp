@@ -2,17 +2,17 @@
 
 #include <string>
 
+#include "core/block_storage.h"
 #include "core/context.h"
 #include "core/error.h"
-#include "core/interpreter.h"
 #include "core/stack.h"
+#include "core/string_storage.h"
 #include "core/symbol.h"
-#include "datatypes/block_storage.h"
-#include "datatypes/string_storage.h"
+#include "eval/interpreter.h"
+#include "eval/natives.h"
 #include "memory/char_width.h"
 #include "memory/collector.h"
 #include "memory/unicode_utf8.h"
-#include "core/natives.h"
 #include "platform/terminal.h"
 #include "platform/terminal_input.h"
 #include "runtime/console_out.h"

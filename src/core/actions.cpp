@@ -1,11 +1,11 @@
 #include "core/actions.h"
 
-#include "core/fire.h"
 #include "core/function.h"
 #include "core/stack.h"
+#include "core/string_storage.h"
 #include "core/symbol.h"
 #include "core/words.h"
-#include "datatypes/string_storage.h"
+#include "runtime/fire.h"
 
 namespace kaz::actions {
 
@@ -13,7 +13,7 @@ namespace {
 
 const char* const action_words[slot::count] = {
 #define ACTION(n, cname, word) word,
-#include "datatypes/actions.def"
+#include "core/actions.def"
 #undef ACTION
 };
 

@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
-#include "datatypes/cell.h"
-#include "datatypes/registry.h"
+#include "core/registry.h"
+#include "runtime/cell.h"
 
 namespace kaz::actions {
 

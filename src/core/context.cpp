@@ -1,13 +1,13 @@
 #include "core/context.h"
 
-#include "core/cycle_guard.h"
-#include "core/fire.h"
+#include "core/block_storage.h"
 #include "core/object.h"
 #include "core/stack.h"
 #include "core/symbol.h"
 #include "core/words.h"
-#include "datatypes/block_storage.h"
 #include "memory/collector.h"
+#include "memory/cycle_guard.h"
+#include "runtime/fire.h"
 
 namespace kaz::context {
 

@@ -4,9 +4,9 @@
 
 #include <cstdint>
 
-#include "datatypes/cell.h"
 #include "memory/hashtable.h"
 #include "memory/series.h"
+#include "runtime/cell.h"
 
 namespace kaz {
 

@@ -1,17 +1,16 @@
 // error!: making errors from the catalogue and from specs, raising them, and the type's slots.
 #include "core/error.h"
 
+#include "core/block_storage.h"
 #include "core/context.h"
 #include "core/error_internal.h"
-#include "core/interpreter.h"
+#include "core/evaluator.h"
 #include "core/object.h"
 #include "core/object_internal.h"
+#include "core/registry.h"
 #include "core/stack.h"
 #include "core/symbol.h"
-#include "core/trace.h"
 #include "core/words.h"
-#include "datatypes/block_storage.h"
-#include "datatypes/registry.h"
 #include "memory/collector.h"
 
 namespace kaz::error {
@@ -107,7 +106,7 @@ void make_from_spec(cell* out, const cell* spec_in) {
       } else if (first == type::set_word) {
         context::bind_block(e->data1, &spec, true);
         uint32_t mark = stack::index_of(stack::top);
-        flow f = interp::eval_block(&spec, false);
+        flow f = evaluator::eval_block(&spec, false);
         stack::top = stack::at_index(mark);
         if (f != flow::normal) object::raise_stranded_exit(f);
         e = stack::at_index(base);
@@ -155,8 +154,8 @@ void raise(const cell* e_in) {
     set_field(&e, field::where, &name);
   }
   if (type_of(field_of(&e, field::near)) == type::none &&
-      type_of(&interp::current_code) == type::block)
-    set_field(&e, field::near, &interp::current_code);
+      type_of(&evaluator::current_code) == type::block)
+    set_field(&e, field::near, &evaluator::current_code);
   if (type_of(field_of(&e, field::stack)) != type::block) {
     cell level{type::integer, 0, static_cast<uint32_t>(stack::frame_top - stack::frame_bottom), 0};
     set_field(&e, field::stack, &level);
@@ -165,8 +164,7 @@ void raise(const cell* e_in) {
   err id = type_of(field_of(&e, field::code)) == type::integer ? entry_of_code(code)
                                                                 : err::internal_invalid_error;
   // A trace callback needs frames: not while the stacks are full.
-  if (trace::tracing && id != err::internal_stack_overflow)
-    trace::fire(trace::event::error, nullptr, 0, nullptr, &e);
+  if (id != err::internal_stack_overflow) evaluator::trace_error(&e);
   in_flight = e;
   throw language_error(id);
 }
@@ -203,6 +201,16 @@ void init_type() {
 
 bool ready() { return prototype != 0; }
 
+namespace {
+// The raiser `fire` calls once the prototype exists.
+[[noreturn]] void raise_new(err e, const cell* arg1, const cell* arg2, const cell* arg3) {
+  cell made;
+  create(&made, e, arg1, arg2, arg3);
+  cell* kept = stack::push(&made);  // on the stack while where and near are filled in
+  raise(kept);
+}
+}  // namespace
+
 void init() {
   if (prototype) return;
   collector::add_mark_callback(mark_roots);
@@ -210,6 +218,7 @@ void init() {
   for (const char* name : field_names) context::add_word(proto, symbol::make(name));
   build_catalogue();
   prototype = proto;
+  set_error_raiser(raise_new);
 }
 
 }  // namespace kaz::error

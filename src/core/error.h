@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <string>
 
-#include "core/fire.h"
-#include "datatypes/cell.h"
 #include "memory/series.h"
+#include "runtime/cell.h"
+#include "runtime/fire.h"
 
 namespace kaz::error {
 

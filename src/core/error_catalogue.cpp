@@ -2,13 +2,13 @@
 // per id), built from errors.def at start-up; start-up hangs it on system/catalog/errors.
 #include <string_view>
 
+#include "core/block_storage.h"
 #include "core/error_internal.h"
 #include "core/object.h"
 #include "core/stack.h"
+#include "core/string_storage.h"
 #include "core/symbol.h"
 #include "core/words.h"
-#include "datatypes/block_storage.h"
-#include "datatypes/string_storage.h"
 #include "memory/collector.h"
 
 namespace kaz::error {
@@ -27,7 +27,7 @@ struct definition {
 const definition definitions[] = {
 #define ERROR_CATEGORY(index, cname, word, display) {true, index, word, display},
 #define ERROR(cat, id, code, word, tmpl) {false, code, word, tmpl},
-#include "core/errors.def"
+#include "runtime/errors.def"
 #undef ERROR
 #undef ERROR_CATEGORY
 };

@@ -6,12 +6,12 @@
 #include <vector>
 
 #include "core/actions.h"
+#include "core/block_storage.h"
 #include "core/error_internal.h"
 #include "core/stack.h"
+#include "core/string_storage.h"
 #include "core/symbol.h"
 #include "core/words.h"
-#include "datatypes/block_storage.h"
-#include "datatypes/string_storage.h"
 #include "runtime/output_hooks.h"
 
 namespace kaz::error {

@@ -1,17 +1,19 @@
 #include "core/function.h"
 
 #include "core/actions.h"
+#include "core/block_storage.h"
 #include "core/context.h"
-#include "core/fire.h"
-#include "core/interpreter.h"
+#include "core/evaluator.h"
+#include "core/registry.h"
+#include "core/string_storage.h"
 #include "core/symbol.h"
 #include "core/typeset.h"
 #include "core/words.h"
-#include "datatypes/block_storage.h"
-#include "datatypes/registry.h"
-#include "datatypes/string_storage.h"
+#include "runtime/fire.h"
 
 namespace kaz::function {
+
+bool declaring_routines = false;
 
 namespace {
 

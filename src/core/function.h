@@ -5,8 +5,8 @@
 #include <cstdint>
 
 #include "core/stack.h"
-#include "datatypes/cell.h"
 #include "memory/series.h"
+#include "runtime/cell.h"
 
 namespace kaz {
 
@@ -111,6 +111,9 @@ void register_routine(uint32_t index, routine_entry e, int32_t result_type);
 routine_entry routine_table_entry(uint32_t index);
 int32_t routine_result_type(uint32_t index);
 constexpr uint32_t max_routines = 256;
+// True while the library's top level runs: `make routine! [spec index]` then declares the
+// routine of table entry `index` (at any other time `make routine!` is function!'s make).
+extern bool declaring_routines;
 // A routine! value for table entry `index` with its spec (start-up only).
 void make_routine(cell* out, cell* spec, uint32_t index);
 void register_action(uint32_t index, native_entry e);

@@ -4,18 +4,18 @@
 
 #include <optional>
 
+#include "core/block_storage.h"
 #include "core/context.h"
-#include "core/cycle_guard.h"
-#include "core/fire.h"
+#include "core/evaluator.h"
 #include "core/function.h"
-#include "core/interpreter.h"
 #include "core/object_internal.h"
 #include "core/stack.h"
+#include "core/string_storage.h"
 #include "core/symbol.h"
 #include "core/typeset.h"
 #include "core/words.h"
-#include "datatypes/block_storage.h"
-#include "datatypes/string_storage.h"
+#include "memory/cycle_guard.h"
+#include "runtime/fire.h"
 
 namespace kaz::object {
 
@@ -193,7 +193,7 @@ cell* make(cell* proto, cell* spec, uint32_t) {
     if (from_object) copy_values_rebind(p.data1, ctx, false);
     *context::owner_cell(ctx) = *stack::at_index(base);
     uint32_t mark = stack::index_of(stack::top);
-    flow f = interp::eval_block(&s, false);
+    flow f = evaluator::eval_block(&s, false);
     stack::top = stack::at_index(mark);
     if (f != flow::normal) raise_stranded_exit(f);
     settle(ctx);

@@ -1,17 +1,17 @@
 // The action slots of object!: reflection, text, paths, comparison, copy, select, put, modify.
 #include "core/actions.h"
+#include "core/block_storage.h"
 #include "core/context.h"
-#include "core/cycle_guard.h"
-#include "core/fire.h"
 #include "core/object.h"
 #include "core/object_internal.h"
+#include "core/registry.h"
 #include "core/stack.h"
+#include "core/string_storage.h"
 #include "core/symbol.h"
 #include "core/words.h"
-#include "datatypes/block_storage.h"
-#include "datatypes/registry.h"
-#include "datatypes/string_storage.h"
+#include "memory/cycle_guard.h"
 #include "memory/cycle_stack.h"
+#include "runtime/fire.h"
 
 namespace kaz::object {
 

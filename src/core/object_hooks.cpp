@@ -1,16 +1,16 @@
 // Reactivity hooks: an object with an on-change* or on-deep-change* field calls it when one of
 // its fields is set, or when a series it owns is modified.
+#include "core/block_storage.h"
 #include "core/context.h"
-#include "core/fire.h"
+#include "core/evaluator.h"
 #include "core/function.h"
-#include "core/interpreter.h"
 #include "core/object.h"
 #include "core/object_internal.h"
+#include "core/ownership.h"
 #include "core/stack.h"
 #include "core/symbol.h"
 #include "core/words.h"
-#include "datatypes/block_storage.h"
-#include "memory/ownership.h"
+#include "runtime/fire.h"
 
 namespace kaz::object {
 
@@ -58,7 +58,7 @@ void call_handler(const cell* fn, const cell* name, const cell* args, uint32_t c
   cell f = *fn;
   stack::open_function_frame(name, 0);
   for (uint32_t i = 0; i < count; ++i) stack::push(args + i);
-  flow r = interp::call_with_arguments(&f, name);
+  flow r = evaluator::call_with_arguments(&f, name);
   stack::close_function_frame();
   stack::top = stack::at_index(mark);
   if (r != flow::normal) raise_stranded_exit(r);

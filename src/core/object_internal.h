@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "core/stack.h"
-#include "datatypes/cell.h"
+#include "runtime/cell.h"
 
 namespace kaz::object {
 

@@ -1,6 +1,6 @@
 #include "core/stranded_exit.h"
 
-#include "core/fire.h"
+#include "runtime/fire.h"
 
 namespace kaz {
 

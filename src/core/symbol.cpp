@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "datatypes/string_storage.h"
+#include "core/string_storage.h"
 #include "memory/collector.h"
 #include "memory/hashtable.h"
 

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "datatypes/cell.h"
 #include "memory/series.h"
+#include "runtime/cell.h"
 
 namespace kaz::symbol {
 

@@ -1,8 +1,8 @@
 // The language's truth: none! and false are false, every other value is true.
 #pragma once
 
-#include "core/fire.h"
-#include "datatypes/cell.h"
+#include "runtime/cell.h"
+#include "runtime/fire.h"
 
 namespace kaz {
 

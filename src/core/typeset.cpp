@@ -1,12 +1,12 @@
 #include "core/typeset.h"
 
+#include "core/block_storage.h"
 #include "core/context.h"
-#include "core/fire.h"
+#include "core/registry.h"
 #include "core/stack.h"
+#include "core/string_storage.h"
 #include "core/symbol.h"
-#include "datatypes/block_storage.h"
-#include "datatypes/registry.h"
-#include "datatypes/string_storage.h"
+#include "runtime/fire.h"
 #include "runtime/runtime_error.h"
 
 namespace kaz::typeset {

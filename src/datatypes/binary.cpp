@@ -6,17 +6,17 @@
 #include <cstring>
 
 #include "core/actions.h"
-#include "core/cycle_guard.h"
-#include "core/fire.h"
+#include "core/block_storage.h"
+#include "core/registry.h"
 #include "core/stack.h"
+#include "core/string_storage.h"
 #include "core/symbol.h"
 #include "datatypes/base_codecs.h"
-#include "datatypes/block_storage.h"
-#include "datatypes/registry.h"
 #include "datatypes/series_common.h"
 #include "datatypes/string_actions.h"
-#include "datatypes/string_storage.h"
+#include "memory/cycle_guard.h"
 #include "memory/unicode_utf8.h"
+#include "runtime/fire.h"
 
 namespace kaz::binary {
 

@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "datatypes/cell.h"
 #include "memory/series.h"
+#include "runtime/cell.h"
 
 namespace kaz::binary {
 

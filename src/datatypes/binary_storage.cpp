@@ -1,13 +1,13 @@
 // binary! storage primitives, the byte conversion of values, byte comparison and matching.
 #include <cstring>
 
-#include "core/cycle_guard.h"
-#include "core/fire.h"
+#include "core/block_storage.h"
 #include "core/stack.h"
+#include "core/string_storage.h"
 #include "datatypes/binary.h"
-#include "datatypes/block_storage.h"
-#include "datatypes/string_storage.h"
+#include "memory/cycle_guard.h"
 #include "memory/unicode_utf8.h"
+#include "runtime/fire.h"
 
 namespace kaz::binary {
 

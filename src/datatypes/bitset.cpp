@@ -6,13 +6,13 @@
 #include <cstring>
 
 #include "core/actions.h"
+#include "core/block_storage.h"
+#include "core/ownership.h"
+#include "core/registry.h"
+#include "core/string_storage.h"
 #include "core/symbol.h"
-#include "datatypes/block_storage.h"
-#include "datatypes/registry.h"
 #include "datatypes/scalar_support.h"
 #include "datatypes/scalar_types.h"
-#include "datatypes/string_storage.h"
-#include "memory/ownership.h"
 
 namespace kaz::bitset_type {
 

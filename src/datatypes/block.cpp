@@ -2,20 +2,20 @@
 // access and the small modifying actions; searching, insertion, sorting and the set operations
 // have files of their own.
 #include "core/actions.h"
-#include "core/cycle_guard.h"
-#include "core/fire.h"
+#include "core/block_storage.h"
+#include "core/registry.h"
 #include "core/stack.h"
+#include "core/string_storage.h"
 #include "core/symbol.h"
 #include "core/typeset.h"
 #include "datatypes/block_actions.h"
-#include "datatypes/block_storage.h"
-#include "datatypes/registry.h"
 #include "datatypes/series_common.h"
 #include "datatypes/series_types.h"
 #include "datatypes/simple_types.h"
-#include "datatypes/string_storage.h"
-#include "loader/lexer_transcode.h"
+#include "datatypes/text_loader.h"
+#include "memory/cycle_guard.h"
 #include "memory/cycle_stack.h"
+#include "runtime/fire.h"
 
 namespace kaz::block_type {
 
@@ -106,7 +106,7 @@ cell* to(cell* proto, cell* spec, uint32_t t) {
   } else if (st == type::string) {
     cell text = *spec;
     cell* loaded = stack::reserve_cell();
-    lexer::transcode(&text, -1, {}, loaded);
+    text_loader::transcode(&text, -1, {}, loaded);
     *proto = *loaded;
     stack::drop_values(1);
   } else if (!convert(proto, spec)) {

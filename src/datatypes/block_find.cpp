@@ -2,13 +2,13 @@
 #include <algorithm>
 
 #include "core/actions.h"
-#include "core/fire.h"
+#include "core/block_storage.h"
 #include "core/typeset.h"
 #include "datatypes/block_actions.h"
-#include "datatypes/block_storage.h"
 #include "datatypes/series_common.h"
 #include "datatypes/simple_types.h"
 #include "memory/hashtable.h"
+#include "runtime/fire.h"
 
 namespace kaz::block_type {
 

@@ -2,11 +2,11 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/fire.h"
+#include "core/block_storage.h"
 #include "core/stack.h"
 #include "datatypes/block_actions.h"
-#include "datatypes/block_storage.h"
 #include "datatypes/series_common.h"
+#include "runtime/fire.h"
 
 namespace kaz::block_type {
 

@@ -4,17 +4,17 @@
 #include <cstring>
 
 #include "core/actions.h"
+#include "core/block_storage.h"
 #include "core/context.h"
-#include "core/fire.h"
+#include "core/evaluator.h"
 #include "core/function.h"
-#include "core/interpreter.h"
 #include "core/stack.h"
 #include "core/stranded_exit.h"
 #include "core/symbol.h"
 #include "datatypes/block_actions.h"
-#include "datatypes/block_storage.h"
 #include "datatypes/series_common.h"
 #include "memory/sort.h"
+#include "runtime/fire.h"
 
 namespace kaz::block_type {
 
@@ -159,7 +159,7 @@ int32_t sort_compare_func(const cell* a, const cell* b, const cell* function) {
   stack::open_interpreted_function_frame(&name);
   stack::push(a);
   stack::push(b);
-  flow f = interp::call_with_arguments(&fn, &name);
+  flow f = evaluator::call_with_arguments(&fn, &name);
   cell answer = *stack::arguments;
   stack::unwind_to(saved);
   // A comparison cannot pass an exit on through the sort: it becomes the error it would be

@@ -3,11 +3,11 @@
 #include <cmath>
 
 #include "core/actions.h"
+#include "core/registry.h"
 #include "core/stack.h"
+#include "core/string_storage.h"
 #include "datatypes/integer.h"
-#include "datatypes/registry.h"
 #include "datatypes/scalar_types.h"
-#include "datatypes/string_storage.h"
 #include "memory/unicode_utf8.h"
 
 namespace kaz::char_type {

@@ -1,8 +1,8 @@
 // datatype!: values that name a datatype.
+#include "core/registry.h"
 #include "core/stack.h"
-#include "datatypes/registry.h"
+#include "core/string_storage.h"
 #include "datatypes/simple_types.h"
-#include "datatypes/string_storage.h"
 
 namespace kaz::datatype_type {
 

@@ -7,15 +7,15 @@
 #include <utility>
 #include <cstdio>
 
-#include "datatypes/block_storage.h"
+#include "core/block_storage.h"
+#include "core/registry.h"
+#include "core/string_storage.h"
 #include "datatypes/calendar.h"
 #include "datatypes/date_fields.h"
 #include "datatypes/float.h"
 #include "datatypes/random.h"
-#include "datatypes/registry.h"
 #include "datatypes/scalar_support.h"
 #include "datatypes/scalar_types.h"
-#include "datatypes/string_storage.h"
 #include "datatypes/system_settings.h"
 #include "datatypes/time.h"
 

@@ -2,13 +2,13 @@
 // e/user and e/host.
 #include <algorithm>
 
-#include "core/fire.h"
+#include "core/registry.h"
 #include "core/stack.h"
+#include "core/string_storage.h"
 #include "core/symbol.h"
-#include "datatypes/registry.h"
 #include "datatypes/series_types.h"
 #include "datatypes/string_actions.h"
-#include "datatypes/string_storage.h"
+#include "runtime/fire.h"
 
 namespace kaz::email_type {
 

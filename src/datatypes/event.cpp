@@ -4,17 +4,17 @@
 
 #include <string_view>
 
+#include "core/block_storage.h"
 #include "core/context.h"
-#include "core/fire.h"
 #include "core/function.h"
+#include "core/registry.h"
 #include "core/stack.h"
+#include "core/string_storage.h"
 #include "core/symbol.h"
 #include "core/words.h"
-#include "datatypes/block_storage.h"
-#include "datatypes/registry.h"
 #include "datatypes/scalar_support.h"
-#include "datatypes/string_storage.h"
 #include "memory/collector.h"
+#include "runtime/fire.h"
 
 namespace kaz::event_type {
 

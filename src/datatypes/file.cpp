@@ -1,10 +1,10 @@
 // file!: its molded form, its path for the operating system, and its I/O actions handed to the
 // file services.
-#include "core/fire.h"
+#include "core/registry.h"
 #include "core/stack.h"
-#include "datatypes/registry.h"
-#include "datatypes/string_storage.h"
+#include "core/string_storage.h"
 #include "datatypes/url.h"
+#include "runtime/fire.h"
 
 namespace kaz::file {
 

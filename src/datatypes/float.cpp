@@ -7,13 +7,13 @@
 #include <cstring>
 
 #include "core/actions.h"
+#include "core/block_storage.h"
+#include "core/registry.h"
 #include "core/stack.h"
-#include "datatypes/block_storage.h"
+#include "core/string_storage.h"
 #include "datatypes/number_text.h"
 #include "datatypes/random.h"
-#include "datatypes/registry.h"
 #include "datatypes/scalar_types.h"
-#include "datatypes/string_storage.h"
 #include "runtime/float_text.h"
 
 namespace kaz::float_type {

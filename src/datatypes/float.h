@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "datatypes/cell.h"
 #include "datatypes/integer.h"
+#include "runtime/cell.h"
 
 namespace kaz::float_type {
 

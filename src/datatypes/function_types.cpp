@@ -1,17 +1,16 @@
 // The function family's datatypes: function!, routine!, native!, action!, op!.
 #include "core/actions.h"
+#include "core/block_storage.h"
 #include "core/context.h"
-#include "core/fire.h"
 #include "core/function.h"
+#include "core/registry.h"
 #include "core/stack.h"
+#include "core/string_storage.h"
 #include "core/symbol.h"
 #include "core/words.h"
-#include "datatypes/block_storage.h"
 #include "datatypes/function_types.h"
-#include "datatypes/registry.h"
 #include "datatypes/series_types.h"
-#include "datatypes/string_storage.h"
-#include "library/library.h"
+#include "runtime/fire.h"
 
 namespace kaz::function_types {
 
@@ -155,7 +154,7 @@ cell* make_function(cell* proto, cell* spec, uint32_t) {
 // make routine! [spec index]: declares a routine of the routines table while the library's top
 // level runs; at any other time it is function!'s make.
 cell* make_routine(cell* proto, cell* spec, uint32_t t) {
-  if (library::defining() && type_of(spec) == type::block && block::rs_length(spec) == 2) {
+  if (function::declaring_routines && type_of(spec) == type::block && block::rs_length(spec) == 2) {
     cell s = *block::rs_head(spec);
     cell index = *(block::rs_head(spec) + 1);
     if (type_of(&s) == type::block && type_of(&index) == type::integer &&

@@ -3,7 +3,7 @@
 
 #include <string_view>
 
-#include "datatypes/cell.h"
+#include "runtime/cell.h"
 
 namespace kaz::function_types {
 void init();           // native!, action!, op!

@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <string_view>
 
+#include "core/registry.h"
 #include "core/stack.h"
-#include "datatypes/registry.h"
-#include "datatypes/string_storage.h"
+#include "core/string_storage.h"
 #include "memory/series.h"
 
 namespace kaz::handle_type {

@@ -1,14 +1,14 @@
 // hash!: a block whose values are indexed by a hashtable of kind 0. The block actions keep the
 // table in step; this file makes, converts, molds, copies and sorts hashes.
-#include "core/fire.h"
+#include "core/block_storage.h"
+#include "core/registry.h"
 #include "core/stack.h"
+#include "core/string_storage.h"
 #include "datatypes/block_actions.h"
-#include "datatypes/block_storage.h"
-#include "datatypes/registry.h"
 #include "datatypes/series_common.h"
 #include "datatypes/series_types.h"
-#include "datatypes/string_storage.h"
 #include "memory/hashtable.h"
+#include "runtime/fire.h"
 
 namespace kaz::hash_type {
 

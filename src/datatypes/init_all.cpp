@@ -1,8 +1,9 @@
 // Registers every datatype of the runtime in the fixed order, parents before children.
 #include "core/context.h"
 #include "core/error.h"
-#include "core/symbol.h"
 #include "core/object.h"
+#include "core/registry.h"
+#include "core/symbol.h"
 #include "core/typeset.h"
 #include "datatypes/binary.h"
 #include "datatypes/event.h"
@@ -10,7 +11,6 @@
 #include "datatypes/handle.h"
 #include "datatypes/map.h"
 #include "datatypes/port.h"
-#include "datatypes/registry.h"
 #include "datatypes/scalar_types.h"
 #include "datatypes/series_types.h"
 #include "datatypes/simple_types.h"

@@ -8,14 +8,14 @@
 
 #include "core/actions.h"
 #include "core/function.h"
+#include "core/registry.h"
 #include "core/stack.h"
+#include "core/string_storage.h"
 #include "core/symbol.h"
 #include "datatypes/float.h"
 #include "datatypes/number_text.h"
 #include "datatypes/random.h"
-#include "datatypes/registry.h"
 #include "datatypes/scalar_types.h"
-#include "datatypes/string_storage.h"
 
 namespace kaz {
 

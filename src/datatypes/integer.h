@@ -5,9 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "core/fire.h"
-#include "datatypes/cell.h"
-#include "datatypes/registry.h"
+#include "core/registry.h"
+#include "runtime/cell.h"
+#include "runtime/fire.h"
 
 namespace kaz {
 

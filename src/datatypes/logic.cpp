@@ -1,12 +1,12 @@
 // logic!: true and false.
-#include "core/fire.h"
 #include "core/function.h"
+#include "core/registry.h"
 #include "core/stack.h"
+#include "core/string_storage.h"
 #include "core/truth.h"
 #include "datatypes/random.h"
-#include "datatypes/registry.h"
 #include "datatypes/simple_types.h"
-#include "datatypes/string_storage.h"
+#include "runtime/fire.h"
 
 namespace kaz {
 

@@ -5,18 +5,18 @@
 #include <optional>
 
 #include "core/actions.h"
+#include "core/block_storage.h"
 #include "core/context.h"
-#include "core/cycle_guard.h"
-#include "core/fire.h"
+#include "core/registry.h"
 #include "core/stack.h"
+#include "core/string_storage.h"
 #include "core/symbol.h"
 #include "core/typeset.h"
-#include "datatypes/block_storage.h"
-#include "datatypes/registry.h"
 #include "datatypes/series_types.h"
-#include "datatypes/string_storage.h"
+#include "memory/cycle_guard.h"
 #include "memory/cycle_stack.h"
 #include "memory/hashtable.h"
+#include "runtime/fire.h"
 
 namespace kaz::map {
 

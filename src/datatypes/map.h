@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
-#include "datatypes/cell.h"
 #include "memory/series.h"
+#include "runtime/cell.h"
 
 namespace kaz::map {
 

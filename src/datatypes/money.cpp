@@ -1,22 +1,22 @@
 // money!: making amounts, currencies, text, comparison, rounding and the arithmetic entry.
 #include "datatypes/money.h"
+#include "datatypes/text_loader.h"
 
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 
 #include "core/actions.h"
+#include "core/block_storage.h"
+#include "core/registry.h"
+#include "core/string_storage.h"
 #include "core/symbol.h"
-#include "datatypes/block_storage.h"
 #include "datatypes/float.h"
 #include "datatypes/money_amount.h"
 #include "datatypes/random.h"
-#include "datatypes/registry.h"
 #include "datatypes/scalar_support.h"
 #include "datatypes/scalar_types.h"
-#include "datatypes/string_storage.h"
 #include "datatypes/system_settings.h"
-#include "loader/lexer_number_helpers.h"
 #include "runtime/float_text.h"
 
 namespace kaz::money_type {
@@ -191,7 +191,7 @@ cell* to(cell* proto, cell* spec, uint32_t) {
         cell text = *spec;
         cell out;
         uint32_t n = string::length_from_head(&text);
-        if (lexer::text_to_money(string::rs_head(&text), n, string::buffer_of(&text)->unit(), &out)) {
+        if (text_loader::text_to_money(string::rs_head(&text), n, string::buffer_of(&text)->unit(), &out)) {
           *proto = out;
           return proto;
         }

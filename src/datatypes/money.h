@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "datatypes/cell.h"
 #include "datatypes/integer.h"
+#include "runtime/cell.h"
 
 namespace kaz::money_type {
 

@@ -2,9 +2,9 @@
 
 #include <cmath>
 
-#include "core/fire.h"
 #include "datatypes/money.h"
 #include "datatypes/scalar_support.h"
+#include "runtime/fire.h"
 #include "runtime/float_text.h"
 
 namespace kaz::money_type {

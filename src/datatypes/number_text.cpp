@@ -1,12 +1,11 @@
 // The lexer's readers over the text of a string-family value, from its head to its tail.
 #include "datatypes/number_text.h"
+#include "datatypes/text_loader.h"
 
-#include "core/fire.h"
+#include "core/block_storage.h"
 #include "core/stack.h"
-#include "datatypes/block_storage.h"
-#include "datatypes/string_storage.h"
-#include "loader/lexer_number_helpers.h"
-#include "loader/lexer_transcode.h"
+#include "core/string_storage.h"
+#include "runtime/fire.h"
 
 namespace kaz::number_text {
 
@@ -30,14 +29,14 @@ text_units units_of(const cell* text) {
 bool to_integer(const cell* text, int32_t* out) {
   text_units t = units_of(text);
   int32_t error;
-  *out = lexer::scan_integer(t.units, t.count, t.unit, error);
+  *out = text_loader::scan_integer(t.units, t.count, t.unit, error);
   return error == 0;
 }
 
 bool to_float(const cell* text, double* out) {
   text_units t = units_of(text);
   int32_t error;
-  *out = lexer::text_to_float(t.units, t.count, t.unit, error);
+  *out = text_loader::text_to_float(t.units, t.count, t.unit, error);
   return error == 0;
 }
 
@@ -46,7 +45,7 @@ bool scan_value(const cell* text, cell* out) {
   stack::saved_state saved = stack::save();
   try {
     cell* values = stack::reserve_cell();
-    lexer::load_text_block(utf8, values);
+    text_loader::load_text_block(utf8, values);
     bool one = block::rs_length(values) == 1;
     if (one) {
       *out = *block::rs_head(values);

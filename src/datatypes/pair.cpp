@@ -3,15 +3,15 @@
 #include <cmath>
 
 #include "core/actions.h"
+#include "core/block_storage.h"
+#include "core/registry.h"
 #include "core/stack.h"
-#include "datatypes/block_storage.h"
+#include "core/string_storage.h"
 #include "datatypes/float.h"
 #include "datatypes/number_text.h"
 #include "datatypes/point.h"
 #include "datatypes/random.h"
-#include "datatypes/registry.h"
 #include "datatypes/scalar_types.h"
-#include "datatypes/string_storage.h"
 
 namespace kaz::pair_type {
 

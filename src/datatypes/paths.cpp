@@ -1,15 +1,15 @@
 // paren! and the path family: blocks that differ in how they are made, formed and molded.
 #include "core/actions.h"
-#include "core/cycle_guard.h"
-#include "core/fire.h"
+#include "core/block_storage.h"
+#include "core/registry.h"
 #include "core/stack.h"
+#include "core/string_storage.h"
 #include "datatypes/block_actions.h"
-#include "datatypes/block_storage.h"
-#include "datatypes/registry.h"
 #include "datatypes/series_common.h"
 #include "datatypes/series_types.h"
-#include "datatypes/string_storage.h"
+#include "memory/cycle_guard.h"
 #include "memory/cycle_stack.h"
+#include "runtime/fire.h"
 
 namespace kaz::path_types {
 

@@ -1,9 +1,9 @@
 // percent!: a float! shown as a percentage (0.5 is 50%). Only its text is its own; the float!
 // routines apply the few percent rules where they meet one.
+#include "core/registry.h"
+#include "core/string_storage.h"
 #include "datatypes/float.h"
-#include "datatypes/registry.h"
 #include "datatypes/scalar_types.h"
-#include "datatypes/string_storage.h"
 #include "runtime/float_text.h"
 
 namespace kaz::percent_type {

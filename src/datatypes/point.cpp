@@ -5,14 +5,14 @@
 #include <cmath>
 
 #include "core/actions.h"
+#include "core/block_storage.h"
+#include "core/registry.h"
 #include "core/stack.h"
+#include "core/string_storage.h"
 #include "core/symbol.h"
-#include "datatypes/block_storage.h"
 #include "datatypes/float.h"
 #include "datatypes/number_text.h"
 #include "datatypes/random.h"
-#include "datatypes/registry.h"
-#include "datatypes/string_storage.h"
 #include "memory/murmur3.h"
 #include "runtime/float_text.h"
 

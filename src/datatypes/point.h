@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <cstring>
 
-#include "datatypes/cell.h"
+#include "core/registry.h"
 #include "datatypes/integer.h"
-#include "datatypes/registry.h"
+#include "runtime/cell.h"
 
 namespace kaz::point {
 

@@ -5,14 +5,14 @@
 #include <string_view>
 
 #include "core/actions.h"
+#include "core/block_storage.h"
 #include "core/context.h"
-#include "core/fire.h"
-#include "core/interpreter.h"
+#include "core/evaluator.h"
 #include "core/object.h"
+#include "core/string_storage.h"
 #include "core/symbol.h"
 #include "core/words.h"
-#include "datatypes/block_storage.h"
-#include "datatypes/string_storage.h"
+#include "runtime/fire.h"
 
 namespace kaz::port_type {
 
@@ -161,7 +161,7 @@ int32_t compare(cell* a, cell* b, int32_t op) {
 constexpr std::string_view action_words[slot::count + 1] = {
     "",
 #define ACTION(n, cname, word) word,
-#include "datatypes/actions.def"
+#include "core/actions.def"
 #undef ACTION
 };
 
@@ -251,7 +251,7 @@ flow call_actor(const cell* actor, uint32_t s, const arguments& args) {
     stack::push_logic(false);
     while (static_cast<uint32_t>(stack::top - stack::arguments) < slots) stack::push_none();
   }
-  flow f = interp::call_function(&fn, 0);
+  flow f = evaluator::call_function(&fn, 0);
   if (f != flow::normal) {
     stack::close_frame_dropping();
     return f;

@@ -4,9 +4,9 @@
 
 #include <cstdint>
 
+#include "core/registry.h"
 #include "core/stack.h"
-#include "datatypes/cell.h"
-#include "datatypes/registry.h"
+#include "runtime/cell.h"
 
 namespace kaz::port_type {
 

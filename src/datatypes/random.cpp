@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "core/fire.h"
+#include "runtime/fire.h"
 
 namespace kaz::random {
 

@@ -1,8 +1,8 @@
 // ref!: text molded after an "@", formed without it.
-#include "datatypes/registry.h"
+#include "core/registry.h"
+#include "core/string_storage.h"
 #include "datatypes/series_types.h"
 #include "datatypes/string_actions.h"
-#include "datatypes/string_storage.h"
 
 namespace kaz::ref_type {
 

@@ -5,11 +5,11 @@
 #include <cstdint>
 
 #include "core/context.h"
-#include "core/fire.h"
 #include "core/stack.h"
 #include "core/symbol.h"
-#include "datatypes/cell.h"
 #include "datatypes/integer.h"
+#include "runtime/cell.h"
+#include "runtime/fire.h"
 
 namespace kaz::scalar {
 

@@ -4,24 +4,24 @@
 #include <cstring>
 
 #include "core/actions.h"
+#include "core/block_storage.h"
 #include "core/context.h"
-#include "core/fire.h"
 #include "core/function.h"
+#include "core/ownership.h"
+#include "core/registry.h"
 #include "core/stack.h"
+#include "core/string_storage.h"
 #include "core/symbol.h"
 #include "core/words.h"
-#include "datatypes/block_storage.h"
 #include "datatypes/random.h"
-#include "datatypes/registry.h"
 #include "datatypes/series_common.h"
 #include "datatypes/series_types.h"
 #include "datatypes/simple_types.h"
-#include "datatypes/string_storage.h"
 #include "datatypes/vector.h"
 #include "memory/hashtable.h"
 #include "memory/murmur3.h"
-#include "memory/ownership.h"
 #include "memory/sort.h"
+#include "runtime/fire.h"
 
 namespace kaz::series {
 

@@ -6,14 +6,14 @@
 #include <cstring>
 
 #include "core/actions.h"
-#include "core/fire.h"
+#include "core/registry.h"
 #include "core/stack.h"
+#include "core/string_storage.h"
 #include "core/symbol.h"
-#include "datatypes/registry.h"
 #include "datatypes/series_common.h"
 #include "datatypes/series_types.h"
 #include "datatypes/string_actions.h"
-#include "datatypes/string_storage.h"
+#include "runtime/fire.h"
 
 namespace kaz::string_type {
 

@@ -2,7 +2,7 @@
 #include <algorithm>
 
 #include "core/actions.h"
-#include "datatypes/string_storage.h"
+#include "core/string_storage.h"
 
 namespace kaz::string {
 

@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/fire.h"
+#include "core/block_storage.h"
 #include "core/stack.h"
-#include "datatypes/block_storage.h"
-#include "datatypes/string_storage.h"
+#include "core/string_storage.h"
 #include "memory/unicode_strings.h"
 #include "memory/unicode_utf8.h"
+#include "runtime/fire.h"
 #include "runtime/float_text.h"
 #include "runtime/print_items.h"
 #include "runtime/runtime_error.h"

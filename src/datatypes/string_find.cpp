@@ -4,13 +4,13 @@
 #include <string>
 
 #include "core/actions.h"
-#include "core/fire.h"
 #include "core/stack.h"
+#include "core/string_storage.h"
 #include "core/symbol.h"
 #include "datatypes/series_common.h"
 #include "datatypes/string_actions.h"
-#include "datatypes/string_storage.h"
 #include "memory/unicode_utf8.h"
+#include "runtime/fire.h"
 
 namespace kaz::string_type {
 

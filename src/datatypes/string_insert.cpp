@@ -3,11 +3,11 @@
 #include <cstring>
 
 #include "core/actions.h"
-#include "core/fire.h"
-#include "datatypes/block_storage.h"
+#include "core/block_storage.h"
+#include "core/string_storage.h"
 #include "datatypes/series_common.h"
 #include "datatypes/string_actions.h"
-#include "datatypes/string_storage.h"
+#include "runtime/fire.h"
 
 namespace kaz::string_type {
 

@@ -2,7 +2,7 @@
 // of braces, and hexadecimal digits.
 #include <algorithm>
 
-#include "datatypes/string_storage.h"
+#include "core/string_storage.h"
 
 namespace kaz::string {
 

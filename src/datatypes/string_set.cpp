@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "core/stack.h"
+#include "core/string_storage.h"
 #include "datatypes/series_common.h"
 #include "datatypes/string_actions.h"
-#include "datatypes/string_storage.h"
 
 namespace kaz::string_type {
 

@@ -5,16 +5,16 @@
 #include <vector>
 
 #include "core/context.h"
-#include "core/fire.h"
+#include "core/evaluator.h"
 #include "core/function.h"
-#include "core/interpreter.h"
 #include "core/stack.h"
 #include "core/stranded_exit.h"
+#include "core/string_storage.h"
 #include "core/symbol.h"
 #include "datatypes/series_common.h"
 #include "datatypes/string_actions.h"
-#include "datatypes/string_storage.h"
 #include "memory/sort.h"
+#include "runtime/fire.h"
 
 namespace kaz::string_type {
 
@@ -119,7 +119,7 @@ int call_comparator(const uint8_t* x, const uint8_t* y, int32_t, uint32_t flags)
   push_record(f, rev ? x : y);
   push_record(f, rev ? y : x);
   cell fn = *stack::at_index(f.fn_index);
-  flow r = interp::call_with_arguments(&fn, &name);
+  flow r = evaluator::call_with_arguments(&fn, &name);
   if (r != flow::normal) {
     stack::unwind_to(saved);
     raise_stranded_exit(r);  // no exit leaves through the sort

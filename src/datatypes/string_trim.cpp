@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <bitset>
 
-#include "core/fire.h"
+#include "core/string_storage.h"
 #include "datatypes/series_common.h"
 #include "datatypes/string_actions.h"
-#include "datatypes/string_storage.h"
+#include "runtime/fire.h"
 
 namespace kaz::string_type {
 

@@ -3,7 +3,7 @@
 // object or the field is absent, and the caller falls back to its built-in default.
 #pragma once
 
-#include "datatypes/cell.h"
+#include "runtime/cell.h"
 
 namespace kaz::system_settings {
 

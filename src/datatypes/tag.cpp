@@ -1,8 +1,8 @@
 // tag!: text shown between angle brackets, which the buffer does not hold.
-#include "datatypes/registry.h"
+#include "core/registry.h"
+#include "core/string_storage.h"
 #include "datatypes/series_types.h"
 #include "datatypes/string_actions.h"
-#include "datatypes/string_storage.h"
 
 namespace kaz::tag_type {
 

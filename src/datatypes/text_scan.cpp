@@ -1,9 +1,9 @@
+#include "datatypes/text_loader.h"
 #include "datatypes/text_scan.h"
 
 #include <string>
 
-#include "datatypes/string_storage.h"
-#include "loader/lexer_transcode.h"
+#include "core/string_storage.h"
 
 namespace kaz::scalar {
 
@@ -14,11 +14,11 @@ bool scan_text_as(const cell* text, uint32_t wanted, cell* out) {
   check.scan = true;
   check.one = true;
   cell kind;
-  lexer::scan_utf8(utf8, check, &kind);
+  text_loader::scan_utf8(utf8, check, &kind);
   if (type_of(&kind) != type::datatype_ || kind.data1 != wanted) return false;
   lexer::scan_options load;
   load.one = true;
-  lexer::scan_utf8(utf8, load, out);
+  text_loader::scan_utf8(utf8, load, out);
   return type_of(out) == wanted;
 }
 

@@ -6,13 +6,13 @@
 #include <cstring>
 
 #include "core/actions.h"
-#include "datatypes/block_storage.h"
+#include "core/block_storage.h"
+#include "core/registry.h"
+#include "core/string_storage.h"
 #include "datatypes/date.h"
 #include "datatypes/float.h"
-#include "datatypes/registry.h"
 #include "datatypes/scalar_support.h"
 #include "datatypes/scalar_types.h"
-#include "datatypes/string_storage.h"
 #include "datatypes/text_scan.h"
 #include "runtime/float_text.h"
 

@@ -1,9 +1,9 @@
 // triple!: three 32-bit integers in words 1 to 3, used by the runtime internally. It has no
 // literal form and no actions but its text.
+#include "core/registry.h"
+#include "core/string_storage.h"
 #include "datatypes/integer.h"
-#include "datatypes/registry.h"
 #include "datatypes/scalar_types.h"
-#include "datatypes/string_storage.h"
 
 namespace kaz::triple_type {
 

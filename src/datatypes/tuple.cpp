@@ -5,14 +5,14 @@
 #include <cmath>
 #include <cstdio>
 
+#include "core/block_storage.h"
+#include "core/registry.h"
+#include "core/string_storage.h"
 #include "core/symbol.h"
-#include "datatypes/block_storage.h"
 #include "datatypes/float.h"
 #include "datatypes/random.h"
-#include "datatypes/registry.h"
 #include "datatypes/scalar_support.h"
 #include "datatypes/scalar_types.h"
-#include "datatypes/string_storage.h"
 #include "datatypes/text_scan.h"
 
 namespace kaz::tuple_type {

@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
-#include "datatypes/cell.h"
 #include "datatypes/integer.h"
+#include "runtime/cell.h"
 
 namespace kaz::tuple_type {
 

@@ -3,15 +3,15 @@
 #include "datatypes/url.h"
 
 #include "core/actions.h"
-#include "core/fire.h"
+#include "core/block_storage.h"
+#include "core/registry.h"
 #include "core/stack.h"
+#include "core/string_storage.h"
 #include "core/symbol.h"
 #include "datatypes/base_codecs.h"
-#include "datatypes/block_storage.h"
-#include "datatypes/registry.h"
 #include "datatypes/string_actions.h"
-#include "datatypes/string_storage.h"
 #include "memory/unicode_utf8.h"
+#include "runtime/fire.h"
 
 namespace kaz::url {
 

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "datatypes/cell.h"
 #include "memory/series.h"
+#include "runtime/cell.h"
 
 namespace kaz::url {
 

@@ -5,14 +5,14 @@
 #include <charconv>
 #include <cstring>
 
-#include "core/fire.h"
+#include "core/block_storage.h"
+#include "core/registry.h"
 #include "core/stack.h"
+#include "core/string_storage.h"
 #include "core/symbol.h"
-#include "datatypes/block_storage.h"
-#include "datatypes/registry.h"
 #include "datatypes/series_common.h"
-#include "datatypes/string_storage.h"
 #include "datatypes/vector_math.h"
+#include "runtime/fire.h"
 #include "runtime/float_text.h"
 
 namespace kaz::vector {

@@ -4,11 +4,11 @@
 #include <cmath>
 #include <cstdint>
 
-#include "core/fire.h"
+#include "core/registry.h"
 #include "core/stack.h"
-#include "datatypes/registry.h"
 #include "datatypes/series_common.h"
 #include "datatypes/vector.h"
+#include "runtime/fire.h"
 
 namespace kaz::vector::math {
 

@@ -2,17 +2,17 @@
 // layout (context, symbol, index) and one implementation; they differ in their mold.
 #include <string>
 
+#include "core/block_storage.h"
 #include "core/context.h"
 #include "core/error.h"
-#include "core/fire.h"
+#include "core/registry.h"
 #include "core/stack.h"
+#include "core/string_storage.h"
 #include "core/symbol.h"
 #include "core/words.h"
-#include "datatypes/block_storage.h"
-#include "datatypes/registry.h"
-#include "datatypes/string_storage.h"
+#include "datatypes/text_loader.h"
 #include "datatypes/word_types.h"
-#include "loader/lexer_transcode.h"
+#include "runtime/fire.h"
 
 namespace kaz::word_type {
 
@@ -101,7 +101,7 @@ bool load_word(const std::string& text, cell* out) {
   bool ok = false;
   try {
     cell* b = stack::reserve_cell();
-    lexer::load_text_block(text, b);
+    text_loader::load_text_block(text, b);
     if (block::rs_length(b) == 1 && is_any_word(type_of(block::rs_head(b)))) {
       *out = *block::rs_head(b);
       ok = true;
@@ -119,7 +119,7 @@ uint32_t scan_name(uint32_t symbol) {
   cell t{type::none, 0, 0, 0};
   lexer::scan_options options;
   options.scan = true;
-  lexer::scan_utf8(text, options, &t);
+  text_loader::scan_utf8(text, options, &t);
   return type_of(&t) == type::datatype_ ? t.data1 : 0;
 }
 

@@ -3,25 +3,21 @@
 #include <cstdio>
 #include <string_view>
 
+#include "core/block_storage.h"
 #include "core/context.h"
-#include "core/cycle_guard.h"
 #include "core/error.h"
-#include "core/fire.h"
 #include "core/function.h"
-#include "core/interpreter.h"
 #include "core/stack.h"
 #include "core/symbol.h"
-#include "datatypes/block_storage.h"
+#include "eval/interpreter.h"
 #include "loader/kazbin.h"
 #include "loader/lexer_transcode.h"
 #include "memory/collector.h"
+#include "memory/cycle_guard.h"
 #include "runtime/embedded.h"
+#include "runtime/fire.h"
 
 namespace kaz::library {
-
-namespace detail {
-extern bool defining;
-}
 
 namespace {
 node_t lib_context = 0;  // the library's own copy of the global context
@@ -123,19 +119,19 @@ void run_top_level() {
     context::put_word_value(context::global, symbol::make("make"), &make);
     stack::top = stack::at_index(base);
   }
-  detail::defining = true;
+  function::declaring_routines = true;
   for (std::string_view dir : {library_dir, console_dir}) {
     for (const boot_image* f = boot_images; f->path; ++f) {
       if (std::string_view(f->path).substr(0, dir.size()) != dir) continue;
       try {
         run_file(*f);
       } catch (...) {
-        detail::defining = false;
+        function::declaring_routines = false;
         throw;
       }
     }
   }
-  detail::defining = false;
+  function::declaring_routines = false;
   seal_library();
 }
 

@@ -9,7 +9,4 @@ namespace kaz::library {
 // An error raised here is printed and ends the process (exit code -2).
 void run_top_level();
 
-// True while the top level runs: routines can be declared (`make routine! [spec index]`).
-bool defining();
-
 }  // namespace kaz::library

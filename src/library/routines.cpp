@@ -9,30 +9,29 @@
 #include <cerrno>
 #include <cstdlib>
 
-#include "console/console_routines.h"
+#include "core/block_storage.h"
 #include "core/context.h"
 #include "core/error.h"
-#include "core/fire.h"
 #include "core/function.h"
-#include "core/natives.h"
 #include "core/object.h"
+#include "core/registry.h"
 #include "core/stack.h"
+#include "core/string_storage.h"
 #include "core/symbol.h"
-#include "core/trace.h"
 #include "core/typeset.h"
-#include "datatypes/block_storage.h"
-#include "datatypes/registry.h"
 #include "datatypes/binary.h"
 #include "datatypes/float.h"
-#include "datatypes/string_storage.h"
 #include "datatypes/tuple.h"
+#include "eval/natives.h"
+#include "eval/trace.h"
 #include "loader/kazbin_routines.h"
+#include "loader/lexer_transcode.h"
+#include "memory/collector.h"
 #include "platform/clipboard.h"
 #include "platform/files.h"
 #include "platform/os_info.h"
-#include "loader/lexer_transcode.h"
-#include "memory/collector.h"
 #include "runtime/build_info.h"
+#include "runtime/fire.h"
 #include "runtime/os_environment.h"
 #include "runtime/runtime_error.h"
 #include "runtime/runtime_record.h"
@@ -454,7 +453,6 @@ void init_routines() {
       {kazbin::decode_routine, kazbin::decode_payload, -1},
   };
   for (const routine_row& r : rows) function::register_routine(r.index, r.entry, r.result);
-  console::init_routines();
 }
 
 }  // namespace kaz::library

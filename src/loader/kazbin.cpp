@@ -8,16 +8,16 @@
 #include <iterator>
 #include <vector>
 
-#include "core/fire.h"
+#include "core/block_storage.h"
 #include "core/stack.h"
-#include "datatypes/block_storage.h"
-#include "datatypes/string_storage.h"
+#include "core/string_storage.h"
 #include "loader/kazbin_decoder.h"
 #include "loader/kazbin_encoder.h"
 #include "loader/kazbin_format.h"
 #include "loader/kazbin_readers.h"
 #include "memory/collector.h"
 #include "memory/lz_codec.h"
+#include "runtime/fire.h"
 
 namespace kaz::kazbin {
 

@@ -1,13 +1,13 @@
 // Values that own series or contexts, built the same way by both KAZBIN readers.
 #include <cstring>
 
+#include "core/block_storage.h"
 #include "core/context.h"
 #include "core/error.h"
-#include "core/fire.h"
 #include "core/function.h"
-#include "datatypes/block_storage.h"
-#include "datatypes/registry.h"
+#include "core/registry.h"
 #include "loader/kazbin_decoder.h"
+#include "runtime/fire.h"
 
 namespace kaz::kazbin {
 
@@ -34,7 +34,7 @@ bool error_of_code(uint32_t code, cell* out) {
   constexpr uint16_t count = 0
 #define ERROR_CATEGORY(index, cname, word, display)
 #define ERROR(cat, id, code, word, tmpl) +1
-#include "core/errors.def"
+#include "runtime/errors.def"
 #undef ERROR
 #undef ERROR_CATEGORY
       ;

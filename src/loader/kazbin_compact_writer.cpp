@@ -2,12 +2,12 @@
 #include <cmath>
 #include <cstring>
 
+#include "core/block_storage.h"
 #include "core/context.h"
 #include "core/error.h"
 #include "core/function.h"
-#include "datatypes/block_storage.h"
+#include "core/string_storage.h"
 #include "datatypes/map.h"
-#include "datatypes/string_storage.h"
 #include "datatypes/tuple.h"
 #include "loader/kazbin_cursor.h"
 #include "loader/kazbin_encoder.h"

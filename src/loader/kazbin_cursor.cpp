@@ -1,6 +1,6 @@
 #include "loader/kazbin_cursor.h"
 
-#include "core/fire.h"
+#include "runtime/fire.h"
 
 namespace kaz::kazbin {
 

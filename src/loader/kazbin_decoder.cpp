@@ -2,10 +2,10 @@
 
 #include <string_view>
 
+#include "core/block_storage.h"
 #include "core/context.h"
 #include "core/function.h"
 #include "core/symbol.h"
-#include "datatypes/block_storage.h"
 #include "memory/unicode_utf8.h"
 
 namespace kaz::kazbin {

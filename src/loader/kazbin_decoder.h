@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <vector>
 
-#include "datatypes/cell.h"
 #include "loader/kazbin_cursor.h"
 #include "loader/kazbin_format.h"
 #include "memory/series.h"
+#include "runtime/cell.h"
 
 namespace kaz::kazbin {
 

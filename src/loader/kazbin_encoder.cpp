@@ -1,10 +1,10 @@
 #include "loader/kazbin_encoder.h"
 
 #include "core/context.h"
-#include "core/fire.h"
 #include "core/function.h"
 #include "core/symbol.h"
 #include "loader/kazbin_format.h"
+#include "runtime/fire.h"
 
 namespace kaz::kazbin {
 

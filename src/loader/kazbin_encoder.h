@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "core/context.h"
-#include "datatypes/cell.h"
 #include "memory/series.h"
+#include "runtime/cell.h"
 
 namespace kaz::kazbin {
 

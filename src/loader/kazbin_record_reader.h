@@ -6,17 +6,17 @@
 #include <cstdint>
 #include <cstring>
 
+#include "core/block_storage.h"
 #include "core/context.h"
 #include "core/error.h"
-#include "core/fire.h"
 #include "core/object.h"
+#include "core/string_storage.h"
 #include "datatypes/bitset.h"
-#include "datatypes/block_storage.h"
 #include "datatypes/map.h"
-#include "datatypes/string_storage.h"
 #include "datatypes/vector.h"
-#include "memory/hashtable.h"
 #include "loader/kazbin_decoder.h"
+#include "memory/hashtable.h"
+#include "runtime/fire.h"
 
 namespace kaz::kazbin {
 

@@ -2,7 +2,7 @@
 // and 181 of the routines table.
 #pragma once
 
-#include "datatypes/cell.h"
+#include "runtime/cell.h"
 
 namespace kaz::kazbin {
 

@@ -2,9 +2,9 @@
 #include <cstddef>
 #include <string>
 
-#include "core/fire.h"
-#include "datatypes/string_storage.h"
+#include "core/string_storage.h"
 #include "loader/lexer_state.h"
+#include "runtime/fire.h"
 
 namespace kaz::lexer {
 

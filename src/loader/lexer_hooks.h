@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "datatypes/cell.h"
+#include "runtime/cell.h"
 
 namespace kaz::lexer {
 

@@ -1,11 +1,11 @@
 // Loaders of the text tokens: strings, raw strings, chars, files, tags, urls, emails and refs.
 #include <cstring>
 
-#include "core/fire.h"
-#include "datatypes/string_storage.h"
+#include "core/string_storage.h"
 #include "loader/lexer_classes.h"
 #include "loader/lexer_escapes.h"
 #include "loader/lexer_state.h"
+#include "runtime/fire.h"
 
 namespace kaz::lexer {
 

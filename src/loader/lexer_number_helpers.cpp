@@ -2,7 +2,7 @@
 
 #include <limits>
 
-#include "datatypes/string_storage.h"
+#include "core/string_storage.h"
 #include "loader/lexer_numbers.h"
 
 namespace kaz::lexer {

@@ -95,7 +95,7 @@ struct type_name {
 };
 constexpr type_name type_names[] = {
 #define DATATYPE(n, cname, name, parent) {n, name},
-#include "datatypes/types.def"
+#include "runtime/types.def"
 #undef DATATYPE
 };
 

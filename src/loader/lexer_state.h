@@ -4,10 +4,10 @@
 
 #include <cstdint>
 
-#include "datatypes/cell.h"
 #include "loader/lexer_hooks.h"
 #include "loader/lexer_transitions.h"
 #include "memory/series.h"
+#include "runtime/cell.h"
 
 namespace kaz::lexer {
 

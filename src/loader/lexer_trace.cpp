@@ -1,12 +1,12 @@
 // Trace events: the callback of transcode/trace sees each token with its position in the
 // source, and may move that position.
+#include "core/block_storage.h"
 #include "core/context.h"
+#include "core/evaluator.h"
 #include "core/function.h"
-#include "core/interpreter.h"
 #include "core/stack.h"
 #include "core/symbol.h"
 #include "core/truth.h"
-#include "datatypes/block_storage.h"
 #include "loader/lexer_hooks.h"
 #include "loader/lexer_state.h"
 
@@ -100,7 +100,7 @@ bool call_trace_function(const cell* f, cell args[5]) {
   stack::open_interpreted_function_frame(&name);
   for (int i = 0; i < 5; ++i) stack::push(&args[i]);
   cell fn = *f;
-  flow status = interp::call_with_arguments(&fn, &name);
+  flow status = evaluator::call_with_arguments(&fn, &name);
   if (status != flow::normal) {
     stack::unwind_to(saved);
     throw callback_exit{uint8_t(status)};

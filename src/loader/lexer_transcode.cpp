@@ -6,8 +6,8 @@
 #include <deque>
 #include <string>
 
-#include "datatypes/block_storage.h"
-#include "datatypes/string_storage.h"
+#include "core/block_storage.h"
+#include "core/string_storage.h"
 #include "loader/lexer_hooks.h"
 #include "loader/lexer_scan.h"
 #include "loader/lexer_state.h"

@@ -6,18 +6,10 @@
 #include <cstdint>
 #include <string_view>
 
-#include "datatypes/cell.h"
+#include "datatypes/text_loader.h"
+#include "runtime/cell.h"
 
 namespace kaz::lexer {
-
-// How to read the text (the refinements of `transcode`).
-struct scan_options {
-  bool one = false;             // stop after the first complete value (/one, /next)
-  bool prescan = false;         // classify tokens by the automaton alone, load nothing (/prescan)
-  bool scan = false;            // check tokens, load nothing (/scan)
-  const cell* into = nullptr;   // loading: append to this block instead of a new one (/into)
-  const cell* trace = nullptr;  // the trace callback (/trace), see lexer_hooks.h
-};
 
 /*
  * Scans UTF-8 text and writes the result into `out`:
@@ -42,5 +34,12 @@ uint32_t transcode(const cell* source, int32_t part, const scan_options& options
 
 // Loads the whole text into a new block (syntax errors raised).
 void load_text_block(std::string_view utf8, cell* out);
+
+}  // namespace kaz::lexer
+
+namespace kaz::lexer {
+
+// Gives the datatypes the lexer's entry points (datatypes/text_loader.h); start-up calls it.
+void install_text_loader();
 
 }  // namespace kaz::lexer

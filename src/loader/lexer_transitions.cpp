@@ -2,7 +2,7 @@
 
 #include <initializer_list>
 
-#include "datatypes/cell.h"
+#include "runtime/cell.h"
 
 namespace kaz::lexer {
 

@@ -2,12 +2,12 @@
 // parens, paths and maps when their closing delimiter is met.
 #include <cstring>
 
-#include "core/fire.h"
-#include "datatypes/block_storage.h"
+#include "core/block_storage.h"
 #include "datatypes/map.h"
 #include "loader/lexer_hooks.h"
 #include "loader/lexer_state.h"
 #include "memory/hashtable.h"
+#include "runtime/fire.h"
 
 namespace kaz::lexer {
 

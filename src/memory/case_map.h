@@ -23,7 +23,7 @@ size_t change_case_units(uint8_t* data, size_t count, uint32_t unit, bool upper)
 
 }  // namespace kaz::unicode
 
-#include "datatypes/cell.h"
+#include "runtime/cell.h"
 
 namespace kaz::unicode {
 

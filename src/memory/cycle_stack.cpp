@@ -1,8 +1,8 @@
 #include "memory/cycle_stack.h"
 
-#include "core/cycle_guard.h"
-#include "core/fire.h"
 #include "memory/collector.h"
+#include "memory/cycle_guard.h"
+#include "runtime/fire.h"
 
 namespace kaz {
 

@@ -1,12 +1,12 @@
 // Hashing values, and the hooks through which the value model decides equality.
 #include <cstring>
 
-#include "core/fire.h"
 #include "memory/case_map.h"
 #include "memory/hashtable_internal.h"
 #include "memory/murmur3.h"
 #include "memory/unicode_strings.h"
 #include "memory/unicode_units.h"
+#include "runtime/fire.h"
 
 namespace kaz::hashtable {
 

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "core/fire.h"
 #include "memory/collector.h"
 #include "memory/os_memory.h"
+#include "runtime/fire.h"
 
 namespace kaz::memory {
 namespace detail {

@@ -3,7 +3,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include "core/fire.h"
+#include "runtime/fire.h"
 #include "runtime/os_memory.h"
 #include "runtime/throw.h"
 

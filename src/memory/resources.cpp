@@ -1,6 +1,6 @@
 #include "memory/resources.h"
 
-#include "core/fire.h"
+#include "runtime/fire.h"
 #include "runtime/tracked_alloc.h"
 
 namespace kaz::memory::resources {

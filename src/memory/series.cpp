@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/fire.h"
 #include "memory/collector.h"
 #include "memory/heap_check.h"
 #include "memory/node_frames.h"
 #include "memory/series_frames.h"
+#include "runtime/fire.h"
 #include "runtime/tracked_alloc.h"
 
 namespace kaz::memory {

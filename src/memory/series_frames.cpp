@@ -4,11 +4,11 @@
 #include <cstring>
 #include <new>
 
-#include "core/fire.h"
 #include "memory/collector.h"
 #include "memory/heap_check.h"
 #include "memory/node_frames.h"
 #include "memory/os_memory.h"
+#include "runtime/fire.h"
 #include "runtime/tracked_alloc.h"
 
 namespace kaz::memory::frames {

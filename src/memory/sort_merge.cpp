@@ -4,8 +4,8 @@
 #include <memory>
 #include <new>
 
-#include "core/fire.h"
 #include "memory/sort.h"
+#include "runtime/fire.h"
 
 namespace kaz::sort {
 

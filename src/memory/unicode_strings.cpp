@@ -2,10 +2,10 @@
 
 #include <cstring>
 
-#include "core/fire.h"
 #include "memory/unicode_units.h"
 #include "memory/unicode_utf16.h"
 #include "memory/unicode_utf8.h"
+#include "runtime/fire.h"
 #include "runtime/runtime_error.h"
 
 namespace kaz::unicode {

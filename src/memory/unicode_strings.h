@@ -6,8 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "datatypes/cell.h"
 #include "memory/series.h"
+#include "runtime/cell.h"
 
 namespace kaz::unicode {
 

@@ -5,10 +5,11 @@
 #include <cstdint>
 #include <cstring>
 
+#include "runtime/utf8_encode.h"
+
 namespace kaz::unicode {
 
-// The largest code point; anything above is not a character.
-constexpr uint32_t max_code_point = 0x10FFFF;
+// max_code_point: runtime/utf8_encode.h.
 
 /*
  * A text series stores every code point in one unit width: 1 byte (Latin-1, up to FFh),

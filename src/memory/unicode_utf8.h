@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "runtime/utf8_encode.h"
+
 namespace kaz::unicode {
 
 // ---------------------------------------------------------------------------------------------
@@ -66,11 +68,7 @@ size_t utf8_decode_units(const uint8_t* src, size_t len, uint8_t* dst, uint32_t 
 // ---------------------------------------------------------------------------------------------
 // Encoding.
 
-// Bytes needed for cp (1 to 4). Above 10FFFFh raises script invalid-char.
-uint32_t utf8_encoded_length(uint32_t cp);
-
-// Writes cp at dst and answers the bytes written (1 to 4). Above 10FFFFh raises invalid-char.
-uint32_t utf8_append_encoded(uint32_t cp, uint8_t* dst);
+// utf8_encoded_length and utf8_append_encoded: runtime/utf8_encode.h.
 
 // Writes cp at dst when its whole sequence fits in `room` bytes and answers its length;
 // answers 0 and writes nothing otherwise, so bounded output never ends inside a sequence.

@@ -3,14 +3,14 @@
 #include <string>
 #include <vector>
 
-#include "core/fire.h"
+#include "core/block_storage.h"
 #include "core/stack.h"
+#include "core/string_storage.h"
 #include "datatypes/base_codecs.h"
-#include "datatypes/block_storage.h"
-#include "datatypes/string_storage.h"
 #include "platform/clipboard_display.h"
 #include "platform/files.h"
 #include "platform/terminal.h"
+#include "runtime/fire.h"
 #include "runtime/os_environment.h"
 
 namespace kaz::clipboard {

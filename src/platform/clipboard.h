@@ -6,7 +6,7 @@
 // it put it on the system clipboard too.
 #pragma once
 
-#include "datatypes/cell.h"
+#include "runtime/cell.h"
 
 namespace kaz::clipboard {
 

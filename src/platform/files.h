@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "datatypes/cell.h"
 #include "memory/series.h"
+#include "runtime/cell.h"
 
 namespace kaz::files {
 

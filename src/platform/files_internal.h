@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "core/symbol.h"
-#include "datatypes/cell.h"
+#include "runtime/cell.h"
 
 namespace kaz::files {
 

@@ -2,7 +2,7 @@
 // valid UTF-8 carried as U+DC80..U+DCFF both ways.
 #include "platform/files.h"
 
-#include "datatypes/string_storage.h"
+#include "core/string_storage.h"
 #include "memory/unicode_strings.h"
 #include "memory/unicode_utf8.h"
 

@@ -9,13 +9,13 @@
 #include <cstring>
 #include <vector>
 
-#include "core/fire.h"
+#include "core/block_storage.h"
+#include "core/string_storage.h"
 #include "core/words.h"
-#include "datatypes/block_storage.h"
-#include "datatypes/string_storage.h"
 #include "memory/unicode_strings.h"
 #include "platform/files.h"
 #include "platform/files_internal.h"
+#include "runtime/fire.h"
 
 namespace kaz::files {
 

@@ -6,16 +6,16 @@
 #include <climits>
 
 #include "core/actions.h"
-#include "core/fire.h"
+#include "core/block_storage.h"
 #include "core/stack.h"
+#include "core/string_storage.h"
 #include "core/words.h"
-#include "datatypes/block_storage.h"
-#include "datatypes/string_storage.h"
 #include "memory/unicode_strings.h"
 #include "memory/unicode_utf8.h"
 #include "platform/files.h"
 #include "platform/files_internal.h"
 #include "runtime/console_out.h"
+#include "runtime/fire.h"
 #include "runtime/output_hooks.h"
 
 namespace kaz::files {

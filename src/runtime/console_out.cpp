@@ -8,9 +8,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "memory/unicode_utf8.h"
 #include "runtime/output_hooks.h"
 #include "runtime/runtime_error.h"
+#include "runtime/utf8_encode.h"
 
 namespace kaz::sysrt {
 

@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
-#include "core/fire.h"
 #include "runtime/fault_signals.h"
+#include "runtime/fire.h"
 
 namespace kaz::sysrt {
 

@@ -8,13 +8,13 @@
 #include <vector>
 
 #include "core/context.h"
-#include "core/fire.h"
 #include "core/stack.h"
-#include "datatypes/cell.h"
 #include "loader/kazbin.h"
 #include "memory/collector.h"
 #include "memory/series.h"
-#include "runtime/boot.h"
+#include "runtime/cell.h"
+#include "runtime/fire.h"
+#include "start/boot.h"
 
 namespace {
 

@@ -6,13 +6,13 @@
 #include <string_view>
 
 #include "core/context.h"
-#include "core/fire.h"
 #include "core/stack.h"
-#include "datatypes/cell.h"
 #include "loader/lexer_hooks.h"
 #include "loader/lexer_transcode.h"
 #include "memory/collector.h"
-#include "runtime/boot.h"
+#include "runtime/cell.h"
+#include "runtime/fire.h"
+#include "start/boot.h"
 
 namespace {
 

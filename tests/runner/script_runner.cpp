@@ -5,7 +5,7 @@
 #include <string>
 
 #include "case_file.h"
-#include "runtime/script_host.h"
+#include "start/script_host.h"
 
 namespace {
 

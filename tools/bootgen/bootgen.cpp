@@ -9,17 +9,17 @@
 #include <sstream>
 #include <string>
 
+#include "core/block_storage.h"
 #include "core/error.h"
 #include "core/stack.h"
-#include "datatypes/block_storage.h"
 #include "loader/kazbin.h"
 #include "loader/lexer_transcode.h"
 #include "memory/series.h"
-#include "runtime/boot.h"
 #include "runtime/build_info.h"
 #include "runtime/embedded.h"
 #include "runtime/native_stack.h"
 #include "runtime/os_setup.h"
+#include "start/boot.h"
 
 namespace kaz {
 // This program makes the images: it has none of its own, nor any build data.

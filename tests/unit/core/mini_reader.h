@@ -6,10 +6,10 @@
 #include <string>
 #include <string_view>
 
+#include "core/block_storage.h"
 #include "core/context.h"
+#include "core/string_storage.h"
 #include "core/symbol.h"
-#include "datatypes/block_storage.h"
-#include "datatypes/string_storage.h"
 
 namespace kaz::testing {
 

@@ -2,13 +2,13 @@
 // tests/scripts/core/objects.kaz).
 #include <gtest/gtest.h>
 
+#include "../support/session.h"
 #include "core/context.h"
 #include "core/object.h"
 #include "core/object_internal.h"
+#include "core/ownership.h"
 #include "core/typeset.h"
 #include "core/words.h"
-#include "../support/session.h"
-#include "memory/ownership.h"
 
 namespace kaz::testing {
 namespace {

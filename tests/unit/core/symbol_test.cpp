@@ -1,11 +1,11 @@
 // The symbol table and the runtime's own words.
 #include <gtest/gtest.h>
 
+#include "../support/session.h"
 #include "core/context.h"
+#include "core/registry.h"
 #include "core/symbol.h"
 #include "core/words.h"
-#include "datatypes/registry.h"
-#include "../support/session.h"
 
 namespace kaz::testing {
 namespace {

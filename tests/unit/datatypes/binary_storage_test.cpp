@@ -4,12 +4,12 @@
 
 #include <string>
 
+#include "core/block_storage.h"
 #include "core/context.h"
 #include "core/stack.h"
+#include "core/string_storage.h"
 #include "datatypes/binary.h"
-#include "datatypes/block_storage.h"
-#include "datatypes/string_storage.h"
-#include "runtime/boot.h"
+#include "start/boot.h"
 
 namespace kaz {
 namespace {

@@ -1,8 +1,8 @@
 // block! below the language: copy/types, the set-operation engine.
 #include "../support/session.h"
 #include "core/context.h"
+#include "core/registry.h"
 #include "datatypes/block_actions.h"
-#include "datatypes/registry.h"
 
 namespace kaz {
 namespace {

@@ -10,19 +10,19 @@
 #include <vector>
 
 #include "core/actions.h"
+#include "core/block_storage.h"
 #include "core/context.h"
 #include "core/error.h"
 #include "core/function.h"
-#include "core/natives.h"
+#include "core/registry.h"
 #include "core/stack.h"
+#include "core/string_storage.h"
 #include "core/symbol.h"
-#include "datatypes/block_storage.h"
 #include "datatypes/float.h"
 #include "datatypes/point.h"
-#include "datatypes/registry.h"
-#include "datatypes/string_storage.h"
-#include "runtime/boot.h"
+#include "eval/natives.h"
 #include "runtime/native_stack.h"
+#include "start/boot.h"
 
 namespace kaz::testing {
 
@@ -130,7 +130,7 @@ inline std::string action(uint32_t s, std::initializer_list<cell> args,
                           std::vector<int32_t> refs = {}, cell* out = nullptr) {
   static const char* const names[] = {
 #define ACTION(n, cname, word) word,
-#include "datatypes/actions.def"
+#include "core/actions.def"
 #undef ACTION
   };
   return call_entry(function::action_table_entry(s), names[s - 1], args, std::move(refs), out);
@@ -144,7 +144,7 @@ inline std::string native(const char* name, std::initializer_list<cell> args,
     uint32_t index;
   } table[] = {
 #define NATIVE(n, cname, word) {word, n},
-#include "core/natives.def"
+#include "eval/natives.def"
 #undef NATIVE
   };
   for (const auto& t : table)

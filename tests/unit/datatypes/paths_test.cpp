@@ -1,6 +1,6 @@
 // Paths below the language: making from a float, the path builders.
 #include "../support/session.h"
-#include "datatypes/registry.h"
+#include "core/registry.h"
 #include "datatypes/series_types.h"
 
 namespace kaz {

@@ -3,9 +3,9 @@
 #include <cstring>
 
 #include "../support/session.h"
-#include "datatypes/registry.h"
+#include "core/ownership.h"
+#include "core/registry.h"
 #include "datatypes/series_common.h"
-#include "memory/ownership.h"
 
 namespace kaz {
 namespace {

@@ -2,8 +2,8 @@
 // append/insert/change, sort, trim, swap, the set operations; tag!, email! and ref!.
 #include <string>
 
+#include "core/block_storage.h"
 #include "core/symbol.h"
-#include "datatypes/block_storage.h"
 #include "datatypes/string_actions.h"
 #include "string_test_support.h"
 

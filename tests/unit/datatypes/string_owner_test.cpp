@@ -2,7 +2,7 @@
 #include <string>
 
 #include "../support/session.h"
-#include "memory/ownership.h"
+#include "core/ownership.h"
 
 namespace kaz {
 namespace {

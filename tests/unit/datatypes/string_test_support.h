@@ -9,13 +9,13 @@
 
 #include "core/actions.h"
 #include "core/context.h"
-#include "core/fire.h"
+#include "core/registry.h"
 #include "core/stack.h"
-#include "datatypes/registry.h"
-#include "datatypes/string_storage.h"
+#include "core/string_storage.h"
 #include "memory/collector.h"
-#include "runtime/boot.h"
+#include "runtime/fire.h"
 #include "runtime/native_stack.h"
+#include "start/boot.h"
 
 namespace kaz::testing {
 

@@ -4,16 +4,16 @@
 
 #include <string>
 
+#include "core/block_storage.h"
 #include "core/context.h"
 #include "core/error.h"
-#include "core/fire.h"
+#include "core/registry.h"
 #include "core/stack.h"
+#include "core/string_storage.h"
 #include "core/symbol.h"
-#include "datatypes/block_storage.h"
-#include "datatypes/registry.h"
-#include "datatypes/string_storage.h"
 #include "datatypes/url.h"
-#include "runtime/boot.h"
+#include "runtime/fire.h"
+#include "start/boot.h"
 
 namespace kaz {
 namespace {

@@ -6,16 +6,16 @@
 #include <string>
 #include <vector>
 
+#include "../support/session.h"
 #include "core/context.h"
 #include "core/error.h"
-#include "core/fire.h"
 #include "core/stack.h"
 #include "core/symbol.h"
 #include "lexer_describe.h"
 #include "loader/kazbin.h"
 #include "loader/kazbin_routines.h"
 #include "memory/lz_codec.h"
-#include "../support/session.h"
+#include "runtime/fire.h"
 
 namespace kaz {
 namespace {

@@ -7,10 +7,10 @@
 #include <cstring>
 #include <string>
 
+#include "core/block_storage.h"
+#include "core/string_storage.h"
 #include "core/symbol.h"
-#include "datatypes/block_storage.h"
 #include "datatypes/money.h"
-#include "datatypes/string_storage.h"
 #include "datatypes/tuple.h"
 #include "loader/lexer_cells.h"
 
@@ -21,7 +21,7 @@ inline const char* datatype_name(uint32_t id) {
 #define DATATYPE(n, cname, name, parent) \
   case n:                                \
     return name;
-#include "datatypes/types.def"
+#include "runtime/types.def"
 #undef DATATYPE
     default:
       return "?";

@@ -8,21 +8,21 @@
 #include <string>
 #include <vector>
 
+#include "core/block_storage.h"
 #include "core/context.h"
 #include "core/error.h"
-#include "core/fire.h"
 #include "core/function.h"
 #include "core/stack.h"
-#include "datatypes/block_storage.h"
-#include "datatypes/string_storage.h"
+#include "core/string_storage.h"
 #include "lexer_describe.h"
 #include "loader/lexer_hooks.h"
-#include "loader/lexer_state.h"
 #include "loader/lexer_number_helpers.h"
+#include "loader/lexer_state.h"
 #include "loader/lexer_transcode.h"
 #include "memory/collector.h"
 #include "memory/hashtable.h"
-#include "runtime/boot.h"
+#include "runtime/fire.h"
+#include "start/boot.h"
 
 namespace kaz {
 namespace {

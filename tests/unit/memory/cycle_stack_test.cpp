@@ -5,8 +5,8 @@
 
 #include <cstring>
 
-#include "core/cycle_guard.h"
-#include "core/fire.h"
+#include "memory/cycle_guard.h"
+#include "runtime/fire.h"
 
 using namespace kaz;
 

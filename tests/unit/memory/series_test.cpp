@@ -5,10 +5,10 @@
 
 #include <cstring>
 
-#include "core/fire.h"
 #include "memory/collector.h"
 #include "memory/heap_figures.h"
 #include "memory/series_frames.h"
+#include "runtime/fire.h"
 
 namespace kaz::memory {
 namespace {

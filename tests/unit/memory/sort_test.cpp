@@ -1,7 +1,7 @@
 // Both sorts against std::stable_sort, and their behaviour under a callback that lies or raises.
 #include "memory/sort.h"
 
-#include "core/fire.h"
+#include "runtime/fire.h"
 
 #include <gtest/gtest.h>
 

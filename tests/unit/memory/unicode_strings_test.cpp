@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "core/fire.h"
 #include "memory/unicode_units.h"
+#include "runtime/fire.h"
 
 using namespace kaz;
 using namespace kaz::unicode;

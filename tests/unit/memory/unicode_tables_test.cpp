@@ -5,13 +5,13 @@
 #include <iterator>
 #include <string>
 
-#include "core/fire.h"
 #include "memory/case_map.h"
 #include "memory/case_pairs.h"
 #include "memory/char_width.h"
 #include "memory/unicode_strings.h"
 #include "memory/unicode_units.h"
 #include "memory/width_tables.h"
+#include "runtime/fire.h"
 
 using namespace kaz::unicode;
 

@@ -14,17 +14,17 @@
 
 #include <gtest/gtest.h>
 
+#include "core/block_storage.h"
 #include "core/context.h"
 #include "core/error.h"
 #include "core/stack.h"
-#include "datatypes/block_storage.h"
-#include "datatypes/string_storage.h"
+#include "core/string_storage.h"
 #include "library/library.h"
 #include "memory/collector.h"
 #include "memory/unicode_strings.h"
 #include "platform/files.h"
-#include "runtime/boot.h"
 #include "runtime/native_stack.h"
+#include "start/boot.h"
 
 namespace kaz::files {
 namespace {

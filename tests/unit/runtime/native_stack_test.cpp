@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/fire.h"
+#include "runtime/fire.h"
 
 namespace kaz::sysrt {
 namespace {

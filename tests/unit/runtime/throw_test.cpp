@@ -5,7 +5,7 @@
 
 #include <regex>
 
-#include "core/fire.h"
+#include "runtime/fire.h"
 #include "test_support.h"
 
 namespace kaz::sysrt {

@@ -11,18 +11,18 @@
 #include <string_view>
 
 #include "core/actions.h"
+#include "core/block_storage.h"
 #include "core/error.h"
-#include "core/fire.h"
-#include "core/interpreter.h"
 #include "core/stack.h"
+#include "core/string_storage.h"
 #include "core/symbol.h"
-#include "datatypes/block_storage.h"
-#include "datatypes/string_storage.h"
+#include "eval/interpreter.h"
 #include "library/library.h"
 #include "loader/lexer_transcode.h"
 #include "memory/collector.h"
-#include "runtime/boot.h"
+#include "runtime/fire.h"
 #include "runtime/native_stack.h"
+#include "start/boot.h"
 
 namespace kaz::testing {
 

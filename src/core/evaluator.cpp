@@ -1,0 +1,8 @@
+#include "core/evaluator.h"
+
+namespace kaz::evaluator {
+
+entries installed{};
+cell current_code{};
+
+}  // namespace kaz::evaluator

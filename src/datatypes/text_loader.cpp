@@ -1,0 +1,7 @@
+#include "datatypes/text_loader.h"
+
+namespace kaz::text_loader {
+
+entries installed{};
+
+}  // namespace kaz::text_loader

@@ -1,0 +1,1089 @@
+#include "eval/interpreter.h"
+
+#include "core/actions.h"
+#include "core/block_storage.h"
+#include "core/context.h"
+#include "core/function.h"
+#include "core/registry.h"
+#include "core/symbol.h"
+#include "core/truth.h"
+#include "core/typeset.h"
+#include "core/words.h"
+#include "eval/trace.h"
+#include "memory/collector.h"
+#include "runtime/fault_signals.h"
+#include "runtime/fire.h"
+#include "runtime/native_stack.h"
+
+namespace kaz::interp {
+
+
+namespace {
+
+cell body_name;  // the word <body>, the name of block frames
+cell anon_name;  // the word <anon>, for calls not made through a word
+
+void mark_roots() {
+  collector::mark_values(&current_code, &current_code + 1);
+}
+
+// The value cell of a bound word, or null when it cannot be read without an error.
+inline cell* bound_value(const cell* w) {
+  node_t ctx = w->data1;
+  if (ctx == 0 || w->data3 == 0xFFFFFFFF) return nullptr;
+  cell* h = context::header_cell(ctx);
+  if (h->header & context_flag::on_stack) {
+    if (h->data2 == context::no_values) return nullptr;
+    return stack::at_index(h->data2 + w->data3);
+  }
+  if (h->data2 == 0) return nullptr;
+  return memory::buffer_of(h->data2)->cells() + w->data3;
+}
+
+// A word's value for evaluation: unset! raises no-value.
+inline cell* word_value(const cell* w) {
+  cell* v = bound_value(w);
+  if (!v) v = context::get_value(w);
+  if (type_of(v) == type::unset) fire(err::script_no_value, w);
+  return v;
+}
+
+inline bool typeset_has(const cell* ts, uint32_t t) { return typeset::has(ts, t); }
+
+[[noreturn]] void expect_arg(const cell* name, const cell* value, const cell* arg_word) {
+  cell dt;
+  dt.header = type::datatype_;
+  dt.data1 = type_of(value);
+  dt.data2 = dt.data3 = 0;
+  cell w = *arg_word;
+  if (is_any_word(type_of(&w))) set_type(&w, type::word);
+  fire(err::script_expect_arg, name, &dt, &w);
+}
+
+// The spec word of the argument at position `pos` of a descriptor block (for error messages):
+// return: has a descriptor but is not counted among the spec's words.
+void arg_word_at(const cell* fn, const cell* desc, uint32_t pos, cell* out) {
+  const cell* d = memory::buffer_of(desc->data2)->cells();
+  uint32_t n = 0;
+  for (uint32_t j = 0; j < pos; ++j)
+    if (type_of(d + j) != type::typeset || ((d[j].header >> arg_kind::shift) & 3) != arg_kind::ret)
+      ++n;
+  function::spec_word_of(fn, n, out);
+}
+
+// The refinement of a descriptor block naming `symbol`, or null.
+cell* find_refinement(cell* desc, uint32_t symbol) {
+  uint32_t want = symbol::resolve(symbol);
+  series_buffer* s = memory::buffer_of(desc->data2);
+  cell* c = s->cells();
+  cell* end = s->cells_tail();
+  for (; c < end; ++c)
+    if (type_of(c) == type::refinement && symbol::resolve(c->data2) == want) return c;
+  return nullptr;
+}
+
+constexpr uint32_t max_refinements = 32;
+
+// Fetches one argument described by `ts` from the code and pushes it. At the tail of the code
+// only a quoted argument that admits unset! can be given (unset!); `missing` reports the rest.
+flow fetch_argument(cursor& c, const cell* ts_in, bool infix_right, bool& missing) {
+  cell ts = *ts_in;
+  uint32_t kind = (ts.header >> arg_kind::shift) & 3;
+  missing = false;
+  if (c.at_tail()) {
+    if (kind == arg_kind::lit && typeset_has(&ts, type::unset)) {
+      stack::push_unset();
+    } else {
+      missing = true;
+    }
+    return flow::normal;
+  }
+  switch (kind) {
+    case arg_kind::normal:
+      return eval_expression(c, infix_right);
+    case arg_kind::get:
+      stack::push(c.value());
+      c.pos++;
+      return flow::normal;
+    default: {  // lit
+      cell v = *c.value();
+      uint32_t t = type_of(&v);
+      c.pos++;
+      if (t == type::paren) {
+        flow f = eval_block(&v, false);
+        c.refresh();
+        return f;
+      }
+      if (t == type::get_word) {
+        stack::push(context::get_value(&v));
+      } else if (t == type::get_path) {
+        flow f = eval_path(c, &v, false, true);
+        c.refresh();
+        return f;
+      } else {
+        stack::push(&v);
+      }
+      return flow::normal;
+    }
+  }
+}
+
+// Operators that integers can run without a call (actions and natives by table index).
+namespace fast_op {
+enum : int { none = 0, add, subtract, multiply, equal, not_equal, strict_equal, lesser, greater,
+             lesser_or_equal, greater_or_equal };
+}
+
+int fast_op_of(const cell* op) {
+  uint32_t wrapped = (op->header >> 16) & 0xFF;
+  if (wrapped == type::action) {
+    switch (op->data1) {
+      case slot::add: return fast_op::add;
+      case slot::subtract: return fast_op::subtract;
+      case slot::multiply: return fast_op::multiply;
+      default: return fast_op::none;
+    }
+  }
+  if (wrapped == type::native) {
+    switch (op->data1) {
+      case 25: return fast_op::equal;
+      case 26: return fast_op::not_equal;
+      case 27: return fast_op::strict_equal;
+      case 28: return fast_op::lesser;
+      case 29: return fast_op::greater;
+      case 30: return fast_op::lesser_or_equal;
+      case 31: return fast_op::greater_or_equal;
+      default: return fast_op::none;
+    }
+  }
+  return fast_op::none;
+}
+
+// Two integers: a sum, difference or product that overflows 32 bits is the float! of the exact
+// result, as the integer! actions give it.
+void integer_op(int op, cell* left, const cell* right) {
+  int32_t x = static_cast<int32_t>(left->data2), y = static_cast<int32_t>(right->data2);
+  int32_t r = 0;
+  bool overflow = false;
+  switch (op) {
+    case fast_op::add: overflow = __builtin_add_overflow(x, y, &r); break;
+    case fast_op::subtract: overflow = __builtin_sub_overflow(x, y, &r); break;
+    case fast_op::multiply: overflow = __builtin_mul_overflow(x, y, &r); break;
+    default: {
+      bool b = false;
+      switch (op) {
+        case fast_op::equal: case fast_op::strict_equal: b = x == y; break;
+        case fast_op::not_equal: b = x != y; break;
+        case fast_op::lesser: b = x < y; break;
+        case fast_op::greater: b = x > y; break;
+        case fast_op::lesser_or_equal: b = x <= y; break;
+        default: b = x >= y; break;
+      }
+      left->header = type::logic;
+      left->data1 = b ? 1 : 0;
+      return;
+    }
+  }
+  if (overflow) {
+    double d = op == fast_op::add ? double(x) + y : op == fast_op::subtract ? double(x) - y
+                                                                            : double(x) * y;
+    left->header = type::float_;
+    put_double(left, d);
+    return;
+  }
+  left->header = type::integer;
+  left->data2 = static_cast<uint32_t>(r);
+}
+
+// An interrupt (Ctrl-C) polled at the start of a block: a throw of the word halt-request named
+// console, which the console's evaluation catches, when some catch frame can take it; with none
+// the interrupt is dropped.
+flow halt_on_interrupt() {
+  sysrt::interrupt_pending = 0;
+  if (!stack::find_catch_frame(stack::current_frame())) return flow::normal;
+  context::intern_global(symbol::make("halt-request"), &stack::flow_value);
+  context::intern_global(symbol::make("console"), &stack::flow_name);
+  return flow::throw_;
+}
+
+}  // namespace
+
+flow call_infix_evaluated(const cell* op, const cell* name);
+
+cursor::cursor(const cell* block) : node(block->data2), pos(block->data1) { refresh(); }
+
+flow eval_body(const cell* block) {
+  sysrt::check_native_stack();
+  if (sysrt::interrupt_pending) [[unlikely]] {
+    if (halt_on_interrupt() != flow::normal) return flow::throw_;
+  }
+  cell saved_code = current_code;
+  cell code = *block;
+  cursor c(&code);
+  if (trace::tracing) [[unlikely]]
+    trace::fire(trace::event::enter, &code, c.pos, nullptr, nullptr);
+  if (c.at_tail()) {
+    stack::arguments->header = type::unset;
+    stack::top = stack::arguments + 1;
+  } else {
+    // Library code leaves the position of the user's code in place for errors.
+    bool user_code = !(memory::buffer_of(code.data2)->flags & series_flag::library);
+    if (user_code) current_code = code;
+    do {
+      stack::top = stack::arguments;
+      if (user_code) current_code.data1 = c.pos;
+      flow f = eval_expression(c, false);
+      if (f != flow::normal) [[unlikely]] {
+        current_code = saved_code;
+        return f;
+      }
+      if (trace::tracing) [[unlikely]]
+        trace::fire(trace::event::expr, &code, c.pos, nullptr, stack::arguments);
+    } while (!c.at_tail());
+  }
+  if (trace::tracing) [[unlikely]]
+    trace::fire(trace::event::exit, &code, c.tail, nullptr, stack::arguments);
+  current_code = saved_code;
+  return flow::normal;
+}
+
+flow eval_block(const cell* block, bool to_result) {
+  stack::open_block_frame(&body_name);
+  flow f = eval_body(block);
+  if (f != flow::normal) [[unlikely]] {
+    stack::close_frame_dropping();
+    return f;
+  }
+  if (to_result)
+    stack::close_frame_to_result();
+  else
+    stack::close_frame();
+  return flow::normal;
+}
+
+flow eval_expression(cursor& c, bool no_infix, bool literal_functions) {
+  if (trace::tracing) [[unlikely]] {
+    cell code{type::block, c.pos, c.node, 0};
+    cell fetched = *c.value();
+    trace::fire(trace::event::fetch, &code, c.pos, nullptr, &fetched);
+    c.refresh();
+  }
+  cell* v = c.value();
+  uint32_t t = type_of(v);
+  switch (t) {
+    case type::paren: {
+      cell p = *v;
+      c.pos++;
+      flow f = eval_block(&p, false);
+      c.refresh();
+      if (f != flow::normal) return f;
+      break;
+    }
+    case type::word: {
+      cell* val = word_value(v);
+      uint32_t vt = type_of(val);
+      if (vt == type::native || vt == type::action || vt == type::function ||
+          vt == type::routine) {
+        cell fn = *val;
+        cell name = *v;
+        c.pos++;
+        flow f = eval_call(c, &fn, &name, false, nullptr, 0, 0);
+        if (f != flow::normal) return f;
+      } else if (vt == type::op) {
+        fire(err::script_no_op_arg, v);
+      } else {
+        stack::push(val);
+        c.pos++;
+      }
+      break;
+    }
+    case type::set_word: {
+      cell w = *v;
+      c.pos++;
+      if (c.at_tail()) fire(err::script_need_value, &w);
+      stack::open_native_frame(&w);
+      flow f = eval_expression(c, false);
+      if (f != flow::normal) {
+        stack::close_frame_dropping();
+        return f;
+      }
+      cell* value = stack::last_value();
+      if (type_of(value) == type::unset) fire(err::script_need_value, &w);
+      if (trace::tracing) [[unlikely]] {
+        cell set_value = *value;
+        trace::fire(trace::event::set, nullptr, 0, &w, &set_value);
+        value = stack::last_value();
+      }
+      cell* value_cell = bound_value(&w);
+      if (value_cell && !(context::kind(w.data1) == context::kind_object)) {
+        *value_cell = *value;
+      } else {
+        context::set_value(&w, value);
+      }
+      stack::close_frame();  // the set value stays as the expression's value
+      c.refresh();
+      break;
+    }
+    case type::lit_word:
+    case type::lit_path: {
+      // A quoted word or path evaluates to the plain word or path.
+      cell* r = stack::push(v);
+      set_type(r, t == type::lit_word ? type::word : type::path);
+      c.pos++;
+      break;
+    }
+    case type::get_word: {
+      cell w = *v;
+      stack::push(context::get_value(&w));
+      c.pos++;
+      break;
+    }
+    case type::issue: {
+      if (v->data2 == words::sym.system || v->data2 == words::sym.system_global)
+        fire(err::internal_kaz_system);
+      stack::push(v);
+      c.pos++;
+      break;
+    }
+    case type::native:
+    case type::action:
+    case type::function:
+    case type::routine: {
+      cell fn = *v;
+      c.pos++;
+      if (literal_functions) {
+        stack::push(&fn);
+      } else {
+        flow f = eval_call(c, &fn, &anon_name, false, nullptr, 0, 0);
+        if (f != flow::normal) return f;
+      }
+      break;
+    }
+    case type::op:
+      fire(err::internal_not_done);
+    case type::path: {
+      cell p = *v;
+      c.pos++;
+      flow f = eval_path(c, &p, false, false);
+      if (f != flow::normal) return f;
+      c.refresh();
+      break;
+    }
+    case type::get_path: {
+      cell p = *v;
+      c.pos++;
+      flow f = eval_path(c, &p, false, true);
+      if (f != flow::normal) return f;
+      c.refresh();
+      break;
+    }
+    case type::set_path: {
+      cell p = *v;
+      c.pos++;
+      if (c.at_tail()) fire(err::script_need_value, &p);
+      cell name;
+      words::global_word(words::sym.set_path, &name);
+      stack::open_native_frame(&name);
+      flow f = eval_expression(c, false);
+      if (f == flow::normal) f = eval_path(c, &p, true, false);
+      if (f != flow::normal) {
+        stack::close_frame_dropping();
+        return f;
+      }
+      // eval_path pushed the assigned value above the evaluated one; keep one.
+      cell result = *stack::last_value();
+      stack::top = stack::arguments;
+      stack::push(&result);
+      stack::close_frame();
+      c.refresh();
+      break;
+    }
+    default:
+      stack::push(v);
+      c.pos++;
+      break;
+  }
+
+  // Infix operators chain left to right, with no precedence.
+  // Every path above leaves the cursor refreshed after anything that could run code.
+  while (!no_infix) {
+    if (c.at_tail()) break;
+    cell* nv = c.value();
+    if (type_of(nv) != type::word) break;
+    cell* val = bound_value(nv);
+    if (!val || type_of(val) != type::op) break;
+    cell op = *val;
+    cell name = *nv;
+    c.pos++;
+    int fast = trace::tracing ? fast_op::none : fast_op_of(&op);
+    if (fast != fast_op::none && type_of(stack::top - 1) == type::integer && !c.at_tail()) {
+      // Integer arithmetic and comparison need no call frame: the right operand is evaluated
+      // first, and only when both are integers is the result computed here.
+      flow f = eval_expression(c, true);
+      if (f != flow::normal) return f;
+      c.refresh();
+      cell* right = stack::top - 1;
+      cell* left = right - 1;
+      if (type_of(right) == type::integer && type_of(left) == type::integer) {
+        integer_op(fast, left, right);
+        stack::top = right;
+        continue;
+      }
+      f = call_infix_evaluated(&op, &name);
+      if (f != flow::normal) return f;
+      c.refresh();
+      continue;
+    }
+    flow f = eval_call(c, &op, &name, true, nullptr, 0, 0);
+    if (f != flow::normal) return f;
+  }
+  return flow::normal;
+}
+
+flow call_infix_evaluated(const cell* op_in, const cell* name_in) {
+  cell fn = *op_in;
+  cell name = *name_in;
+  uint32_t wrapped = (fn.header >> 16) & 0xFF;
+  fn.header = (fn.header & ~0x00FF00FFu) | wrapped;
+  cell* left = stack::top - 2;
+  stack::top = left;
+  stack::open_interpreted_native_frame(&name);
+  stack::top = left + 2;
+  cell desc_block = *function::descriptors(&fn);
+  uint32_t k = 0;
+  for (uint32_t i = 0; k < 2; ++i) {
+    cell* d = memory::buffer_of(desc_block.data2)->cells() + i;
+    if (type_of(d) != type::typeset) break;
+    if (((d->header >> arg_kind::shift) & 3) == arg_kind::ret) continue;
+    cell* got = stack::arguments + k;
+    if (!typeset::has(d, type_of(got))) {
+      cell aw;
+      function::spec_word_of(&fn, k, &aw);
+      expect_arg(&name, got, &aw);
+    }
+    ++k;
+  }
+  int32_t refs[max_refinements];
+  for (int32_t& r : refs) r = -1;
+  flow f = function::entry_of(&fn)(refs);
+  if (f != flow::normal) {
+    stack::close_frame_dropping();
+    return f;
+  }
+  stack::close_frame();
+  return flow::normal;
+}
+
+flow eval_call(cursor& c, const cell* fn_in, const cell* name_in, bool infix, const cell* path,
+               uint32_t path_pos, node_t lookup) {
+  sysrt::check_native_stack();
+  cell fn = *fn_in;
+  cell name = *name_in;
+  uint32_t t = type_of(&fn);
+  if (t == type::op) {
+    uint32_t wrapped = (fn.header >> 16) & 0xFF;
+    if (wrapped == type::function || wrapped == type::routine) {
+      fn = function::extra_cells(&fn)[extra::op_function];
+    } else {
+      fn.header = (fn.header & ~0x00FF00FFu) | wrapped;
+    }
+    t = type_of(&fn);
+  }
+  if (trace::tracing) [[unlikely]] {
+    cell code{type::block, c.pos, c.node, 0};
+    trace::fire(trace::event::open, &code, c.pos, &name, &fn);
+  }
+  // The call's frame: an infix call's frame begins at its left operand; a prefix call's result
+  // lands where the frame begins.
+  if (infix) stack::top--;
+  if (t == type::function)
+    stack::open_interpreted_function_frame(&name);
+  else
+    stack::open_interpreted_native_frame(&name);
+  if (infix) stack::top++;
+
+  // The descriptor block never changes once built, and a pointer into it on the native stack
+  // pins it: it can be walked directly while arguments are evaluated.
+  cell desc_block = *function::descriptors(&fn);
+  const cell* dcells = memory::buffer_of(desc_block.data2)->cells();
+  const cell* dend = memory::buffer_of(desc_block.data2)->cells_tail() - 1;  // the count cell
+  int32_t refs[max_refinements];
+
+  // Fixed arguments.
+  {
+    uint32_t i = 0;
+    bool first = true;
+    for (const cell* d = dcells; d < dend && type_of(d) == type::typeset; ++d, ++i) {
+      if (((d->header >> arg_kind::shift) & 3) == arg_kind::ret) continue;
+      if (infix && first) {
+        first = false;
+        cell* left = stack::arguments;
+        if (!typeset::has(d, type_of(left))) [[unlikely]] {
+          cell aw;
+          function::spec_word_of(&fn, 0, &aw);
+          expect_arg(&name, left, &aw);
+        }
+        continue;
+      }
+      first = false;
+      bool missing = false;
+      flow f = (!c.at_tail() && ((d->header >> arg_kind::shift) & 3) == arg_kind::normal)
+                   ? eval_expression(c, infix)
+                   : fetch_argument(c, d, infix, missing);
+      if (missing) [[unlikely]] {
+        cell aw;
+        function::spec_word_of(&fn, i, &aw);
+        fire(err::script_no_arg, &name, &aw);
+      }
+      if (f != flow::normal) [[unlikely]] {
+        stack::close_frame_dropping();
+        return f;
+      }
+      cell* got = stack::last_value();
+      if (!typeset::has(d, type_of(got))) [[unlikely]] {
+        cell aw;
+        function::spec_word_of(&fn, i, &aw);
+        expect_arg(&name, got, &aw);
+      }
+    }
+  }
+
+  // Refinement slots: function! lays out every slot of its context; natives get positions.
+  uint32_t refinement_total = dend->data2;
+  if (refinement_total > max_refinements) [[unlikely]] fire(err::internal_limit_hit);
+  cell* base = stack::arguments;
+  uint32_t base_index = stack::index_of(base);
+  if (t == type::function) {
+    if (refinement_total) {
+      // false for each refinement, none! for its arguments.
+      bool seen_refinement = false;
+      for (const cell* d = dcells; d < dend; ++d) {
+        if (type_of(d) == type::refinement) {
+          seen_refinement = true;
+          stack::push_logic(false);
+        } else if (seen_refinement && ((d->header >> arg_kind::shift) & 3) != arg_kind::ret) {
+          stack::push_none();
+        }
+      }
+    }
+    uint32_t slots = context::size(fn.data1);
+    uint32_t pushed = static_cast<uint32_t>(stack::top - base);
+    if (pushed < slots) {
+      stack::push_logic(false);  // the /local slot
+      while (static_cast<uint32_t>(stack::top - base) < slots) stack::push_none();
+    }
+  } else {
+    for (uint32_t i = 0; i < refinement_total; ++i) refs[i] = -1;
+  }
+
+  // Refinements named by the path, with their arguments in path order.
+  if (path) {
+    cell p = *path;
+    uint32_t used = 0;  // bit per refinement ordinal (up to 32)
+    for (uint32_t pi = path_pos;; ++pi) {
+      int32_t plen = block::rs_length(&p);
+      if (static_cast<int32_t>(pi) >= plen) break;
+      cell elem = *(block::rs_head(&p) + pi);
+      if (type_of(&elem) == type::get_word) {
+        elem = *context::get_value(&elem);
+      }
+      if (!is_any_word(type_of(&elem))) fire(err::script_no_refine, &name, &elem);
+      cell* r = find_refinement(&desc_block, elem.data2);
+      if (!r) fire(err::script_no_refine, &name, &elem);
+      cell ref = *r;
+      uint32_t ordinal = ref.data1;  // 1-based among refinements
+      if (ordinal <= 32 && (used & (1u << (ordinal - 1)))) fire(err::script_dup_refine, &p);
+      if (ordinal <= 32) used |= 1u << (ordinal - 1);
+      // The refinement's argument typesets follow it in the descriptor block.
+      uint32_t at = static_cast<uint32_t>(r - memory::buffer_of(desc_block.data2)->cells());
+      // A function! gets the refinement's slot set and its arguments stored in the slots after
+      // it; a native gets the stack position where the arguments are pushed.
+      bool is_fn = t == type::function;
+      uint32_t slot = ref.data3;
+      if (is_fn) {
+        stack::at_index(base_index + slot)->header = type::logic;
+        stack::at_index(base_index + slot)->data1 = 1;
+      } else {
+        refs[ordinal - 1] = static_cast<int32_t>(stack::top - stack::at_index(base_index));
+      }
+      for (uint32_t k = 1;; ++k) {
+        cell* d = memory::buffer_of(desc_block.data2)->cells() + at + k;
+        if (type_of(d) != type::typeset || ((d->header >> arg_kind::shift) & 3) == arg_kind::ret)
+          break;
+        cell ts = *d;
+        bool missing;
+        flow f = fetch_argument(c, &ts, infix, missing);
+        c.refresh();
+        if (missing) [[unlikely]] {
+          cell aw;
+          arg_word_at(&fn, &desc_block, at + k, &aw);
+          fire(err::script_no_arg, &name, &aw);
+        }
+        if (f != flow::normal) {
+          stack::close_frame_dropping();
+          return f;
+        }
+        if (!typeset::has(&ts, type_of(stack::last_value()))) [[unlikely]] {
+          cell aw;
+          arg_word_at(&fn, &desc_block, at + k, &aw);
+          expect_arg(&name, stack::last_value(), &aw);
+        }
+        if (is_fn) *stack::at_index(base_index + slot + k) = *--stack::top;
+      }
+    }
+  }
+
+  // The call.
+  if (trace::tracing) [[unlikely]] trace::fire(trace::event::call, nullptr, 0, &name, &fn);
+  flow f;
+  switch (t) {
+    case type::function:
+      f = call_function(&fn, lookup);
+      break;
+    case type::native:
+    case type::action: {
+      native_entry e = function::entry_of(&fn);
+      f = e(refs);
+      break;
+    }
+    case type::routine:
+      f = call_routine(&fn);
+      break;
+    default:
+      fire(err::internal_not_done);
+  }
+  if (f != flow::normal) {
+    stack::close_frame_dropping();
+    return f;
+  }
+  stack::close_frame();
+  c.refresh();
+  if (trace::tracing) [[unlikely]] {
+    cell r = *(stack::top - 1);
+    trace::fire(trace::event::return_, nullptr, 0, &name, &r);
+  }
+  return flow::normal;
+}
+
+flow call_routine(const cell* fn) {
+  uint32_t index = function::extra_cells(fn)[extra::code].data2;
+  routine_entry e = function::routine_table_entry(index);
+  if (!e) fire(err::internal_routines);
+  // Without arguments the result slot lies at the top: taken in, so what a routine builds
+  // there stays in the collector's sight.
+  if (stack::top == stack::arguments) stack::push_unset();
+  e(stack::arguments);
+  stack::top = stack::arguments + 1;
+  return flow::normal;
+}
+
+flow call_function(const cell* fn_in, node_t lookup) {
+  cell fn = *fn_in;
+  node_t ctx = fn.data1;
+  uint32_t saved = context::header_cell(ctx)->data2;
+  context::header_cell(ctx)->data2 = stack::index_of(stack::arguments);
+  stack::set_top_body_flag(true);
+  cell body = function::extra_cells(&fn)[extra::body];
+  bool saved_tracing = trace::tracing;
+  if (fn.header & (function_flag::no_trace | function_flag::builtin)) trace::tracing = false;
+  if (fn.header & function_flag::trace) trace::tracing = trace::active;
+  if (trace::tracing) [[unlikely]] trace::fire(trace::event::prolog, nullptr, 0, nullptr, &fn);
+  flow f = flow::normal;
+  if (type_of(&body) == type::block) {
+    f = eval_block(&body, true);  // above the arguments and locals, which live in this frame
+  } else {
+    stack::arguments->header = type::unset;
+  }
+  if (trace::tracing) [[unlikely]] trace::fire(trace::event::epilog, nullptr, 0, nullptr, &fn);
+  trace::tracing = saved_tracing;
+  context::header_cell(ctx)->data2 = saved;
+  (void)lookup;
+  if (f == flow::return_) {
+    stack::set_last(&stack::flow_value);
+    stack::top = stack::arguments + 1;
+    return flow::normal;
+  }
+  if (f == flow::exit) {
+    stack::arguments->header = type::unset;
+    stack::top = stack::arguments + 1;
+    return flow::normal;
+  }
+  return f;
+}
+
+flow eval_path(cursor& c, const cell* path_in, bool set, bool get, bool case_) {
+  cell path = *path_in;
+  int32_t len = block::rs_length(&path);
+  if (len <= 0) fire(err::script_empty_path);
+  cell head = *block::rs_head(&path);
+  if (type_of(&head) != type::word) fire(err::script_word_first, &path);
+  cell* hv = bound_value(&head);
+  if (!hv) hv = context::get_value(&head);
+  if (type_of(hv) == type::unset) fire(err::script_unset_path, &path, &head);
+  if (function::is_any_function(type_of(hv))) {
+    if (set) fire(err::script_invalid_path_set, &path);
+    if (get) fire(err::script_invalid_path_get, &path);
+    cell fn = *hv;
+    return eval_call(c, &fn, &head, false, &path, 1, 0);
+  }
+  // The value to store in set mode is the last pushed value.
+  cell to_set;
+  if (set) to_set = *stack::last_value();
+
+  // Walk: each value reached and the selector that reached it are kept on the stack (so the
+  // collector sees them, and a scalar changed in place can be stored back into its container).
+  uint32_t start = stack::index_of(stack::top);
+  stack::push(hv);   // value 0
+  stack::push(&head);  // its selector: the head word
+  auto value_at = [&](int32_t k) { return stack::at_index(start + 2 * uint32_t(k)); };
+  auto selector_at = [&](int32_t k) { return stack::at_index(start + 2 * uint32_t(k) + 1); };
+  for (int32_t i = 1; i < len; ++i) {
+    cell elem = *(block::rs_head(&path) + i);
+    uint32_t et = type_of(&elem);
+    if (et == type::get_word) {
+      elem = *context::get_value(&elem);
+    } else if (et == type::paren) {
+      flow f = eval_block(&elem, false);
+      if (f != flow::normal) {
+        stack::top = stack::at_index(start);
+        return f;
+      }
+      elem = *stack::last_value();
+      stack::top--;
+    }
+    if (type_of(&elem) == type::unset) fire(err::script_invalid_path, &path, &elem);
+    bool last = i == len - 1;
+    cell* parent = value_at(i - 1);
+    cell* gparent = i >= 2 ? value_at(i - 2) : nullptr;
+    const action_row& row = registry::row(type_of(parent));
+    if (!row.eval_path) {
+      cell dt{type::datatype_, type_of(parent), 0, 0};
+      fire(err::script_bad_path_type2, &elem, &dt);
+    }
+    cell* r = row.eval_path(parent, &elem, (last && set) ? &to_set : nullptr, &path, gparent,
+                            nullptr, i, case_, get, last);
+    if (last && set) {
+      // A value held by value (a scalar) changed in place is stored back into what holds it,
+      // up the path until a series or object (changed in place) or the head word.
+      for (int32_t k = i - 1; k >= 0; --k) {
+        cell* changed = value_at(k);
+        uint32_t t = type_of(changed);
+        bool by_reference = is_any_block(t) || is_any_string(t) || t == type::object ||
+                            t == type::error || t == type::port || t == type::map ||
+                            t == type::binary || t == type::vector || t == type::image ||
+                            t == type::bitset || t == type::hash;
+        if (by_reference) break;
+        if (k == 0) {
+          cell w = *selector_at(0);
+          context::set_value(&w, changed);
+          break;
+        }
+        cell* holder = value_at(k - 1);
+        cell key = *selector_at(k);
+        cell value = *changed;
+        const action_row& hrow = registry::row(type_of(holder));
+        if (!hrow.eval_path) break;
+        hrow.eval_path(holder, &key, &value, &path, k >= 2 ? value_at(k - 2) : nullptr, nullptr,
+                       k, case_, false, true);
+      }
+      stack::top = stack::at_index(start);
+      stack::push(&to_set);
+      return flow::normal;
+    }
+    cell next = *r;
+    if (function::is_any_function(type_of(&next)) && !set && !get) {
+      node_t lookup = type_of(parent) == type::object ? parent->data1 : 0;
+      stack::top = stack::at_index(start);
+      return eval_call(c, &next, &elem, false, &path, static_cast<uint32_t>(i + 1), lookup);
+    }
+    stack::push(&next);
+    stack::push(&elem);
+  }
+  cell result = *value_at(len - 1);
+  stack::top = stack::at_index(start);
+  stack::push(&result);
+  return flow::normal;
+}
+
+flow eval_next(const cell* block, uint32_t& index_out) {
+  cell code = *block;
+  cursor c(&code);
+  stack::open_native_frame(&body_name);
+  if (c.at_tail()) {
+    stack::arguments->header = type::unset;
+    stack::top = stack::arguments + 1;
+    stack::close_frame_to_result();
+    index_out = c.pos;
+    return flow::normal;
+  }
+  flow f = eval_expression(c, false);
+  if (f != flow::normal) {
+    stack::close_frame_dropping();
+    return f;
+  }
+  index_out = c.pos;
+  *stack::arguments = *stack::last_value();
+  stack::top = stack::arguments + 1;
+  stack::close_frame_to_result();
+  return flow::normal;
+}
+
+flow call_with_arguments(const cell* fn_in, const cell* name) {
+  cell fn = *fn_in;
+  uint32_t t = type_of(&fn);
+  if (t == type::function) {
+    // Refinement and local slots after the given arguments.
+    uint32_t slots = context::size(fn.data1);
+    uint32_t have = static_cast<uint32_t>(stack::top - stack::arguments);
+    cell* desc = function::descriptors(&fn);
+    cell db = *desc;
+    series_buffer* ds = memory::buffer_of(db.data2);
+    bool seen = false;
+    for (cell* d = ds->cells(); d < ds->cells_tail() - 1; ++d) {
+      if (type_of(d) == type::refinement) {
+        seen = true;
+        stack::push_logic(false);
+      } else if (seen && ((d->header >> arg_kind::shift) & 3) != arg_kind::ret) {
+        stack::push_none();
+      }
+    }
+    have = static_cast<uint32_t>(stack::top - stack::arguments);
+    if (have < slots) {
+      stack::push_logic(false);
+      while (static_cast<uint32_t>(stack::top - stack::arguments) < slots) stack::push_none();
+    }
+    return call_function(&fn, 0);
+  }
+  if (t == type::native || t == type::action) {
+    int32_t refs[max_refinements];
+    for (int32_t& r : refs) r = -1;
+    return function::entry_of(&fn)(refs);
+  }
+  if (t == type::routine) return call_routine(&fn);
+  (void)name;
+  fire(err::internal_not_done);
+}
+
+flow apply(const cell* fn_in, const cell* name_in, const cell* args_in, bool all, bool safer,
+           const cell* path, uint32_t path_pos) {
+  cell fn = *fn_in;
+  cell name = *name_in;
+  cell args = *args_in;
+  if (type_of(&fn) == type::op) {
+    uint32_t wrapped = (fn.header >> 16) & 0xFF;
+    if (wrapped == type::function || wrapped == type::routine)
+      fn = function::extra_cells(&fn)[extra::op_function];
+    else
+      fn.header = (fn.header & ~0x00FF00FFu) | wrapped;
+  }
+  uint32_t t = type_of(&fn);
+  bool is_fn = t == type::function;
+  cell* placeholder = stack::push(&fn);
+  uint32_t placeholder_index = stack::index_of(placeholder);
+  stack::push(&args);  // keeps the argument block alive
+  if (is_fn)
+    stack::open_interpreted_function_frame(&name);
+  else
+    stack::open_interpreted_native_frame(&name);
+  uint32_t base = stack::index_of(stack::arguments);
+  cell desc_block = *function::descriptors(&fn);
+  cursor c(&args);
+
+  auto fail = [&](flow f) {
+    stack::close_frame_dropping();
+    stack::top = stack::at_index(placeholder_index);
+    return f;
+  };
+  // The next argument: an expression of the block, or none!/false past its end.
+  auto next_value = [&](bool truth, bool& missing) -> flow {
+    missing = c.at_tail();
+    if (missing) {
+      if (truth)
+        stack::push_logic(false);
+      else
+        stack::push_none();
+      return flow::normal;
+    }
+    flow f = eval_expression(c, false);
+    c.refresh();
+    return f;
+  };
+  auto check = [&](const cell* ts, const cell* v, uint32_t arg_index) {
+    if (!typeset::has(ts, type_of(v))) {
+      cell aw;
+      function::spec_word_of(&fn, arg_index, &aw);
+      expect_arg(&name, v, &aw);
+    }
+  };
+
+  // Fixed arguments.
+  uint32_t n_desc = memory::buffer_of(desc_block.data2)->length() - 1;
+  uint32_t i = 0;
+  uint32_t arg_index = 0;
+  for (; i < n_desc; ++i) {
+    cell d = *(memory::buffer_of(desc_block.data2)->cells() + i);
+    if (type_of(&d) != type::typeset) break;
+    if (((d.header >> arg_kind::shift) & 3) == arg_kind::ret) continue;
+    bool missing;
+    flow f = next_value(false, missing);
+    if (f != flow::normal) return fail(f);
+    if (missing && !all) fire(err::script_no_arg, &name, &d);
+    check(&d, stack::last_value(), arg_index++);
+  }
+  int32_t refs[max_refinements];
+  for (int32_t& r : refs) r = -1;
+  uint32_t refinement_total = (memory::buffer_of(desc_block.data2)->cells() + n_desc)->data2;
+  if (refinement_total > max_refinements) fire(err::internal_limit_hit);
+  if (is_fn) {
+    bool seen = false;
+    for (uint32_t k = i; k < n_desc; ++k) {
+      cell* d = memory::buffer_of(desc_block.data2)->cells() + k;
+      if (type_of(d) == type::refinement) {
+        seen = true;
+        stack::push_logic(false);
+      } else if (seen && ((d->header >> arg_kind::shift) & 3) != arg_kind::ret) {
+        stack::push_none();
+      }
+    }
+    uint32_t slots = context::size(fn.data1);
+    if (stack::index_of(stack::top) - base < slots) {
+      stack::push_logic(false);
+      while (stack::index_of(stack::top) - base < slots) stack::push_none();
+    }
+  }
+  // Activates the refinement at descriptor index `at`, evaluating its arguments (or skipping
+  // them when inactive under safer).
+  auto refine = [&](uint32_t at, bool active) -> flow {
+    cell ref = *(memory::buffer_of(desc_block.data2)->cells() + at);
+    if (is_fn) stack::at_index(base + ref.data3)->data1 = active ? 1 : 0;
+    if (!is_fn && active) refs[ref.data1 - 1] = static_cast<int32_t>(stack::index_of(stack::top) - base);
+    for (uint32_t k = 1;; ++k) {
+      cell d = *(memory::buffer_of(desc_block.data2)->cells() + at + k);
+      if (type_of(&d) != type::typeset || ((d.header >> arg_kind::shift) & 3) == arg_kind::ret)
+        break;
+      if (!active && safer) {
+        if (!c.at_tail()) c.pos++;  // skipped, not evaluated
+        continue;
+      }
+      bool missing;
+      flow f = next_value(false, missing);
+      if (f != flow::normal) return f;
+      cell v = *stack::last_value();
+      if (active && !typeset::has(&d, type_of(&v))) {
+        cell aw;
+        arg_word_at(&fn, &desc_block, at + k, &aw);
+        expect_arg(&name, &v, &aw);
+      }
+      if (is_fn) {
+        stack::top--;
+        *stack::at_index(base + ref.data3 + k) = active ? v : cell{type::none, 0, 0, 0};
+      } else if (!active) {
+        stack::top--;
+      }
+    }
+    return flow::normal;
+  };
+  // Refinements named by the path are active.
+  if (path) {
+    cell p = *path;
+    for (int32_t pi = static_cast<int32_t>(path_pos); pi < block::rs_length(&p); ++pi) {
+      cell elem = *(block::rs_head(&p) + pi);
+      cell* r = find_refinement(&desc_block, elem.data2);
+      if (!r) fire(err::script_no_refine, &name, &elem);
+      flow f = refine(static_cast<uint32_t>(r - memory::buffer_of(desc_block.data2)->cells()), true);
+      if (f != flow::normal) return fail(f);
+    }
+  }
+  if (all) {
+    for (uint32_t k = i; k < n_desc; ++k) {
+      cell* d = memory::buffer_of(desc_block.data2)->cells() + k;
+      if (type_of(d) != type::refinement) continue;
+      bool missing;
+      flow f = next_value(true, missing);
+      if (f != flow::normal) return fail(f);
+      bool active = !is_false(stack::last_value());
+      stack::top--;
+      f = refine(k, active);
+      if (f != flow::normal) return fail(f);
+    }
+  } else {
+    while (!c.at_tail()) {
+      cell r = *c.value();
+      if (type_of(&r) != type::refinement) fire(err::script_invalid_arg, &r);
+      c.pos++;
+      cell* found = find_refinement(&desc_block, r.data2);
+      if (!found) fire(err::script_no_refine, &name, &r);
+      uint32_t at = static_cast<uint32_t>(found - memory::buffer_of(desc_block.data2)->cells());
+      bool missing;
+      flow f = next_value(true, missing);
+      if (f != flow::normal) return fail(f);
+      bool active = !is_false(stack::last_value());
+      stack::top--;
+      f = refine(at, active);
+      if (f != flow::normal) return fail(f);
+    }
+  }
+  flow f;
+  switch (t) {
+    case type::function:
+      f = call_function(&fn, 0);
+      break;
+    case type::native:
+    case type::action:
+      f = function::entry_of(&fn)(refs);
+      break;
+    case type::routine:
+      f = call_routine(&fn);
+      break;
+    default:
+      fire(err::internal_not_done);
+  }
+  if (f != flow::normal) return fail(f);
+  stack::close_frame();
+  cell* p = stack::at_index(placeholder_index);
+  *p = *(stack::top - 1);
+  stack::top = p + 1;
+  return flow::normal;
+}
+
+flow do_block(const cell* block, cell* out) {
+  cell b = *block;
+  stack::open_native_frame(&body_name);
+  flow f = eval_block(&b, true);
+  if (f != flow::normal) {
+    stack::close_frame_dropping();
+    return f;
+  }
+  *out = *stack::arguments;
+  stack::close_frame_dropping();
+  return flow::normal;
+}
+
+flow do_value(const cell* value) {
+  cell v = *value;
+  uint32_t t = type_of(&v);
+  if (t == type::block || t == type::paren) return eval_block(&v, false);
+  // One value as its own code: a block holding it.
+  cell* b = block::push_only(1);
+  block::append_copy(b, &v);
+  cell code = *b;
+  stack::top--;
+  stack::push(&code);  // keep the code block alive while it runs
+  cursor c(&code);
+  flow f = eval_expression(c, false);
+  if (f != flow::normal) return f;
+  cell result = *stack::last_value();
+  stack::top -= 2;
+  stack::push(&result);
+  return flow::normal;
+}
+
+void init() {
+  evaluator::installed = {eval_block, call_with_arguments, call_function, trace::error_raised};
+  current_code.header = type::unset;
+  words::global_word(words::sym.body_, &body_name);
+  words::global_word(words::sym.anon, &anon_name);
+  collector::add_mark_callback(mark_roots);
+}
+
+}  // namespace kaz::interp

@@ -1,0 +1,90 @@
+// The interpreter: evaluates Kaz code given as values, left to right, on the evaluation stack.
+#pragma once
+
+#include <cstdint>
+
+#include "core/evaluator.h"
+#include "core/stack.h"
+#include "memory/series.h"
+#include "runtime/cell.h"
+
+namespace kaz::interp {
+
+/*
+ * A position in a block being evaluated. Cells are reached through the block's node and an
+ * index, and `refresh` re-reads the buffer after anything that may have run code or allocated:
+ * the code may change the block it runs from.
+ */
+struct cursor {
+  node_t node;
+  cell* head;     // cell 0 of the buffer's used part
+  uint32_t pos;   // index of the next value, from the buffer's used start
+  uint32_t tail;  // index past the last value
+
+  explicit cursor(const cell* block);
+  void refresh() {
+    series_buffer* s = memory::buffer_of(node);
+    head = s->cells();
+    tail = (s->tail - s->offset) / 16;
+  }
+  bool at_tail() const { return pos >= tail; }
+  cell* value() const { return head + pos; }
+};
+
+// The block and position being evaluated: evaluator::current_code.
+using evaluator::current_code;
+
+// Evaluates a whole block in a <body> frame. The result is the last expression's value (unset!
+// for an empty block): left as the last value on the stack, or with to_result also copied into
+// the caller's result slot.
+flow eval_block(const cell* block, bool to_result);
+
+// The same in the current frame: each expression's value lands in the frame's result slot
+// (stack::arguments), which holds the last one at the end (top = arguments + 1).
+flow eval_body(const cell* block);
+
+// Evaluates one expression at the cursor and pushes its value. `no_infix` stops after the first
+// value (the right operand of an operator); with `literal_functions` a function value met in the
+// code is pushed instead of called.
+flow eval_expression(cursor& c, bool no_infix, bool literal_functions = false);
+
+// Evaluates the expression at a block's index into the result slot; answers the index after it
+// (unchanged at the tail, where the result is unset!).
+flow eval_next(const cell* block, uint32_t& index_out);
+
+// Calls a function value with its arguments already on the stack from stack::arguments on
+// (native and action entries get all refinements absent). Used by natives and C++ code.
+flow call_with_arguments(const cell* fn, const cell* name);
+
+// Calls a function value, taking its arguments from the cursor (prefix call) and its
+// refinements from `path` elements after `path_pos` when a path led to it.
+flow eval_call(cursor& c, const cell* fn, const cell* name, bool infix, const cell* path,
+               uint32_t path_pos, node_t lookup);
+
+// Evaluates a path!, get-path! or set-path! (set: the value to store is the last value pushed).
+flow eval_path(cursor& c, const cell* path, bool set, bool get, bool case_ = false);
+
+// Runs a function! body once its arguments are on the stack; the result lands in the result slot.
+flow call_function(const cell* fn, node_t lookup);
+// Runs a routine's C++ entry on the arguments on the stack.
+flow call_routine(const cell* fn);
+
+// `apply`: calls a function with its arguments evaluated from a block, expression by expression.
+// Without `all` the fixed arguments come first, then refinements as `/name truth args...`; with
+// `all` every spec entry comes in order (a refinement as its truth value), missing ones false or
+// none!. With `safer` the arguments of an inactive refinement are skipped, not evaluated. The
+// refinements of `path` (after `path_pos`) are active.
+flow apply(const cell* fn, const cell* name, const cell* args, bool all, bool safer,
+           const cell* path, uint32_t path_pos);
+
+// Evaluates a block and answers its value in `out` (C++ callers: natives, the console, tests).
+// Flows other than normal are returned.
+flow do_block(const cell* block, cell* out);
+
+// A value as the interpreter evaluates it on its own (a word looked up, a function called with
+// no arguments, other values as they are).
+flow do_value(const cell* value);
+
+void init();
+
+}  // namespace kaz::interp
