@@ -9,8 +9,11 @@
 #include "core/actions.h"
 #include "core/block_storage.h"
 #include "core/context.h"
+#include "core/object.h"
+#include "core/series_cell.h"
 #include "core/string_storage.h"
 #include "core/symbol.h"
+#include "core/word.h"
 #include "eval/interpreter.h"
 #include "loader/lexer_transcode.h"
 #include "runtime/output_hooks.h"
@@ -20,8 +23,8 @@ namespace kaz::console {
 
 cell* object_field(const cell* object, std::string_view name) {
   if (!object || type_of(object) != type::object) return nullptr;
-  int32_t i = context::find_symbol(object->data1, symbol::make(name), true);
-  return i < 0 ? nullptr : context::values(object->data1) + i;
+  int32_t i = context::find_symbol(object::context_of(object), symbol::make(name), true);
+  return i < 0 ? nullptr : context::values(object::context_of(object)) + i;
 }
 
 cell* system_field(std::string_view name) {
@@ -47,7 +50,7 @@ void print_value(const cell* value) {
   series_buffer* s = string::buffer_of(&text);
   uint32_t unit = s->unit();
   uint32_t length = string::length_from_head(&text);
-  sysrt::unit_text view{s->data() + uint64_t(text.data1) * unit, size_t(length) * unit, unit};
+  sysrt::unit_text view{s->data() + uint64_t(series::index_of(&text)) * unit, size_t(length) * unit, unit};
   sysrt::call_print_hooks(view, true);
   if (held) stack::top = held;
 }
@@ -56,7 +59,7 @@ void print_text(std::string_view utf8) {
   cell text;
   string::make_at(&text, static_cast<uint32_t>(utf8.size() + 1));
   cell* held = stack::push(&text);
-  string::append_utf8(held->data2, utf8);
+  string::append_utf8(series::node_of(held), utf8);
   print_value(held);
   stack::top = held;
 }
@@ -72,7 +75,7 @@ flow call_with_value(std::string_view source, const cell* argument, cell* out) {
 
 bool is_word(const cell* value, std::string_view spelling) {
   if (type_of(value) != type::word) return false;
-  return symbol::resolve(value->data2) == symbol::resolve(symbol::make(spelling));
+  return symbol::resolve(word::symbol_of(value)) == symbol::resolve(symbol::make(spelling));
 }
 
 bool read_file_bytes(const std::string& path, std::string& out) {

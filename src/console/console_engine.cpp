@@ -12,8 +12,12 @@
 #include "core/block_storage.h"
 #include "core/context.h"
 #include "core/error.h"
+#include "core/series_cell.h"
 #include "core/string_storage.h"
 #include "core/symbol.h"
+#include "core/word.h"
+#include "datatypes/scalar_types.h"
+#include "datatypes/simple_types.h"
 #include "loader/lexer_hooks.h"
 #include "loader/lexer_transcode.h"
 #include "runtime/fire.h"
@@ -34,7 +38,7 @@ void set_none(cell* c) { c->header = type::none; }
 
 void make_text(cell* out, std::string_view utf8, uint32_t type_id = type::string) {
   string::make_at(out, static_cast<uint32_t>(utf8.size() + 1), type_id);
-  string::append_utf8(out->data2, utf8);
+  string::append_utf8(series::node_of(out), utf8);
 }
 
 void set_word(cell* out, std::string_view spelling) {
@@ -43,7 +47,7 @@ void set_word(cell* out, std::string_view spelling) {
 
 // Empties a string from its head on.
 void clear_string(const cell* s) {
-  string::remove_part(s->data2, s->data1, string::length_from_head(s));
+  string::remove_part(series::node_of(s), series::index_of(s), string::length_from_head(s));
 }
 
 void print_error_in_flight() {
@@ -58,13 +62,13 @@ void remove_cells(const cell* b, uint32_t at, uint32_t n) {
   uint32_t len = block::length_from_head(b);
   if (at >= len) return;
   if (n > len - at) n = len - at;
-  cell* head = block::rs_abs_at(b, b->data1);
+  cell* head = block::rs_abs_at(b, series::index_of(b));
   for (uint32_t i = at; i + n < len; ++i) head[i] = head[i + n];
-  block::set_tail_at(b, b->data1 + len - n);
+  block::set_tail_at(b, series::index_of(b) + len - n);
 }
 
 std::string argument_text(const cell* args, uint32_t i) {
-  cell* c = block::rs_abs_at(args, args->data1 + i);
+  cell* c = block::rs_abs_at(args, series::index_of(args) + i);
   if (!is_any_string(type_of(c))) return {};
   cell v = *c;
   return string::to_utf8(&v);
@@ -76,13 +80,13 @@ void read_text_file(const cell* file, cell* out) {
   // The errors name the file as text: file! values do not form yet.
   cell name;
   string::make_at(&name, static_cast<uint32_t>(path.size() + 1));
-  string::append_utf8(name.data2, path);
+  string::append_utf8(series::node_of(&name), path);
   std::string bytes;
   if (!read_file_bytes(path, bytes)) fire(err::access_cannot_open, &name);
   std::string_view text(bytes);
   if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
   string::make_at(out, static_cast<uint32_t>(text.size() + 1));
-  if (string::append_utf8(out->data2, text) < text.size()) fire(err::access_invalid_utf8, &name);
+  if (string::append_utf8(series::node_of(out), text) < text.size()) fire(err::access_invalid_utf8, &name);
 }
 
 // The length in bytes of the options and the script name at the head of the argument text,
@@ -154,7 +158,7 @@ void enter_script_dir(const cell* file) {
 
 bool catch_q() {
   cell* c = console_field("catch?");
-  return c && type_of(c) == type::logic && c->data1 != 0;
+  return c && type_of(c) == type::logic && logic_type::value_of(c) != 0;
 }
 
 void run_prompt(bool banner) {
@@ -168,8 +172,8 @@ void run_prompt(bool banner) {
 int32_t header_word_index(const cell* code) {
   uint32_t n = block::length_from_head(code);
   for (uint32_t i = 0; i + 1 < n; ++i) {
-    cell* c = block::rs_abs_at(code, code->data1 + i);
-    if (type_of(c) == type::word && symbol::spelling(c->data2) == "Kaz") return int32_t(i);
+    cell* c = block::rs_abs_at(code, series::index_of(code) + i);
+    if (type_of(c) == type::word && symbol::spelling(word::symbol_of(c)) == "Kaz") return int32_t(i);
   }
   return -1;
 }
@@ -199,7 +203,7 @@ bool run_script(const cell* source) {
     return false;
   }
   int32_t k = header_word_index(code);
-  cell* header = k < 0 ? nullptr : block::rs_abs_at(code, code->data1 + uint32_t(k) + 1);
+  cell* header = k < 0 ? nullptr : block::rs_abs_at(code, series::index_of(code) + uint32_t(k) + 1);
   if (!header || type_of(header) != type::block) {
     print_text(text.find("Kaz/System") != std::string::npos
                    ? "*** Error: contains Kaz/System code which requires compilation!"
@@ -216,7 +220,7 @@ bool run_script(const cell* source) {
     if (k < 0) return false;
   }
   cell body = *code;
-  body.data1 += uint32_t(k) + 2;
+  series::set_index(&body, series::index_of(&body) + uint32_t(k) + 2);
   cell* held = stack::push(&body);
   cell result;
   flow f = call_with_value("system/console/try-do", held, &result);
@@ -238,7 +242,7 @@ void result_marker(cell* out) {
 // Prints a command's result: molded (a float formed), cut to the console's width.
 void print_result(const cell* value) {
   cell* size = console_field("size");
-  int32_t width = size && type_of(size) == type::pair ? int32_t(size->data2) : 80;
+  int32_t width = size && type_of(size) == type::pair ? pair_type::x_of(size) : 80;
   int32_t limit = width - 3;
   if (limit < 1) limit = 1;
   cell* text = stack::reserve_cell();
@@ -254,16 +258,16 @@ void print_result(const cell* value) {
         prompt && is_any_string(type_of(prompt)) ? int32_t(string::length_from_head(prompt)) : 0;
     int32_t keep = limit - prompt_length - 1;
     if (keep < 0) keep = 0;
-    string::remove_part(text->data2, text->data1 + uint32_t(keep), length - uint32_t(keep));
-    string::append_ascii(text->data2, "...");
+    string::remove_part(series::node_of(text), series::index_of(text) + uint32_t(keep), length - uint32_t(keep));
+    string::append_ascii(series::node_of(text), "...");
   }
   cell* marker = stack::reserve_cell();
   result_marker(marker);
   cell* line = stack::reserve_cell();
   string::make_at(line, string::length_from_head(marker) + string::length_from_head(text) + 2);
-  string::append_string(line->data2, marker);
-  string::append_code_point(line->data2, ' ');
-  string::append_string(line->data2, text);
+  string::append_string(series::node_of(line), marker);
+  string::append_code_point(series::node_of(line), ' ');
+  string::append_string(series::node_of(line), text);
   print_value(line);
 }
 
@@ -313,7 +317,7 @@ void read_argument(cell* a) {
     if ((sargs = system_field("script", "args")) && is_any_string(type_of(sargs))) {
       cell text = *sargs;
       std::string t = string::to_utf8(&text);
-      string::remove_part(text.data2, text.data1,
+      string::remove_part(series::node_of(&text), series::index_of(&text),
                           static_cast<uint32_t>(utf8_characters(t.substr(0, argument_prefix(t)))));
     }
     enter_script_dir(file);
@@ -386,7 +390,7 @@ void eval_command(cell* a) {
     return;
   }
   if (cell* cue = console_field("cue")) set_none(cue);
-  if (length > 0 && string::char_at_absolute(held, held->data1 + length - 1) == 27) {
+  if (length > 0 && string::char_at_absolute(held, series::index_of(held) + length - 1) == 27) {
     clear_buffer();
     set_mode("mono");
     print_text("(escape)");
@@ -399,20 +403,20 @@ void eval_command(cell* a) {
     return;
   }
   cell b = *buffer;
-  string::append_string(b.data2, held);
-  string::append_code_point(b.data2, '\n');
+  string::append_string(series::node_of(&b), held);
+  string::append_code_point(series::node_of(&b), '\n');
   cell complete;
   flow f = call_with_value("system/console/check-delimiters", &b, &complete);
-  bool ok = f == flow::normal && type_of(&complete) == type::logic && complete.data1 != 0;
+  bool ok = f == flow::normal && type_of(&complete) == type::logic && logic_type::value_of(&complete) != 0;
   cell* d = console_field("delimiters");
   if (ok && d && type_of(d) == type::block && block::rs_length(d) > 0) {
     uint32_t open = 0;
     cell* last = block::rs_tail(d) - 1;
-    if (type_of(last) == type::char_) open = last->data2;
+    if (type_of(last) == type::char_) open = char_type::code_of(last);
     cell* cue = stack::reserve_cell();
     string::make_at(cue, 8);
-    string::append_code_point(cue->data2, open);
-    string::append_ascii(cue->data2, "    ");
+    string::append_code_point(series::node_of(cue), open);
+    string::append_ascii(series::node_of(cue), "    ");
     if (cell* field = console_field("cue")) *field = *cue;
     set_mode("other");
   } else {

@@ -4,7 +4,11 @@
 #include "console/console_settings.h"
 #include "console/line_editor.h"
 #include "core/function.h"
+#include "core/series_cell.h"
 #include "core/string_storage.h"
+#include "datatypes/integer.h"
+#include "datatypes/scalar_types.h"
+#include "datatypes/simple_types.h"
 #include "memory/series.h"
 #include "platform/terminal.h"
 #include "platform/terminal_input.h"
@@ -25,7 +29,7 @@ void set_buffer_history(cell* a) {
 // _read-input prompt hidden?: reads the line into the bound buffer. Answers false when
 // standard input had already ended.
 void read_input(cell* a) {
-  bool hidden = type_of(a + 1) == type::logic && a[1].data1 != 0;
+  bool hidden = type_of(a + 1) == type::logic && logic_type::value_of(a + 1) != 0;
   bool got = terminal::edit(a, hidden);
   a->header = type::logic;
   a->data1 = got ? 1 : 0;
@@ -43,15 +47,15 @@ void input_stdin(cell* a) {
 // for them), at most buflen.
 void read_stdin(cell* a) {
   cell buffer = a[0];
-  int32_t want = static_cast<int32_t>(a[1].data2);
+  int32_t want = integer_type::value_of(a + 1);
   set_unset(a);
   if (want <= 0) return;
-  series_buffer* s = memory::buffer_of(buffer.data2);
+  series_buffer* s = memory::buffer_of(series::node_of(&buffer));
   uint64_t need = uint64_t(s->tail) + uint32_t(want);
   if (need > memory::max_series_bytes) return;
   if (need > s->size) s = memory::expand_series_copy(s, static_cast<uint32_t>(need));
   size_t got = tty::read_bytes(s->data() + s->tail, static_cast<size_t>(want));
-  memory::buffer_of(buffer.data2)->tail += static_cast<uint32_t>(got);
+  memory::buffer_of(series::node_of(&buffer))->tail += static_cast<uint32_t>(got);
 }
 
 // system/console/init str: the window title, the terminal, the editor's saved line, and the
@@ -62,7 +66,7 @@ void init(cell* a) {
   tty::set_title(title);
   terminal::init_globals();
   if (cell* size = terminal::console_size_field()) {
-    if (type_of(size) != type::pair || size->data2 == 0 || size->data3 == 0)
+    if (type_of(size) != type::pair || pair_type::x_of(size) == 0 || pair_type::y_of(size) == 0)
       *size = cell{type::pair, 0, 80, 50};
   }
   sysrt::arm_interrupts();

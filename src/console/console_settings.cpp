@@ -12,8 +12,11 @@
 #include "core/block_storage.h"
 #include "core/context.h"
 #include "core/error.h"
+#include "core/series_cell.h"
 #include "core/string_storage.h"
 #include "core/symbol.h"
+#include "core/word.h"
+#include "datatypes/simple_types.h"
 #include "loader/lexer_transcode.h"
 #include "runtime/fire.h"
 
@@ -78,7 +81,7 @@ bool write_file(const std::string& path, std::string_view text) {
 void set_file_field(std::string_view name, const std::string& path) {
   cell* s = stack::reserve_cell();
   string::make_at(s, static_cast<uint32_t>(path.size() + 1), type::file);
-  string::append_utf8(s->data2, path);
+  string::append_utf8(series::node_of(s), path);
   if (cell* f = settings_field(name)) *f = *s;
   stack::top = s;
 }
@@ -93,13 +96,13 @@ bool settings_from_text(const std::string& text, cell* out) {
   }
   uint32_t n = block::length_from_head(out);
   for (uint32_t i = 0; i + 1 < n; ++i) {
-    cell* c = block::rs_abs_at(out, out->data1 + i);
-    if (type_of(c) != type::word || symbol::spelling(c->data2) != "Kaz") continue;
+    cell* c = block::rs_abs_at(out, series::index_of(out) + i);
+    if (type_of(c) != type::word || symbol::spelling(word::symbol_of(c)) != "Kaz") continue;
     cell* header = c + 1;
     if (type_of(header) == type::none ||
-        (type_of(header) == type::logic && header->data1 == 0))
+        (type_of(header) == type::logic && logic_type::value_of(header) == 0))
       return false;
-    out->data1 += i + 2;
+    series::set_index(out, series::index_of(out) + i + 2);
     return true;
   }
   return false;
@@ -110,8 +113,8 @@ cell* setting(const cell* cfg, std::string_view name) {
   uint32_t sym = symbol::resolve(symbol::make(name));
   uint32_t n = block::length_from_head(cfg);
   for (uint32_t i = 0; i + 1 < n; ++i) {
-    cell* c = block::rs_abs_at(cfg, cfg->data1 + i);
-    if (is_any_word(type_of(c)) && symbol::resolve(c->data2) == sym) return c + 1;
+    cell* c = block::rs_abs_at(cfg, series::index_of(cfg) + i);
+    if (is_any_word(type_of(c)) && symbol::resolve(word::symbol_of(c)) == sym) return c + 1;
   }
   return nullptr;
 }
@@ -120,8 +123,8 @@ bool has_word(const cell* cfg, std::string_view name) {
   uint32_t sym = symbol::resolve(symbol::make(name));
   uint32_t n = block::length_from_head(cfg);
   for (uint32_t i = 0; i < n; ++i) {
-    cell* c = block::rs_abs_at(cfg, cfg->data1 + i);
-    if (is_any_word(type_of(c)) && symbol::resolve(c->data2) == sym) return true;
+    cell* c = block::rs_abs_at(cfg, series::index_of(cfg) + i);
+    if (is_any_word(type_of(c)) && symbol::resolve(word::symbol_of(c)) == sym) return true;
   }
   return false;
 }
@@ -197,20 +200,20 @@ void save_cfg(cell* a) {
   if (!make_dir_deep(dir)) fire(err::access_no_create, settings_field("cfg-dir"));
   if (cell* history = setting(cfg, "history"); history && type_of(history) == type::block) {
     if (block::length_from_head(history) > history_kept)
-      block::set_tail_at(history, history->data1 + history_kept);
+      block::set_tail_at(history, series::index_of(history) + history_kept);
   }
   cell* text = stack::reserve_cell();
   string::make_at(text, 256);
-  string::append_ascii(text->data2, "Kaz [\n    Purpose: \"");
-  string::append_ascii(text->data2, purpose);
-  string::append_ascii(text->data2, "\"\n]\n\n");
+  string::append_ascii(series::node_of(text), "Kaz [\n    Purpose: \"");
+  string::append_ascii(series::node_of(text), purpose);
+  string::append_ascii(series::node_of(text), "\"\n]\n\n");
   uint32_t n = block::length_from_head(cfg);
   for (uint32_t i = 0; i < n; ++i) {
-    cell v = *block::rs_abs_at(cfg, cfg->data1 + i);
-    if (i > 0) string::append_code_point(text->data2, type_of(&v) == type::set_word ? '\n' : ' ');
+    cell v = *block::rs_abs_at(cfg, series::index_of(cfg) + i);
+    if (i > 0) string::append_code_point(series::node_of(text), type_of(&v) == type::set_word ? '\n' : ' ');
     mold_into(&v, text);
   }
-  string::append_code_point(text->data2, '\n');
+  string::append_code_point(series::node_of(text), '\n');
   if (!write_file(path, string::to_utf8(text))) fire(err::access_cannot_open, settings_field("cfg-path"));
   stack::unwind_to(saved);
 }

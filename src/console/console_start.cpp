@@ -1,6 +1,7 @@
 #include "console/console_start.h"
 
 #include "core/context.h"
+#include "core/object.h"
 #include "core/stack.h"
 #include "core/symbol.h"
 #include "eval/interpreter.h"
@@ -12,9 +13,9 @@ void launch() {
   context::intern_global(symbol::make("cli-console-ctx"), &w);
   cell* ctx = context::get_value(&w);
   if (type_of(ctx) != type::object) return;
-  int32_t i = context::find_symbol(ctx->data1, symbol::make("launch"), true);
+  int32_t i = context::find_symbol(object::context_of(ctx), symbol::make("launch"), true);
   if (i < 0) return;
-  cell fn = context::values(ctx->data1)[i];
+  cell fn = context::values(object::context_of(ctx))[i];
   if (type_of(&fn) != type::function) return;
   stack::saved_state saved = stack::save();
   cell name;

@@ -21,6 +21,9 @@ constexpr uint32_t no_handler = 0xFFFF;
 
 inline bool is_any_object(uint32_t t) { return t == type::object || t == type::error || t == type::port; }
 
+// The context node of an object!, error! or port! cell.
+inline node_t context_of(const cell* o) { return o->data1; }
+
 // ---------------------------------------------------------------------------------------------
 // Making and copying.
 

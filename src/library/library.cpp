@@ -7,8 +7,11 @@
 #include "core/context.h"
 #include "core/error.h"
 #include "core/function.h"
+#include "core/object.h"
+#include "core/series_cell.h"
 #include "core/stack.h"
 #include "core/symbol.h"
+#include "core/word.h"
 #include "eval/interpreter.h"
 #include "loader/kazbin.h"
 #include "loader/lexer_transcode.h"
@@ -32,16 +35,16 @@ constexpr std::string_view console_dir = "src/console/";  // evaluated after the
 void skip_header(cell* code) {
   if (block::rs_length(code) >= 2) {
     cell* head = block::rs_head(code);
-    if (type_of(head) == type::word && symbol::spelling(head->data2) == "Kaz" &&
+    if (type_of(head) == type::word && symbol::spelling(word::symbol_of(head)) == "Kaz" &&
         type_of(head + 1) == type::block)
-      code->data1 += 2;
+      series::set_index(code, series::index_of(code) + 2);
   }
 }
 
 void run_file(const boot_image& f) {
   uint32_t base = stack::index_of(stack::top);
   cell* root = block::push_only(1);
-  kazbin::decode_boot(f.data, static_cast<uint32_t>(f.length), root->data2, true);
+  kazbin::decode_boot(f.data, static_cast<uint32_t>(f.length), series::node_of(root), true);
   // The build wrote the file's values as one block.
   if (block::rs_length(root) != 1 || type_of(block::rs_head(root)) != type::block)
     fire(err::script_invalid_data, root);
@@ -61,13 +64,13 @@ namespace {
 // Marks a library block (and the blocks inside it) as library code, and binds the words it holds
 // that are bound to the global context to the library's own copy of it.
 void adopt_block(cell* b, node_t lib) {
-  cycle_guard guard(b->data2);
+  cycle_guard guard(series::node_of(b));
   if (!guard.entered()) return;
-  memory::set_series_flags(b->data2, series_flag::library);
+  memory::set_series_flags(series::node_of(b), series_flag::library);
   for (int32_t i = 0; i < block::rs_length(b); ++i) {
     cell* v = block::rs_head(b) + i;
     uint32_t t = type_of(v);
-    if (is_any_word(t) && v->data1 == context::global) {
+    if (is_any_word(t) && word::context_of(v) == context::global) {
       v->data1 = lib;
     } else if (is_any_block(t)) {
       cell nested = *v;
@@ -83,11 +86,11 @@ void adopt_value(cell* v, node_t lib) {
     v->header |= function_flag::builtin;
     cell body = function::extra_cells(v)[extra::body];
     if (type_of(&body) == type::block) adopt_block(&body, lib);
-    context::owner_cell(v->data1)->header |= function_flag::builtin;
+    context::owner_cell(function::context_of(v))->header |= function_flag::builtin;
   } else if (t == type::object) {
-    cycle_guard guard(v->data1);
+    cycle_guard guard(object::context_of(v));
     if (!guard.entered()) return;
-    node_t ctx = v->data1;
+    node_t ctx = object::context_of(v);
     for (uint32_t i = 0; i < context::size(ctx); ++i) adopt_value(context::values(ctx) + i, lib);
   }
 }

@@ -15,12 +15,14 @@
 #include "core/function.h"
 #include "core/object.h"
 #include "core/registry.h"
+#include "core/series_cell.h"
 #include "core/stack.h"
 #include "core/string_storage.h"
 #include "core/symbol.h"
 #include "core/typeset.h"
 #include "datatypes/binary.h"
 #include "datatypes/float.h"
+#include "datatypes/simple_types.h"
 #include "datatypes/tuple.h"
 #include "eval/natives.h"
 #include "eval/trace.h"
@@ -110,7 +112,7 @@ void get_current_dir(cell* a) {
   if (!sysrt::get_current_dir(path)) path = "/";
   if (path.empty() || path.back() != '/') path += '/';
   string::make_at(a, static_cast<uint32_t>(path.size() + 1));
-  string::append_utf8(a->data2, path);
+  string::append_utf8(series::node_of(a), path);
 }
 
 void set_current_dir(cell* a) {
@@ -136,14 +138,14 @@ void os_info(cell* a) {
   object::make_empty_at(info, 4);
   cell* v = stack::reserve_cell();
   string::make_at(v, static_cast<uint32_t>(d.name.size() + 1));
-  string::append_utf8(v->data2, d.name);
-  context::put_word_value(info->data1, symbol::make("name"), v);
+  string::append_utf8(series::node_of(v), d.name);
+  context::put_word_value(object::context_of(info), symbol::make("name"), v);
   context::intern_global(symbol::make(d.arch), v);
-  context::put_word_value(info->data1, symbol::make("arch"), v);
+  context::put_word_value(object::context_of(info), symbol::make("arch"), v);
   tuple_type::init_cell(v, d.version, 3);
-  context::put_word_value(info->data1, symbol::make("version"), v);
+  context::put_word_value(object::context_of(info), symbol::make("version"), v);
   *v = cell{type::integer, 0, static_cast<uint32_t>(d.build), 0};
-  context::put_word_value(info->data1, symbol::make("build"), v);
+  context::put_word_value(object::context_of(info), symbol::make("build"), v);
   *a = *info;
   stack::top = stack::at_index(base);
 }
@@ -213,7 +215,7 @@ void command_args(cell* a) {
     std::string_view text = sysrt::runtime.argv[i];
     cell s;
     string::make_at(&s, static_cast<uint32_t>(text.size() + 1));
-    files::append_os_name(s.data2, text);
+    files::append_os_name(series::node_of(&s), text);
     block::append_copy(a, &s);
   }
 }
@@ -226,7 +228,7 @@ void build_info_block(cell* a) {
     cell v{type::none, 0, 0, 0};
     if (!t.empty()) {
       string::make_at(&v, static_cast<uint32_t>(t.size() + 1));
-      string::append_utf8(v.data2, t);
+      string::append_utf8(series::node_of(&v), t);
     }
     block::append_copy(a, &v);
   };
@@ -309,7 +311,7 @@ void gc_nodes_cycles(cell* a) {
 }
 
 void set_float_options(cell* a) {
-  float_type::pretty_print_q = !(type_of(a) == type::none || (type_of(a) == type::logic && a->data1 != 1));
+  float_type::pretty_print_q = !(type_of(a) == type::none || (type_of(a) == type::logic && logic_type::value_of(a) != 1));
   a->header = type::unset;
 }
 
@@ -337,7 +339,7 @@ void cache_dir(cell* a) {
   if (dir.back() != '/') dir += '/';
   dir += "kaz/";
   string::make_at(a, static_cast<uint32_t>(dir.size() + 1));
-  string::append_utf8(a->data2, dir);
+  string::append_utf8(series::node_of(a), dir);
   set_type(a, type::file);
 }
 

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/block_storage.h"
+#include "core/series_cell.h"
 #include "core/stack.h"
 #include "core/string_storage.h"
 #include "datatypes/base_codecs.h"
@@ -59,7 +60,7 @@ void put_text(cell* out, std::string_view text) {
   uint32_t base = stack::index_of(stack::top);
   cell* made = stack::reserve_cell();
   string::make_at(made, static_cast<uint32_t>(text.size() + 1));
-  append_text(made->data2, text);
+  append_text(series::node_of(made), text);
   *out = *stack::at_index(base);
   stack::top = stack::at_index(base);
 }
@@ -70,7 +71,7 @@ void put_files(cell* out, const std::vector<std::string>& paths) {
   cell* name = stack::reserve_cell();
   for (const std::string& path : paths) {
     string::make_at(name, static_cast<uint32_t>(path.size() + 1), type::file);
-    files::append_os_name(name->data2, path);
+    files::append_os_name(series::node_of(name), path);
     block::append_copy(stack::at_index(base), name);
   }
   *out = *stack::at_index(base);

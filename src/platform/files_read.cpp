@@ -10,8 +10,10 @@
 #include <vector>
 
 #include "core/block_storage.h"
+#include "core/series_cell.h"
 #include "core/string_storage.h"
 #include "core/words.h"
+#include "datatypes/integer.h"
 #include "memory/unicode_strings.h"
 #include "platform/files.h"
 #include "platform/files_internal.h"
@@ -111,7 +113,7 @@ int64_t refinement_count(const cell* value, uint32_t symbol) {
     word.header = (word.header & ~0xFFu) | type::refinement;
     fire(err::script_invalid_refine_arg, &word, value);
   }
-  return static_cast<int32_t>(value->data2);
+  return integer_type::value_of(value);
 }
 
 void check_size(uint64_t bytes) {
@@ -183,8 +185,8 @@ void read_dir(const cell* dir, cell* out) {
   for (const entry& e : entries) {
     cell name;
     string::make_at(&name, static_cast<uint32_t>(e.name.size() + 1), type::file);
-    append_os_name(name.data2, e.name);
-    if (e.dir) string::append_code_point(name.data2, '/');
+    append_os_name(series::node_of(&name), e.name);
+    if (e.dir) string::append_code_point(series::node_of(&name), '/');
     block::append_copy(out, &name);
   }
 }
