@@ -696,6 +696,10 @@ flow call_function(const cell* fn_in, node_t lookup) {
   }
   if (trace::tracing) [[unlikely]] trace::fire(trace::event::epilog, nullptr, 0, nullptr, &fn);
   trace::tracing = saved_tracing;
+  if (trace::switched && (fn.header & function_flag::builtin)) [[unlikely]] {
+    trace::tracing = trace::traced();  // `trace true/false` returns to the traced code
+    trace::switched = false;
+  }
   context::header_cell(ctx)->data2 = saved;
   (void)lookup;
   if (f == flow::return_) {

@@ -12,6 +12,15 @@ namespace kaz::trace {
 
 bool active = false;
 bool tracing = false;
+bool paused = false;
+bool switched = false;
+
+void switch_to(bool on) {
+  if (!active) return;
+  paused = !on;
+  switched = true;
+  tracing = on;
+}
 
 namespace {
 
@@ -84,6 +93,7 @@ bool start(const cell* f) {
   callback = *f;
   mask = mask_of(f);
   active = tracing = true;
+  paused = switched = false;
   fire(event::init, nullptr, 0, nullptr, nullptr);
   return true;
 }
@@ -92,6 +102,7 @@ void stop() {
   fire(event::end, nullptr, 0, nullptr, nullptr);
   callback.header = type::none;
   active = tracing = false;
+  paused = switched = false;
   mask = 0;
 }
 

@@ -33,6 +33,18 @@ constexpr uint32_t expr = 0x8000;
 extern bool active;
 extern bool tracing;
 
+// `trace false` paused the running trace (and `trace true` resumed it). Library functions run
+// untraced and restore the caller's state on return, so the switch is made `switched` and
+// applied when the library function that asked for it returns to the traced code.
+extern bool paused;
+extern bool switched;
+
+// Tracing as the traced code sees it: a callback installed and not paused.
+inline bool traced() { return active && !paused; }
+
+// `trace true` / `trace false`: resumes or pauses the running trace; nothing without one.
+void switch_to(bool on);
+
 // Delivers one event when the callback asked for it. `code` is the block or path being
 // evaluated (or null), `position` the index in it, `ref` the word or path concerned.
 void fire(uint32_t bit, const cell* code, uint32_t position, const cell* ref, const cell* value);

@@ -205,7 +205,15 @@ void frame_index_q(cell* a) {
   set_integer(a, static_cast<int32_t>(stack::arguments - stack::bottom));
 }
 
-void tracing_q(cell* a) { set_logic(a, trace::tracing); }
+// Whether the code that called the library is traced (library functions themselves run untraced).
+void tracing_q(cell* a) { set_logic(a, trace::traced()); }
+
+// `trace true` and `trace false` inside a traced evaluation resume and pause its events; with no
+// callback installed nothing changes.
+void set_tracing(cell* a) {
+  trace::switch_to(type_of(a) == type::logic && logic_type::value_of(a) != 0);
+  a->header = type::unset;
+}
 
 // The process arguments as a block of strings, the program first.
 void command_args(cell* a) {
@@ -378,6 +386,7 @@ void init_routines() {
       {routine_index::write_clipboard, write_clipboard, type::logic},
       {routine_index::write_stdout, write_stdout, -1},
       {routine_index::command_args, command_args, -1},
+      {routine_index::set_tracing, set_tracing, -1},
       {routine_index::interpreted_q, interpreted_q, type::logic},
       {routine_index::gc_active_q, gc_active_q, type::logic},
       {routine_index::gc_series_cycles, gc_series_cycles, type::integer},
