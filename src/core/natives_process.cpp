@@ -1,8 +1,26 @@
 // The native that runs other programs; the work is the platform layer's.
+#include "core/context.h"
 #include "core/natives.h"
+#include "core/symbol.h"
 #include "platform/call.h"
+#include "runtime/fault_signals.h"
 
 namespace kaz::natives {
+
+namespace {
+
+// Ctrl-C while the child ran: the halt the console takes (a throw of halt-request named
+// console), at once rather than at the next block, when some catch frame can take it.
+flow halt_if_interrupted() {
+  if (!sysrt::interrupt_pending) return flow::normal;
+  sysrt::interrupt_pending = 0;
+  if (!stack::find_catch_frame(stack::current_frame())) return flow::normal;
+  context::intern_global(symbol::make("halt-request"), &stack::flow_value);
+  context::intern_global(symbol::make("console"), &stack::flow_name);
+  return flow::throw_;
+}
+
+}  // namespace
 
 flow call(const int32_t* refs) {
   auto has = [refs](uint32_t k) { return refs[k] >= 0; };
@@ -21,7 +39,7 @@ flow call(const int32_t* refs) {
   if (has(6)) r.error = &(error = *ref_arg(6));
   cell result{type::integer, 0, static_cast<uint32_t>(os::call(r)), 0};
   stack::set_result_only(&result);
-  return flow::normal;
+  return halt_if_interrupted();
 }
 
 }  // namespace kaz::natives

@@ -287,7 +287,7 @@ int32_t call(const call_request& r) {
   if (o.how == process::outcome::end::over_limit) fire(err::internal_no_memory);
   if (out_t.capture) add_captured(r.output, out_t.captured);
   if (err_t.capture) add_captured(r.error, err_t.captured);
-  // The halt the interrupt asked for comes at the evaluator's next step.
+  // Left pending for the evaluation to halt.
   if (o.how == process::outcome::end::interrupted) sysrt::interrupt_pending = 1;
   return o.status;
 }

@@ -312,8 +312,8 @@ outcome finish(exchange& x) {
     if (x.input.empty()) in.reset();
   }
 
-  // SIGINT stays blocked but while the loop sleeps in ppoll, so an interrupt is never missed
-  // between looking at the flag and going to sleep.
+  // SIGINT stays blocked on this thread but while the loop sleeps in ppoll, so an interrupt it
+  // takes is never missed between looking at the flag and going to sleep.
   sigset_t interrupt_only, awake;
   sigemptyset(&interrupt_only);
   sigaddset(&interrupt_only, SIGINT);
@@ -361,6 +361,9 @@ outcome finish(exchange& x) {
       }
     }
     if (!reaped && child_end.fd < 0 && (wait_ms < 0 || wait_ms > 5)) wait_ms = 5;
+    // The interrupt handler may run on another thread, which leaves this one asleep: look at
+    // the flag now and then.
+    if (x.interruptible && (wait_ms < 0 || wait_ms > 100)) wait_ms = 100;
     timespec ts{wait_ms / 1000, (wait_ms % 1000) * 1000000};
     int ready = ::ppoll(fds, n, wait_ms >= 0 ? &ts : nullptr, &sleeping);
     if (ready < 0) {

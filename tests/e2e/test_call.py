@@ -1,0 +1,84 @@
+"""call with the console's own streams, and Ctrl-C while a called program runs."""
+import os
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import test_console_pty as pty_console  # noqa: E402
+
+KAZ = sys.argv[1]
+pty_console.KAZ = KAZ
+failures = pty_console.failures
+
+
+def check(name, cond, detail=""):
+    if not cond:
+        failures.append(f"{name}: {detail}")
+
+
+def run_script(home, text, stdin=""):
+    import subprocess
+    path = os.path.join(home, "call.kaz")
+    with open(path, "w") as f:
+        f.write("Kaz []\n" + text)
+    return subprocess.run([KAZ, path], input=stdin.encode(), capture_output=True, timeout=60)
+
+
+def main():
+    with tempfile.TemporaryDirectory() as home:
+        # /console gives the child this process's streams; without it they go nowhere.
+        r = run_script(home, 'print call/console "echo shown"\n'
+                             'print call/wait "echo hidden"\n'
+                             'print call/console "sh -c \'echo to-err >&2; exit 3\'"\n'
+                             'print call/console "cat"\n'
+                             'print call/wait "sh -c \'echo lost >&2\'"\n', stdin="piped in\n")
+        out = r.stdout.decode()
+        check("console output", out == "shown\n0\n0\n3\npiped in\n0\n0\n", repr(out))
+        check("console error", r.stderr.decode() == "to-err\n", repr(r.stderr))
+
+        env = dict(os.environ, HOME=home, XDG_CACHE_HOME=os.path.join(home, "cache"),
+                   TERM="xterm")
+        ready = pty_console.READY
+
+        def interrupt(c):
+            c.expect(r"started")
+            time.sleep(0.5)
+            c.send("\x03")
+
+        def interrupt_twice(c):
+            interrupt(c)
+            time.sleep(0.5)
+            c.send("\x03")
+
+        cases = [
+            # The child ends on the interrupt; the rest of the line does not run.
+            ("ctrl-c ends the child and halts",
+             [('print "started" call/wait "sleep 30" print "after"\r', None),
+              (interrupt, r"\(halted\)"), ("11\r", r"== 11")]),
+            # A child that ignores the interrupt is killed by a second one.
+            ("second ctrl-c kills a child that ignores it",
+             [('print "started" call/wait {sh -c "trap \'\' INT; sleep 30"} print "after"\r',
+               None), (interrupt_twice, r"\(halted\)"), ("12\r", r"== 12")]),
+            # A child on the terminal that changes its modes: the prompt still edits.
+            ("terminal modes put back",
+             [('call/console "stty -echo -icanon" o: copy "" call/console/output "stty" o '
+               'reduce [find o "-echo" find o "-icanon"]\r', r"== \[none none\]"),
+              ("1 + 2" + pty_console.LEFT * 5 + "4\r", r"== 43")]),
+        ]
+        for n, (name, steps) in enumerate(cases):
+            fresh = dict(env, XDG_CACHE_HOME=os.path.join(home, f"cache{n}"))
+            start = time.time()
+            c, code = pty_console.session(fresh, steps, name)
+            check(name, code == 0, f"exit {code}, output {c.out[-300:]!r}")
+            check(name, "after" not in c.out.replace('print "after"', ""), repr(c.out[-300:]))
+            check(name, time.time() - start < 20, "took too long")
+        del ready
+
+    for f in failures:
+        print("FAIL:", f)
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
