@@ -9,8 +9,8 @@ namespace kaz::natives {
 
 namespace {
 
-// Ctrl-C while the child ran: the halt the console takes (a throw of halt-request named
-// console), at once rather than at the next block, when some catch frame can take it.
+// Ctrl-C: the halt the console takes (a throw of halt-request named console), at once rather
+// than at the next block, when some catch frame can take it.
 flow halt_if_interrupted() {
   if (!sysrt::interrupt_pending) return flow::normal;
   sysrt::interrupt_pending = 0;
@@ -23,6 +23,8 @@ flow halt_if_interrupted() {
 }  // namespace
 
 flow call(const int32_t* refs) {
+  // An interrupt that came before anything ran: nothing is started.
+  if (halt_if_interrupted() != flow::normal) return flow::throw_;
   auto has = [refs](uint32_t k) { return refs[k] >= 0; };
   auto ref_arg = [refs](uint32_t k) { return stack::arguments + refs[k]; };
   os::call_request r;
