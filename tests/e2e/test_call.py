@@ -1,5 +1,7 @@
 """call with the console's own streams, and Ctrl-C while a called program runs."""
 import os
+import signal
+import subprocess
 import sys
 import tempfile
 import time
@@ -18,7 +20,6 @@ def check(name, cond, detail=""):
 
 
 def run_script(home, text, stdin=""):
-    import subprocess
     path = os.path.join(home, "call.kaz")
     with open(path, "w") as f:
         f.write("Kaz []\n" + text)
@@ -36,6 +37,19 @@ def main():
         out = r.stdout.decode()
         check("console output", out == "shown\n0\n0\n3\npiped in\n0\n0\n", repr(out))
         check("console error", r.stderr.decode() == "to-err\n", repr(r.stderr))
+
+        # An interrupt sent to this process alone (no terminal) is passed on to the child.
+        path = os.path.join(home, "interrupted.kaz")
+        with open(path, "w") as f:
+            f.write('Kaz []\nprint "go"\ncall/wait "sleep 30"\nprint "after"\n')
+        p = subprocess.Popen([KAZ, path], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                             stderr=subprocess.PIPE)
+        p.stdout.readline()
+        start = time.time()
+        p.send_signal(signal.SIGINT)
+        out, err = p.communicate(timeout=60)
+        check("interrupt passed on", out == b"(halted)\n" and time.time() - start < 20,
+              f"{out!r} {err!r} after {time.time() - start:.1f} s")
 
         env = dict(os.environ, HOME=home, XDG_CACHE_HOME=os.path.join(home, "cache"),
                    TERM="xterm")
