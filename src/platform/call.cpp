@@ -132,45 +132,7 @@ process::stream stream_of(const process::fd_guard& fd, bool redirected, bool con
   return process::stream::null();
 }
 
-// Adds captured bytes at the target's head: raw for a binary!, decoded from UTF-8 for text.
-void add_captured(cell* into, const std::string& bytes) {
-  if (bytes.empty()) return;
-  cell value;
-  if (type_of(into) == type::binary) {
-    binary::init_cell(&value, static_cast<uint32_t>(bytes.size()));
-    binary::append_bytes(&value, reinterpret_cast<const uint8_t*>(bytes.data()),
-                         static_cast<uint32_t>(bytes.size()));
-  } else {
-    std::string text = valid_utf8(bytes);
-    value = cell{type::string, 0,
-                 unicode::utf8_load_new(reinterpret_cast<const uint8_t*>(text.data()),
-                                        text.size()),
-                 0};
-  }
-  slot_fn::insert insert = registry::row(type_of(into)).insert;
-  insert(into, &value, -1, false, 1, false);
-}
-
-// The terminal's settings while a waited child may change them: put back afterwards.
-struct terminal_keeper {
-  termios saved{};
-  bool kept = false;
-  terminal_keeper() {
-    kept = ::isatty(STDIN_FILENO) && ::tcgetpgrp(STDIN_FILENO) == ::getpgrp() &&
-           ::tcgetattr(STDIN_FILENO, &saved) == 0;
-  }
-  ~terminal_keeper() {
-    if (kept) ::tcsetattr(STDIN_FILENO, TCSANOW, &saved);
-  }
-  terminal_keeper(const terminal_keeper&) = delete;
-  terminal_keeper& operator=(const terminal_keeper&) = delete;
-};
-
-// A program that vanished or has no interpreter line after all: the shell may still run it.
-bool shell_may_run(int error) { return error == ENOENT || error == ENOEXEC; }
-
-}  // namespace
-
+// Bytes as valid UTF-8: each malformed sequence (its longest valid beginning) becomes U+FFFD.
 std::string valid_utf8(std::string_view bytes) {
   static constexpr char replacement[] = "\xEF\xBF\xBD";
   std::string out;
@@ -216,6 +178,45 @@ std::string valid_utf8(std::string_view bytes) {
   }
   return out;
 }
+
+// Adds captured bytes at the target's head: raw for a binary!, decoded from UTF-8 for text.
+void add_captured(cell* into, const std::string& bytes) {
+  if (bytes.empty()) return;
+  cell value;
+  if (type_of(into) == type::binary) {
+    binary::init_cell(&value, static_cast<uint32_t>(bytes.size()));
+    binary::append_bytes(&value, reinterpret_cast<const uint8_t*>(bytes.data()),
+                         static_cast<uint32_t>(bytes.size()));
+  } else {
+    std::string text = valid_utf8(bytes);
+    value = cell{type::string, 0,
+                 unicode::utf8_load_new(reinterpret_cast<const uint8_t*>(text.data()),
+                                        text.size()),
+                 0};
+  }
+  slot_fn::insert insert = registry::row(type_of(into)).insert;
+  insert(into, &value, -1, false, 1, false);
+}
+
+// The terminal's settings while a waited child may change them: put back afterwards.
+struct terminal_keeper {
+  termios saved{};
+  bool kept = false;
+  terminal_keeper() {
+    kept = ::isatty(STDIN_FILENO) && ::tcgetpgrp(STDIN_FILENO) == ::getpgrp() &&
+           ::tcgetattr(STDIN_FILENO, &saved) == 0;
+  }
+  ~terminal_keeper() {
+    if (kept) ::tcsetattr(STDIN_FILENO, TCSANOW, &saved);
+  }
+  terminal_keeper(const terminal_keeper&) = delete;
+  terminal_keeper& operator=(const terminal_keeper&) = delete;
+};
+
+// A program that vanished or has no interpreter line after all: the shell may still run it.
+bool shell_may_run(int error) { return error == ENOENT || error == ENOEXEC; }
+
+}  // namespace
 
 int32_t call(const call_request& r) {
   std::string text;

@@ -3,15 +3,13 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
-#include <string_view>
 
 #include "datatypes/cell.h"
 
 namespace kaz::os {
 
 struct call_request {
-  const cell* command;   // string! or file!
+  const cell* command = nullptr;  // string! or file!
   bool wait = false;
   bool show = false;     // a window of its own: nothing to show in a terminal
   bool console = false;  // the child shares this process's terminal streams
@@ -26,12 +24,10 @@ struct call_request {
  * exit code answered (128 + the signal number when a signal ended it), else its process id at
  * once. An empty command answers 0 and runs nothing; -1 when the program cannot be started at
  * all or the input file cannot be opened. Captured output is inserted at the targets' heads.
+ * A stream neither redirected nor given to the console (/console) is /dev/null.
  * Ctrl-C while waiting reaches the child and leaves the interrupt pending, so the evaluation
  * halts. A capture beyond the largest series raises internal no-memory.
  */
 int32_t call(const call_request& r);
-
-// Bytes as valid UTF-8: each malformed sequence becomes U+FFFD.
-std::string valid_utf8(std::string_view bytes);
 
 }  // namespace kaz::os
