@@ -34,6 +34,7 @@ void init() {
       {37, stats},     {105, recycle}, {96, now},     {86, wait},     {94, get_env},
       {93, set_env},   {95, list_env}, {85, to_local_file}, {101, size_q}, {102, browse},
       {87, checksum},  {103, compress}, {104, decompress}, {106, transcode},
+      {99, call},
   };
   for (const row& r : rows) kaz::function::register_native(r.index, r.entry);
 }
