@@ -8,10 +8,10 @@
 #include <cerrno>
 #include <vector>
 
-#include "core/fire.h"
+#include "runtime/fire.h"
 #include "datatypes/binary.h"
-#include "datatypes/registry.h"
-#include "datatypes/string_storage.h"
+#include "core/registry.h"
+#include "core/string_storage.h"
 #include "memory/unicode_strings.h"
 #include "platform/files.h"
 #include "platform/process.h"

@@ -1,6 +1,6 @@
 // The native that runs other programs; the work is the platform layer's.
 #include "core/context.h"
-#include "core/natives.h"
+#include "eval/natives.h"
 #include "core/symbol.h"
 #include "platform/call.h"
 #include "runtime/fault_signals.h"
