@@ -26,6 +26,7 @@
 #include "memory/resources.h"
 #include "memory/series.h"
 #include "platform/files.h"
+#include "platform/http.h"
 
 #include <cfenv>
 #include <cstdlib>
@@ -119,6 +120,7 @@ void init_runtime() {
   sysrt::init_output_hooks();
   sysrt::init_platform();
   files::init();  // the file! datatype's I/O services
+  http::init();  // the url! datatype's HTTP requests
   random::init();  // seed 19650218
   memory::init();  // the node table, the first node frame and the first series frame
   memory::resources::init();
