@@ -20,6 +20,7 @@
 #include "library/builtin_words.h"
 #include "library/library.h"
 #include "library/routines.h"
+#include "library/url_port.h"
 #include "memory/collector.h"
 #include "memory/hashtable.h"
 #include "memory/ownership.h"
@@ -121,6 +122,7 @@ void init_runtime() {
   sysrt::init_platform();
   files::init();  // the file! datatype's I/O services
   http::init();  // the url! datatype's HTTP requests
+  url_port::init();  // and its ports of other schemes
   random::init();  // seed 19650218
   memory::init();  // the node table, the first node frame and the first series frame
   memory::resources::init();
