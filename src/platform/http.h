@@ -37,6 +37,7 @@ enum class outcome {
   answered,    // the server answered (any status)
   no_connect,  // no connection, no name, TLS refused, a refused redirect, or a time-out
   too_large,   // the body would not fit in one series
+  interrupted, // an interrupt (Ctrl-C) came: left pending, for the evaluator to halt
 };
 
 /*

@@ -145,12 +145,14 @@ cell new_string(std::string_view text) {
 
 /*
  * The header map into `out`: keys are words of the names as the first occurrence spelled them;
- * a name that comes more than once (in any letter case) has a block of its values in order.
+ * a name that comes more than once (in any letter case) has a block of its values in order. A
+ * line whose name is not a token is left out.
  */
 void header_map(const response& rs, cell* out) {
   // Group the values by name first, in order of first appearance.
   std::vector<std::pair<std::string_view, std::vector<std::string_view>>> groups;
   for (auto& [name, value] : rs.headers) {
+    if (!token_q(name)) continue;  // no header name, and no word
     bool found = false;
     for (auto& g : groups)
       if (same_name(g.first, name)) {
@@ -223,6 +225,9 @@ bool url_request(uint32_t method, const cell* url, const cell* headers, const ce
       return false;
     case outcome::too_large:
       fire(err::internal_no_memory);
+    case outcome::interrupted:  // the evaluator halts at its next step
+      *out = cell{type::none, 0, 0, 0};
+      return true;
     case outcome::answered:
       break;
   }

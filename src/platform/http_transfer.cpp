@@ -9,6 +9,7 @@
 
 #include "memory/series.h"
 #include "platform/http.h"
+#include "runtime/fault_signals.h"
 
 namespace kaz::http {
 
@@ -42,6 +43,7 @@ using clock = std::chrono::steady_clock;
 struct transfer {
   response* out;
   bool too_large = false;
+  bool interrupted = false;
   curl_off_t last_down = -1, last_up = -1;
   clock::time_point last_move = clock::now();
   long idle_s;
@@ -96,9 +98,13 @@ size_t on_header(char* data, size_t size, size_t count, void* user) {
 }
 
 // Called about once a second and whenever data moves: gives up after the idle limit without
-// a byte moving in either direction.
+// a byte moving in either direction, or at once on an interrupt.
 int on_progress(void* user, curl_off_t, curl_off_t down, curl_off_t, curl_off_t up) {
   auto* t = static_cast<transfer*>(user);
+  if (sysrt::interrupt_pending) {
+    t->interrupted = true;
+    return 1;
+  }
   clock::time_point now = clock::now();
   if (down != t->last_down || up != t->last_up) {
     t->last_down = down;
@@ -201,6 +207,7 @@ outcome perform(const request& rq, response& out) {
 
   CURLcode code = curl_easy_perform(h);
   if (t.too_large) return outcome::too_large;
+  if (t.interrupted) return outcome::interrupted;
   if (code != CURLE_OK) return outcome::no_connect;
   curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &out.status);
   return outcome::answered;

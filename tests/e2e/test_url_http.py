@@ -4,6 +4,7 @@ and stops at its end. Nothing else on the network is used."""
 import http.server
 import os
 import shutil
+import signal
 import socket
 import ssl
 import subprocess
@@ -63,6 +64,15 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.wfile.flush()
             time.sleep(4)
             self.close_connection = True
+        elif path == "/interrupt":
+            # Ctrl-C reaches the client while it waits for this answer, which never comes.
+            for _ in range(500):
+                if self.server.client_pid:
+                    break
+                time.sleep(0.01)
+            os.kill(self.server.client_pid, signal.SIGINT)
+            self.server.released.wait(25)
+            self.close_connection = True
         elif path == "/script":
             self.reply(200, b'Kaz [Title: "remote"]\nprint "ran remote"\n6 * 7\n')
         elif path == "/data":
@@ -79,6 +89,8 @@ def start(server):
     server.daemon_threads = True
     server.log = []
     server.hits = {}
+    server.client_pid = None
+    server.released = threading.Event()
     t = threading.Thread(target=server.serve_forever, daemon=True)
     t.start()
     return server
@@ -134,6 +146,7 @@ put system/codecs 'test make object! [
     encode: func [value dest][value]
 ]
 show "load-typed" [load base/typed]
+show "load-as" [load/as base/text 'test]
 show "save" [save base/echo [1 "two"]]
 show "do" [do base/script]
 show "thru-missing" [exists-thru? base/data]
@@ -179,6 +192,7 @@ EXPECTED = [
     "load == [1 2 3]",
     "load-missing == none",
     'load-typed == [decoded "payload"]',
+    'load-as == [decoded "héllo^M^/wörld^/"]',
     'save == "POST /echo"',
     "ran remote",
     "do == 42",
@@ -305,7 +319,24 @@ def main():
             failures.append(f"stall: {out!r} {err!r}")
         if took > 30:
             failures.append(f"stall took {took:.1f} s")
+        # An interrupt while a request waits ends the wait at once, and the script halts.
+        del env["KAZ_HTTP_IDLE_TIMEOUT"]
+        path = os.path.join(tmp, "interrupt.kaz")
+        with open(path, "w") as f:
+            f.write(f'Kaz []\nread http://127.0.0.1:{port}/interrupt\nloop 1 [print "not halted"]\n')
+        began = time.monotonic()
+        proc = subprocess.Popen([KAZ, path], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                stderr=subprocess.PIPE, env=env, cwd=tmp)
+        plain.client_pid = proc.pid
+        try:
+            out, err = proc.communicate(timeout=60)
+        finally:
+            plain.released.set()
+        took = time.monotonic() - began
+        if out.decode().splitlines() != ["(halted)"] or took > 20:
+            failures.append(f"interrupt: {out!r} {err!r} after {took:.1f} s")
     finally:
+        plain.released.set()
         plain.shutdown()
         plain.server_close()
         tls.shutdown()
