@@ -264,7 +264,7 @@ cell* write(cell* u, cell* data, bool binary, bool lines, bool info, bool append
     port_type::write_port(port, held, binary, lines, info, append, part, seek, allow, as, u);
     return u;
   }
-  if (part || seek || allow) not_done();
+  if (part || seek || allow || as) not_done();
   cell d = *data;
   uint32_t method = symbol::make("post");
   const cell* headers = nullptr;
