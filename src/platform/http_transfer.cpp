@@ -184,8 +184,8 @@ outcome perform(const request& rq, response& out) {
     if (rq.method != "POST") curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, rq.method.c_str());
   }
 
-  // Exactly the headers asked for: libcurl's own Accept, Expect and, for a body, Content-Type
-  // are taken away unless given.
+  // The defaults, or exactly the headers asked for: then libcurl's own Accept, Expect and, for a
+  // body, Content-Type are taken away unless given.
   list_holder list;
   bool ok = true;
   auto given = [&](std::string_view name) {
@@ -196,7 +196,7 @@ outcome perform(const request& rq, response& out) {
   };
   if (rq.defaults) {
     for (auto& [n, v] : default_headers) ok = ok && list.add(header_line(n, v));
-    ok = ok && list.add("Accept:") && list.add("Expect:");
+    ok = ok && list.add("Expect:");
   } else {
     for (auto& [n, v] : rq.headers) ok = ok && list.add(header_line(n, v));
     for (const char* own : {"Accept", "Expect", "Content-Type"})

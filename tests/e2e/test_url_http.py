@@ -124,6 +124,9 @@ show "head" [write base/echo [head]]
 show "head-info" [r: write/info base/text [head] reduce [r/1 r/3]]
 show "post-string" [write base/echo "a=1&b=2"]
 show "post-binary" [write/binary base/echo [post [] #{00FF10}]]
+big: make binary! 65536
+repeat i 65536 [append big (i - 1) // 256]
+show "post-big" [length? write/binary base/big reduce ['post [] big]]
 show "put-headers" [write base/echo [put [X-One "1" Content-Type 'text/plain] "body"]]
 show "custom" [write base/echo [purge]]
 show "redirect" [read base/redirect]
@@ -175,6 +178,7 @@ EXPECTED = [
     'head-info == [200 ""]',
     'post-string == "POST /echo"',
     'post-binary == #{504F5354202F6563686F}',
+    "post-big == 9",
     'put-headers == "PUT /echo"',
     'custom == "PURGE /echo"',
     'redirect == "héllo^M^/wörld^/"',
@@ -283,8 +287,11 @@ def main():
                             ("user-agent", "Mozilla/5.0 (Windows NT 6.1; Win64; x64)")):
             if h.get(name) != value:
                 failures.append(f"default header {name}: {h.get(name)!r}")
-        if "accept" in h:
-            failures.append(f"default request sent Accept: {h['accept']!r}")
+        if "expect" in h:
+            failures.append(f"default request sent Expect: {h['expect']!r}")
+        h, _, body = request("POST", "/big")
+        if body != bytes(i % 256 for i in range(65536)) or "expect" in h:
+            failures.append(f"big body: {len(body or b'')} bytes, headers {h!r}")
         h, raw, body = request("PUT", "/echo")
         names = sorted(k.lower() for k, _ in raw)
         if names != ["content-length", "content-type", "host", "x-one"]:
