@@ -248,6 +248,11 @@ def main():
         env = dict(os.environ)
         env["XDG_CACHE_HOME"] = os.path.join(tmp, "cache")
         env.pop("KAZ_HTTP_IDLE_TIMEOUT", None)
+        # The requests go straight to the local servers, whatever proxy the machine names.
+        for name in ("http_proxy", "https_proxy", "all_proxy", "HTTP_PROXY", "HTTPS_PROXY",
+                     "ALL_PROXY"):
+            env.pop(name, None)
+        env["no_proxy"] = env["NO_PROXY"] = "*"
         port = plain.server_address[1]
         script = PRELUDE + CASES.replace("PORT", str(port)).replace(
             "REFUSED", str(free_port())).replace("TLS", str(tls.server_address[1]))
