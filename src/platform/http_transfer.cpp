@@ -179,7 +179,8 @@ outcome perform(const request& rq, response& out) {
     if (rq.method == "POST" || rq.has_body) {
       curl_easy_setopt(h, CURLOPT_POST, 1L);
       curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(rq.body.size()));
-      curl_easy_setopt(h, CURLOPT_POSTFIELDS, rq.body.empty() ? "" : (const char*)rq.body.data());
+      const char* bytes = reinterpret_cast<const char*>(rq.body.data());
+      curl_easy_setopt(h, CURLOPT_POSTFIELDS, rq.body.empty() ? "" : bytes);
     }
     if (rq.method != "POST") curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, rq.method.c_str());
   }
