@@ -9,6 +9,7 @@
 #include "core/context.h"
 #include "core/evaluator.h"
 #include "core/object.h"
+#include "core/stranded_exit.h"
 #include "core/string_storage.h"
 #include "core/symbol.h"
 #include "core/words.h"
@@ -388,6 +389,97 @@ flow forward(uint32_t s, const int32_t* refs) {
   flow f = call_actor(&actor, s, a);
   if (f == flow::normal) stack::top = stack::arguments + 1;
   return f;
+}
+
+namespace {
+
+/*
+ * Forwards action `s` to the port's actor object as the action entry would, in a frame of its
+ * own: `values` become the frame's arguments (the port first) and `refs` index them per
+ * refinement as the entry's refinements do (-1: absent).
+ */
+void forward_from_cpp(uint32_t s, std::initializer_list<cell> values, const int32_t* refs,
+                      cell* out) {
+  cell name = word_for(action_words[s]);
+  stack::open_native_frame(&name);
+  for (const cell& v : values) stack::push(&v);
+  flow f = forward(s, refs);
+  if (f != flow::normal) {
+    stack::close_frame_dropping();
+    raise_stranded_exit(f);
+  }
+  cell result = *stack::arguments;
+  stack::close_frame_dropping();
+  *out = result;
+}
+
+// The native actor's implementation of a slot (no-port-action when it has none), or null for a
+// port whose actor is an object.
+template <class F>
+F native_slot(const cell* port, F action_row::*member) {
+  const action_row* table = actor_table(port);
+  if (!table) return nullptr;
+  F fn = table->*member;
+  if (!fn) fire(err::access_no_port_action);
+  return fn;
+}
+
+cell none_cell() { return cell{type::none, 0, 0, 0}; }
+
+}  // namespace
+
+void open_port(const cell* port, bool new_, bool read, bool write, bool seek, const cell* allow,
+               cell* out) {
+  cell p = *port;
+  if (auto fn = native_slot(&p, &action_row::open)) {
+    cell a = allow ? *allow : none_cell();
+    *out = *fn(&p, new_, read, write, seek, allow ? &a : nullptr);
+    return;
+  }
+  // /new /read /write /seek /allow
+  int32_t refs[5] = {new_ ? 0 : -1, read ? 0 : -1, write ? 0 : -1, seek ? 0 : -1,
+                     allow ? 1 : -1};
+  forward_from_cpp(slot::open, {p, allow ? *allow : none_cell()}, refs, out);
+}
+
+void read_port(const cell* port, const cell* part, const cell* seek, bool binary, bool lines,
+               bool info, const cell* as, cell* out) {
+  cell p = *port;
+  cell values[3] = {none_cell(), none_cell(), none_cell()};
+  if (part) values[0] = *part;
+  if (seek) values[1] = *seek;
+  if (as) values[2] = *as;
+  if (auto fn = native_slot(&p, &action_row::read)) {
+    *out = *fn(&p, part ? &values[0] : nullptr, seek ? &values[1] : nullptr, binary, lines, info,
+               as ? &values[2] : nullptr);
+    return;
+  }
+  // /part /seek /binary /lines /info /as
+  int32_t refs[6] = {part ? 1 : -1, seek ? 2 : -1, binary ? 0 : -1, lines ? 0 : -1,
+                     info ? 0 : -1, as ? 3 : -1};
+  forward_from_cpp(slot::read, {p, values[0], values[1], values[2]}, refs, out);
+}
+
+void write_port(const cell* port, const cell* data, bool binary, bool lines, bool info,
+                bool append, const cell* part, const cell* seek, const cell* allow,
+                const cell* as, cell* out) {
+  cell p = *port;
+  cell d = *data;
+  cell values[4] = {none_cell(), none_cell(), none_cell(), none_cell()};
+  if (part) values[0] = *part;
+  if (seek) values[1] = *seek;
+  if (allow) values[2] = *allow;
+  if (as) values[3] = *as;
+  if (auto fn = native_slot(&p, &action_row::write)) {
+    *out = *fn(&p, &d, binary, lines, info, append, part ? &values[0] : nullptr,
+               seek ? &values[1] : nullptr, allow ? &values[2] : nullptr,
+               as ? &values[3] : nullptr);
+    return;
+  }
+  // /binary /lines /info /append /part /seek /allow /as
+  int32_t refs[8] = {binary ? 0 : -1, lines ? 0 : -1, info ? 0 : -1, append ? 0 : -1,
+                     part ? 2 : -1, seek ? 3 : -1, allow ? 4 : -1, as ? 5 : -1};
+  forward_from_cpp(slot::write, {p, d, values[0], values[1], values[2], values[3]}, refs, out);
 }
 
 void init() {

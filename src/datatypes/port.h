@@ -31,6 +31,20 @@ const action_row* actor_table(const cell* port);
 // write are made of open, copy, insert and close. The result lands in the result slot.
 flow forward(uint32_t s, const int32_t* refs);
 
+/*
+ * open, read and write of a port from C++ code (a url! of a scheme other than http): through the
+ * native actor table its handle designates, or the functions of its actor object. The answer
+ * goes into `out`; absent refinement values are null. An exit that leaves the actor's function
+ * raises its error.
+ */
+void open_port(const cell* port, bool new_, bool read, bool write, bool seek, const cell* allow,
+               cell* out);
+void read_port(const cell* port, const cell* part, const cell* seek, bool binary, bool lines,
+               bool info, const cell* as, cell* out);
+void write_port(const cell* port, const cell* data, bool binary, bool lines, bool info,
+                bool append, const cell* part, const cell* seek, const cell* allow,
+                const cell* as, cell* out);
+
 void init();
 
 }  // namespace kaz::port_type

@@ -9,6 +9,7 @@
 #include "core/string_storage.h"
 #include "core/symbol.h"
 #include "datatypes/base_codecs.h"
+#include "datatypes/port.h"
 #include "datatypes/string_actions.h"
 #include "memory/unicode_utf8.h"
 #include "runtime/fire.h"
@@ -243,9 +244,7 @@ cell* open(cell* u, bool new_, bool read, bool write, bool seek, cell* allow) {
 cell* read(cell* u, cell* part, cell* seek, bool binary, bool lines, bool info, cell* as) {
   if (!http_q(u)) {
     cell* port = port_for(u, false, false, false, false, false, nullptr);
-    slot_fn::read f = registry::row(type_of(port)).read;
-    if (!f) actions::unsupported(port, slot::read);
-    *u = *f(port, part, seek, binary, lines, info, as);
+    port_type::read_port(port, part, seek, binary, lines, info, as, u);
     return u;
   }
   if (part || seek || as) not_done();
@@ -262,12 +261,10 @@ cell* write(cell* u, cell* data, bool binary, bool lines, bool info, bool append
   if (!http_q(u)) {
     cell* held = stack::push(data);
     cell* port = port_for(u, false, false, false, false, false, nullptr);
-    slot_fn::write f = registry::row(type_of(port)).write;
-    if (!f) actions::unsupported(port, slot::write);
-    *u = *f(port, held, binary, lines, info, append, part, seek, allow, as);
+    port_type::write_port(port, held, binary, lines, info, append, part, seek, allow, as, u);
     return u;
   }
-  if (part || seek || allow) not_done();
+  if (part || seek || allow || as) not_done();
   cell d = *data;
   uint32_t method = symbol::make("post");
   const cell* headers = nullptr;

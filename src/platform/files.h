@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "memory/series.h"
 #include "runtime/cell.h"
@@ -45,6 +46,14 @@ void read_path(const cell* file, const cell* part, const cell* seek, bool binary
 // The listing of a directory into `out`: a block of file! names, directories with a trailing
 // "/", never "." nor "..", sorted by name. Raises cannot-open when it cannot be listed.
 void read_dir(const cell* dir, cell* out);
+
+// A new string! of UTF-8 text; a cut sequence at the end is dropped when `cut` allows it.
+cell decoded_string(const uint8_t* bytes, size_t n, bool cut);
+
+// The lines of a text as a new block of strings: split at each LF, one CR just before it
+// dropped; the bytes after the last LF make a last line, so a text that ends with LF has no
+// empty last line.
+void split_lines(const std::vector<uint8_t>& text, cell* out);
 
 // ---------------------------------------------------------------------------------------------
 // Writing (files_write.cpp).

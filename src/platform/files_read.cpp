@@ -76,17 +76,14 @@ bool read_bytes(const std::string& path, int64_t part, int64_t seek, std::vector
   }
 }
 
-// A new string! of UTF-8 text; a cut sequence at the end is dropped when `cut` allows it.
+}  // namespace
+
 cell decoded_string(const uint8_t* bytes, size_t n, bool cut) {
   size_t rest = 0;
   node_t node = unicode::utf8_decode_into_string(bytes, n, 0, cut ? &rest : nullptr, false);
   return cell{type::string, 0, node, 0};
 }
 
-/*
- * The lines of a text: split at each LF, one CR just before it dropped; the bytes after the last
- * LF make a last line, so a text that ends with LF has no empty last line.
- */
 void split_lines(const std::vector<uint8_t>& text, cell* out) {
   block::init_cell(out, 16);
   size_t start = 0;
@@ -101,8 +98,6 @@ void split_lines(const std::vector<uint8_t>& text, cell* out) {
     start = i + 1;
   }
 }
-
-}  // namespace
 
 // Reads an integer refinement value (absent: -1); anything else is invalid-refine-arg.
 int64_t refinement_count(const cell* value, uint32_t symbol) {

@@ -24,12 +24,14 @@
 #include "library/builtin_words.h"
 #include "library/library.h"
 #include "library/routines.h"
+#include "library/url_port.h"
 #include "loader/lexer_transcode.h"
 #include "memory/collector.h"
 #include "memory/hashtable.h"
 #include "memory/resources.h"
 #include "memory/series.h"
 #include "platform/files.h"
+#include "platform/http.h"
 #include "runtime/native_stack.h"
 #include "runtime/os_setup.h"
 #include "runtime/output_hooks.h"
@@ -110,6 +112,8 @@ void init_runtime() {
   sysrt::init_output_hooks();
   sysrt::init_platform();
   files::init();  // the file! datatype's I/O services
+  http::init();  // the url! datatype's HTTP requests
+  url_port::init();  // and its ports of other schemes
   random::init();  // seed 19650218
   memory::init();  // the node table, the first node frame and the first series frame
   memory::resources::init();
