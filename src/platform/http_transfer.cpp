@@ -1,5 +1,4 @@
 // One HTTP(S) transfer through libcurl's easy interface.
-#include <curl/curl.h>
 #include <strings.h>
 
 #include <chrono>
@@ -8,6 +7,7 @@
 #include <string_view>
 
 #include "memory/series.h"
+#include "platform/curl_library.h"
 #include "platform/http.h"
 #include "runtime/fault_signals.h"
 
@@ -117,16 +117,18 @@ int on_progress(void* user, curl_off_t, curl_off_t down, curl_off_t, curl_off_t 
 
 // Owners of libcurl's handle and header list, released on every path out.
 struct easy_holder {
-  CURL* h = curl_easy_init();
+  const curl_api* api;
+  CURL* h = api->easy_init();
   ~easy_holder() {
-    if (h) curl_easy_cleanup(h);
+    if (h) api->easy_cleanup(h);
   }
 };
 struct list_holder {
+  const curl_api* api;
   curl_slist* list = nullptr;
-  ~list_holder() { curl_slist_free_all(list); }
+  ~list_holder() { api->slist_free_all(list); }
   bool add(const std::string& line) {
-    curl_slist* next = curl_slist_append(list, line.c_str());
+    curl_slist* next = api->slist_append(list, line.c_str());
     if (!next) return false;
     list = next;
     return true;
@@ -143,51 +145,51 @@ std::string header_line(const std::string& name, const std::string& value) {
 }  // namespace
 
 outcome perform(const request& rq, response& out) {
-  static bool started = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
-  if (!started) return outcome::no_connect;
+  const curl_api* api = curl_library();
+  if (!api) return outcome::no_connect;
   out = response{};
-  easy_holder easy;
+  easy_holder easy{api};
   if (!easy.h) return outcome::no_connect;
   CURL* h = easy.h;
   transfer t{&out};
   t.idle_s = idle_limit_s();
 
-  curl_easy_setopt(h, CURLOPT_URL, rq.url.c_str());
-  curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
-  curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(h, CURLOPT_MAXREDIRS, max_redirects);
-  curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 1L);
-  curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 2L);
-  curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, connect_timeout_s);
-  curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
-  curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, on_progress);
-  curl_easy_setopt(h, CURLOPT_XFERINFODATA, &t);
-  curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, on_body);
-  curl_easy_setopt(h, CURLOPT_WRITEDATA, &t);
-  curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, on_header);
-  curl_easy_setopt(h, CURLOPT_HEADERDATA, &t);
+  api->easy_setopt(h, CURLOPT_URL, rq.url.c_str());
+  api->easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+  api->easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
+  api->easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
+  api->easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  api->easy_setopt(h, CURLOPT_MAXREDIRS, max_redirects);
+  api->easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 1L);
+  api->easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 2L);
+  api->easy_setopt(h, CURLOPT_CONNECTTIMEOUT, connect_timeout_s);
+  api->easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
+  api->easy_setopt(h, CURLOPT_XFERINFOFUNCTION, on_progress);
+  api->easy_setopt(h, CURLOPT_XFERINFODATA, &t);
+  api->easy_setopt(h, CURLOPT_WRITEFUNCTION, on_body);
+  api->easy_setopt(h, CURLOPT_WRITEDATA, &t);
+  api->easy_setopt(h, CURLOPT_HEADERFUNCTION, on_header);
+  api->easy_setopt(h, CURLOPT_HEADERDATA, &t);
   // The body comes as the server sent it: no content coding is asked for or undone.
-  curl_easy_setopt(h, CURLOPT_HTTP_CONTENT_DECODING, 0L);
+  api->easy_setopt(h, CURLOPT_HTTP_CONTENT_DECODING, 0L);
 
   if (rq.method == "GET") {
-    curl_easy_setopt(h, CURLOPT_HTTPGET, 1L);
+    api->easy_setopt(h, CURLOPT_HTTPGET, 1L);
   } else if (rq.method == "HEAD") {
-    curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
+    api->easy_setopt(h, CURLOPT_NOBODY, 1L);
   } else {
     if (rq.method == "POST" || rq.has_body) {
-      curl_easy_setopt(h, CURLOPT_POST, 1L);
-      curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(rq.body.size()));
+      api->easy_setopt(h, CURLOPT_POST, 1L);
+      api->easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(rq.body.size()));
       const char* bytes = reinterpret_cast<const char*>(rq.body.data());
-      curl_easy_setopt(h, CURLOPT_POSTFIELDS, rq.body.empty() ? "" : bytes);
+      api->easy_setopt(h, CURLOPT_POSTFIELDS, rq.body.empty() ? "" : bytes);
     }
-    if (rq.method != "POST") curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, rq.method.c_str());
+    if (rq.method != "POST") api->easy_setopt(h, CURLOPT_CUSTOMREQUEST, rq.method.c_str());
   }
 
   // The defaults, or exactly the headers asked for: then libcurl's own Accept, Expect and, for a
   // body, Content-Type are taken away unless given.
-  list_holder list;
+  list_holder list{api};
   bool ok = true;
   auto given = [&](std::string_view name) {
     for (auto& [n, v] : rq.headers)
@@ -204,13 +206,13 @@ outcome perform(const request& rq, response& out) {
       if (!given(own)) ok = ok && list.add(std::string(own) + ":");
   }
   if (!ok) return outcome::no_connect;
-  curl_easy_setopt(h, CURLOPT_HTTPHEADER, list.list);
+  api->easy_setopt(h, CURLOPT_HTTPHEADER, list.list);
 
-  CURLcode code = curl_easy_perform(h);
+  CURLcode code = api->easy_perform(h);
   if (t.too_large) return outcome::too_large;
   if (t.interrupted) return outcome::interrupted;
   if (code != CURLE_OK) return outcome::no_connect;
-  curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &out.status);
+  api->easy_getinfo(h, CURLINFO_RESPONSE_CODE, &out.status);
   return outcome::answered;
 }
 
