@@ -195,9 +195,8 @@ void integer_op(int op, cell* left, const cell* right) {
   left->data2 = static_cast<uint32_t>(r);
 }
 
-// An interrupt (Ctrl-C) polled at the start of a block: a throw of the word halt-request named
-// console, which the console's evaluation catches, when some catch frame can take it; with none
-// the interrupt is dropped.
+}  // namespace
+
 flow halt_on_interrupt() {
   sysrt::interrupt_pending = 0;
   if (!stack::find_catch_frame(stack::current_frame())) return flow::normal;
@@ -205,8 +204,6 @@ flow halt_on_interrupt() {
   context::intern_global(symbol::make("console"), &stack::flow_name);
   return flow::throw_;
 }
-
-}  // namespace
 
 flow call_infix_evaluated(const cell* op, const cell* name);
 

@@ -85,6 +85,11 @@ flow do_block(const cell* block, cell* out);
 // no arguments, other values as they are).
 flow do_value(const cell* value);
 
+// An interrupt (Ctrl-C) taken: a throw of the word halt-request named console, which the
+// console's evaluation catches, when some catch frame can take it; with none the interrupt is
+// dropped (flow::normal). Clears the pending interrupt.
+flow halt_on_interrupt();
+
 void init();
 
 }  // namespace kaz::interp

@@ -1,7 +1,6 @@
 // The native that runs other programs; the work is the platform layer's.
-#include "core/context.h"
+#include "eval/interpreter.h"
 #include "eval/natives.h"
-#include "core/symbol.h"
 #include "platform/call.h"
 #include "runtime/fault_signals.h"
 
@@ -9,15 +8,9 @@ namespace kaz::natives {
 
 namespace {
 
-// Ctrl-C: the halt the console takes (a throw of halt-request named console), at once rather
-// than at the next block, when some catch frame can take it.
+// Ctrl-C: the halt the console takes, at once rather than at the next block.
 flow halt_if_interrupted() {
-  if (!sysrt::interrupt_pending) return flow::normal;
-  sysrt::interrupt_pending = 0;
-  if (!stack::find_catch_frame(stack::current_frame())) return flow::normal;
-  context::intern_global(symbol::make("halt-request"), &stack::flow_value);
-  context::intern_global(symbol::make("console"), &stack::flow_name);
-  return flow::throw_;
+  return sysrt::interrupt_pending ? interp::halt_on_interrupt() : flow::normal;
 }
 
 }  // namespace
