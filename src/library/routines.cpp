@@ -26,6 +26,7 @@
 #include "datatypes/float.h"
 #include "datatypes/string_storage.h"
 #include "datatypes/tuple.h"
+#include "library/weak_relations.h"
 #include "loader/kazbin_routines.h"
 #include "platform/clipboard.h"
 #include "platform/files.h"
@@ -450,6 +451,7 @@ void init_routines() {
       {160, all_word_q, type::logic},
       {161, any_point_q, type::logic},
       {162, planar_q, type::logic},
+      {routine_index::hold_sources_weakly, relations::hold_sources_weakly, -1},
       {kazbin::encode_star_routine, kazbin::encode_star, -1},
       {kazbin::decode_routine, kazbin::decode_payload, -1},
   };
