@@ -143,8 +143,8 @@ void set_stack_base(const void* top) {
 void add_mark_callback(callback f) { mark_callbacks.push_back(f); }
 void remove_mark_callback(callback f) { remove_first(mark_callbacks, f); }
 void add_sweep_callback(callback f) { sweep_callbacks.push_back(f); }
-void add_weak_pass(weak_pass p) { weak_passes.push_back(p); }
 void remove_sweep_callback(callback f) { remove_first(sweep_callbacks, f); }
+void add_weak_pass(weak_pass p) { weak_passes.push_back(p); }
 
 void add_root_cells(cell* first, uint32_t count) { root_cells.push_back({first, count}); }
 void remove_root_cells(cell* first) {
