@@ -26,6 +26,7 @@
 #include "datatypes/tuple.h"
 #include "eval/natives.h"
 #include "eval/trace.h"
+#include "library/weak_relations.h"
 #include "loader/kazbin_routines.h"
 #include "loader/lexer_transcode.h"
 #include "memory/collector.h"
@@ -460,6 +461,7 @@ void init_routines() {
       {160, all_word_q, type::logic},
       {161, any_point_q, type::logic},
       {162, planar_q, type::logic},
+      {routine_index::hold_sources_weakly, relations::hold_sources_weakly, -1},
       {kazbin::encode_star_routine, kazbin::encode_star, -1},
       {kazbin::decode_routine, kazbin::decode_payload, -1},
   };

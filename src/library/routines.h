@@ -45,6 +45,8 @@ enum : uint32_t {
   build_info,
   // The command line as the process received it, for extract-boot-args.
   command_args = 40,
+  // Reactivity: the relations block holds its sources weakly.
+  hold_sources_weakly,
   // The trace tools' switch of a running trace.
   set_tracing = 230,
 };

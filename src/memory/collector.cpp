@@ -47,6 +47,7 @@ std::vector<root_range> root_cells;
 std::vector<node_t*> root_nodes;
 std::vector<callback> mark_callbacks;
 std::vector<callback> sweep_callbacks;
+std::vector<weak_pass> weak_passes;
 
 // The scanned stack ends at `stack_top` on the thread that set it; a collection on any other
 // thread scans that thread's own stack up to its end.
@@ -101,6 +102,14 @@ void mark_roots(internal::stack_finds& finds) {
     mark_callbacks[i]();
     internal::drain();
   }
+  for (bool again = true; again;) {
+    again = false;
+    for (weak_pass p : weak_passes) {
+      if (!p()) continue;
+      internal::drain();
+      again = true;
+    }
+  }
 }
 
 }  // namespace
@@ -135,6 +144,7 @@ void add_mark_callback(callback f) { mark_callbacks.push_back(f); }
 void remove_mark_callback(callback f) { remove_first(mark_callbacks, f); }
 void add_sweep_callback(callback f) { sweep_callbacks.push_back(f); }
 void remove_sweep_callback(callback f) { remove_first(sweep_callbacks, f); }
+void add_weak_pass(weak_pass p) { weak_passes.push_back(p); }
 
 void add_root_cells(cell* first, uint32_t count) { root_cells.push_back({first, count}); }
 void remove_root_cells(cell* first) {
@@ -149,7 +159,8 @@ void remove_root_node(node_t* slot) { remove_first(root_nodes, slot); }
  * One collection, in this order:
  *  1. the native-stack scan (nothing has moved yet: what C++ code holds is found as it is);
  *  2. emptying of quiet, sparse node frames (not those holding a node found on the stack);
- *  3. marking from the stack finds, the registered roots and the mark callbacks;
+ *  3. marking from the stack finds, the registered roots and the mark callbacks, then the
+ *     weak passes until they find nothing more;
  *  4. sweep callbacks and the external-resource sweep (marks complete, nothing moved);
  *  5. compaction of the series frames, sweeps of big and retired fixed series;
  *  6. release of empty node frames; the verifier when it is on.

@@ -89,6 +89,17 @@ type_marker get_type_marker(uint32_t type);
 // a hashtable from its node is then mark_series on the record's node.
 using record_hook = void (*)(node_t node);
 void set_record_marker(record_hook m);
+/*
+ * Weak blocks. Marking a cell buffer flagged series_flag::weak asks the weak marker first: when
+ * it answers true, the buffer's values are left to it (else they are marked as usual). Once
+ * everything else is marked, the weak passes run, each followed by a drain, again and again
+ * while one of them answers that it marked something: what a weak block keeps may depend on
+ * what another of its entries keeps alive. Sweep callbacks then drop what was not kept.
+ */
+using weak_marker = bool (*)(node_t node);
+void set_weak_marker(weak_marker m);
+using weak_pass = bool (*)();
+void add_weak_pass(weak_pass p);
 // Marks what an image record (word 2 of an image! cell, already marked) holds.
 using node_hook = void (*)(node_t* slot);
 void set_image_marker(node_hook m);

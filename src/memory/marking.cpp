@@ -31,6 +31,7 @@ void push(node_t node, work_kind kind) {
 }
 
 record_hook record_marker = nullptr;
+weak_marker weak_values_marker = nullptr;
 node_hook image_marker = nullptr;
 uint32_t self_symbol = 0;
 
@@ -133,6 +134,7 @@ void mark_context_buffer(series_buffer* b) {
 void set_type_marker(uint32_t type, type_marker m) { markers.rows[type & type_mask] = m; }
 type_marker get_type_marker(uint32_t type) { return markers.rows[type & type_mask]; }
 void set_record_marker(record_hook m) { record_marker = m; }
+void set_weak_marker(weak_marker m) { weak_values_marker = m; }
 void set_image_marker(node_hook m) { image_marker = m; }
 void set_self_symbol(uint32_t symbol) { self_symbol = symbol; }
 
@@ -192,7 +194,8 @@ void internal::drain() {
     if (w.kind == context_work) {
       mark_context_buffer(b);
     } else if (b->unit() == sizeof(cell)) {
-      mark_values(b->cells(), b->cells_tail());
+      if (!(b->flags & series_flag::weak) || !weak_values_marker || !weak_values_marker(w.node))
+        mark_values(b->cells(), b->cells_tail());
     } else if ((b->flags & series_flag::record) && record_marker) {
       record_marker(w.node);
     }

@@ -27,6 +27,7 @@ constexpr uint32_t fixed = 0x00100000;      // never moves, never collected
 constexpr uint32_t complement = 0x00080000; // bitset! complement
 constexpr uint32_t library = 0x00040000;    // code of the library (errors keep the user's Near)
 constexpr uint32_t owned = 0x00020000;      // owned by a reactive object
+constexpr uint32_t weak = 0x00010000;       // values marked through the weak marker
 }  // namespace series_flag
 
 /*
