@@ -22,6 +22,7 @@
 #include "core/typeset.h"
 #include "datatypes/binary.h"
 #include "datatypes/float.h"
+#include "datatypes/integer.h"
 #include "datatypes/simple_types.h"
 #include "datatypes/tuple.h"
 #include "eval/natives.h"
@@ -66,7 +67,7 @@ void set_integer(cell* a, int32_t v) {
 
 void quit_return(cell* a) {
   sysrt::on_exit();
-  std::exit(static_cast<int>(a->data2) & 255);
+  std::exit(integer_type::value_of(a) & 255);
 }
 
 void set_quiet(cell* a) {
@@ -85,8 +86,8 @@ void set_slot_quiet(cell* a) {
 }
 
 void shift(cell* a, int mode) {
-  int32_t data = static_cast<int32_t>(a->data2);
-  int32_t bits = static_cast<int32_t>(arg(a, 1)->data2);
+  int32_t data = integer_type::value_of(a);
+  int32_t bits = integer_type::value_of(arg(a, 1));
   uint32_t b = bits < 0 ? 0 : bits > 31 ? 32 : static_cast<uint32_t>(bits);
   int32_t r;
   switch (mode) {
@@ -154,13 +155,14 @@ void os_info(cell* a) {
 // as-color, as-ipv4 and as-rgba refuse the first negative component.
 void check_components(cell* a, uint32_t count) {
   for (uint32_t i = 0; i < count; ++i)
-    if (static_cast<int32_t>(arg(a, i)->data2) < 0) fire(err::script_invalid_arg, arg(a, i));
+    if (integer_type::value_of(arg(a, i)) < 0) fire(err::script_invalid_arg, arg(a, i));
 }
 
 void as_color(cell* a) {
   check_components(a, 3);
-  uint8_t bytes[3] = {static_cast<uint8_t>(a->data2), static_cast<uint8_t>(arg(a, 1)->data2),
-                      static_cast<uint8_t>(arg(a, 2)->data2)};
+  uint8_t bytes[3] = {static_cast<uint8_t>(integer_type::value_of(a)),
+                      static_cast<uint8_t>(integer_type::value_of(arg(a, 1))),
+                      static_cast<uint8_t>(integer_type::value_of(arg(a, 2)))};
   tuple_type::init_cell(a, bytes, 3);
 }
 
@@ -169,7 +171,7 @@ void as_color(cell* a) {
 void as_ipv4(cell* a) {
   check_components(a, 4);
   uint32_t word = 0;
-  for (uint32_t i = 0; i < 4; ++i) word |= arg(a, i)->data2 << (8 * i);
+  for (uint32_t i = 0; i < 4; ++i) word |= static_cast<uint32_t>(integer_type::value_of(arg(a, i))) << (8 * i);
   uint8_t bytes[4] = {static_cast<uint8_t>(word), static_cast<uint8_t>(word >> 8),
                       static_cast<uint8_t>(word >> 16), static_cast<uint8_t>(word >> 24)};
   tuple_type::init_cell(a, bytes, 4);
@@ -180,7 +182,7 @@ void as_ipv4(cell* a) {
 void count_chars(cell* a) {
   series_buffer* buf = binary::buffer_of(a);
   uint32_t size = buf->used_bytes();
-  uint32_t from = std::min(a->data1, size), to = std::min(arg(a, 1)->data1, size);
+  uint32_t from = std::min(series::index_of(a), size), to = std::min(series::index_of(arg(a, 1)), size);
   int32_t n = 0;
   for (const uint8_t* p = buf->head() + from; p < buf->head() + to; ++p) n += (*p & 0xC0) != 0x80;
   set_integer(a, n);
@@ -194,7 +196,7 @@ void write_clipboard(cell* a) { set_logic(a, clipboard::write(a)); }
 void stack_size_q(cell* a) { set_integer(a, static_cast<int32_t>(stack::top - stack::bottom)); }
 
 void pick_stack(cell* a) {
-  int32_t idx = static_cast<int32_t>(a->data2);
+  int32_t idx = integer_type::value_of(a);
   int32_t size = static_cast<int32_t>(stack::top - stack::bottom);
   if (idx > 0 && idx < size)
     *a = *(stack::bottom + (idx - 1));

@@ -2,6 +2,7 @@
 #include "library/url_port.h"
 
 #include "core/context.h"
+#include "core/object.h"
 #include "core/registry.h"
 #include "core/stack.h"
 #include "core/stranded_exit.h"
@@ -23,10 +24,10 @@ cell parsed(const cell* url) {
   if (type_of(&parser) != type::object) fire(err::script_no_value, &parser_name);
   cell name;
   context::intern_global(symbol::make("parse-url"), &name);
-  int32_t i = context::find_symbol(parser.data1, symbol::make("parse-url"), true);
+  int32_t i = context::find_symbol(object::context_of(&parser), symbol::make("parse-url"), true);
   cell fn;
   fn.header = type::none;
-  if (i >= 0) fn = context::values(parser.data1)[i];
+  if (i >= 0) fn = context::values(object::context_of(&parser))[i];
   if (type_of(&fn) != type::function) fire(err::script_no_value, &name);
   cell u = *url;
   stack::open_interpreted_function_frame(&name);

@@ -2,6 +2,7 @@
 #include "library/weak_relations.h"
 
 #include "core/object.h"
+#include "core/series_cell.h"
 #include "memory/collector.h"
 #include "memory/series.h"
 
@@ -27,7 +28,7 @@ uint32_t kept_records = 0;  // records the passes of this collection have marked
 
 bool is_source_alive(const cell* record) {
   // Data1 of an object cell is its context node: marked when anything reaches the object.
-  return !object::is_any_object(type_of(record)) || collector::is_marked(record->data1);
+  return !object::is_any_object(type_of(record)) || collector::is_marked(object::context_of(record));
 }
 
 // Called while marking drains: the roots, block_node among them, are marked and their slots
@@ -77,7 +78,7 @@ void hold_sources_weakly(cell* a) {
     collector::add_weak_pass(mark_kept_records);
     collector::add_sweep_callback(drop_dead_records);
   }
-  block_node = a->data2;  // a block cell's buffer node
+  block_node = series::node_of(a);
   memory::set_series_flags(block_node, series_flag::weak);
   a->header = type::unset;
 }

@@ -7,6 +7,7 @@
 #include "core/stack.h"
 #include "core/string_storage.h"
 #include "core/symbol.h"
+#include "core/word.h"
 #include "core/words.h"
 #include "datatypes/binary.h"
 #include "datatypes/integer.h"
@@ -101,7 +102,7 @@ void read_headers(const cell* block, request& rq) {
     uint32_t t = type_of(&name);
     std::string name_text =
         (t == type::word || t == type::set_word || t == type::lit_word || t == type::get_word)
-            ? std::string(symbol::spelling(name.data2))
+            ? std::string(symbol::spelling(word::symbol_of(&name)))
             : formed(&name);
     if (!token_q(name_text)) invalid(&name);
     std::string value_text = text_of_value(&value);
