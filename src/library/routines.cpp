@@ -24,6 +24,7 @@
 #include "datatypes/registry.h"
 #include "datatypes/binary.h"
 #include "datatypes/float.h"
+#include "datatypes/image.h"
 #include "datatypes/string_storage.h"
 #include "datatypes/tuple.h"
 #include "loader/kazbin_routines.h"
@@ -342,6 +343,13 @@ void cache_dir(cell* a) {
   set_type(a, type::file);
 }
 
+// The image codecs' encode (img where) in each format, and their shared decode (data).
+template <uint32_t format>
+void image_encode(cell* a) {
+  image::encode(a, format, a);
+}
+void image_decode(cell* a) { image::decode(a, a); }
+
 struct routine_row {
   uint32_t index;
   routine_entry entry;
@@ -450,6 +458,12 @@ void init_routines() {
       {160, all_word_q, type::logic},
       {161, any_point_q, type::logic},
       {162, planar_q, type::logic},
+      {routine_index::encode_bmp, image_encode<0>, -1},
+      {routine_index::encode_png, image_encode<1>, -1},
+      {routine_index::encode_gif, image_encode<2>, -1},
+      {routine_index::encode_jpeg, image_encode<3>, -1},
+      {routine_index::encode_tiff, image_encode<4>, -1},
+      {routine_index::decode_image, image_decode, -1},
       {kazbin::encode_star_routine, kazbin::encode_star, -1},
       {kazbin::decode_routine, kazbin::decode_payload, -1},
   };

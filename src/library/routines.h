@@ -45,6 +45,13 @@ enum : uint32_t {
   build_info,
   // The command line as the process received it, for extract-boot-args.
   command_args = 40,
+  // The image codecs: encode in the formats BMP, PNG, GIF, JPEG, TIFF (170-174), and decode.
+  encode_bmp = 170,
+  encode_png,
+  encode_gif,
+  encode_jpeg,
+  encode_tiff,
+  decode_image,
 };
 }  // namespace routine_index
 
