@@ -205,19 +205,31 @@ void extract_binary(const cell* img_arg, data_mode mode, cell* out) {
   s->tail += count * per;
 }
 
+/*
+ * The path walk keeps its own cells on the stack: what is read here is answered in a static
+ * cell, which the walk copies at once, and the stack is left as it was.
+ */
 cell* eval_path(cell* parent, cell* element, cell* value, cell* path, cell*, cell*, int32_t,
                 bool, bool, bool) {
+  static cell answer;
+  cell* top = stack::top;
+  auto answered = [&](const cell* r) {
+    answer = *r;
+    stack::top = top;
+    return &answer;
+  };
   uint32_t t = type_of(element);
   if (t == type::integer || t == type::pair) {
     int32_t index = static_cast<int32_t>(element->data2);
-    return value ? poke(parent, index, value, element) : pick(parent, index, element);
+    return value ? poke(parent, index, value, element)
+                 : answered(pick(parent, index, element));
   }
   if (t == type::word) {
     uint32_t sym = symbol::resolve(element->data2);
     auto is = [sym](uint32_t s) { return symbol::resolve(s) == sym; };
     if (is(words::sym.size) && !value) {
       cell size{type::pair, 0, width_of(parent), height_of(parent)};
-      return stack::push(&size);
+      return answered(&size);
     }
     data_mode mode = argb_mode;
     bool known = true;
@@ -230,9 +242,9 @@ cell* eval_path(cell* parent, cell* element, cell* value, cell* path, cell*, cel
         set_pixels_from(parent, value, mode);
         return value;
       }
-      cell* out = stack::reserve_cell();
-      extract_binary(parent, mode, out);
-      return out;
+      cell out;
+      extract_binary(parent, mode, &out);
+      return answered(&out);
     }
   }
   fire(err::script_invalid_path, path, element);

@@ -148,8 +148,11 @@ bool decode_bmp(const uint8_t* b, size_t size, const pixel_sink& sink) {
   if (width > max_side || height > max_side) return false;
   uint64_t stride = (width * l.bits + 31) / 32 * 4;
   if (uint64_t(l.data_at) + stride * height > size) return false;  // truncated
-  if (l.bits <= 8 && uint64_t(l.palette_at) + uint64_t(l.palette_count) * l.palette_entry > size)
-    return false;
+  if (l.bits <= 8) {  // a short palette: the entries it lacks read as black
+    uint64_t end = std::min<uint64_t>(l.data_at, size);
+    uint64_t room = end > l.palette_at ? (end - l.palette_at) / l.palette_entry : 0;
+    l.palette_count = static_cast<uint32_t>(std::min<uint64_t>(l.palette_count, room));
+  }
   if (l.bits == 16 && !l.masks_given) {  // 5-5-5
     l.masks[0] = 0x7C00;
     l.masks[1] = 0x03E0;
