@@ -1,6 +1,7 @@
 // image!: making, conversion, form and mold, comparison, the codec entries; registration.
 // Pixel access, paths, copy and change are in image_pixels.cpp.
 #include "datatypes/image.h"
+#include "datatypes/image_actions.h"
 
 #include <algorithm>
 #include <cstring>
@@ -20,23 +21,16 @@
 
 namespace kaz::image {
 
-// Defined in image_pixels.cpp.
-cell* copy(cell* value, cell* result, cell* part, bool deep, cell* types);
-cell* change(cell* series, cell* value, int32_t part, bool only, int32_t dup);
-cell* eval_path(cell* parent, cell* element, cell* value, cell* path, cell* gparent,
-                cell* p_item, int32_t index, bool case_, bool get, bool tail);
-cell* pick(cell* series, int32_t index, cell* boxed);
-cell* poke(cell* series, int32_t index, cell* value, cell* boxed);
-void at();
-void skip();
-
 cell* init_cell(cell* c, node_t record, uint32_t width, uint32_t height) {
   *c = cell{type::image, 0, record, height << 16 | width};
   return c;
 }
 
-// A size the record can hold: each side at most 65535 (script invalid-arg with the size),
-// the bytes within the largest series (internal no-memory).
+namespace {
+
+// A size the record can hold, checked before anything is allocated: each side at most 65535
+// (script invalid-arg with the size), the bytes within the largest series (internal
+// no-memory).
 void check_size(int64_t width, int64_t height) {
   if (width > image_codec::max_side || height > image_codec::max_side) {
     cell size{type::pair, 0, uint32_t(int32_t(width)), uint32_t(int32_t(height))};
@@ -44,16 +38,6 @@ void check_size(int64_t width, int64_t height) {
   }
   if (!image_os::size_allowed(uint64_t(width), uint64_t(height))) fire(err::internal_no_memory);
 }
-
-cell* make_filled(cell* c, uint32_t width, uint32_t height, uint32_t fill) {
-  check_size(width, height);
-  node_t record = image_os::new_record(width, height);
-  uint32_t* p = image_os::pixels(record);
-  std::fill(p, p + size_t(width) * height, fill);
-  return init_cell(c, record, width, height);
-}
-
-namespace {
 
 // ---------------------------------------------------------------------------------------------
 // make and to.

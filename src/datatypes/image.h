@@ -22,8 +22,6 @@ inline node_t record_of(const cell* c) { return c->data2; }
 
 // Makes the cell an image! over the record, head 0.
 cell* init_cell(cell* c, node_t record, uint32_t width, uint32_t height);
-// A new image of the size, every pixel `fill`.
-cell* make_filled(cell* c, uint32_t width, uint32_t height, uint32_t fill);
 
 // Pixel data as a binary! from the first pixel: mode 0 alpha (255 - A a pixel), 1 rgb (R, G,
 // B a pixel), 2 argb (the pixels as stored, B, G, R, A a pixel).

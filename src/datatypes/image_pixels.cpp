@@ -9,6 +9,7 @@
 #include "core/words.h"
 #include "datatypes/binary.h"
 #include "datatypes/image.h"
+#include "datatypes/image_actions.h"
 #include "datatypes/series_common.h"
 #include "datatypes/simple_types.h"
 #include "datatypes/tuple.h"
@@ -16,8 +17,6 @@
 #include "platform/image_record.h"
 
 namespace kaz::image {
-
-cell* init_cell(cell* c, node_t record, uint32_t width, uint32_t height);
 
 namespace {
 

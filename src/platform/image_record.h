@@ -45,7 +45,8 @@ node_t copy_part(node_t source, uint32_t source_width, uint32_t x, uint32_t y, u
                  uint32_t height);
 
 // Decodes image data in any of the five formats, found from the content. 0 for data that does
-// not decode; the size goes to width and height.
+// not decode; the size goes to width and height. The bytes must not lie in collector memory:
+// making the record may collect.
 node_t decode(const uint8_t* bytes, size_t size, uint32_t& width, uint32_t& height);
 // The same from a file; 0 when it cannot be read or decoded.
 node_t load_file(const cell* file, uint32_t& width, uint32_t& height);
