@@ -1,6 +1,6 @@
 // BMP, our own: reads the core, info and V2-V5 headers at 1, 4, 8, 16, 24 and 32 bits per
-// pixel (uncompressed or with bit-field masks); writes 32-bit pixels with alpha under a V5
-// header.
+// pixel (uncompressed, with bit-field masks, or run-length encoded at 4 and 8 bits); writes
+// 32-bit pixels with alpha under a V5 header.
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -12,7 +12,7 @@ namespace kaz::image_codec {
 namespace {
 
 constexpr uint32_t file_header = 14;
-constexpr uint32_t bi_rgb = 0, bi_bitfields = 3, bi_alphabitfields = 6;
+constexpr uint32_t bi_rgb = 0, bi_rle8 = 1, bi_rle4 = 2, bi_bitfields = 3, bi_alphabitfields = 6;
 
 uint32_t u16(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8; }
 uint32_t u32(const uint8_t* p) { return u16(p) | u16(p + 2) << 16; }
@@ -132,6 +132,49 @@ struct row_reader {
   }
 };
 
+/*
+ * Run-length data, bottom row first: a count and an index (a run; at 4 bits the two nibbles
+ * alternate), or 0 and an escape: 0 ends the row, 1 the bitmap, 2 moves right and up by the
+ * next two bytes, n > 2 gives n literal indexes padded to an even byte count. Pixels the data
+ * skips stay transparent; indexes past the right edge are dropped. Data that ends before the
+ * end of the bitmap is truncated.
+ */
+bool read_runs(const uint8_t* p, const uint8_t* end, const row_reader& reader, bool four,
+               uint32_t* pixels, uint64_t width, uint64_t height) {
+  uint64_t x = 0, y = 0;
+  auto put = [&](uint32_t index) {
+    if (x < width && y < height) pixels[(height - 1 - y) * width + x] = reader.colour(index);
+    ++x;
+  };
+  while (y < height) {
+    if (end - p < 2) return false;
+    uint32_t count = p[0], value = p[1];
+    p += 2;
+    if (count > 0) {
+      for (uint32_t i = 0; i < count; ++i)
+        put(four ? (i % 2 ? value & 15 : value >> 4) : value);
+    } else if (value == 0) {
+      x = 0;
+      ++y;
+    } else if (value == 1) {
+      return true;
+    } else if (value == 2) {
+      if (end - p < 2) return false;
+      x += p[0];
+      y += p[1];
+      p += 2;
+    } else {
+      uint32_t bytes = four ? (value + 1) / 2 : value;
+      uint32_t padded = (bytes + 1) & ~1u;
+      if (uint64_t(end - p) < bytes) return false;
+      for (uint32_t i = 0; i < value; ++i)
+        put(four ? (i % 2 ? p[i / 2] & 15 : p[i / 2] >> 4) : p[i]);
+      p += std::min<uint64_t>(padded, uint64_t(end - p));
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 bool decode_bmp(const uint8_t* b, size_t size, const pixel_sink& sink) {
@@ -139,15 +182,19 @@ bool decode_bmp(const uint8_t* b, size_t size, const pixel_sink& sink) {
   if (!read_layout(b, size, l)) return false;
   bool bits_ok = l.bits == 1 || l.bits == 2 || l.bits == 4 || l.bits == 8 || l.bits == 16 ||
                  l.bits == 24 || l.bits == 32;
-  bool compression_ok = l.compression == bi_rgb ||
+  bool runs =
+      (l.compression == bi_rle8 && l.bits == 8) || (l.compression == bi_rle4 && l.bits == 4);
+  bool compression_ok = l.compression == bi_rgb || runs ||
                         ((l.compression == bi_bitfields || l.compression == bi_alphabitfields) &&
                          (l.bits == 16 || l.bits == 32));
   if (!bits_ok || !compression_ok || l.width <= 0 || l.height == 0) return false;
   bool top_down = l.height < 0;
+  if (runs && top_down) return false;  // run-length bitmaps are bottom-up by definition
   uint64_t width = uint64_t(l.width), height = uint64_t(top_down ? -l.height : l.height);
   if (width > max_side || height > max_side) return false;
   uint64_t stride = (width * l.bits + 31) / 32 * 4;
-  if (uint64_t(l.data_at) + stride * height > size) return false;  // truncated
+  if (l.data_at > size) return false;
+  if (!runs && uint64_t(l.data_at) + stride * height > size) return false;  // truncated
   if (l.bits <= 8) {  // a short palette: the entries it lacks read as black
     uint64_t end = std::min<uint64_t>(l.data_at, size);
     uint64_t room = end > l.palette_at ? (end - l.palette_at) / l.palette_entry : 0;
@@ -172,6 +219,10 @@ bool decode_bmp(const uint8_t* b, size_t size, const pixel_sink& sink) {
   row_reader reader{l,          b + l.palette_at,    l.palette_count,
                     channel(l.masks[0]), channel(l.masks[1]), channel(l.masks[2]),
                     channel(l.masks[3]), alpha_byte};
+  if (runs) {
+    std::fill(pixels, pixels + width * height, 0u);
+    return read_runs(data, b + size, reader, l.bits == 4, pixels, width, height);
+  }
   for (uint64_t y = 0; y < height; ++y) {
     uint64_t file_row = top_down ? y : height - 1 - y;
     reader.read(data + file_row * stride, pixels + y * width, static_cast<uint32_t>(width));

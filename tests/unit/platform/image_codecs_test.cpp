@@ -319,6 +319,14 @@ TEST(ImageCodecs, BmpLayouts) {
       {"32-bit, fourth byte unused", bmp_file(1, 1, 32, 0, {}, {1, 2, 3, 0}), {0xFF030201}},
       {"32-bit with alpha bytes", bmp_file(1, 1, 32, 0, {}, {1, 2, 3, 4}), {0x04030201}},
       {"core header", bmp_file(1, 1, 24, 0, {}, {1, 2, 3, 0}, 12), {0xFF030201}},
+      // Runs, bottom row first: a run of 2, end of row; a literal of 3, a run past the right
+      // edge, end of bitmap.
+      {"8-bit runs", bmp_file(3, 2, 8, 1, {1, 1, 1, 0, 2, 2, 2, 0},
+                              {2, 1, 0, 0, 0, 3, 0, 1, 1, 0, 5, 0, 0, 1}),
+       {0xFF010101, 0xFF020202, 0xFF020202, 0xFF020202, 0xFF020202, 0x00000000}},
+      {"4-bit runs with a delta", bmp_file(4, 2, 4, 2, {1, 1, 1, 0, 2, 2, 2, 0},
+                                           {0, 2, 1, 1, 3, 0x01, 0, 1}),
+       {0x00000000, 0xFF010101, 0xFF020202, 0xFF010101, 0, 0, 0, 0}},
   };
   for (const bmp_case& c : cases) {
     vector_sink out;
@@ -420,6 +428,9 @@ TEST(ImageCodecs, HugeDeclaredSizesAreRefusedBeforeClaiming) {
   }
   uint32_t crc = uint32_t(::crc32(0, huge_png.data() + 12, 17));
   for (int k = 0; k < 4; ++k) huge_png[29 + k] = uint8_t(crc >> (24 - 8 * k));
+  bytes endless_runs = bmp_file(2, 2, 8, 1, {0, 0, 0, 0}, {2, 0, 0, 0});  // no end of bitmap
+  vector_sink runs;
+  EXPECT_FALSE(decoded(endless_runs, runs));
   for (const bytes* data : {&huge_bmp, &wide_bmp, &huge_gif, &huge_png}) {
     vector_sink out;
     EXPECT_FALSE(decoded(*data, out));
