@@ -40,7 +40,8 @@ bool read_frame(GifFileType* gif, int transparent, const pixel_sink& sink) {
   const GifImageDesc& d = gif->Image;
   const ColorMapObject* map = d.ColorMap ? d.ColorMap : gif->SColorMap;
   if (!map || d.Width <= 0 || d.Height <= 0 || d.Left < 0 || d.Top < 0) return false;
-  uint64_t width = std::max<uint64_t>(gif->SWidth > 0 ? gif->SWidth : 0, uint64_t(d.Left) + d.Width);
+  uint64_t width =
+      std::max<uint64_t>(gif->SWidth > 0 ? gif->SWidth : 0, uint64_t(d.Left) + d.Width);
   uint64_t height =
       std::max<uint64_t>(gif->SHeight > 0 ? gif->SHeight : 0, uint64_t(d.Top) + d.Height);
   uint32_t* pixels = claim(sink, width, height);

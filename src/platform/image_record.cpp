@@ -90,7 +90,8 @@ node_t make_bitmap(uint32_t width, uint32_t height, const cell* rgb_arg, const c
   if (type_of(&rgb) == type::binary) {
     const uint8_t* b = binary::rs_head(&rgb);
     size_t n = std::min<size_t>(binary::rs_length(&rgb) / 3, count);
-    for (size_t i = 0; i < n; ++i) p[i] = image_codec::argb(255, b[3 * i], b[3 * i + 1], b[3 * i + 2]);
+    for (size_t i = 0; i < n; ++i)
+      p[i] = image_codec::argb(255, b[3 * i], b[3 * i + 1], b[3 * i + 2]);
   }
   if (type_of(&alpha) == type::binary) {
     const uint8_t* b = binary::rs_head(&alpha);

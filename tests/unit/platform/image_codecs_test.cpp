@@ -361,7 +361,8 @@ TEST(ImageCodecs, RoundTrips) {
   }
   // GIF: exact for up to 256 colours, the transparent pixels taking one entry.
   pixels few;
-  for (uint32_t i = 0; i < 200; ++i) few.push_back(i < 10 ? 0x00112233 : argb(255, i, 255 - i, i / 2));
+  for (uint32_t i = 0; i < 200; ++i)
+    few.push_back(i < 10 ? 0x00112233 : argb(255, i, 255 - i, i / 2));
   bytes gif_data;
   ASSERT_TRUE(encode(gif, few.data(), 20, 10, gif_data));
   vector_sink gif_out;

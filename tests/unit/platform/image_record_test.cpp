@@ -27,7 +27,8 @@ TEST_F(ImageRecord, ResizeSamplesPixelCentres) {
   node_t wide = image_os::resize(img.data2, 2, 1, 4, 1);
   EXPECT_EQ(pixels_of(wide, 4),
             (std::vector<uint32_t>{0xFFFF0000, 0xFFFF0000, 0xFF00FF00, 0xFF00FF00}));
-  cell row = *testing::eval("make image! [4x2 #{000000010101020202030303040404050505060606070707}]");
+  cell row =
+      *testing::eval("make image! [4x2 #{000000010101020202030303040404050505060606070707}]");
   node_t small = image_os::resize(row.data2, 4, 2, 2, 1);
   EXPECT_EQ(pixels_of(small, 2), (std::vector<uint32_t>{0xFF050505, 0xFF070707}));
   node_t tall = image_os::resize(img.data2, 2, 1, 1, 3);
