@@ -12,6 +12,7 @@
 #include "core/string_storage.h"
 #include "core/symbol.h"
 #include "datatypes/base_codecs.h"
+#include "datatypes/image.h"
 #include "datatypes/series_common.h"
 #include "datatypes/string_actions.h"
 #include "memory/cycle_guard.h"
@@ -170,6 +171,9 @@ cell* to(cell* proto, cell* spec_arg, uint32_t) {
     case type::hash:
       init_cell(out, 16);
       insert(out, &spec, -1, false, 1, true);
+      break;
+    case type::image:
+      image::extract_binary(&spec, image::argb_mode, out);
       break;
     default:
       if (t == type::char_ || t == type::tuple || t == type::binary || is_any_string(t)) {

@@ -9,6 +9,7 @@
 #include "datatypes/event.h"
 #include "datatypes/function_types.h"
 #include "datatypes/handle.h"
+#include "datatypes/image.h"
 #include "datatypes/map.h"
 #include "datatypes/port.h"
 #include "datatypes/scalar_types.h"
@@ -69,7 +70,7 @@ void init_all() {
   ref_type::init();
   point2d_type::init();
   point3d_type::init();
-  name_only(type::image);
+  image::init();
   // event! registers later, from the library's top level, through this routine.
   event_type::declare_init_routine();
 }

@@ -22,6 +22,7 @@
 #include "core/typeset.h"
 #include "datatypes/binary.h"
 #include "datatypes/float.h"
+#include "datatypes/image.h"
 #include "datatypes/integer.h"
 #include "datatypes/simple_types.h"
 #include "datatypes/tuple.h"
@@ -33,6 +34,7 @@
 #include "memory/collector.h"
 #include "platform/clipboard.h"
 #include "platform/files.h"
+#include "platform/image_io.h"
 #include "platform/os_info.h"
 #include "runtime/build_info.h"
 #include "runtime/fire.h"
@@ -354,6 +356,13 @@ void cache_dir(cell* a) {
   set_type(a, type::file);
 }
 
+// The image codecs' encode (img where) in each format, and their shared decode (data).
+template <uint32_t format>
+void image_encode(cell* a) {
+  image_os::encode_value(a, format, a);
+}
+void image_decode(cell* a) { image_os::decode_value(a, a); }
+
 struct routine_row {
   uint32_t index;
   routine_entry entry;
@@ -464,6 +473,12 @@ void init_routines() {
       {161, any_point_q, type::logic},
       {162, planar_q, type::logic},
       {routine_index::hold_sources_weakly, relations::hold_sources_weakly, -1},
+      {routine_index::encode_bmp, image_encode<0>, -1},
+      {routine_index::encode_png, image_encode<1>, -1},
+      {routine_index::encode_gif, image_encode<2>, -1},
+      {routine_index::encode_jpeg, image_encode<3>, -1},
+      {routine_index::encode_tiff, image_encode<4>, -1},
+      {routine_index::decode_image, image_decode, -1},
       {kazbin::encode_star_routine, kazbin::encode_star, -1},
       {kazbin::decode_routine, kazbin::decode_payload, -1},
   };

@@ -47,6 +47,13 @@ enum : uint32_t {
   command_args = 40,
   // Reactivity: the relations block holds its sources weakly.
   hold_sources_weakly,
+  // The image codecs: encode in the formats BMP, PNG, GIF, JPEG, TIFF (170-174), and decode.
+  encode_bmp = 170,
+  encode_png,
+  encode_gif,
+  encode_jpeg,
+  encode_tiff,
+  decode_image,
   // The trace tools' switch of a running trace.
   set_tracing = 230,
 };

@@ -90,6 +90,7 @@ void compact_reader::read(node_t target, uint32_t required) {
   family f = family_of(r.type);
   bool refers = f == family::word || f == family::block || f == family::map || f == family::text ||
                 f == family::binary || f == family::vector || f == family::bitset ||
+                f == family::image ||
                 f == family::object || f == family::function;
   if (r.reference && !refers) in_.invalid_at(at);
   d_.enter();
@@ -106,6 +107,7 @@ void compact_reader::read(node_t target, uint32_t required) {
     case family::binary:
     case family::vector:
     case family::bitset:
+    case family::image:
       series(target, r, f);
       break;
     case family::context: {
@@ -295,6 +297,13 @@ void compact_reader::series(node_t target, const record& r, family f) {
     return;
   }
   uint32_t at = in_.pos;
+  if (f == family::image) {  // the width and the height, then the pixels
+    uint32_t width = in_.read_varint(), height = in_.read_varint();
+    if (width > 65535 || height > 65535) in_.invalid_at(at);
+    uint32_t n = in_.checked_count(width * height, 4);
+    put_image(target, h, width, height, in_.take(n * 4), r.new_line, at);
+    return;
+  }
   if (f == family::vector) {
     // The element type and the width code (0-3: 1, 2, 4, 8 bytes) in one byte, the count.
     uint8_t b = in_.read_byte();

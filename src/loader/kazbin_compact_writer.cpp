@@ -7,6 +7,7 @@
 #include "core/error.h"
 #include "core/function.h"
 #include "core/string_storage.h"
+#include "datatypes/image.h"
 #include "datatypes/map.h"
 #include "datatypes/tuple.h"
 #include "loader/kazbin_cursor.h"
@@ -67,6 +68,7 @@ class compact_writer {
   void binary(const cell* v);
   void bitset(const cell* v);
   void vector(const cell* v);
+  void image(const cell* v);
   void map(const cell* v);
   void context(node_t ctx);
   void object_payload(const cell* v);
@@ -171,6 +173,9 @@ void compact_writer::value(const cell* v) {
       break;
     case type::vector:
       vector(v);
+      break;
+    case type::image:
+      image(v);
       break;
     case type::map:
       map(v);
@@ -368,6 +373,18 @@ void compact_writer::vector(const cell* v) {
   e_.emit_byte(static_cast<uint8_t>(v->data3 << 2 | code));
   e_.emit_varint(s->length());
   e_.emit_bytes(s->head(), s->used_bytes());
+  e_.leave();
+}
+
+// image!: the width, the height, the pixels as stored.
+void compact_writer::image(const cell* v) {
+  if (reference(v->data2, type::image, v->data1)) return;
+  header(type::image, v->data1 != 0);
+  if (v->data1) e_.emit_varint(v->data1);
+  e_.enter(v->data2);
+  e_.emit_varint(image::width_of(v));
+  e_.emit_varint(image::height_of(v));
+  e_.emit_bytes(memory::buffer_of(v->data2)->head(), image::count_of(v) * 4);
   e_.leave();
 }
 

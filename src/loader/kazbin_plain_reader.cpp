@@ -88,6 +88,7 @@ void plain_reader::read(node_t target, uint32_t required) {
       break;
     case family::vector:
     case family::bitset:
+    case family::image:
       series(target, r, family_of(r.type));
       break;
     case family::object:
@@ -264,6 +265,12 @@ void plain_reader::series(node_t target, const record& r, family f) {
   }
   uint32_t at = in_.pos;
   uint32_t n = word();
+  if (f == family::image) {  // the size (height << 16 | width), then the pixels
+    uint32_t width = n & 0xFFFF, height = n >> 16;
+    uint32_t count = in_.checked_count(width * height, 4);
+    put_image(target, h, width, height, in_.take(count * 4), r.new_line, at);
+    return;
+  }
   if (f == family::block) {
     put_block(target, r.type, h, in_.checked_count(n, 4), r.new_line);
   } else if (f == family::map) {

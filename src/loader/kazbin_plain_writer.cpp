@@ -2,6 +2,7 @@
 #include "core/context.h"
 #include "core/error.h"
 #include "core/function.h"
+#include "datatypes/image.h"
 #include "datatypes/map.h"
 #include "datatypes/tuple.h"
 #include "loader/kazbin_encoder.h"
@@ -144,6 +145,13 @@ void plain_writer::value(const cell* v) {
       break;
     case type::bitset:
       bitset(v, h);
+      break;
+    case type::image:  // the size word, then the pixels as stored
+      if (series_header(h, v->data2, true, v->data1)) break;
+      e_.enter(v->data2);
+      word(v->data3);
+      padded(memory::buffer_of(v->data2)->head(), image::count_of(v) * 4);
+      e_.leave();
       break;
     case type::native:
     case type::action: {

@@ -12,6 +12,8 @@
 #include "core/object.h"
 #include "core/string_storage.h"
 #include "datatypes/bitset.h"
+#include "datatypes/image.h"
+#include "datatypes/image_record.h"
 #include "datatypes/map.h"
 #include "datatypes/vector.h"
 #include "loader/kazbin_decoder.h"
@@ -22,8 +24,8 @@ namespace kaz::kazbin {
 
 // How a record's datatype is read.
 enum class family : uint8_t {
-  word, issue, block, map, text, binary, vector, bitset, context, object, function, native,
-  op, error, refused, scalar
+  word, issue, block, map, text, binary, vector, bitset, image, context, object, function,
+  native, op, error, refused, scalar
 };
 
 inline family family_of(uint32_t t) {
@@ -36,6 +38,7 @@ inline family family_of(uint32_t t) {
     case type::vector: return family::vector;
     case type::map: return family::map;
     case type::bitset: return family::bitset;
+    case type::image: return family::image;
     case type::context: return family::context;
     case type::object: return family::object;
     case type::function: return family::function;
@@ -47,9 +50,7 @@ inline family family_of(uint32_t t) {
     case type::triple:
     case type::handle:
     case type::port:
-    case type::event:
-    // Not written by this runtime's writers yet.
-    case type::image: return family::refused;
+    case type::event: return family::refused;
     default: return family::scalar;
   }
 }
@@ -105,8 +106,10 @@ class record_reader {
       default: fits = ft == t;
     }
     if (!fits) in_.invalid_at(at);
-    // A hash! or map! shares its table, a vector! its element type.
-    uint32_t extra = t == type::hash || t == type::map || t == type::vector ? found.data3 : 0;
+    // A hash! or map! shares its table, a vector! its element type, an image! its size.
+    uint32_t extra = t == type::hash || t == type::map || t == type::vector || t == type::image
+                         ? found.data3
+                         : 0;
     put(target, cell{t, head, found.data2, extra}, new_line);
   }
 
@@ -190,6 +193,17 @@ class record_reader {
       string::put_char(s->head() + k * unit, unit, ch);
     }
     s->tail = s->offset + n * unit;
+    put(target, c, new_line);
+  }
+
+  // An image of width x height pixels, 4 bytes each as the image stores them.
+  void put_image(node_t target, uint32_t head, uint32_t width, uint32_t height,
+                 const uint8_t* p, bool new_line, uint32_t at) {
+    if (!image_record::size_allowed(width, height)) in_.invalid_at(at);
+    cell c;
+    image::init_cell(&c, image_record::new_record(width, height), width, height);
+    c.data1 = head;
+    if (width && height) std::memcpy(image_record::pixels(c.data2), p, size_t(width) * height * 4);
     put(target, c, new_line);
   }
 

@@ -8,8 +8,11 @@
 #include "core/stack.h"
 #include "core/string_storage.h"
 #include "datatypes/base_codecs.h"
+#include "datatypes/image.h"
 #include "platform/clipboard_display.h"
 #include "platform/files.h"
+#include "platform/image_codecs.h"
+#include "platform/image_io.h"
 #include "platform/terminal.h"
 #include "runtime/fire.h"
 #include "runtime/os_environment.h"
@@ -18,9 +21,9 @@ namespace kaz::clipboard {
 
 namespace {
 
-enum class holding { nothing, text, files };
+enum class holding { nothing, text, files, image };
 
-// UTF-8 text, or one system path per file.
+// UTF-8 text, the image's PNG data, or one system path per file.
 struct store {
   holding kind = holding::nothing;
   std::string text;
@@ -80,6 +83,14 @@ void put_files(cell* out, const std::vector<std::string>& paths) {
 
 void put_none(cell* out) { *out = cell{type::none, 0, 0, 0}; }
 
+void put_image(cell* out, const std::string& data) {
+  uint32_t width = 0, height = 0;
+  node_t record = image_os::decode(reinterpret_cast<const uint8_t*>(data.data()), data.size(),
+                                   width, height);
+  if (!record) fire(err::access_bad_media);
+  image::init_cell(out, record, width, height);
+}
+
 // The desktop takes only absolute paths: a relative one is taken from the current directory.
 bool make_absolute(std::vector<std::string>& paths) {
   std::string dir;
@@ -99,6 +110,8 @@ bool write_to_display(display::tools with, store& s) {
       return display::write_text(with, s.text);
     case holding::files:
       return make_absolute(s.files) && display::write_files(with, s.files);
+    case holding::image:
+      return display::write_png(with, s.text);
   }
   return false;
 }
@@ -122,6 +135,9 @@ void read(cell* out) {
       case display::content::kind::files:
         put_files(out, got.files);
         return;
+      case display::content::kind::image:
+        put_image(out, got.text);
+        return;
     }
   }
   switch (held.kind) {
@@ -133,6 +149,9 @@ void read(cell* out) {
       return;
     case holding::files:
       put_files(out, held.files);
+      return;
+    case holding::image:
+      put_image(out, held.text);
       return;
   }
 }
@@ -161,8 +180,15 @@ bool write(const cell* value) {
       if (!whole) return false;
       break;
     }
-    case type::image:  // no images yet
-      return false;
+    case type::image: {
+      if (image::count_of(&v) == 0) break;  // nothing to offer: the clipboard is emptied
+      std::vector<uint8_t> png;
+      if (!image_os::encode(v.data2, image::width_of(&v), image::height_of(&v), image_codec::png,
+                            png))
+        return false;
+      s = store{holding::image, std::string(png.begin(), png.end()), {}};
+      break;
+    }
     default:
       fire(err::script_invalid_arg, &v);
   }

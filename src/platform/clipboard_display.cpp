@@ -101,13 +101,19 @@ content read(tools with) {
   }
   std::string_view type = text_type(with, offered);
   if (type.empty() && has_type(offered, uri_list_type)) type = uri_list_type;
+  bool image = false;
+  for (std::string_view t : {"image/png", "image/jpeg", "image/gif"})
+    if (type.empty() && has_type(offered, t)) {
+      type = t;
+      image = true;
+    }
   if (type.empty()) return got;
   r = tool_run::run(paste(with, type), {}, &got.text, limit_ms, output_cap);
   if (r == result::failed) {
     got.text.clear();
     got.what = content::kind::failed;
   } else if (r == result::done && !got.text.empty()) {
-    got.what = content::kind::text;
+    got.what = image ? content::kind::image : content::kind::text;
   } else {
     got.text.clear();
   }
@@ -122,6 +128,11 @@ bool write_text(tools with, std::string_view utf8) {
 bool write_files(tools with, const std::vector<std::string>& paths) {
   return tool_run::run(copy(with, uri_list_type), uri_list::from_paths(paths), nullptr, limit_ms,
                        0) == tool_run::result::done;
+}
+
+bool write_png(tools with, std::string_view png) {
+  return tool_run::run(copy(with, "image/png"), png, nullptr, limit_ms, 0) ==
+         tool_run::result::done;
 }
 
 bool clear(tools with) {

@@ -110,6 +110,24 @@ def main():
             r = run(env, 'print mold read-clipboard\n')
             check(f"{display} other URIs", r.stdout.decode(), '"https://example.org/x^M^/"\n')
 
+            # An image goes out as PNG data and comes back with its pixels; PNG, then JPEG,
+            # then GIF data is read as an image.
+            r = run(env, 'img: make image! [2x1 #{FF000000FF00} #{0080}]\n'
+                         'print write-clipboard img\n'
+                         'print (read-clipboard) = img\n')
+            check(f"{display} image", r.stdout.decode(), "true\ntrue\n")
+            check(f"{display} image type", open(os.path.join(clip, "type")).read(),
+                  "image/png\n")
+            check(f"{display} image bytes", (stored() or b"")[:4], b"\x89PNG")
+            for kind, data in (("image/jpeg", "save/as none make image! [1x1 0.0.255] 'jpeg"),
+                               ("image/gif", "save/as none make image! [1x1 0.0.255] 'gif")):
+                r = run(env, f'write/binary %img.bin {data}\n')
+                with open(os.path.join(work, "img.bin"), "rb") as f:
+                    open(os.path.join(clip, "data"), "wb").write(f.read())
+                open(os.path.join(clip, "type"), "w").write(kind + "\n")
+                r = run(env, 'c: read-clipboard print [type? c c/size c/1/3 > 240]\n')
+                check(f"{display} {kind}", r.stdout.decode(), "image 1x1 true\n")
+
             r = run(env, 'print mold reduce [write-clipboard none read-clipboard]\n')
             check(f"{display} none", r.stdout.decode(), "[true none]\n")
 

@@ -35,7 +35,7 @@ for t in $targets; do
   name=$(basename "$t" _fuzz.cpp)
   bin="$build/fuzz-$name"
   "$cxx" -std=c++20 -O1 -g $flags -fsanitize=fuzzer -Isrc "$t" "$build/libkazrt.a" \
-    -lcrypto -lpthread -lm -o "$bin"
+    -lcrypto -lpng -ljpeg -lgif -ltiff -lpthread -lm -o "$bin"
   corpus="$build/corpus-$name"
   mkdir -p "$corpus"
   seeds=""

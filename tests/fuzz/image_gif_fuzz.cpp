@@ -1,0 +1,6 @@
+// The GIF decoder under libFuzzer (see image_fuzz.h).
+#include "image_fuzz.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  return image_fuzz::run(kaz::image_codec::decode_gif, kaz::image_codec::gif, data, size);
+}

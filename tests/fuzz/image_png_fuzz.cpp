@@ -1,0 +1,6 @@
+// The PNG decoder under libFuzzer (see image_fuzz.h).
+#include "image_fuzz.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  return image_fuzz::run(kaz::image_codec::decode_png, kaz::image_codec::png, data, size);
+}
