@@ -26,6 +26,8 @@
 #include "datatypes/float.h"
 #include "datatypes/string_storage.h"
 #include "datatypes/tuple.h"
+#include "library/csv_scan.h"
+#include "library/json_scan.h"
 #include "loader/kazbin_routines.h"
 #include "platform/clipboard.h"
 #include "platform/files.h"
@@ -452,6 +454,8 @@ void init_routines() {
       {162, planar_q, type::logic},
       {kazbin::encode_star_routine, kazbin::encode_star, -1},
       {kazbin::decode_routine, kazbin::decode_payload, -1},
+      {json::scan_routine, json::scan, type::block},
+      {csv::scan_routine, csv::scan, type::integer},
   };
   for (const routine_row& r : rows) function::register_routine(r.index, r.entry, r.result);
   console::init_routines();
