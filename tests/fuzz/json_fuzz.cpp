@@ -1,0 +1,42 @@
+// The JSON loader's scanning core under libFuzzer: any bytes, read as UTF-8 text, through
+// _scan-json. Invalid text and lone surrogates are expected answers; crashes, sanitizer reports,
+// hangs and native stack overflows on deep nesting are not.
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "core/error.h"
+#include "core/fire.h"
+#include "core/stack.h"
+#include "datatypes/block_storage.h"
+#include "datatypes/cell.h"
+#include "datatypes/string_storage.h"
+#include "library/json_scan.h"
+#include "memory/collector.h"
+#include "runtime/boot.h"
+
+using namespace kaz;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static bool booted = [] {
+    boot::init_runtime();
+    collector::set_active(true);
+    return true;
+  }();
+  (void)booted;
+  std::string_view text(reinterpret_cast<const char*>(data), size);
+  cell* saved_top = stack::top;
+  try {
+    cell* a = stack::reserve_cell();
+    string::make_at(a, static_cast<uint32_t>(size + 1));
+    string::append_utf8(a->data2, text);
+    library::json::scan(a);
+    // The answer is one value, or the three integers of the failure.
+    int32_t n = block::rs_length(a);
+    if (type_of(a) != type::block || (n != 1 && n != 3)) __builtin_trap();
+  } catch (const language_error&) {
+    error::in_flight.header = type::unset;
+  }
+  stack::top = saved_top;
+  return 0;
+}
