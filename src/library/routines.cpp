@@ -26,6 +26,7 @@
 #include "datatypes/float.h"
 #include "datatypes/string_storage.h"
 #include "datatypes/tuple.h"
+#include "library/csv_line.h"
 #include "library/csv_scan.h"
 #include "library/json_scan.h"
 #include "loader/kazbin_routines.h"
@@ -456,6 +457,7 @@ void init_routines() {
       {kazbin::decode_routine, kazbin::decode_payload, -1},
       {json::scan_routine, json::scan, type::block},
       {csv::scan_routine, csv::scan, type::integer},
+      {csv::line_routine, csv::write_line, type::string},
   };
   for (const routine_row& r : rows) function::register_routine(r.index, r.entry, r.result);
   console::init_routines();
