@@ -28,6 +28,7 @@
 #include "datatypes/tuple.h"
 #include "library/csv_line.h"
 #include "library/csv_scan.h"
+#include "library/json_emit.h"
 #include "library/json_scan.h"
 #include "loader/kazbin_routines.h"
 #include "platform/clipboard.h"
@@ -456,6 +457,7 @@ void init_routines() {
       {kazbin::encode_star_routine, kazbin::encode_star, -1},
       {kazbin::decode_routine, kazbin::decode_payload, -1},
       {json::scan_routine, json::scan, type::block},
+      {json::emit_routine, json::emit, type::string},
       {csv::scan_routine, csv::scan, type::integer},
       {csv::line_routine, csv::write_line, type::string},
   };

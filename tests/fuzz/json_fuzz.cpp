@@ -1,6 +1,8 @@
 // The JSON loader's scanning core under libFuzzer: any bytes, read as UTF-8 text, through
-// _scan-json. Invalid text and lone surrogates are expected answers; crashes, sanitizer reports,
-// hangs and native stack overflows on deep nesting are not.
+// _scan-json; what loads is written again by _to-json (compact, or pretty and ASCII only) and
+// must load again. Invalid text and lone surrogates are expected answers; crashes, sanitizer
+// reports, hangs, native stack overflows on deep nesting and written text that does not load
+// are not.
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -11,6 +13,7 @@
 #include "datatypes/block_storage.h"
 #include "datatypes/cell.h"
 #include "datatypes/string_storage.h"
+#include "library/json_emit.h"
 #include "library/json_scan.h"
 #include "memory/collector.h"
 #include "runtime/boot.h"
@@ -34,6 +37,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The answer is one value, or the three integers of the failure.
     int32_t n = block::rs_length(a);
     if (type_of(a) != type::block || (n != 1 && n != 3)) __builtin_trap();
+    if (n == 1) {
+      cell* args = stack::reserve_cell();
+      stack::reserve_cell();
+      stack::reserve_cell();
+      args[0] = *block::rs_head(a);
+      if (size & 1) {
+        string::make_at(&args[1], 4);
+        string::append_code_point(args[1].data2, ' ');
+        args[2] = cell{type::logic, 1, 0, 0};
+      } else {
+        args[1] = cell{type::none, 0, 0, 0};
+        args[2] = cell{type::logic, 0, 0, 0};
+      }
+      library::json::emit(args);
+      library::json::scan(args);
+      if (block::rs_length(args) != 1) __builtin_trap();
+    }
   } catch (const language_error&) {
     error::in_flight.header = type::unset;
   }
