@@ -28,6 +28,10 @@
 #include "datatypes/tuple.h"
 #include "eval/natives.h"
 #include "eval/trace.h"
+#include "library/csv_line.h"
+#include "library/csv_scan.h"
+#include "library/json_emit.h"
+#include "library/json_scan.h"
 #include "library/weak_relations.h"
 #include "loader/kazbin_routines.h"
 #include "loader/lexer_transcode.h"
@@ -481,6 +485,10 @@ void init_routines() {
       {routine_index::decode_image, image_decode, -1},
       {kazbin::encode_star_routine, kazbin::encode_star, -1},
       {kazbin::decode_routine, kazbin::decode_payload, -1},
+      {json::scan_routine, json::scan, type::block},
+      {json::emit_routine, json::emit, type::string},
+      {csv::scan_routine, csv::scan, type::integer},
+      {csv::line_routine, csv::write_line, type::string},
   };
   for (const routine_row& r : rows) function::register_routine(r.index, r.entry, r.result);
 }
