@@ -17,6 +17,7 @@ extern cell false_value;
 
 namespace datatype_type {
 void init();
+inline uint32_t id_of(const cell* d) { return d->data1; }  // the datatype's id
 cell* push(uint32_t id);                          // a datatype! on the evaluation stack
 cell* append_to_block(cell* block, uint32_t id);  // a datatype! at a block's tail
 }  // namespace datatype_type

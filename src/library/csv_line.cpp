@@ -6,8 +6,10 @@
 
 #include "core/actions.h"
 #include "core/block_storage.h"
+#include "core/series_cell.h"
 #include "core/stack.h"
 #include "core/string_storage.h"
+#include "datatypes/scalar_types.h"
 #include "runtime/fire.h"
 
 namespace kaz::library::csv {
@@ -33,7 +35,7 @@ void append_quoted(node_t out, const cell* text, uint32_t quote) {
   for (uint32_t i = 0; i <= length; ++i) {
     if (i < length && string::text_of(text).at(i) != quote) continue;
     cell part = *text;
-    part.data1 += from;
+    series::set_index(&part, series::index_of(&part) + from);
     string::append_string(out, &part, static_cast<int32_t>(i - from));
     if (i < length) string::append_code_point(out, quote);
     from = i;  // the quote character itself starts the next part: it is written twice
@@ -49,15 +51,15 @@ void write_line(cell* a) {
   if (type_of(&a[3]) != type::char_) fire(err::script_invalid_arg, &a[3]);
   std::vector<uint32_t> delimiter;
   if (type_of(&a[2]) == type::char_) {
-    delimiter.push_back(a[2].data2);
+    delimiter.push_back(char_type::code_of(&a[2]));
   } else if (type_of(&a[2]) == type::string) {
     string::text d = string::text_of(&a[2]);
     for (uint32_t i = 0; i < d.length; ++i) delimiter.push_back(d.at(i));
   } else {
     fire(err::script_invalid_arg, &a[2]);
   }
-  uint32_t quote = a[3].data2;
-  node_t out = a[0].data2;
+  uint32_t quote = char_type::code_of(&a[3]);
+  node_t out = series::node_of(&a[0]);
   uint32_t base = stack::index_of(stack::top);
   cell* data = stack::push(&a[1]);
   cell* formed = stack::reserve_cell();

@@ -10,6 +10,8 @@
 #include "core/block_storage.h"
 #include "core/stack.h"
 #include "core/string_storage.h"
+#include "datatypes/scalar_types.h"
+#include "datatypes/simple_types.h"
 #include "memory/unicode_units.h"
 #include "runtime/fire.h"
 
@@ -175,7 +177,7 @@ int32_t read_all(cell* out, const string::text& t, const options& o) {
   return r.run(out);
 }
 
-bool flag(const cell* v) { return type_of(v) == type::logic && v->data1 != 0; }
+bool flag(const cell* v) { return type_of(v) == type::logic && logic_type::value_of(v) != 0; }
 
 }  // namespace
 
@@ -185,13 +187,13 @@ void scan(cell* a) {
   if (type_of(&a[2]) != type::char_) fire(err::script_invalid_arg, &a[2]);
   options o;
   if (type_of(&a[1]) == type::char_) {
-    o.delimiter.push_back(a[1].data2);
+    o.delimiter.push_back(char_type::code_of(&a[1]));
   } else if (type_of(&a[1]) == type::string) {
     string::text d = string::text_of(&a[1]);
     for (uint32_t i = 0; i < d.length; ++i) o.delimiter.push_back(d.at(i));
   }
   if (o.delimiter.empty()) fire(err::script_invalid_arg, &a[1]);
-  o.quote = a[2].data2;
+  o.quote = char_type::code_of(&a[2]);
   o.flat = flag(&a[4]);
   o.header = flag(&a[5]);
   o.strict = flag(&a[6]);
@@ -206,10 +208,7 @@ void scan(cell* a) {
     default: status = read_all<uint32_t>(out, t, o); break;
   }
   stack::top = stack::at_index(base);
-  a->header = type::integer;
-  a->data1 = 0;
-  a->data2 = static_cast<uint32_t>(status);
-  a->data3 = 0;
+  *a = cell{type::integer, 0, static_cast<uint32_t>(status), 0};
 }
 
 }  // namespace kaz::library::csv

@@ -10,11 +10,16 @@
 #include "core/actions.h"
 #include "core/block_storage.h"
 #include "core/context.h"
+#include "core/object.h"
+#include "core/series_cell.h"
 #include "core/stack.h"
 #include "core/string_storage.h"
 #include "core/symbol.h"
+#include "core/word.h"
 #include "datatypes/float.h"
+#include "datatypes/integer.h"
 #include "datatypes/map.h"
+#include "datatypes/simple_types.h"
 #include "runtime/fire.h"
 
 namespace kaz::library::json {
@@ -36,10 +41,10 @@ class encoder {
     uint32_t t = type_of(v);
     switch (t) {
       case type::none: out_ += "null"; return;
-      case type::logic: out_ += v->data1 ? "true" : "false"; return;
+      case type::logic: out_ += logic_type::value_of(v) ? "true" : "false"; return;
       case type::integer: {
         char buf[16];
-        auto r = std::to_chars(buf, buf + sizeof buf, static_cast<int32_t>(v->data2));
+        auto r = std::to_chars(buf, buf + sizeof buf, integer_type::value_of(v));
         out_.append(buf, r.ptr);
         return;
       }
@@ -185,7 +190,7 @@ class encoder {
   void key(const cell* k) {
     uint32_t t = type_of(k);
     if (is_any_word(t)) {
-      cell name{type::string, 0, symbol::name_string(k->data2), 0};
+      cell name{type::string, 0, symbol::name_string(word::symbol_of(k)), 0};
       string_value(&name);
     } else if (t == type::string) {
       string_value(k);
@@ -219,7 +224,7 @@ class encoder {
   }
 
   void object_value(const cell* v) {
-    node_t ctx = v->data1;
+    node_t ctx = object::context_of(v);
     uint32_t n = context::size(ctx);
     if (n == 0) {
       out_ += "{}";
@@ -255,13 +260,13 @@ void emit(cell* a) {
   string::make_at(scratch, 64);
   bool pretty = type_of(&a[1]) == type::string;
   std::string indent = pretty ? string::to_utf8(&a[1]) : std::string();
-  encoder e(scratch, indent, pretty, type_of(&a[2]) == type::logic && a[2].data1 != 0);
+  encoder e(scratch, indent, pretty, type_of(&a[2]) == type::logic && logic_type::value_of(&a[2]) != 0);
   e.value(data);
   std::string& text = e.text();
   if (text.size() >= memory::max_series_bytes / 4) fire(err::internal_no_memory);
   cell* result = stack::reserve_cell();
   string::make_at(result, static_cast<uint32_t>(text.size() + 1));
-  string::append_utf8(result->data2, text);
+  string::append_utf8(series::node_of(result), text);
   *a = *result;
   stack::top = stack::at_index(base);
 }

@@ -17,6 +17,7 @@
 #include "core/symbol.h"
 #include "datatypes/float.h"
 #include "datatypes/map.h"
+#include "datatypes/simple_types.h"
 #include "loader/lexer_numbers.h"
 #include "loader/lexer_transcode.h"
 #include "memory/unicode_units.h"
@@ -92,7 +93,7 @@ bool loads_as_word(uint32_t sym, const std::string& utf8) {
     lexer::scan_options options;
     options.scan = true;
     size_t used = lexer::scan_utf8(utf8, options, &t);
-    word = used == utf8.size() && type_of(&t) == type::datatype_ && t.data1 == type::word;
+    word = used == utf8.size() && type_of(&t) == type::datatype_ && datatype_type::id_of(&t) == type::word;
   } catch (const language_error&) {
     error::in_flight.header = type::unset;
   }

@@ -183,7 +183,7 @@ bool write(const cell* value) {
     case type::image: {
       if (image::count_of(&v) == 0) break;  // nothing to offer: the clipboard is emptied
       std::vector<uint8_t> png;
-      if (!image_os::encode(v.data2, image::width_of(&v), image::height_of(&v), image_codec::png,
+      if (!image_os::encode(series::node_of(&v), image::width_of(&v), image::height_of(&v), image_codec::png,
                             png))
         return false;
       s = store{holding::image, std::string(png.begin(), png.end()), {}};
