@@ -1,13 +1,18 @@
 #include "console/line_editor.h"
 
+#include <algorithm>
 #include <string>
 
 #include "core/block_storage.h"
 #include "core/context.h"
 #include "core/error.h"
+#include "core/object.h"
+#include "core/series_cell.h"
 #include "core/stack.h"
 #include "core/string_storage.h"
 #include "core/symbol.h"
+#include "core/word.h"
+#include "datatypes/scalar_types.h"
 #include "eval/interpreter.h"
 #include "eval/natives.h"
 #include "memory/char_width.h"
@@ -70,12 +75,12 @@ void register_roots() {
 // The edited line: a string whose index is the cursor.
 
 uint32_t line_length() { return string::buffer_of(&line)->tail / string::buffer_of(&line)->unit(); }
-uint32_t cursor() { return line.data1; }
+uint32_t cursor() { return series::index_of(&line); }
 uint32_t char_at(uint32_t i) { return string::char_at_absolute(&line, i); }
 
 void clear_text(cell* s) {
   string::buffer_of(s)->tail = 0;
-  s->data1 = 0;
+  series::set_index(s, 0);
 }
 
 // The whole text of a string-family value (from its buffer's start) into the target string.
@@ -83,9 +88,9 @@ void load_text(cell* target, const cell* source) {
   clear_text(target);
   if (!is_any_string(type_of(source))) return;
   cell whole = *source;
-  whole.data1 = 0;
-  string::append_string(target->data2, &whole);
-  target->data1 = string::buffer_of(target)->tail / string::buffer_of(target)->unit();
+  series::set_index(&whole, 0);
+  string::append_string(series::node_of(target), &whole);
+  series::set_index(target, string::buffer_of(target)->tail / string::buffer_of(target)->unit());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -195,21 +200,21 @@ cell* console_size_field() {
   context::intern_global(symbol::make("system"), &w);
   cell* sys = context::get_value(&w);
   if (type_of(sys) != type::object) return nullptr;
-  int32_t i = context::find_symbol(sys->data1, symbol::make("console"), true);
+  int32_t i = context::find_symbol(object::context_of(sys), symbol::make("console"), true);
   if (i < 0) return nullptr;
-  cell* con = context::values(sys->data1) + i;
+  cell* con = context::values(object::context_of(sys)) + i;
   if (type_of(con) != type::object) return nullptr;
-  int32_t k = context::find_symbol(con->data1, symbol::make("size"), true);
+  int32_t k = context::find_symbol(object::context_of(con), symbol::make("size"), true);
   if (k < 0) return nullptr;
-  return context::values(con->data1) + k;
+  return context::values(object::context_of(con)) + k;
 }
 
 namespace {
 
 void update_size() {
   if (cell* size = console_size_field(); size && type_of(size) == type::pair) {
-    columns = static_cast<int32_t>(size->data2);
-    rows = static_cast<int32_t>(size->data3);
+    columns = pair_type::x_of(size);
+    rows = pair_type::y_of(size);
   }
   tty::window_size ws = tty::query_size();
   if (ws.known) {
@@ -259,7 +264,7 @@ void refresh_line() {
   }
   size_t moves = out.size();
   uint32_t prompt_end = string::buffer_of(&prompt)->tail / string::buffer_of(&prompt)->unit();
-  int32_t p = line_width(&prompt, prompt.data1, prompt_end, start_column, false);
+  int32_t p = line_width(&prompt, series::index_of(&prompt), prompt_end, start_column, false);
   int32_t c = line_width(&line, 0, cursor(), p, hide);
   int32_t e = line_width(&line, cursor(), line_length(), c, hide);
   line_end_at = e;
@@ -278,7 +283,7 @@ void refresh_line() {
 // Adds the line, from its head, at the head of the history unless hidden, empty, or the same
 // as the newest entry.
 void add_history() {
-  line.data1 = 0;
+  series::set_index(&line, 0);
   if (hide || line_length() == 0 || type_of(&history) != type::block) return;
   if (block::rs_length(&history) > 0) {
     cell newest = *block::rs_head(&history);
@@ -309,9 +314,9 @@ bool completion_function(cell* out_fn) {
   context::intern_global(symbol::make("kaz-complete-ctx"), &w);
   cell* ctx = context::get_value(&w);
   if (type_of(ctx) != type::object) return false;
-  int32_t i = context::find_symbol(ctx->data1, symbol::make("complete-input"), true);
+  int32_t i = context::find_symbol(object::context_of(ctx), symbol::make("complete-input"), true);
   if (i < 0) return false;
-  *out_fn = context::values(ctx->data1)[i];
+  *out_fn = context::values(object::context_of(ctx))[i];
   return type_of(out_fn) == type::function;
 }
 
@@ -346,18 +351,19 @@ int32_t complete() {
   cell* held = stack::push(&result);  // kept alive while the strings are copied
   if (n == 1) {
     load_text(&line, &first);
-    if (first.data1 <= line_length()) line.data1 = first.data1;
+    if (series::index_of(&first) <= line_length()) series::set_index(&line, series::index_of(&first));
   } else {
     // The line to go on with waits for the next edit; this one lists the candidates.
     load_text(&saved_line, &first);
-    if (first.data1 <= saved_line.data1) saved_line.data1 = first.data1;
+    if (series::index_of(&first) <= series::index_of(&saved_line))
+      series::set_index(&saved_line, series::index_of(&first));
     clear_text(&line);
     for (int32_t i = 1; i < n; ++i) {
       cell entry = *(block::rs_head(held) + i);
-      if (is_any_string(type_of(&entry))) string::append_string(line.data2, &entry);
-      string::append_code_point(line.data2, ' ');
+      if (is_any_string(type_of(&entry))) string::append_string(series::node_of(&line), &entry);
+      string::append_code_point(series::node_of(&line), ' ');
     }
-    line.data1 = line_length();
+    series::set_index(&line, line_length());
   }
   stack::top = held;
   refresh_line();
@@ -370,24 +376,24 @@ int32_t complete() {
 void insert_at_cursor(uint32_t c) {
   if (cursor() == line_length()) {
     // Typing at the end writes only the new character.
-    string::insert_char(line.data2, cursor(), c);
+    string::insert_char(series::node_of(&line), cursor(), c);
     line_width(&line, cursor(), cursor() + 1, 0, hide);
     write_out();
     echoed = true;
     full_redraw = false;
   } else {
-    string::insert_char(line.data2, cursor(), c);
+    string::insert_char(series::node_of(&line), cursor(), c);
   }
-  line.data1 = cursor() + 1;
+  series::set_index(&line, cursor() + 1);
   refresh_line();
 }
 
-void remove_at_cursor(uint32_t n) { string::remove_part(line.data2, cursor(), n); }
+void remove_at_cursor(uint32_t n) { string::remove_part(series::node_of(&line), cursor(), n); }
 
 void replace_with_q() {
   clear_text(&line);
-  string::append_ascii(line.data2, "q");
-  line.data1 = 0;
+  string::append_ascii(series::node_of(&line), "q");
+  series::set_index(&line, 0);
 }
 
 // Moves the cursor to column 0 of the line's last row, where the line feed that ends the edit
@@ -412,14 +418,14 @@ void on_resize() {
 }
 
 void edit_line() {
-  if (type_of(&history) == type::block) history.data1 = 0;
+  if (type_of(&history) == type::block) series::set_index(&history, 0);
   int32_t h = -1;
   int32_t count = type_of(&history) == type::block ? block::rs_length(&history) : 0;
   update_size();
   if (type_of(&saved_line) != type::string) init_globals();
   if (string::buffer_of(&saved_line)->tail > 0) {
     load_text(&line, &saved_line);
-    line.data1 = saved_line.data1 <= line_length() ? saved_line.data1 : line_length();
+    series::set_index(&line, std::min(series::index_of(&saved_line), line_length()));
     clear_text(&saved_line);
   }
   first_refresh = true;
@@ -447,7 +453,7 @@ void edit_line() {
       case 8:
       case 127:  // Backspace
         if (cursor() > 0) {
-          line.data1 = cursor() - 1;
+          series::set_index(&line, cursor() - 1);
           remove_at_cursor(1);
           if (cursor() == line_length()) full_redraw = false;
           refresh_line();
@@ -459,7 +465,7 @@ void edit_line() {
       case tty::key::left:
       case 2:
         if (cursor() > 0) {
-          line.data1 = cursor() - 1;
+          series::set_index(&line, cursor() - 1);
           full_redraw = false;
           refresh_line();
         }
@@ -467,7 +473,7 @@ void edit_line() {
       case tty::key::right:
       case 6:
         if (cursor() < line_length()) {
-          line.data1 = cursor() + 1;
+          series::set_index(&line, cursor() + 1);
           full_redraw = false;
           refresh_line();
         }
@@ -494,12 +500,12 @@ void edit_line() {
         break;
       case tty::key::home:
       case 1:
-        line.data1 = 0;
+        series::set_index(&line, 0);
         refresh_line();
         break;
       case tty::key::end:
       case 5:
-        line.data1 = line_length();
+        series::set_index(&line, line_length());
         refresh_line();
         break;
       case tty::key::delete_:
@@ -534,8 +540,8 @@ void edit_line() {
         clear_text(&saved_line);
         {
           uint32_t at = cursor();
-          string::append_code_point(line.data2, 27);
-          line.data1 = at;
+          string::append_code_point(series::node_of(&line), 27);
+          series::set_index(&line, at);
         }
         return;
       case tty::key::resized:
@@ -597,12 +603,12 @@ bool stdin_readline(cell* l) {
     if (c < 0 && c != tty::key::interrupted) return any;
     if (c == tty::key::interrupted) {
       clear_text(l);
-      string::append_ascii(l->data2, "q");
+      string::append_ascii(series::node_of(l), "q");
       return true;
     }
     any = true;
     if (c == '\n') return true;
-    string::append_code_point(l->data2, static_cast<uint32_t>(c));
+    string::append_code_point(series::node_of(l), static_cast<uint32_t>(c));
   }
 }
 
