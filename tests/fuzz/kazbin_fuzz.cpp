@@ -1,12 +1,13 @@
 // The KAZBIN reader under libFuzzer: any bytes decoded as the codec decodes them, as a whole
 // file and, to reach the records sooner, as a compact or plain payload behind a valid header.
-// What decodes is encoded again in both layouts and decoded back. Language errors are
-// expected; crashes, sanitizer reports and hangs are not.
+// What decodes is molded (plain and /all), encoded again in both layouts and decoded back.
+// Language errors are expected; crashes, sanitizer reports and hangs are not.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
+#include "core/actions.h"
 #include "core/context.h"
 #include "core/fire.h"
 #include "core/stack.h"
@@ -15,6 +16,7 @@
 #include "memory/collector.h"
 #include "memory/series.h"
 #include "runtime/boot.h"
+#include "datatypes/string_storage.h"
 
 namespace {
 
@@ -35,6 +37,14 @@ void decode(const uint8_t* data, size_t size, int rounds) {
     cell bytes = binary_of(data, size);
     cell value;
     kazbin::codec_decode(&bytes, &value);
+    for (bool all : {false, true}) {
+      cell text;
+      string::make_at(&text, 16);
+      cell* held = stack::push(&text);
+      cell v = value;
+      actions::mold(&v, held, false, all, false, nullptr, 1 << 20, 0);
+      stack::top--;
+    }
     for (bool compact : {true, false}) {
       if (rounds == 0) break;
       cell again;
