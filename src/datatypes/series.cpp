@@ -64,6 +64,14 @@ void bad_refine_arg(const char* word, const cell* value) {
   fire(err::script_invalid_refine_arg, &w, &v);
 }
 
+void bad_refine_arg(const cell* series, const char* word, const cell* value) {
+  uint32_t t = type_of(series);
+  if (!is_any_string(t) && t != type::binary) bad_refine_arg(word, value);
+  cell r{type::refinement, 0, symbol::make(word), 0};
+  cell v = *value;
+  fire(err::script_invalid_refine_arg, &r, &v);
+}
+
 int32_t to_int_arg(const cell* number) {
   if (type_of(number) != type::float_ && type_of(number) != type::percent)
     return static_cast<int32_t>(number->data2);
@@ -75,7 +83,7 @@ int32_t to_int_arg(const cell* number) {
 int32_t part_count(const cell* series, const cell* part) {
   uint32_t t = type_of(part);
   if (t == type::integer || t == type::float_ || t == type::percent) return to_int_arg(part);
-  if (t != type_of(series) || part->data2 != series->data2) bad_refine_arg("part", part);
+  if (t != type_of(series) || part->data2 != series->data2) bad_refine_arg(series, "part", part);
   return static_cast<int32_t>(part->data1) - static_cast<int32_t>(series->data1);
 }
 
@@ -341,11 +349,11 @@ cell* reverse(cell* series, cell* part, cell* skip_arg) {
   }
   int32_t k = 1;
   if (skip_arg) {
-    if (type_of(skip_arg) != type::integer) bad_refine_arg("skip", skip_arg);
+    if (type_of(skip_arg) != type::integer) bad_refine_arg(series, "skip", skip_arg);
     k = static_cast<int32_t>(skip_arg->data2);
     if (k == count) return series;
     if (k < 1) fire(err::script_out_of_range, skip_arg);
-    if (count < k || count % k != 0) bad_refine_arg("skip", skip_arg);
+    if (count < k || count % k != 0) bad_refine_arg(series, "skip", skip_arg);
   }
   auto head = static_cast<int32_t>(series->data1);
   bool owned = owned_before(series, change::reverse, nullptr, head, count);
@@ -446,7 +454,7 @@ take_range range_of_take(cell* series, cell* part, bool last) {
       else
         c = last ? int64_t(head) + n - part->data1 : int64_t(part->data1) - head;
     } else {
-      bad_refine_arg("part", part);
+      bad_refine_arg(series, "part", part);
     }
     if (c == 0) return r;  // nothing taken
     if (c < 0) {
@@ -646,7 +654,7 @@ cell* move(cell* origin, cell* target, cell* part) {
   if (at_tail(origin)) return target;
   int32_t count = 1;
   if (part) {
-    if (type_of(part) != type::integer) bad_refine_arg("part", part);
+    if (type_of(part) != type::integer) bad_refine_arg(origin, "part", part);
     count = static_cast<int32_t>(part->data2);
     if (count < 1) return target;
   }
