@@ -21,11 +21,13 @@
 #include "core/trace.h"
 #include "core/typeset.h"
 #include "datatypes/block_storage.h"
+#include "datatypes/handle.h"
 #include "datatypes/registry.h"
 #include "datatypes/binary.h"
 #include "datatypes/float.h"
 #include "datatypes/string_storage.h"
 #include "datatypes/tuple.h"
+#include "library/lexer_settings.h"
 #include "loader/kazbin_routines.h"
 #include "platform/clipboard.h"
 #include "platform/files.h"
@@ -219,6 +221,8 @@ void command_args(cell* a) {
   }
 }
 
+void null_handle(cell* a) { handle_type::init_cell(a, 0, handle_type::class_::null); }
+
 // The build's data: [built commit branch tag ahead date message], built and date as text for
 // the library to load, the commit and tag as words, none for what the build did not record.
 void build_info_block(cell* a) {
@@ -377,6 +381,7 @@ void init_routines() {
       {routine_index::write_clipboard, write_clipboard, type::logic},
       {routine_index::write_stdout, write_stdout, -1},
       {routine_index::command_args, command_args, -1},
+      {routine_index::null_handle, null_handle, -1},
       {routine_index::interpreted_q, interpreted_q, type::logic},
       {routine_index::gc_active_q, gc_active_q, type::logic},
       {routine_index::gc_series_cycles, gc_series_cycles, type::integer},
@@ -455,6 +460,7 @@ void init_routines() {
   };
   for (const routine_row& r : rows) function::register_routine(r.index, r.entry, r.result);
   console::init_routines();
+  install_lexer_settings();
 }
 
 }  // namespace kaz::library

@@ -45,6 +45,8 @@ enum : uint32_t {
   build_info,
   // The command line as the process received it, for extract-boot-args.
   command_args = 40,
+  // The null handle! of the base constants.
+  null_handle,
 };
 }  // namespace routine_index
 
