@@ -136,7 +136,7 @@ void insert_value(cell* b, const cell* value, bool advance, bool at_start) {
   if (at == len)
     hash_appended(b, at);
   else
-    hash_changed(b);
+    hash_spliced(b, at, 0, 1);
 }
 
 void insert_cells(cell* b, const cell* source) {
@@ -278,7 +278,7 @@ int32_t remove_value(cell* b, const cell* value, bool from_start) {
     cell* at = s->cells() + i;
     std::memmove(at, at + 1, size_t(s->used_bytes() / 16 - i - 1) * 16);
     s->tail -= 16;
-    hash_changed(b);
+    hash_spliced(b, i, 1, 0);
     return i <= b->data1 ? 1 : 0;
   }
   return 0;
@@ -295,6 +295,20 @@ void hash_appended(const cell* b, uint32_t from) {
     hashtable::put_value(table, p, &rebuilt);
     if (rebuilt) return;  // the whole block is indexed now
   }
+}
+
+void hash_spliced(const cell* b, uint32_t at, uint32_t removed, uint32_t inserted) {
+  if (type_of(b) == type::hash && b->data3 != 0)
+    hashtable::splice_values(b->data3, at, removed, inserted);
+}
+
+void hash_rotated(const cell* b, uint32_t first, uint32_t middle, uint32_t last) {
+  if (type_of(b) == type::hash && b->data3 != 0)
+    hashtable::rotate_values(b->data3, first, middle, last);
+}
+
+void hash_swapped(const cell* b, uint32_t first, uint32_t second) {
+  if (type_of(b) == type::hash && b->data3 != 0) hashtable::swap_values(b->data3, first, second);
 }
 
 void hash_changed(const cell* b) {

@@ -102,10 +102,17 @@ cell* select_word(cell* b, uint32_t symbol, bool case_sensitive);
 // nothing was removed, else 1 when the removed cell was at or before the head, 0 after it.
 int32_t remove_value(cell* b, const cell* value, bool from_start);
 
-// hash! blocks keep a table of their cells. After cells were appended from absolute index
-// `from` on, they are indexed; after any other change the table is rebuilt. Nothing for other
-// block types.
+// hash! blocks keep a table of their cells, told of each change once it is made (nothing for
+// other block types). After cells were appended from absolute index `from` on, they are
+// indexed. hash_spliced: the `removed` cells at absolute index `at` were replaced by `inserted`
+// cells (an insertion, a removal or an overwrite). hash_rotated: the cells of [first, last)
+// were rotated so that the one at `middle` came first. hash_swapped: the cells at two absolute
+// indexes were exchanged. hash_changed: anything else; the table
+// is built again.
 void hash_appended(const cell* b, uint32_t from);
+void hash_spliced(const cell* b, uint32_t at, uint32_t removed, uint32_t inserted);
+void hash_rotated(const cell* b, uint32_t first, uint32_t middle, uint32_t last);
+void hash_swapped(const cell* b, uint32_t first, uint32_t second);
 void hash_changed(const cell* b);
 
 }  // namespace kaz::block

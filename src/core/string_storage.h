@@ -171,8 +171,9 @@ constexpr int32_t utf16le = -1;
 cell* decode_input(const uint8_t* src, uint32_t length, cell* out, int32_t enc);
 cell* decode_input_append(const uint8_t* src, uint32_t length, cell* block, int32_t enc);
 cell* decode_input_push(const uint8_t* src, uint32_t length, int32_t enc);
-// Pushes a string! decoded from UTF-8; at a malformed or incomplete sequence raises access
-// invalid-utf8 with a binary! of the bytes from there to the end.
+// Pushes a string! decoded from UTF-8 (a byte-order mark at the start skipped); at a malformed
+// or incomplete sequence raises access invalid-utf8 with a binary! of the bytes from there to
+// the end.
 cell* load_utf8_binary(const uint8_t* src, uint32_t length);
 
 // The value's text from its head as UTF-8 (C++ side: output, file names, tests).

@@ -392,8 +392,12 @@ cell* swap(cell* series1, cell* series2) {
     b = *block::rs_head(series2);
     *block::rs_head(series1) = b;
     *block::rs_head(series2) = a;
-    block::hash_changed(series1);
-    if (series2->data2 != series1->data2) block::hash_changed(series2);
+    if (series1->data2 != series2->data2) {
+      block::hash_spliced(series1, series1->data1, 1, 1);
+      block::hash_spliced(series2, series2->data1, 1, 1);
+    } else {
+      block::hash_swapped(series1, series1->data1, series2->data1);
+    }
   }
   if (owned1) series::owned_after(series1, series::change::swap, &b, ia, 1);
   if (owned2) series::owned_after(series2, series::change::swap, &a, ib, 1);
@@ -413,7 +417,8 @@ cell* trim(cell* series, bool, bool, bool, bool, bool, cell*) {
   for (uint32_t i = series->data1; i < len; ++i)
     if (type_of(cells + i) != type::none) cells[kept++] = cells[i];
   s->tail = s->offset + kept * 16;
-  if (kept != len) block::hash_changed(series);
+  if (kept != len)
+    block::hash_spliced(series, series->data1, len - series->data1, kept - series->data1);
   if (owned)
     series::owned_after(series, series::change::trim, nullptr, head, static_cast<int32_t>(n));
   return series;

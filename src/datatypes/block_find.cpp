@@ -174,7 +174,7 @@ cell* put(cell* series, cell* key, cell* value, bool case_) {
     if (actions::compare_direct(&old, &v, actions::op::find) != 0) {
       if (at + 1 < block::absolute_length(series))
         *block::rs_abs_at(series, static_cast<uint32_t>(at + 1)) = v;
-      block::hash_changed(series);
+      block::hash_spliced(series, static_cast<uint32_t>(at + 1), 1, 1);
     }
   } else {
     block::append_copy(series, &v);

@@ -8,6 +8,7 @@
 #include "core/string_storage.h"
 #include "datatypes/integer.h"
 #include "datatypes/scalar_types.h"
+#include "datatypes/vector_math.h"
 #include "memory/unicode_utf8.h"
 
 namespace kaz::char_type {
@@ -95,8 +96,7 @@ void math_dispatch(math op) {
       break;
     }
     case type::vector:
-      number_dispatch::swap_arguments();
-      number_dispatch::run_math_slot(op);
+      vector::math::scalar_first(static_cast<int>(op));
       return;
     default:
       fire_with_type(err::script_invalid_type, type_of(b));

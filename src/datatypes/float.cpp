@@ -14,6 +14,7 @@
 #include "datatypes/number_text.h"
 #include "datatypes/random.h"
 #include "datatypes/scalar_types.h"
+#include "datatypes/vector_math.h"
 #include "runtime/float_text.h"
 
 namespace kaz::float_type {
@@ -105,8 +106,7 @@ void math_dispatch(math op) {
       number_dispatch::run_math_slot(op);
       return;
     case type::vector:
-      number_dispatch::swap_arguments();
-      number_dispatch::run_math_slot(op);
+      vector::math::scalar_first(static_cast<int>(op));
       return;
     case type::char_:
       if (ta == type::time || ta == type::percent) fire_with_type(err::script_invalid_type, tb);

@@ -83,11 +83,12 @@ int32_t mold(cell* h, cell* buffer, bool only, bool all, bool flat, cell* part, 
   return block_type::mold(h, buffer, only, all, flat, part, limit, indent);
 }
 
-// Sorting moves values: the table is indexed again afterwards.
+// Sorting moves values: the sorted range is indexed again afterwards.
 cell* sort(cell* series, bool case_, cell* skip, cell* comparator, cell* part, bool all,
            bool reverse, bool stable) {
   cell* r = block_type::sort(series, case_, skip, comparator, part, all, reverse, stable);
-  block::hash_changed(series);
+  uint32_t n = block::length_from_head(series);
+  block::hash_spliced(series, series->data1, n, n);
   return r;
 }
 

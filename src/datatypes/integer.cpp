@@ -16,6 +16,7 @@
 #include "datatypes/number_text.h"
 #include "datatypes/random.h"
 #include "datatypes/scalar_types.h"
+#include "datatypes/vector_math.h"
 
 namespace kaz {
 
@@ -207,8 +208,7 @@ void math_dispatch(math op) {
       number_dispatch::hand_to_composite(op);
       return;
     case type::vector:
-      number_dispatch::swap_arguments();
-      number_dispatch::run_math_slot(op);
+      vector::math::scalar_first(static_cast<int>(op));
       return;
     case type::date:
       if (op != math::add) fire_not_related(op, type::integer);

@@ -64,6 +64,14 @@ void bad_refine_arg(const char* word, const cell* value) {
   fire(err::script_invalid_refine_arg, &w, &v);
 }
 
+void bad_refine_arg(const cell* series, const char* word, const cell* value) {
+  uint32_t t = type_of(series);
+  if (!is_any_string(t) && t != type::binary) bad_refine_arg(word, value);
+  cell r{type::refinement, 0, symbol::make(word), 0};
+  cell v = *value;
+  fire(err::script_invalid_refine_arg, &r, &v);
+}
+
 int32_t to_int_arg(const cell* number) {
   if (type_of(number) != type::float_ && type_of(number) != type::percent)
     return static_cast<int32_t>(number->data2);
@@ -75,7 +83,7 @@ int32_t to_int_arg(const cell* number) {
 int32_t part_count(const cell* series, const cell* part) {
   uint32_t t = type_of(part);
   if (t == type::integer || t == type::float_ || t == type::percent) return to_int_arg(part);
-  if (t != type_of(series) || part->data2 != series->data2) bad_refine_arg("part", part);
+  if (t != type_of(series) || part->data2 != series->data2) bad_refine_arg(series, "part", part);
   return static_cast<int32_t>(part->data1) - static_cast<int32_t>(series->data1);
 }
 
@@ -248,7 +256,7 @@ cell* poke(cell* series, int32_t index, cell* value, cell*) {
   series_buffer* s = buffer_of(series);
   if (is_any_block(t)) {
     s->cells()[at] = v;
-    block::hash_changed(series);
+    block::hash_spliced(series, at, 1, 1);
   } else if (t == type::binary) {
     *unit_at(s, at) = static_cast<uint8_t>(v.data2);
   } else if (t == type::vector) {
@@ -271,8 +279,11 @@ cell* clear(cell* series) {
   auto head = static_cast<int32_t>(series->data1);
   bool owned = owned_before(series, change::clear, nullptr, head, static_cast<int32_t>(n));
   series_buffer* s = buffer_of(series);
-  if (series->data1 < absolute_length(series)) s->tail = s->offset + series->data1 * s->unit();
-  block::hash_changed(series);
+  uint32_t len = absolute_length(series);
+  if (series->data1 < len) {
+    s->tail = s->offset + series->data1 * s->unit();
+    block::hash_spliced(series, series->data1, len - series->data1, 0);
+  }
   if (owned) owned_after(series, change::clear, nullptr, head, static_cast<int32_t>(n));
   return series;
 }
@@ -316,8 +327,10 @@ cell* remove(cell* series, cell* part, cell* key) {
   uint32_t head = series->data1;
   if (head < absolute_length(series)) {
     bool owned = owned_before(series, change::remove, nullptr, static_cast<int32_t>(head), count);
+    uint32_t len = absolute_length(series);
     cut(series, head, static_cast<uint32_t>(count));
-    block::hash_changed(series);
+    if (head < len)
+      block::hash_spliced(series, head, std::min(static_cast<uint32_t>(count), len - head), 0);
     if (owned) owned_after(series, change::remove, nullptr, static_cast<int32_t>(head), count);
   }
   return series;
@@ -336,11 +349,11 @@ cell* reverse(cell* series, cell* part, cell* skip_arg) {
   }
   int32_t k = 1;
   if (skip_arg) {
-    if (type_of(skip_arg) != type::integer) bad_refine_arg("skip", skip_arg);
+    if (type_of(skip_arg) != type::integer) bad_refine_arg(series, "skip", skip_arg);
     k = static_cast<int32_t>(skip_arg->data2);
     if (k == count) return series;
     if (k < 1) fire(err::script_out_of_range, skip_arg);
-    if (count < k || count % k != 0) bad_refine_arg("skip", skip_arg);
+    if (count < k || count % k != 0) bad_refine_arg(series, "skip", skip_arg);
   }
   auto head = static_cast<int32_t>(series->data1);
   bool owned = owned_before(series, change::reverse, nullptr, head, count);
@@ -351,7 +364,8 @@ cell* reverse(cell* series, cell* part, cell* skip_arg) {
   uint8_t* front = unit_at(s, series->data1);
   uint8_t* last = front + size_t(count) * s->unit() - record;
   for (; front < last; front += record, last -= record) sort::swap_records(front, last, record);
-  block::hash_changed(series);
+  block::hash_spliced(series, series->data1, static_cast<uint32_t>(count),
+                      static_cast<uint32_t>(count));
   if (owned) owned_after(series, change::reverse, nullptr, head, count);
   return series;
 }
@@ -440,7 +454,7 @@ take_range range_of_take(cell* series, cell* part, bool last) {
       else
         c = last ? int64_t(head) + n - part->data1 : int64_t(part->data1) - head;
     } else {
-      bad_refine_arg("part", part);
+      bad_refine_arg(series, "part", part);
     }
     if (c == 0) return r;  // nothing taken
     if (c < 0) {
@@ -460,8 +474,9 @@ take_range range_of_take(cell* series, cell* part, bool last) {
 void remove_range(cell* series, const take_range& r) {
   bool owned = owned_before(series, change::take, nullptr, static_cast<int32_t>(r.from),
                             static_cast<int32_t>(r.count));
+  uint32_t len = absolute_length(series);
   cut(series, r.from, r.count);
-  block::hash_changed(series);
+  if (r.from < len) block::hash_spliced(series, r.from, std::min(r.count, len - r.from), 0);
   if (owned)
     owned_after(series, change::take, nullptr, static_cast<int32_t>(r.from),
                 static_cast<int32_t>(r.count));
@@ -523,7 +538,7 @@ cell* random(cell* series, bool seed, bool secure, bool only) {
     int32_t r = random::next_in_range(static_cast<int32_t>(k), secure);
     sort::swap_records(at + size_t(r - 1) * unit, at, unit);
   }
-  block::hash_changed(series);
+  block::hash_spliced(series, series->data1, n, n);
   if (owned) owned_after(series, change::random, nullptr, head, static_cast<int32_t>(n));
   return series;
 }
@@ -591,8 +606,8 @@ void move_between(cell* origin, cell* target, uint32_t count) {
   t->tail += static_cast<uint32_t>(bytes);
   std::memcpy(dest, unit_at(buffer_of(origin), origin->data1), bytes);
   cut(origin, origin->data1, count);
-  block::hash_changed(origin);
-  block::hash_changed(target);
+  block::hash_spliced(origin, origin->data1, count, 0);
+  block::hash_spliced(target, at, 0, count);
 }
 
 // Inside one buffer: the units at o go after the unit at t (forward) or to t (backward).
@@ -617,10 +632,11 @@ cell* move_within(cell* origin, cell* target, uint32_t count) {
   if (t > o) {
     uint32_t end = t < len ? t + 1 : len;
     std::rotate(base + size_t(o) * unit, base + size_t(o + count) * unit, base + size_t(end) * unit);
+    block::hash_rotated(origin, o, o + count, end);
   } else {
     std::rotate(base + size_t(t) * unit, base + size_t(o) * unit, base + size_t(o + count) * unit);
+    block::hash_rotated(origin, t, o, o + count);
   }
-  block::hash_changed(origin);
   if (owned)
     owned_after(target, change::move, nullptr, static_cast<int32_t>(t) - static_cast<int32_t>(count),
                 static_cast<int32_t>(count));
@@ -638,7 +654,7 @@ cell* move(cell* origin, cell* target, cell* part) {
   if (at_tail(origin)) return target;
   int32_t count = 1;
   if (part) {
-    if (type_of(part) != type::integer) bad_refine_arg("part", part);
+    if (type_of(part) != type::integer) bad_refine_arg(origin, "part", part);
     count = static_cast<int32_t>(part->data2);
     if (count < 1) return target;
   }

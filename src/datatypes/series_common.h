@@ -39,6 +39,9 @@ int32_t to_int_arg(const cell* number);
 int32_t part_count(const cell* series, const cell* part);
 // Raises invalid-refine-arg with the refinement word and its argument.
 [[noreturn]] void bad_refine_arg(const char* word, const cell* value);
+// The same for an argument given with `series`: the string family and binary! name the
+// refinement itself (/part), the others its word (part).
+[[noreturn]] void bad_refine_arg(const cell* series, const char* word, const cell* value);
 
 // The element at an absolute index as a value: the block family's cell itself, binary!'s byte
 // as an integer!, a vector! element of its element type, a char! for the string family. Values

@@ -82,7 +82,7 @@ cell* decode_input_push(const uint8_t* src, uint32_t length, int32_t enc) {
 cell* load_utf8_binary(const uint8_t* src, uint32_t length) {
   cell* out = stack::reserve_cell();
   make_at(out, length);
-  unicode::utf8_scan_result scan = unicode::utf8_scan(src, length, false, false, false);
+  unicode::utf8_scan_result scan = unicode::utf8_scan(src, length, false, false, true);
   append_scanned(out->data2, src, scan);
   if (scan.end < length) raise_invalid_utf8(src, static_cast<uint32_t>(scan.end), length);
   return out;

@@ -200,7 +200,7 @@ found search(cell* series, cell* value, cell* part, bool case_, bool same, bool 
   if (total == 0 || (head == total && !reverse)) return {false, 0, 0};
   uint32_t step = 1;
   if (skip) {
-    if (type_of(skip) != type::integer) series::bad_refine_arg("skip", skip);
+    if (type_of(skip) != type::integer) series::bad_refine_arg(series, "skip", skip);
     int32_t n = static_cast<int32_t>(skip->data2);
     if (n < 1) fire(err::script_out_of_range, skip);
     step = static_cast<uint32_t>(n);

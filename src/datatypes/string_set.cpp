@@ -38,7 +38,7 @@ cell* set_operation(bool case_, cell* skip, int32_t op) {
   uint32_t step = 1;
   if (skip) {
     if (type_of(skip) != type::integer || static_cast<int32_t>(skip->data2) < 1)
-      series::bad_refine_arg("skip", skip);
+      series::bad_refine_arg(a, "skip", skip);
     step = skip->data2;
   }
   bool second = op != set_op::unique;

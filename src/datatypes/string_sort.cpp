@@ -210,7 +210,7 @@ cell* sort(cell* series, bool case_, cell* skip, cell* comparator, cell* part, b
   if (skip) {
     int32_t k = type_of(skip) == type::integer ? static_cast<int32_t>(skip->data2) : 0;
     if (k < 1 || n % static_cast<uint32_t>(k) != 0 || n < static_cast<uint32_t>(k))
-      series::bad_refine_arg("skip", skip);
+      series::bad_refine_arg(series, "skip", skip);
     record = static_cast<uint32_t>(k);
   } else if (all) {
     fire(err::script_bad_refines);
@@ -227,7 +227,7 @@ cell* sort(cell* series, bool case_, cell* skip, cell* comparator, cell* part, b
     if (k < 1 || static_cast<uint32_t>(k) > record) fire(err::script_out_of_range, comparator);
     flags |= static_cast<uint32_t>(k - 1) << 2;
   } else {
-    series::bad_refine_arg("compare", comparator);
+    series::bad_refine_arg(series, "compare", comparator);
   }
   series_buffer* s = string::buffer_of(series);
   uint32_t unit = t == type::vector || t == type::binary ? s->unit() : string::checked_unit(s);

@@ -159,6 +159,42 @@ void with_scalar(cell* v, cell* scalar, int code) {
   }
 }
 
+// Scalar with vector: a new vector of scalar op element, the vector left as it was.
+void scalar_with_vector(cell* scalar, cell* v, int code) {
+  uint32_t t = v->data3, st = type_of(scalar);
+  bool floats = is_float_type(t);
+  if (floats && code >= op_or) cannot_use_on_float();
+  double d = 0;
+  int32_t k = 0;
+  if (st == type::integer || st == type::char_) {
+    k = static_cast<int32_t>(scalar->data2);
+    d = k;
+  } else if (is_float_type(st)) {
+    d = get_double(scalar);
+    if (!floats) k = series::to_int_arg(scalar);
+  } else {
+    fire(err::internal_not_done);
+  }
+  elements e = elements_of(v);
+  cell out;
+  alloc(&out, e.count, t, e.width);
+  cell* held = stack::push(&out);
+  e = elements_of(v);
+  series_buffer* s = memory::buffer_of(held->data2);
+  uint8_t* w = s->tail_ptr();
+  for (uint32_t i = 0; i < e.count; ++i) {
+    cell x;
+    read_element(e.p + size_t(i) * e.width, e.width, t, &x);
+    if (floats)
+      put_double(&x, float_op(d, get_double(&x), code));
+    else
+      x.data2 = static_cast<uint32_t>(int_op(k, static_cast<int32_t>(x.data2), code));
+    write_element(w + size_t(i) * e.width, e.width, &x);
+  }
+  s->tail += e.count * e.width;
+  *scalar = *held;
+}
+
 void do_math(int code) {
   cell* a = stack::arguments;
   cell* b = stack::arguments + 1;
@@ -168,6 +204,11 @@ void do_math(int code) {
 }
 
 }  // namespace
+
+void scalar_first(int code) {
+  scalar_with_vector(stack::arguments, stack::arguments + 1, code);
+  stack::top = stack::arguments + 1;
+}
 
 void add() { do_math(op_add); }
 void subtract() { do_math(op_subtract); }

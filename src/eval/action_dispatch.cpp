@@ -11,6 +11,7 @@
 #include "core/symbol.h"
 #include "core/words.h"
 #include "datatypes/port.h"
+#include "datatypes/series_common.h"
 #include "runtime/fire.h"
 
 namespace kaz::actions {
@@ -94,11 +95,7 @@ int32_t clamped_index(const cell* v) {
   return static_cast<int32_t>(v->data1 < len ? v->data1 : len);
 }
 
-void invalid_part_arg(cell* part) {
-  cell w;
-  words::global_word(words::sym.part, &w);
-  fire(err::script_invalid_refine_arg, &w, part);
-}
+void invalid_part_arg(cell* value, cell* part) { kaz::series::bad_refine_arg(value, "part", part); }
 
 // The /part argument of append and insert (and change): a count, or a series of the same
 // buffer whose index difference is the count (-1 when absent).
@@ -108,7 +105,7 @@ int32_t part_count(cell* series, cell* part, bool change) {
   if (!change && !buffered) fire(err::script_invalid_part, part);
   if (type_of(part) == type::integer) return static_cast<int32_t>(part->data2);
   if (!buffered || type_of(part) != type_of(series) || part->data2 != series->data2)
-    invalid_part_arg(part);
+    invalid_part_arg(series, part);
   if (change)
     return static_cast<int32_t>(part->data1) - static_cast<int32_t>(series->data1);
   return clamped_index(part) - clamped_index(series);

@@ -9,6 +9,8 @@
 #include "core/truth.h"
 #include "core/words.h"
 #include "datatypes/map.h"
+#include "datatypes/removal_batch.h"
+#include "datatypes/series_common.h"
 #include "eval/interpreter.h"
 #include "eval/natives.h"
 #include "runtime/fire.h"
@@ -371,31 +373,50 @@ flow remove_each(const int32_t*) {
   stack::open_loop_frame(body_name());
   stack::arguments->header = type::unset;
   flow out = flow::normal;
-  for (;;) {
-    cell* p = stack::at_index(pos_index);
-    if (series_remaining(p) <= 0) break;
-    cell at = *p;
-    set_words_from(&words_arg, &at, n);
-    stack::top = stack::arguments;
-    flow f = eval_into_result(&body);
-    if (f == flow::break_) break;
-    if (f != flow::normal && f != flow::continue_) {
-      out = f;
-      break;
+  // Removals are made together at the end, in one pass, unless the series is owned (its owner
+  // hears of each one as it happens). A body that changes the series' length has the removals
+  // decided so far made first.
+  series::removal_batch batch;
+  bool batched = series::removal_batch::batchable(&series);
+  try {
+    for (;;) {
+      cell* p = stack::at_index(pos_index);
+      if (series_remaining(p) <= 0) break;
+      cell at = *p;
+      uint32_t length_before = series::absolute_length(&series);
+      set_words_from(&words_arg, &at, n);
+      stack::top = stack::arguments;
+      flow f = eval_into_result(&body);
+      if (f == flow::break_) break;
+      if (f != flow::normal && f != flow::continue_) {
+        out = f;
+        break;
+      }
+      if (batched && series::absolute_length(&series) != length_before)
+        stack::at_index(pos_index)->data1 -= batch.flush(&series, at.data1);
+      cell* cur = stack::at_index(pos_index);
+      int32_t left = series_remaining(cur);
+      uint32_t take = left < static_cast<int32_t>(n) ? static_cast<uint32_t>(left) : n;
+      if (f == flow::normal && is_true(stack::arguments)) {
+        if (batched) {
+          batch.add(cur->data1, take);
+          cur->data1 += take;
+          continue;
+        }
+        cell target = *cur;
+        const action_row& row = registry::row(type_of(&target));
+        if (!row.remove) actions::unsupported(&target, slot::remove);
+        cell part{type::integer, 0, take, 0};
+        row.remove(&target, take > 1 ? &part : nullptr, nullptr);
+      } else {
+        stack::at_index(pos_index)->data1 += take;
+      }
     }
-    cell* cur = stack::at_index(pos_index);
-    int32_t left = series_remaining(cur);
-    uint32_t take = left < static_cast<int32_t>(n) ? static_cast<uint32_t>(left) : n;
-    if (f == flow::normal && is_true(stack::arguments)) {
-      cell target = *cur;
-      const action_row& row = registry::row(type_of(&target));
-      if (!row.remove) actions::unsupported(&target, slot::remove);
-      cell part{type::integer, 0, take, 0};
-      row.remove(&target, take > 1 ? &part : nullptr, nullptr);
-    } else {
-      stack::at_index(pos_index)->data1 += take;
-    }
+  } catch (...) {
+    batch.flush(&series);  // what was decided before the error stays done
+    throw;
   }
+  batch.flush(&series);
   if (out != flow::normal) {
     stack::close_frame_dropping();
     return out;

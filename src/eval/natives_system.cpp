@@ -596,7 +596,7 @@ flow transcode(const int32_t* refs) {
   } catch (const lexer::callback_exit& e) {
     return static_cast<flow>(e.status);
   }
-  if (has(refs, next) && !has(refs, one) && !options.prescan && !options.scan) {
+  if (has(refs, next) && !has(refs, one)) {  // the value (or its type) and the input after it
     cell value = *out;
     cell rest = src;
     rest.data1 = after;

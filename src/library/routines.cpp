@@ -22,6 +22,7 @@
 #include "core/typeset.h"
 #include "datatypes/binary.h"
 #include "datatypes/float.h"
+#include "datatypes/handle.h"
 #include "datatypes/image.h"
 #include "datatypes/integer.h"
 #include "datatypes/simple_types.h"
@@ -32,6 +33,7 @@
 #include "library/csv_scan.h"
 #include "library/json_emit.h"
 #include "library/json_scan.h"
+#include "library/lexer_settings.h"
 #include "library/weak_relations.h"
 #include "loader/kazbin_routines.h"
 #include "loader/lexer_transcode.h"
@@ -237,6 +239,8 @@ void command_args(cell* a) {
   }
 }
 
+void null_handle(cell* a) { handle_type::init_cell(a, 0, handle_type::class_::null); }
+
 // The build's data: [built commit branch tag ahead date message], built and date as text for
 // the library to load, the commit and tag as words, none for what the build did not record.
 void build_info_block(cell* a) {
@@ -403,6 +407,7 @@ void init_routines() {
       {routine_index::write_stdout, write_stdout, -1},
       {routine_index::command_args, command_args, -1},
       {routine_index::set_tracing, set_tracing, -1},
+      {routine_index::null_handle, null_handle, -1},
       {routine_index::interpreted_q, interpreted_q, type::logic},
       {routine_index::gc_active_q, gc_active_q, type::logic},
       {routine_index::gc_series_cycles, gc_series_cycles, type::integer},
@@ -491,6 +496,7 @@ void init_routines() {
       {csv::line_routine, csv::write_line, type::string},
   };
   for (const routine_row& r : rows) function::register_routine(r.index, r.entry, r.result);
+  install_lexer_settings();
 }
 
 }  // namespace kaz::library

@@ -47,6 +47,8 @@ enum : uint32_t {
   command_args = 40,
   // Reactivity: the relations block holds its sources weakly.
   hold_sources_weakly,
+  // The null handle! of the base constants.
+  null_handle,
   // The image codecs: encode in the formats BMP, PNG, GIF, JPEG, TIFF (170-174), and decode.
   encode_bmp = 170,
   encode_png,

@@ -121,6 +121,18 @@ bool make_native(cell* out, uint32_t type_id, uint32_t index, const cell* spec) 
   return true;
 }
 
+bool make_op(cell* out, const cell* wrapped) {
+  cell saved = error::in_flight;
+  try {
+    cell w = *wrapped;
+    registry::row(type::op).make(out, &w, type::op);
+    return true;
+  } catch (const language_error&) {
+    error::in_flight = saved;
+    return false;
+  }
+}
+
 node_t context_of(const cell* v) {
   uint32_t t = type_of(v);
   node_t ctx = 0;

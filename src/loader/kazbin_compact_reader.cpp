@@ -115,7 +115,7 @@ void compact_reader::read(node_t target, uint32_t required) {
       bool with_values;
       uint32_t n;
       node_t ctx = context_head(r, with_values, n);
-      put_object(target, ctx, 0xFFFFFFFF, false, {}, r.new_line, with_values, n);
+      put_object(target, ctx, 0xFFFFFFFF, false, {}, r.new_line, with_values, n, r.at);
       break;
     }
     case family::object:
@@ -367,7 +367,7 @@ void compact_reader::object(node_t target, const record& r, patch p) {
   bool with_values;
   uint32_t n;
   node_t ctx = context_head(r, with_values, n);
-  put_object(target, ctx, class_id, r.variant, p, r.new_line, with_values, n);
+  put_object(target, ctx, class_id, r.variant, p, r.new_line, with_values, n, r.at);
 }
 
 // function!: the spec and body sizes, the context, then the spec and body block! records.

@@ -76,6 +76,9 @@ bool error_of_code(uint32_t code, cell* out);
 bool make_function(cell* out, node_t ctx, node_t spec, const cell* body);
 // A native! or action! of table entry `index` with the spec; false when there is no such entry.
 bool make_native(cell* out, uint32_t type_id, uint32_t index, const cell* spec);
+// An op! of a native!, action! or function!, made as `make op!` makes it (a function's op keeps
+// the function to call); false when `make op!` would refuse it.
+bool make_op(cell* out, const cell* wrapped);
 // The context a value names for a word's binding (a word, object, function or op), or 0.
 node_t context_of(const cell* v);
 // Binds the word to the context at `index` (-1: look its symbol up); false when out of range.

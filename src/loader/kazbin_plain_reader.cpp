@@ -318,7 +318,7 @@ void plain_reader::object(node_t target, const record& r, patch p) {
   bool with_values;
   uint32_t n;
   node_t ctx = context_head(r, with_values, n);
-  put_object(target, ctx, class_id, hooked, p, r.new_line, with_values, n);
+  put_object(target, ctx, class_id, hooked, p, r.new_line, with_values, n, r.at);
 }
 
 void plain_reader::function(node_t target, const record& r, patch p) {

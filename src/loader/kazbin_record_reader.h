@@ -224,9 +224,11 @@ class record_reader {
 
   // An object! over a new context, placed before its values are read. An object that had an
   // on-change node gets it made anew from its handlers once its values are there (the numbers
-  // the data gives for it are not trusted).
+  // the data gives for it are not trusted). Only a function's context keeps its values on the
+  // stack: an object's must hold them.
   void put_object(node_t target, node_t ctx, uint32_t class_id, bool hooked, patch p,
-                  bool new_line, bool with_values, uint32_t count) {
+                  bool new_line, bool with_values, uint32_t count, uint32_t record_at) {
+    if (context::on_stack(ctx)) in_.invalid_at(record_at);
     cell c{type::object, ctx, class_id, 0};
     *context::owner_cell(ctx) = c;
     if (p.block) slot(p.block, p.index)->data1 = ctx;
@@ -278,8 +280,12 @@ class record_reader {
     cell* w = slot(target, w_at);
     uint32_t t = type_of(w);
     if (t != type::native && t != type::action && t != type::function) in_.invalid_at(at);
-    w->header = (w->header & ~(type_mask | 0xFF0000 | new_line_flag)) | type::op | t << 16 |
-                (new_line ? new_line_flag : 0);
+    cell wrapped = *w;
+    wrapped.header &= ~new_line_flag;
+    cell op;
+    if (!make_op(&op, &wrapped)) in_.invalid_at(at);
+    if (new_line) op.header |= new_line_flag;
+    *slot(target, w_at) = op;
   }
 
   // error!: made from its catalogue code; then arg1, arg2, arg3, near, where and stack.

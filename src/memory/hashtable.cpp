@@ -94,12 +94,12 @@ void chain_append(node_t chain, uint32_t position) {
   std::memcpy(s->tail_ptr() - 4, &position, 4);
 }
 
-// Turns the single-position bucket b into chain -k holding its position, then `position`.
+// Turns the single-position bucket b into chain -k holding its position and `position`.
 void start_chain(node_t t, uint32_t b, uint32_t position) {
   int32_t first = keys_of(t)[b];
   node_t chain = memory::alloc_bytes(16);
   chain_append(chain, static_cast<uint32_t>(first));
-  chain_append(chain, position);
+  chain_insert(chain, position);
   // Reuse a free slot of the chain list, else append one.
   uint32_t n;
   uint32_t* slots = chain_slots(t, &n);
@@ -126,16 +126,22 @@ uint32_t seek_value_bucket(node_t t, const cell* v, uint32_t hash, bool* found) 
 }
 
 void put_hash_value(node_t t, uint32_t position) {
+  reserve_index(t, position + 1);
   cell v = *at(t, position);
   uint32_t hash = hash_value(&v, false);
   bool found;
   uint32_t b = seek_value_bucket(t, &v, hash, &found);
   if (!found) {
     take(t, b, static_cast<int32_t>(position));
+    index_of(t)[position] = b;
   } else if (keys_of(t)[b] >= 0) {
+    uint32_t first = static_cast<uint32_t>(keys_of(t)[b]);
     start_chain(t, b, position);
+    index_of(t)[first] = b | in_chain;
+    index_of(t)[position] = b | in_chain;
   } else {
-    chain_append(chain_node(t, keys_of(t)[b]), position);
+    chain_insert(chain_node(t, keys_of(t)[b]), position);
+    index_of(t)[position] = b | in_chain;
   }
   if (node_keyed(type_of(&v)) && record(t)[f_stamp] == 0) record(t)[f_stamp] = epoch();
 }
@@ -152,6 +158,8 @@ void reindex(node_t t, uint32_t buckets) {
   r[f_stamp] = 0;
   memory::buffer_of(r[f_chains])->tail = memory::buffer_of(r[f_chains])->offset;
   uint32_t n = data_length(t);
+  reserve_index(t, n);
+  std::memset(index_of(t), 0xFF, size_t(index_capacity(t)) * 4);
   for (uint32_t i = 0; i < n; ++i) {
     if (record(t)[f_occupied] >= record(t)[f_limit]) {  // a block grown under us: start over
       reindex(t, record(t)[f_buckets] * 2);
@@ -209,6 +217,10 @@ void resize_keys(node_t t, uint32_t request) {
 
 namespace detail {
 void rebuild_values(node_t t) { reindex(t, buckets_for(data_length(t))); }
+bool stale(node_t t) {
+  uint32_t stamp = record(t)[f_stamp];
+  return stamp != 0 && stamp != epoch();
+}
 void grow_keys(node_t t, uint32_t request) { resize_keys(t, request); }
 }  // namespace detail
 
@@ -222,7 +234,10 @@ node_t create(uint32_t size, node_t block, uint32_t kind, uint32_t extra) {
   memory::set_series_flags(t, series_flag::record);
   record(t)[f_kind] = kind;
   new_buckets(t, buckets_for(size));
-  if (kind == hash_block) record(t)[f_chains] = alloc_filled(0, 0);
+  if (kind == hash_block) {
+    record(t)[f_chains] = alloc_filled(0, 0);
+    record(t)[f_index] = alloc_filled((size < 4 ? 4 : size) * 4, 0xFF);
+  }
   if (kind >= pointers) {
     record(t)[f_width] = (extra + 1) * 16;
     record(t)[f_stamp] = epoch();
@@ -248,6 +263,7 @@ void clear(node_t t) {
   if (r[f_kind] == hash_block) {
     series_buffer* c = memory::buffer_of(r[f_chains]);
     c->tail = c->offset;
+    std::memset(index_of(t), 0xFF, size_t(index_capacity(t)) * 4);
   }
   r[f_stamp] = r[f_kind] >= pointers ? epoch() : 0;
 }
@@ -397,31 +413,7 @@ void remove_value(node_t t, uint32_t position) {
     }
     return;
   }
-  // hash!: drop the position from its bucket; positions behind it are renumbered by rebuild.
-  cell v = *at(t, position);
-  bool found;
-  uint32_t b = seek_value_bucket(t, &v, hash_value(&v, false), &found);
-  if (!found) return;
-  int32_t kw = keys_of(t)[b];
-  if (kw >= 0) {
-    if (static_cast<uint32_t>(kw) != position) return;
-    set_state(flags_of(t), b, st_deleted);
-    --record(t)[f_live];
-    return;
-  }
-  series_buffer* s = memory::buffer_of(chain_node(t, kw));
-  auto* p = reinterpret_cast<uint32_t*>(s->head());
-  uint32_t n = s->used_bytes() / 4, i = 0;
-  while (i < n && p[i] != position) ++i;
-  if (i == n) return;
-  std::memmove(p + i, p + i + 1, (n - i - 1) * 4);
-  s->tail -= 4;
-  if (n - 1 == 0) {
-    uint32_t count;
-    chain_slots(t, &count)[-kw - 1] = 0;
-    set_state(flags_of(t), b, st_deleted);
-    --record(t)[f_live];
-  }
+  drop_position(t, position);  // hash!: positions behind it are renumbered by the caller
 }
 
 void rebuild(node_t t) {

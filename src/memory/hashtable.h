@@ -116,6 +116,25 @@ void remove_value(node_t table, uint32_t position);
 // anywhere but at the tail, every stored position may be stale.
 void rebuild(node_t table);
 
+/*
+ * Keeps a hash! table in step once its block was changed in place: the `removed` values that
+ * stood at `position` were replaced by `inserted` others (an insertion, a removal, or an
+ * overwrite when the counts are equal), and the values behind them moved along. Only the new
+ * values are hashed; the others are renumbered, which costs what moving them in the block cost.
+ * A change of more than bulk_limit values at once indexes the whole block again instead.
+ */
+constexpr uint32_t bulk_limit = 30000;
+void splice_values(node_t table, uint32_t position, uint32_t removed, uint32_t inserted);
+
+/*
+ * Keeps a hash! table in step once the values of [first, last) of its block were rotated so
+ * that the value at `middle` came first (as std::rotate does): stored positions follow their
+ * values, nothing is hashed again.
+ */
+void rotate_values(node_t table, uint32_t first, uint32_t middle, uint32_t last);
+// The same once the values at positions a and b were exchanged.
+void swap_values(node_t table, uint32_t a, uint32_t b);
+
 // A new table of the same kind (0 to 2) over `block`, a copy of the table's data block.
 node_t copy(node_t table, node_t block);
 

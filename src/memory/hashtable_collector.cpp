@@ -31,6 +31,7 @@ void mark_record(node_t t) {
   mark(r[f_flags]);
   mark(r[f_keys]);
   uint32_t kind = r[f_kind];
+  if (kind == hash_block) mark(r[f_index]);
   if (kind == hash_block && r[f_chains]) {
     collector::mark_node(&r[f_chains]);
     uint32_t* slots = words_of(r[f_chains]);

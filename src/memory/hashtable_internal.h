@@ -24,6 +24,12 @@ enum field : uint32_t {
   f_fields
 };
 constexpr uint32_t record_bytes = f_fields * 4;
+// Kind 0 keeps the node of its position index where kinds 3 and 4 keep their entry width: one
+// word a position of the data block, the bucket that holds that position (no_bucket: none),
+// with in_chain set when the bucket stands for a duplicate chain.
+constexpr field f_index = f_width;
+constexpr uint32_t no_bucket = 0xFFFFFFFF;
+constexpr uint32_t in_chain = 0x80000000;
 
 inline uint32_t* record(node_t t) { return reinterpret_cast<uint32_t*>(memory::buffer_of(t)->head()); }
 inline uint32_t* words_of(node_t n) { return reinterpret_cast<uint32_t*>(memory::buffer_of(n)->head()); }
@@ -107,6 +113,19 @@ inline void take(node_t t, uint32_t b, int32_t k) {
 bool equal(const cell* a, const cell* b, int32_t op);
 uint32_t resolve(uint32_t symbol);
 void normalize_map_key(cell* key);
+
+// The position index of a hash! table (kind 0): its words, and how many positions it covers.
+inline uint32_t* index_of(node_t t) { return words_of(record(t)[f_index]); }
+inline uint32_t index_capacity(node_t t) { return memory::buffer_of(record(t)[f_index])->used_bytes() / 4; }
+// Gives the index room for `length` positions (new room: no bucket). May allocate.
+void reserve_index(node_t t, uint32_t length);
+// Adds a position to a duplicate chain, keeping the chain in ascending order.
+void chain_insert(node_t chain, uint32_t position);
+// Takes a position out of its bucket (hash!): out of its duplicate chain, or the bucket marked
+// deleted when nothing is left in it. Compares no values.
+void drop_position(node_t t, uint32_t position);
+// Whether a table's hashes came from node ids that have since moved.
+bool stale(node_t t);
 
 // Upkeep shared between the files: indexing a hash! block again, growing a map! or context
 // table, indexing the words of a context block, rehashing a pointer table in place.

@@ -83,7 +83,8 @@ def main():
                 f.write(text)
 
         script("sub/args.kaz", 'Kaz [Title: "args"]\nprint mold system/options/args\n'
-               'print mold system/script/args\nprint get-current-dir\n')
+               'print mold system/script/args\nprint get-current-dir\n'
+               'print mold system/options/boot\n')
         script("err.kaz", "Kaz []\nprint 1\n1 / 0\nprint 2\n")
         script("nohdr.kaz", "print 1\n")
         script("system.kaz", "Kaz/System []\n")
@@ -92,10 +93,11 @@ def main():
         out = lines_of(r)
         check("script args", out[:3] == ['["a b" "--x"]', '{"a b" --x}', work + "/sub/"],
               f"{out}")
+        check("the program's path", out[3:4] == ['"' + KAZ + '"'], f"{out}")
         check("script with --catch: no banner",
               r.returncode == 0 and not any(BANNER in l for l in out), f"{out}")
         r = run(["sub/args.kaz"], "", cwd=work, env=env)
-        check("script alone exits 0", r.returncode == 0 and len(lines_of(r)) == 3,
+        check("script alone exits 0", r.returncode == 0 and len(lines_of(r)) == 4,
               f"exit {r.returncode}, {lines_of(r)}")
         script_cases = [
             ("script error", "err.kaz", 1, ["1", "*** Math Error: attempt to divide by zero"]),

@@ -1,14 +1,17 @@
 // The KAZBIN reader under libFuzzer: any bytes decoded as the codec decodes them, as a whole
 // file and, to reach the records sooner, as a compact or plain payload behind a valid header.
-// What decodes is encoded again in both layouts and decoded back. Language errors are
-// expected; crashes, sanitizer reports and hangs are not.
+// What decodes is molded (plain and /all) and formed, encoded again in both layouts, decoded
+// back and compared with the first decoding.
+// Language errors are expected; crashes, sanitizer reports and hangs are not.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
+#include "core/actions.h"
 #include "core/context.h"
 #include "core/stack.h"
+#include "core/string_storage.h"
 #include "loader/kazbin.h"
 #include "memory/collector.h"
 #include "memory/series.h"
@@ -28,20 +31,38 @@ cell binary_of(const uint8_t* data, size_t size) {
   return cell{type::binary, 0, node, 0};
 }
 
-// Decodes; on success encodes the value in both layouts and decodes each again.
-void decode(const uint8_t* data, size_t size, int rounds) {
+// Decodes; on success encodes the value in both layouts and decodes each again, comparing
+// the result with `first` when given.
+void decode(const uint8_t* data, size_t size, int rounds, const cell* first = nullptr) {
   cell* saved_top = stack::top;
   try {
     cell bytes = binary_of(data, size);
     cell value;
     kazbin::codec_decode(&bytes, &value);
+    cell* held_value = stack::push(&value);
+    for (int way = 0; way < 3; ++way) {
+      cell text;
+      string::make_at(&text, 16);
+      cell* held = stack::push(&text);
+      cell v = *held_value;
+      if (way < 2)
+        actions::mold(&v, held, false, way == 1, false, nullptr, 1 << 20, 0);
+      else
+        actions::form(&v, held, nullptr, 1 << 20);
+      stack::top--;
+    }
+    if (first) {
+      cell a = *first, b = *held_value;
+      (void)actions::compare_direct(&a, &b, actions::op::equal);
+    }
     for (bool compact : {true, false}) {
       if (rounds == 0) break;
       cell again;
-      kazbin::codec_encode(&value, compact, &again);
+      cell v = *held_value;
+      kazbin::codec_encode(&v, compact, &again);
       series_buffer* s = memory::buffer_of(again.data2);
       std::vector<uint8_t> copy(s->head(), s->tail_ptr());
-      decode(copy.data(), copy.size(), rounds - 1);
+      decode(copy.data(), copy.size(), rounds - 1, held_value);
     }
   } catch (const language_error&) {
   }

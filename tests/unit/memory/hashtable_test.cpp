@@ -227,6 +227,56 @@ TEST(Hashtable, HashBlockMatchesBruteForce) {
   }
 }
 
+// hash!: the table follows edits of its block (insertions, removals and overwrites anywhere,
+// rotations) without being built again; every find is checked against a scan of the block,
+// with small values so that duplicate chains are long.
+TEST(Hashtable, HashBlockFollowsEditsInPlace) {
+  collecting on;
+  node_t block = memory::alloc_cells(4);
+  node_t t = create(0, block, hash_block);
+  auto length = [&] { return memory::buffer_of(block)->length(); };
+  auto value = [&] { return rng() % 4 ? integer(int32_t(rng() % 12)) : text(random_word()); };
+  auto scan = [&](const cell& key, uint32_t s, int32_t op) {
+    for (uint32_t p = s; p < length(); ++p)
+      if (basic_equal(cell_at(block, p), &key, op)) return int32_t(p);
+    return -1;
+  };
+  for (int step = 0; step < 6000; ++step) {
+    int action = int(rng() % 8);
+    uint32_t n = length();
+    uint32_t at = n ? uint32_t(rng() % (n + 1)) : 0;
+    if (action < 2) {  // insert k values at `at`
+      uint32_t k = uint32_t(rng() % 4) + 1;
+      for (uint32_t i = 0; i < k; ++i) memory::append_cell(block);
+      cell* c = memory::buffer_of(block)->cells();
+      std::memmove(c + at + k, c + at, (n - at) * sizeof(cell));
+      for (uint32_t i = 0; i < k; ++i) c[at + i] = value();
+      splice_values(t, at, 0, k);
+    } else if (action < 4 && at < n) {  // remove up to k values at `at`
+      uint32_t k = std::min(uint32_t(rng() % 4) + 1, n - at);
+      series_buffer* s = memory::buffer_of(block);
+      std::memmove(s->cells() + at, s->cells() + at + k, (n - at - k) * sizeof(cell));
+      s->tail -= k * sizeof(cell);
+      splice_values(t, at, k, 0);
+    } else if (action < 5 && at < n) {  // overwrite one value
+      memory::buffer_of(block)->cells()[at] = value();
+      splice_values(t, at, 1, 1);
+    } else if (action < 6 && n > 2) {  // rotate a range
+      uint32_t first = uint32_t(rng() % (n - 2));
+      uint32_t last = first + 2 + uint32_t(rng() % (n - first - 1));
+      uint32_t middle = first + 1 + uint32_t(rng() % (last - first - 1));
+      cell* c = memory::buffer_of(block)->cells();
+      std::rotate(c + first, c + middle, c + last);
+      rotate_values(t, first, middle, last);
+    } else {
+      cell key = value();
+      uint32_t s = n ? uint32_t(rng() % (n + 1)) : 0;
+      int32_t op = rng() % 2 ? 0 : 2;
+      ASSERT_EQ(find(t, &key, int32_t(s), 1, op), scan(key, s, op)) << "step " << step;
+    }
+  }
+}
+
 TEST(Hashtable, HashBlockDuplicatesShareAChain) {
   collecting on;
   node_t block = memory::alloc_cells(8);
