@@ -9,7 +9,7 @@
 #include "core/evaluator.h"
 #include "core/function.h"
 #include "core/stack.h"
-#include "core/stranded_exit.h"
+#include "core/exit_in_flight.h"
 #include "core/symbol.h"
 #include "datatypes/block_actions.h"
 #include "datatypes/series_common.h"
@@ -162,9 +162,8 @@ int32_t sort_compare_func(const cell* a, const cell* b, const cell* function) {
   flow f = evaluator::call_with_arguments(&fn, &name);
   cell answer = *stack::arguments;
   stack::unwind_to(saved);
-  // A comparison cannot pass an exit on through the sort: it becomes the error it would be
-  // without a target.
-  if (f == flow::break_ || f == flow::continue_ || f == flow::throw_) raise_stranded_exit(f);
+  // An exit crosses the sort toward its target; the sort leaves every value in the series.
+  raise_exit(f);
   return comparator_order(&answer);
 }
 

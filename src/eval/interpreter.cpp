@@ -3,6 +3,7 @@
 #include "core/actions.h"
 #include "core/block_storage.h"
 #include "core/context.h"
+#include "core/exit_in_flight.h"
 #include "core/function.h"
 #include "core/registry.h"
 #include "core/symbol.h"
@@ -212,11 +213,10 @@ flow call_infix_evaluated(const cell* op, const cell* name);
 
 cursor::cursor(const cell* block) : node(block->data2), pos(block->data1) { refresh(); }
 
-flow eval_body(const cell* block) {
-  sysrt::check_native_stack();
-  if (sysrt::interrupt_pending) [[unlikely]] {
-    if (halt_on_interrupt() != flow::normal) return flow::throw_;
-  }
+namespace {
+
+// The expressions of a block, in the current frame.
+flow eval_expressions(const cell* block) {
   cell saved_code = current_code;
   cell code = *block;
   cursor c(&code);
@@ -245,6 +245,30 @@ flow eval_body(const cell* block) {
     trace::fire(trace::event::exit, &code, c.tail, nullptr, stack::arguments);
   current_code = saved_code;
   return flow::normal;
+}
+
+}  // namespace
+
+/*
+ * An exit that crossed C++ code as an exit_in_flight (a sort's comparator, an object's handler,
+ * the trace callback) becomes a status again at the innermost block being evaluated: no target
+ * lies between, since every target (a loop, catch, a function body, try/all) evaluates its code
+ * through here. The stacks go back to where this block began, as a returned status leaves them.
+ */
+flow eval_body(const cell* block) {
+  sysrt::check_native_stack();
+  if (sysrt::interrupt_pending) [[unlikely]] {
+    if (halt_on_interrupt() != flow::normal) return flow::throw_;
+  }
+  stack::saved_state saved = stack::save();
+  cell saved_code = current_code;
+  try {
+    return eval_expressions(block);
+  } catch (const exit_in_flight& e) {
+    stack::unwind_to(saved);
+    current_code = saved_code;
+    return e.status;
+  }
 }
 
 flow eval_block(const cell* block, bool to_result) {

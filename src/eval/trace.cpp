@@ -2,6 +2,7 @@
 
 #include "core/block_storage.h"
 #include "core/context.h"
+#include "core/exit_in_flight.h"
 #include "core/function.h"
 #include "core/symbol.h"
 #include "eval/interpreter.h"
@@ -73,10 +74,16 @@ void fire(uint32_t bit, const cell* code, uint32_t position, const cell* ref, co
   stack::push(&frame);
   cell f = callback;
   tracing = false;
-  flow r = interp::call_with_arguments(&f, &name);
+  flow r;
+  try {
+    r = interp::call_with_arguments(&f, &name);
+  } catch (...) {
+    tracing = true;
+    throw;
+  }
   tracing = true;
-  (void)r;
   stack::unwind_to(saved);
+  raise_exit(r);  // an exit the callback raised goes on to its target
 }
 
 bool start(const cell* f) {
