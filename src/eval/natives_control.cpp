@@ -50,7 +50,10 @@ bool run_body(const cell* body, flow& out) {
   out = flow::normal;
   switch (f) {
     case flow::normal:
-    case flow::continue_:
+      return false;
+    case flow::continue_:  // the iteration's value is unset!
+      stack::arguments->header = type::unset;
+      stack::top = stack::arguments + 1;
       return false;
     case flow::break_:
       *stack::arguments = stack::flow_value;
@@ -232,7 +235,10 @@ flow until(const int32_t*) {
       stack::top = stack::arguments + 1;
       break;
     }
-    if (f == flow::continue_) continue;
+    if (f == flow::continue_) {
+      stack::arguments->header = type::unset;
+      continue;
+    }
     if (f != flow::normal) return end_loop(f);
     if (argument_true(stack::arguments)) break;
   }
