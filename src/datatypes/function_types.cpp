@@ -75,7 +75,10 @@ int32_t mold_function(cell* f, cell* buffer, bool, bool all, bool flat, cell* pa
   cell spec = spec_block(f);
   limit = actions::mold(&spec, buffer, false, all, flat, part, limit, indent);
   cell body = function::extra_cells(f)[extra::body];
+  // The body follows the spec directly; without a body block: " none" (a routine: its body).
   if (type_of(&body) == type::block) {
+    limit = actions::mold(&body, buffer, false, all, flat, part, limit, indent);
+  } else if (routine) {
     string::append_ascii(out, " ");
     limit = actions::mold(&body, buffer, false, all, flat, part, limit - 1, indent);
   } else {
