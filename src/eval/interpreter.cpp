@@ -207,6 +207,23 @@ flow halt_on_interrupt() {
   return flow::throw_;
 }
 
+// A value reached along a path that has no elements: names the path up to the element that
+// gave the value, as a path!.
+[[noreturn]] void bad_path_type(const cell* path_in, int32_t i, const cell* elem_in,
+                                const cell* value) {
+  cell path = *path_in;
+  cell elem = *elem_in;
+  cell dt{type::datatype_, type_of(value), 0, 0};
+  cell* so_far = block::push_only(static_cast<uint32_t>(i));
+  set_type(so_far, type::path);
+  for (int32_t k = 0; k < i; ++k) {
+    cell e = *(block::rs_head(&path) + k);
+    block::append_copy(so_far, &e);
+  }
+  cell s = *so_far;
+  fire(err::script_bad_path_type, &elem, &dt, &s);
+}
+
 }  // namespace
 
 flow call_infix_evaluated(const cell* op, const cell* name);
@@ -780,10 +797,7 @@ flow eval_path(cursor& c, const cell* path_in, bool set, bool get, bool case_) {
     cell* parent = value_at(i - 1);
     cell* gparent = i >= 2 ? value_at(i - 2) : nullptr;
     const action_row& row = registry::row(type_of(parent));
-    if (!row.eval_path) {
-      cell dt{type::datatype_, type_of(parent), 0, 0};
-      fire(err::script_bad_path_type2, &elem, &dt);
-    }
+    if (!row.eval_path) bad_path_type(&path, i, &elem, parent);
     cell* r = row.eval_path(parent, &elem, (last && set) ? &to_set : nullptr, &path, gparent,
                             nullptr, i, case_, get, last);
     if (last && set) {
