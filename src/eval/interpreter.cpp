@@ -614,7 +614,9 @@ flow eval_call(cursor& c, const cell* fn_in, const cell* name_in, bool infix, co
       while (static_cast<uint32_t>(stack::top - base) < slots) stack::push_none();
     }
   } else {
-    for (uint32_t i = 0; i < refinement_total; ++i) refs[i] = -1;
+    // Every slot starts absent: a native made at run time may have fewer refinements in its
+    // spec than its entry reads.
+    for (int32_t& r : refs) r = -1;
   }
 
   // Refinements named by the path, with their arguments in path order.
