@@ -245,7 +245,10 @@ flow eval_expressions(const cell* block) {
   } else {
     // Library code leaves the position of the user's code in place for errors.
     bool user_code = !(memory::buffer_of(code.data2)->flags & series_flag::library);
-    if (user_code) current_code = code;
+    if (user_code) {
+      current_code = code;
+      set_type(&current_code, type::block);  // a paren's code too
+    }
     do {
       stack::top = stack::arguments;
       if (user_code) current_code.data1 = c.pos;
