@@ -18,6 +18,9 @@
 
 namespace kaz::interp {
 
+cell throw_where{type::none, 0, 0, 0};
+cell throw_near{type::none, 0, 0, 0};
+
 
 namespace {
 
@@ -26,6 +29,8 @@ cell anon_name;  // the word <anon>, for calls not made through a word
 
 void mark_roots() {
   collector::mark_values(&current_code, &current_code + 1);
+  collector::mark_values(&throw_where, &throw_where + 1);
+  collector::mark_values(&throw_near, &throw_near + 1);
 }
 
 // The value cell of a bound word, or null when it cannot be read without an error.

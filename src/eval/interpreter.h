@@ -34,6 +34,11 @@ struct cursor {
 // The block and position being evaluated: evaluator::current_code.
 using evaluator::current_code;
 
+// Where the last `throw` was raised (roots): the word of its call and the code it was near.
+// A throw that no catch takes becomes an error there, not where the last catch let it go.
+extern cell throw_where;
+extern cell throw_near;
+
 // Evaluates a whole block in a <body> frame. The result is the last expression's value (unset!
 // for an empty block): left as the last value on the stack, or with to_result also copied into
 // the caller's result slot.

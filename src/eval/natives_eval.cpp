@@ -559,10 +559,15 @@ flow catch_(const int32_t* refs) {
     }
   }
   if (!match) {
-    // On toward an outer catch, when there is one.
+    // On toward an outer catch, when there is one; with none, the error is the throw's own.
     if (!stack::find_catch_frame(stack::current_frame())) {
       cell v = stack::flow_value;
-      fire(err::throw_throw, &v);
+      cell made;
+      error::create(&made, err::throw_throw, &v, nullptr, nullptr);
+      cell* e = stack::push(&made);
+      *error::field_of(e, error::field::where) = interp::throw_where;
+      *error::field_of(e, error::field::near) = interp::throw_near;
+      error::raise(e);
     }
     return flow::throw_;
   }
@@ -573,6 +578,8 @@ flow catch_(const int32_t* refs) {
 flow throw_(const int32_t* refs) {
   cell value = *arg(0);
   if (!stack::find_catch_frame(stack::current_frame())) fire(err::throw_throw, &value);
+  stack::get_call_name(&interp::throw_where);
+  interp::throw_near = interp::current_code;
   stack::flow_value = value;
   if (has(refs, 0))
     stack::flow_name = *ref_arg(refs, 0);
