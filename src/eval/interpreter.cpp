@@ -90,6 +90,14 @@ cell* find_refinement(cell* desc, uint32_t symbol) {
 
 constexpr uint32_t max_refinements = 32;
 
+// The push event for the value just pushed, taken from position `at` of the code.
+void trace_push(cursor& c, uint32_t at) {
+  cell code = c.code();
+  cell pushed = *stack::last_value();
+  trace::fire(trace::event::push, &code, at, nullptr, &pushed);
+  c.refresh();
+}
+
 // Fetches one argument described by `ts` from the code and pushes it. At the tail of the code
 // only a quoted argument that admits unset! can be given (unset!); `missing` reports the rest.
 flow fetch_argument(cursor& c, const cell* ts_in, bool infix_right, bool& missing) {
@@ -108,8 +116,15 @@ flow fetch_argument(cursor& c, const cell* ts_in, bool infix_right, bool& missin
     case arg_kind::normal:
       return eval_expression(c, infix_right);
     case arg_kind::get:
+      if (trace::tracing) [[unlikely]] {
+        cell code = c.code();
+        cell fetched = *c.value();
+        trace::fire(trace::event::fetch, &code, c.pos, nullptr, &fetched);
+        c.refresh();
+      }
       stack::push(c.value());
       c.pos++;
+      if (trace::tracing) [[unlikely]] trace_push(c, c.pos - 1);
       return flow::normal;
     default: {  // lit
       cell v = *c.value();
@@ -233,7 +248,9 @@ flow halt_on_interrupt() {
 
 flow call_infix_evaluated(const cell* op, const cell* name);
 
-cursor::cursor(const cell* block) : node(block->data2), pos(block->data1) { refresh(); }
+cursor::cursor(const cell* block) : node(block->data2), pos(block->data1), index(block->data1) {
+  refresh();
+}
 
 namespace {
 
@@ -312,7 +329,7 @@ flow eval_block(const cell* block, bool to_result) {
 
 flow eval_expression(cursor& c, bool no_infix, bool literal_functions) {
   if (trace::tracing) [[unlikely]] {
-    cell code{type::block, c.pos, c.node, 0};
+    cell code = c.code();
     cell fetched = *c.value();
     trace::fire(trace::event::fetch, &code, c.pos, nullptr, &fetched);
     c.refresh();
@@ -343,6 +360,7 @@ flow eval_expression(cursor& c, bool no_infix, bool literal_functions) {
       } else {
         stack::push(val);
         c.pos++;
+        if (trace::tracing) [[unlikely]] trace_push(c, c.pos - 1);
       }
       break;
     }
@@ -351,6 +369,11 @@ flow eval_expression(cursor& c, bool no_infix, bool literal_functions) {
       c.pos++;
       if (c.at_tail()) fire(err::script_need_value, &w);
       stack::open_native_frame(&w);
+      if (trace::tracing) [[unlikely]] {
+        stack::push(&w);
+        trace_push(c, c.pos - 1);
+        stack::top--;
+      }
       flow f = eval_expression(c, false);
       if (f != flow::normal) {
         stack::close_frame_dropping();
@@ -450,6 +473,7 @@ flow eval_expression(cursor& c, bool no_infix, bool literal_functions) {
     default:
       stack::push(v);
       c.pos++;
+      if (trace::tracing) [[unlikely]] trace_push(c, c.pos - 1);
       break;
   }
 
@@ -539,8 +563,10 @@ flow eval_call(cursor& c, const cell* fn_in, const cell* name_in, bool infix, co
     t = type_of(&fn);
   }
   if (trace::tracing) [[unlikely]] {
-    cell code{type::block, c.pos, c.node, 0};
-    trace::fire(trace::event::open, &code, c.pos, &name, &fn);
+    cell code = c.code();
+    uint32_t at = c.pos > c.index ? c.pos - 1 : c.pos;  // the word or path that called
+    trace::fire(trace::event::open, &code, at, &name, &fn);
+    c.refresh();
   }
   // The call's frame: an infix call's frame begins at its left operand; a prefix call's result
   // lands where the frame begins.
@@ -685,7 +711,10 @@ flow eval_call(cursor& c, const cell* fn_in, const cell* name_in, bool infix, co
   }
 
   // The call.
-  if (trace::tracing) [[unlikely]] trace::fire(trace::event::call, nullptr, 0, &name, &fn);
+  if (trace::tracing) [[unlikely]] {
+    cell code = c.code();
+    trace::fire(trace::event::call, &code, c.pos, &name, &fn);
+  }
   flow f;
   switch (t) {
     case type::function:
@@ -711,7 +740,9 @@ flow eval_call(cursor& c, const cell* fn_in, const cell* name_in, bool infix, co
   c.refresh();
   if (trace::tracing) [[unlikely]] {
     cell r = *(stack::top - 1);
-    trace::fire(trace::event::return_, nullptr, 0, &name, &r);
+    cell code = c.code();
+    trace::fire(trace::event::return_, &code, c.pos, &name, &r);
+    c.refresh();
   }
   return flow::normal;
 }
@@ -738,14 +769,25 @@ flow call_function(const cell* fn_in, node_t lookup) {
   bool saved_tracing = trace::tracing;
   if (fn.header & (function_flag::no_trace | function_flag::builtin)) trace::tracing = false;
   if (fn.header & function_flag::trace) trace::tracing = trace::active;
-  if (trace::tracing) [[unlikely]] trace::fire(trace::event::prolog, nullptr, 0, nullptr, &fn);
+  cell name{type::none, 0, 0, 0};
+  if (trace::tracing) [[unlikely]] {
+    call_frame* f = stack::current_frame();
+    context::word_of_symbol(f->name_context, stack::frame_symbol(f), &name);
+    trace::fire(trace::event::prolog, nullptr, 0, &name, &fn);
+  }
   flow f = flow::normal;
   if (type_of(&body) == type::block) {
     f = eval_block(&body, true);  // above the arguments and locals, which live in this frame
   } else {
     stack::arguments->header = type::unset;
   }
-  if (trace::tracing) [[unlikely]] trace::fire(trace::event::epilog, nullptr, 0, nullptr, &fn);
+  if (trace::tracing) [[unlikely]] {
+    if (type_of(&name) == type::none) {  // tracing began inside the body
+      call_frame* f = stack::current_frame();
+      context::word_of_symbol(f->name_context, stack::frame_symbol(f), &name);
+    }
+    trace::fire(trace::event::epilog, nullptr, 0, &name, &fn);
+  }
   trace::tracing = saved_tracing;
   context::header_cell(ctx)->data2 = saved;
   (void)lookup;

@@ -20,6 +20,7 @@ struct cursor {
   cell* head;     // cell 0 of the buffer's used part
   uint32_t pos;   // index of the next value, from the buffer's used start
   uint32_t tail;  // index past the last value
+  uint32_t index;  // the code's own index, where it was given (trace offsets count from it)
 
   explicit cursor(const cell* block);
   void refresh() {
@@ -29,6 +30,8 @@ struct cursor {
   }
   bool at_tail() const { return pos >= tail; }
   cell* value() const { return head + pos; }
+  // The code as a block! at its own index (the trace hook's `code`).
+  cell code() const { return cell{type::block, index, node, 0}; }
 };
 
 // The block and position being evaluated: evaluator::current_code.

@@ -571,7 +571,9 @@ flow catch_(const int32_t* refs) {
     }
     return flow::throw_;
   }
-  stack::set_result_only(&stack::flow_value);
+  cell caught = stack::flow_value;
+  stack::set_result_only(&caught);
+  if (trace::tracing) [[unlikely]] trace::fire(trace::event::catch_, nullptr, 0, nullptr, &caught);
   return flow::normal;
 }
 
@@ -580,6 +582,7 @@ flow throw_(const int32_t* refs) {
   if (!stack::find_catch_frame(stack::current_frame())) fire(err::throw_throw, &value);
   stack::get_call_name(&interp::throw_where);
   interp::throw_near = interp::current_code;
+  if (trace::tracing) [[unlikely]] trace::fire(trace::event::throw_, nullptr, 0, nullptr, &value);
   stack::flow_value = value;
   if (has(refs, 0))
     stack::flow_name = *ref_arg(refs, 0);
