@@ -224,6 +224,8 @@ flow halt_on_interrupt() {
   if (!stack::find_catch_frame(stack::current_frame())) return flow::normal;
   context::intern_global(symbol::make("halt-request"), &stack::flow_value);
   context::intern_global(symbol::make("console"), &stack::flow_name);
+  stack::get_call_name(&throw_where);
+  throw_near = current_code;
   return flow::throw_;
 }
 
