@@ -11,9 +11,10 @@ namespace kaz {
  * break, continue, return, exit and throw travel as a returned `flow` everywhere they can. Where
  * C++ code between the exit and its target has no way to return one, the exit crosses that code
  * as this exception, carrying its runtime code (its value and name stay in stack::flow_value and
- * stack::flow_name). The interpreter's block evaluation takes it back as a status, so it goes on
- * to its target as if it had been returned all the way. Its code lies below the error's, so a
- * region that only takes errors lets it through.
+ * stack::flow_name). The nearest point of the evaluator that returns a status (a native's call,
+ * see interp::catching_exits) takes it back as one, so it goes on to its target as if it had
+ * been returned all the way. Its code lies below the error's, so a region that only takes
+ * errors lets it through.
  */
 struct exit_in_flight : sysrt::thrown_value {
   flow status;

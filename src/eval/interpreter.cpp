@@ -257,7 +257,7 @@ cursor::cursor(const cell* block) : node(block->data2), pos(block->data1), index
 namespace {
 
 // The expressions of a block, in the current frame.
-flow eval_expressions(const cell* block) {
+[[gnu::always_inline]] inline flow eval_expressions(const cell* block) {
   cell saved_code = current_code;
   cell code = *block;
   cursor c(&code);
@@ -294,25 +294,33 @@ flow eval_expressions(const cell* block) {
 }  // namespace
 
 /*
- * An exit that crossed C++ code as an exit_in_flight (a sort's comparator, an object's handler,
- * the trace callback) becomes a status again at the innermost block being evaluated: no target
- * lies between, since every target (a loop, catch, a function body, try/all) evaluates its code
- * through here. The stacks go back to where this block began, as a returned status leaves them.
+ * While tracing, any event's callback may raise an exit, from C++ code that runs between the
+ * expressions (see exit_in_flight): each block then takes it back as a status, at the innermost
+ * block evaluation, inside every target. The stacks go back to where the block began; the top
+ * has no meaning after an exit, since every caller drops its frame's values.
  */
+[[gnu::noinline]] flow eval_body_traced(const cell* block) {
+  call_frame* saved_frame_top = stack::frame_top;
+  cell saved_code = current_code;
+  try {
+    return eval_expressions(block);
+  } catch (const exit_in_flight& e) {
+    // The base this block ran on is what the first frame opened since then saved.
+    cell* base = stack::frame_top > saved_frame_top ? stack::at_index(saved_frame_top->saved_base)
+                                                    : stack::arguments;
+    stack::unwind_to({base, base, saved_frame_top});
+    current_code = saved_code;
+    return e.status;
+  }
+}
+
 flow eval_body(const cell* block) {
   sysrt::check_native_stack();
   if (sysrt::interrupt_pending) [[unlikely]] {
     if (halt_on_interrupt() != flow::normal) return flow::throw_;
   }
-  stack::saved_state saved = stack::save();
-  cell saved_code = current_code;
-  try {
-    return eval_expressions(block);
-  } catch (const exit_in_flight& e) {
-    stack::unwind_to(saved);
-    current_code = saved_code;
-    return e.status;
-  }
+  if (trace::active) [[unlikely]] return eval_body_traced(block);
+  return eval_expressions(block);
 }
 
 flow eval_block(const cell* block, bool to_result) {
@@ -392,7 +400,12 @@ flow eval_expression(cursor& c, bool no_infix, bool literal_functions) {
       if (value_cell && !(context::kind(w.data1) == context::kind_object)) {
         *value_cell = *value;
       } else {
-        context::set_value(&w, value);
+        cell set_value = *value;
+        f = catching_exits([&] { context::set_value(&w, &set_value); });  // on-change*
+        if (f != flow::normal) {
+          stack::close_frame_dropping();
+          return f;
+        }
       }
       stack::close_frame();  // the set value stays as the expression's value
       c.refresh();
@@ -459,7 +472,8 @@ flow eval_expression(cursor& c, bool no_infix, bool literal_functions) {
       words::global_word(words::sym.set_path, &name);
       stack::open_native_frame(&name);
       flow f = eval_expression(c, false);
-      if (f == flow::normal) f = eval_path(c, &p, true, false);
+      // Setting may run an owner's handler: its exit crosses the path's C++ code.
+      if (f == flow::normal) f = catching_exits_flow([&] { return eval_path(c, &p, true, false); });
       if (f != flow::normal) {
         stack::close_frame_dropping();
         return f;
@@ -540,7 +554,7 @@ flow call_infix_evaluated(const cell* op_in, const cell* name_in) {
   }
   int32_t refs[max_refinements];
   for (int32_t& r : refs) r = -1;
-  flow f = function::entry_of(&fn)(refs);
+  flow f = catching_exits_flow([&] { return function::entry_of(&fn)(refs); });
   if (f != flow::normal) {
     stack::close_frame_dropping();
     return f;
@@ -712,28 +726,25 @@ flow eval_call(cursor& c, const cell* fn_in, const cell* name_in, bool infix, co
     }
   }
 
-  // The call.
+  // The call. An exit raised in C++ code that it runs (a comparator, a change handler) comes
+  // back here as a status: this call is not its target.
   if (trace::tracing) [[unlikely]] {
     cell code = c.code();
     trace::fire(trace::event::call, &code, c.pos, &name, &fn);
   }
-  flow f;
-  switch (t) {
-    case type::function:
-      f = call_function(&fn, lookup);
-      break;
-    case type::native:
-    case type::action: {
-      native_entry e = function::entry_of(&fn);
-      f = e(refs);
-      break;
+  flow f = catching_exits_flow([&] {
+    switch (t) {
+      case type::function:
+        return call_function(&fn, lookup);
+      case type::native:
+      case type::action:
+        return function::entry_of(&fn)(refs);
+      case type::routine:
+        return call_routine(&fn);
+      default:
+        fire(err::internal_not_done);
     }
-    case type::routine:
-      f = call_routine(&fn);
-      break;
-    default:
-      fire(err::internal_not_done);
-  }
+  });
   if (f != flow::normal) {
     stack::close_frame_dropping();
     return f;
@@ -764,11 +775,21 @@ flow call_routine(const cell* fn) {
 flow call_function(const cell* fn_in, node_t lookup) {
   cell fn = *fn_in;
   node_t ctx = fn.data1;
-  uint32_t saved = context::header_cell(ctx)->data2;
+  // The context's values and the tracing state are put back however the call ends: an error
+  // or an exit out of a trace event crosses this frame, and the outer activation of a
+  // recursive function must read its own values again.
+  struct activation {
+    node_t ctx;
+    uint32_t values;
+    bool tracing;
+    ~activation() {
+      context::header_cell(ctx)->data2 = values;
+      trace::tracing = tracing;
+    }
+  } outer{ctx, context::header_cell(ctx)->data2, trace::tracing};
   context::header_cell(ctx)->data2 = stack::index_of(stack::arguments);
   stack::set_top_body_flag(true);
   cell body = function::extra_cells(&fn)[extra::body];
-  bool saved_tracing = trace::tracing;
   if (fn.header & (function_flag::no_trace | function_flag::builtin)) trace::tracing = false;
   if (fn.header & function_flag::trace) trace::tracing = trace::active;
   cell name{type::none, 0, 0, 0};
@@ -790,8 +811,6 @@ flow call_function(const cell* fn_in, node_t lookup) {
     }
     trace::fire(trace::event::epilog, nullptr, 0, &name, &fn);
   }
-  trace::tracing = saved_tracing;
-  context::header_cell(ctx)->data2 = saved;
   (void)lookup;
   if (f == flow::return_) {
     stack::set_last(&stack::flow_value);
@@ -1115,21 +1134,19 @@ flow apply(const cell* fn_in, const cell* name_in, const cell* args_in, bool all
       if (f != flow::normal) return fail(f);
     }
   }
-  flow f;
-  switch (t) {
-    case type::function:
-      f = call_function(&fn, 0);
-      break;
-    case type::native:
-    case type::action:
-      f = function::entry_of(&fn)(refs);
-      break;
-    case type::routine:
-      f = call_routine(&fn);
-      break;
-    default:
-      fire(err::internal_not_done);
-  }
+  flow f = catching_exits_flow([&] {
+    switch (t) {
+      case type::function:
+        return call_function(&fn, 0);
+      case type::native:
+      case type::action:
+        return function::entry_of(&fn)(refs);
+      case type::routine:
+        return call_routine(&fn);
+      default:
+        fire(err::internal_not_done);
+    }
+  });
   if (f != flow::normal) return fail(f);
   stack::close_frame();
   cell* p = stack::at_index(placeholder_index);

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "core/evaluator.h"
+#include "core/exit_in_flight.h"
 #include "core/stack.h"
 #include "memory/series.h"
 #include "runtime/cell.h"
@@ -92,6 +93,31 @@ flow do_block(const cell* block, cell* out);
 // A value as the interpreter evaluates it on its own (a word looked up, a function called with
 // no arguments, other values as they are).
 flow do_value(const cell* value);
+
+/*
+ * Runs C++ code that may run Kaz code unable to pass an exit on as a status (a comparator, an
+ * object's change handler, the trace callback): an exit_in_flight that leaves it comes back as
+ * its status, with the frames opened since put back (see core/exit_in_flight.h). Callers are
+ * the points that return a status nearest to such code: a native's call, a set-word or
+ * set-path that sets an object's field, a loop setting its words.
+ */
+template <class Run>
+flow catching_exits_flow(Run&& run) {
+  stack::saved_state saved = stack::save();
+  try {
+    return run();
+  } catch (const exit_in_flight& e) {
+    stack::unwind_to(saved);
+    return e.status;
+  }
+}
+template <class Run>
+flow catching_exits(Run&& run) {
+  return catching_exits_flow([&] {
+    run();
+    return flow::normal;
+  });
+}
 
 void init();
 
