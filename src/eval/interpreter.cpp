@@ -830,6 +830,10 @@ flow eval_path(cursor& c, const cell* path_in, bool set, bool get, bool case_) {
   int32_t len = block::rs_length(&path);
   if (len <= 0) fire(err::script_empty_path);
   cell head = *block::rs_head(&path);
+  if (trace::tracing) [[unlikely]] {
+    trace::fire(trace::event::enter, &path, path.data1, nullptr, nullptr);
+    trace::fire(trace::event::fetch, &path, path.data1, nullptr, &head);
+  }
   if (type_of(&head) != type::word) fire(err::script_word_first, &path);
   cell* hv = bound_value(&head);
   if (!hv) hv = context::get_value(&head);
@@ -853,6 +857,8 @@ flow eval_path(cursor& c, const cell* path_in, bool set, bool get, bool case_) {
   auto selector_at = [&](int32_t k) { return stack::at_index(start + 2 * uint32_t(k) + 1); };
   for (int32_t i = 1; i < len; ++i) {
     cell elem = *(block::rs_head(&path) + i);
+    uint32_t at = path.data1 + static_cast<uint32_t>(i);
+    if (trace::tracing) [[unlikely]] trace::fire(trace::event::fetch, &path, at, nullptr, &elem);
     uint32_t et = type_of(&elem);
     if (et == type::get_word) {
       elem = *context::get_value(&elem);
@@ -865,6 +871,7 @@ flow eval_path(cursor& c, const cell* path_in, bool set, bool get, bool case_) {
       elem = *stack::last_value();
       stack::top--;
     }
+    if (trace::tracing) [[unlikely]] trace::fire(trace::event::push, &path, at, nullptr, &elem);
     if (type_of(&elem) == type::unset) fire(err::script_invalid_path, &path, &elem);
     bool last = i == len - 1;
     cell* parent = value_at(i - 1);
