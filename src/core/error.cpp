@@ -108,7 +108,7 @@ void make_from_spec(cell* out, const cell* spec_in) {
         uint32_t mark = stack::index_of(stack::top);
         flow f = evaluator::eval_block(&spec, false);
         stack::top = stack::at_index(mark);
-        if (f != flow::normal) object::raise_stranded_exit(f);
+        raise_exit(f);
         e = stack::at_index(base);
         t = *field_of(e, field::type);
         i = *field_of(e, field::id);

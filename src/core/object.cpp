@@ -195,7 +195,7 @@ cell* make(cell* proto, cell* spec, uint32_t) {
     uint32_t mark = stack::index_of(stack::top);
     flow f = evaluator::eval_block(&s, false);
     stack::top = stack::at_index(mark);
-    if (f != flow::normal) raise_stranded_exit(f);
+    raise_exit(f);
     settle(ctx);
   }
   r = stack::at_index(base);

@@ -50,8 +50,8 @@ inline uint32_t packed(uint32_t index, uint32_t locals) { return index << 16 | (
 
 /*
  * Calls a handler in a function frame of its name with the arguments given; the locals are laid
- * out by the call. The handler's result is dropped. An exit that would leave the handler
- * toward code beyond it is raised as an error (see raise_stranded_exit).
+ * out by the call. The handler's result is dropped. An exit that leaves the handler toward code
+ * beyond it goes on there (see exit_in_flight).
  */
 void call_handler(const cell* fn, const cell* name, const cell* args, uint32_t count) {
   uint32_t mark = stack::index_of(stack::top);
@@ -61,7 +61,7 @@ void call_handler(const cell* fn, const cell* name, const cell* args, uint32_t c
   flow r = evaluator::call_with_arguments(&f, name);
   stack::close_function_frame();
   stack::top = stack::at_index(mark);
-  if (r != flow::normal) raise_stranded_exit(r);
+  raise_exit(r);
 }
 
 // The function in a handler slot, with its cached locals count brought up to date when the

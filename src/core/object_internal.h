@@ -2,7 +2,7 @@
 // the mold of the object family.
 #pragma once
 
-#include "core/stranded_exit.h"
+#include "core/exit_in_flight.h"
 
 #include <cstdint>
 
@@ -11,7 +11,7 @@
 
 namespace kaz::object {
 
-using kaz::raise_stranded_exit;  // exits stranded in an object body or handler
+using kaz::raise_exit;  // exits leaving an object body or handler
 
 // Lets the ownership table call on-deep-change* (once, at start-up).
 void install_deep_change_handler();

@@ -65,8 +65,8 @@ int32_t type_order(uint32_t a, uint32_t b);
 // false the second; an integer! is its own order, a float! its sign.
 int32_t comparator_order(const cell* answer);
 // Calls a comparison function of two arguments with a and b (in a frame named
-// <compare-callback>) and answers the order of its answer. break, continue and throw out of
-// it raise the errors they raise where nothing catches them.
+// <compare-callback>) and answers the order of its answer. An exit out of it goes on to its
+// target across the sort (see exit_in_flight).
 int32_t sort_compare_func(const cell* a, const cell* b, const cell* function);
 
 // The engine of the set natives over the two argument slots of the calling native: codes 8

@@ -7,9 +7,9 @@
 #include "core/block_storage.h"
 #include "core/context.h"
 #include "core/evaluator.h"
+#include "core/exit_in_flight.h"
 #include "core/function.h"
 #include "core/stack.h"
-#include "core/stranded_exit.h"
 #include "core/symbol.h"
 #include "datatypes/block_actions.h"
 #include "datatypes/series_common.h"
@@ -62,6 +62,8 @@ void fill_record(cell* record, const cell* cells, uint32_t n) {
   s->tail = s->offset + n * 16;
 }
 
+void call_compare_func(const cell* a, const cell* b, const cell* function, cell* answer);
+
 int function_order(const uint8_t* x, const uint8_t* y, int32_t, uint32_t) {
   sort_context& c = *current;
   const cell* a = reinterpret_cast<const cell*>(x);
@@ -78,7 +80,15 @@ int function_order(const uint8_t* x, const uint8_t* y, int32_t, uint32_t) {
   }
   if (c.reverse) std::swap(first, second);
   cell fn = c.function;
-  return sort_compare_func(&first, &second, &fn);
+  // The function is asked whether the second sorts before the first: a strict less-than then
+  // answers false for equal records, which keeps them in their order in a stable sort.
+  // Other answers (none!, ...) keep the first record first.
+  cell answer;
+  call_compare_func(&second, &first, &fn, &answer);
+  uint32_t t = type_of(&answer);
+  if (t != type::logic && t != type::integer && t != type::float_) return -1;
+  int32_t order = comparator_order(&answer);
+  return order > 0 ? -1 : order < 0 ? 1 : 0;
 }
 
 uint32_t callback_symbol = 0;
@@ -150,7 +160,10 @@ int32_t comparator_order(const cell* answer) {
   }
 }
 
-int32_t sort_compare_func(const cell* a, const cell* b, const cell* function) {
+namespace {
+
+// Calls the comparison function with a and b; its answer goes into `answer`.
+void call_compare_func(const cell* a, const cell* b, const cell* function, cell* answer) {
   if (!callback_symbol) callback_symbol = symbol::make("<compare-callback>");
   cell fn = *function;
   cell name;
@@ -160,11 +173,17 @@ int32_t sort_compare_func(const cell* a, const cell* b, const cell* function) {
   stack::push(a);
   stack::push(b);
   flow f = evaluator::call_with_arguments(&fn, &name);
-  cell answer = *stack::arguments;
+  *answer = *stack::arguments;
   stack::unwind_to(saved);
-  // A comparison cannot pass an exit on through the sort: it becomes the error it would be
-  // without a target.
-  if (f == flow::break_ || f == flow::continue_ || f == flow::throw_) raise_stranded_exit(f);
+  // An exit crosses the sort toward its target; the sort leaves every value in the series.
+  raise_exit(f);
+}
+
+}  // namespace
+
+int32_t sort_compare_func(const cell* a, const cell* b, const cell* function) {
+  cell answer;
+  call_compare_func(a, b, function, &answer);
   return comparator_order(&answer);
 }
 

@@ -1,4 +1,7 @@
 // The function family's datatypes: function!, routine!, native!, action!, op!.
+#include <algorithm>
+#include <iterator>
+
 #include "core/actions.h"
 #include "core/block_storage.h"
 #include "core/context.h"
@@ -75,7 +78,10 @@ int32_t mold_function(cell* f, cell* buffer, bool, bool all, bool flat, cell* pa
   cell spec = spec_block(f);
   limit = actions::mold(&spec, buffer, false, all, flat, part, limit, indent);
   cell body = function::extra_cells(f)[extra::body];
+  // The body follows the spec directly; without a body block: " none" (a routine: its body).
   if (type_of(&body) == type::block) {
+    limit = actions::mold(&body, buffer, false, all, flat, part, limit, indent);
+  } else if (routine) {
     string::append_ascii(out, " ");
     limit = actions::mold(&body, buffer, false, all, flat, part, limit - 1, indent);
   } else {
@@ -125,6 +131,15 @@ int32_t compare(cell* a, cell* b, int32_t op) {
   }
 }
 
+/*
+ * The arguments each table entry reads, taken from the first native! or action! made for it
+ * (the library's own, at start-up). A later one whose spec gives fewer would have the entry
+ * read past its arguments, and is refused.
+ */
+constexpr uint8_t arity_unknown = 0xFF;
+uint8_t native_arity[121];
+uint8_t action_arity[63];
+
 // make native! / make action!: [spec index] with the index in the table and its entry present.
 cell* make_native_like(cell* proto, cell* spec, uint32_t t) {
   cell dt{type::datatype_, t, 0, 0};
@@ -136,7 +151,17 @@ cell* make_native_like(cell* proto, cell* spec, uint32_t t) {
   uint32_t i = index.data2;
   native_entry e = t == type::native ? function::native_table_entry(i) : function::action_table_entry(i);
   if (!e) fire(err::script_bad_make_arg, &dt, spec);
-  function::make_native(proto, t, &s, i);
+  cell made;
+  function::make_native(&made, t, &s, i);
+  cell* held = stack::push(&made);
+  uint32_t n = function::arity(held);
+  uint8_t& needed = (t == type::native ? native_arity : action_arity)[i];
+  if (needed == arity_unknown)
+    needed = static_cast<uint8_t>(n < arity_unknown ? n : arity_unknown - 1);
+  else if (n < needed)
+    fire(err::script_bad_make_arg, &dt, spec);
+  *proto = *held;
+  stack::top--;
   return proto;
 }
 
@@ -208,6 +233,8 @@ cell* make_op(cell* proto, cell* spec, uint32_t) {
 }  // namespace
 
 void init() {
+  std::fill(std::begin(native_arity), std::end(native_arity), arity_unknown);
+  std::fill(std::begin(action_arity), std::end(action_arity), arity_unknown);
   registry::add(type::native, {.make = make_native_like,
                                 .reflect = reflect,
                                 .form = form,

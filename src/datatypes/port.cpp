@@ -8,8 +8,8 @@
 #include "core/block_storage.h"
 #include "core/context.h"
 #include "core/evaluator.h"
+#include "core/exit_in_flight.h"
 #include "core/object.h"
-#include "core/stranded_exit.h"
 #include "core/string_storage.h"
 #include "core/symbol.h"
 #include "core/words.h"
@@ -406,7 +406,7 @@ void forward_from_cpp(uint32_t s, std::initializer_list<cell> values, const int3
   flow f = forward(s, refs);
   if (f != flow::normal) {
     stack::close_frame_dropping();
-    raise_stranded_exit(f);
+    raise_exit(f);
   }
   cell result = *stack::arguments;
   stack::close_frame_dropping();

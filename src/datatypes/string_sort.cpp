@@ -6,9 +6,9 @@
 
 #include "core/context.h"
 #include "core/evaluator.h"
+#include "core/exit_in_flight.h"
 #include "core/function.h"
 #include "core/stack.h"
-#include "core/stranded_exit.h"
 #include "core/string_storage.h"
 #include "core/symbol.h"
 #include "datatypes/series_common.h"
@@ -122,7 +122,7 @@ int call_comparator(const uint8_t* x, const uint8_t* y, int32_t, uint32_t flags)
   flow r = evaluator::call_with_arguments(&fn, &name);
   if (r != flow::normal) {
     stack::unwind_to(saved);
-    raise_stranded_exit(r);  // no exit leaves through the sort
+    raise_exit(r);  // on across the sort toward its target
   }
   cell result = *stack::arguments;
   stack::unwind_to(saved);

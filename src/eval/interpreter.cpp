@@ -3,6 +3,7 @@
 #include "core/actions.h"
 #include "core/block_storage.h"
 #include "core/context.h"
+#include "core/exit_in_flight.h"
 #include "core/function.h"
 #include "core/registry.h"
 #include "core/symbol.h"
@@ -17,6 +18,9 @@
 
 namespace kaz::interp {
 
+cell throw_where{type::none, 0, 0, 0};
+cell throw_near{type::none, 0, 0, 0};
+
 
 namespace {
 
@@ -25,6 +29,8 @@ cell anon_name;  // the word <anon>, for calls not made through a word
 
 void mark_roots() {
   collector::mark_values(&current_code, &current_code + 1);
+  collector::mark_values(&throw_where, &throw_where + 1);
+  collector::mark_values(&throw_near, &throw_near + 1);
 }
 
 // The value cell of a bound word, or null when it cannot be read without an error.
@@ -84,6 +90,14 @@ cell* find_refinement(cell* desc, uint32_t symbol) {
 
 constexpr uint32_t max_refinements = 32;
 
+// The push event for the value just pushed, taken from position `at` of the code.
+void trace_push(cursor& c, uint32_t at) {
+  cell code = c.code();
+  cell pushed = *stack::last_value();
+  trace::fire(trace::event::push, &code, at, nullptr, &pushed);
+  c.refresh();
+}
+
 // Fetches one argument described by `ts` from the code and pushes it. At the tail of the code
 // only a quoted argument that admits unset! can be given (unset!); `missing` reports the rest.
 flow fetch_argument(cursor& c, const cell* ts_in, bool infix_right, bool& missing) {
@@ -102,8 +116,15 @@ flow fetch_argument(cursor& c, const cell* ts_in, bool infix_right, bool& missin
     case arg_kind::normal:
       return eval_expression(c, infix_right);
     case arg_kind::get:
+      if (trace::tracing) [[unlikely]] {
+        cell code = c.code();
+        cell fetched = *c.value();
+        trace::fire(trace::event::fetch, &code, c.pos, nullptr, &fetched);
+        c.refresh();
+      }
       stack::push(c.value());
       c.pos++;
+      if (trace::tracing) [[unlikely]] trace_push(c, c.pos - 1);
       return flow::normal;
     default: {  // lit
       cell v = *c.value();
@@ -202,18 +223,42 @@ flow halt_on_interrupt() {
   if (!stack::find_catch_frame(stack::current_frame())) return flow::normal;
   context::intern_global(symbol::make("halt-request"), &stack::flow_value);
   context::intern_global(symbol::make("console"), &stack::flow_name);
+  stack::get_call_name(&throw_where);
+  throw_near = current_code;
   return flow::throw_;
 }
 
+namespace {
+
+// A value reached along a path that has no elements: names the path up to the element that
+// gave the value, as a path!.
+[[noreturn]] void bad_path_type(const cell* path_in, int32_t i, const cell* elem_in,
+                                const cell* value) {
+  cell path = *path_in;
+  cell elem = *elem_in;
+  cell dt{type::datatype_, type_of(value), 0, 0};
+  cell* so_far = block::push_only(static_cast<uint32_t>(i));
+  set_type(so_far, type::path);
+  for (int32_t k = 0; k < i; ++k) {
+    cell e = *(block::rs_head(&path) + k);
+    block::append_copy(so_far, &e);
+  }
+  cell s = *so_far;
+  fire(err::script_bad_path_type, &elem, &dt, &s);
+}
+
+}  // namespace
+
 flow call_infix_evaluated(const cell* op, const cell* name);
 
-cursor::cursor(const cell* block) : node(block->data2), pos(block->data1) { refresh(); }
+cursor::cursor(const cell* block) : node(block->data2), pos(block->data1), index(block->data1) {
+  refresh();
+}
 
-flow eval_body(const cell* block) {
-  sysrt::check_native_stack();
-  if (sysrt::interrupt_pending) [[unlikely]] {
-    if (halt_on_interrupt() != flow::normal) return flow::throw_;
-  }
+namespace {
+
+// The expressions of a block, in the current frame.
+[[gnu::always_inline]] inline flow eval_expressions(const cell* block) {
   cell saved_code = current_code;
   cell code = *block;
   cursor c(&code);
@@ -225,7 +270,10 @@ flow eval_body(const cell* block) {
   } else {
     // Library code leaves the position of the user's code in place for errors.
     bool user_code = !(memory::buffer_of(code.data2)->flags & series_flag::library);
-    if (user_code) current_code = code;
+    if (user_code) {
+      current_code = code;
+      set_type(&current_code, type::block);  // a paren's code too
+    }
     do {
       stack::top = stack::arguments;
       if (user_code) current_code.data1 = c.pos;
@@ -244,6 +292,38 @@ flow eval_body(const cell* block) {
   return flow::normal;
 }
 
+}  // namespace
+
+/*
+ * While tracing, any event's callback may raise an exit, from C++ code that runs between the
+ * expressions (see exit_in_flight): each block then takes it back as a status, at the innermost
+ * block evaluation, inside every target. The stacks go back to where the block began; the top
+ * has no meaning after an exit, since every caller drops its frame's values.
+ */
+[[gnu::noinline]] flow eval_body_traced(const cell* block) {
+  call_frame* saved_frame_top = stack::frame_top;
+  cell saved_code = current_code;
+  try {
+    return eval_expressions(block);
+  } catch (const exit_in_flight& e) {
+    // The base this block ran on is what the first frame opened since then saved.
+    cell* base = stack::frame_top > saved_frame_top ? stack::at_index(saved_frame_top->saved_base)
+                                                    : stack::arguments;
+    stack::unwind_to({base, base, saved_frame_top});
+    current_code = saved_code;
+    return e.status;
+  }
+}
+
+flow eval_body(const cell* block) {
+  sysrt::check_native_stack();
+  if (sysrt::interrupt_pending) [[unlikely]] {
+    if (halt_on_interrupt() != flow::normal) return flow::throw_;
+  }
+  if (trace::active) [[unlikely]] return eval_body_traced(block);
+  return eval_expressions(block);
+}
+
 flow eval_block(const cell* block, bool to_result) {
   stack::open_block_frame(&body_name);
   flow f = eval_body(block);
@@ -260,7 +340,7 @@ flow eval_block(const cell* block, bool to_result) {
 
 flow eval_expression(cursor& c, bool no_infix, bool literal_functions) {
   if (trace::tracing) [[unlikely]] {
-    cell code{type::block, c.pos, c.node, 0};
+    cell code = c.code();
     cell fetched = *c.value();
     trace::fire(trace::event::fetch, &code, c.pos, nullptr, &fetched);
     c.refresh();
@@ -291,6 +371,7 @@ flow eval_expression(cursor& c, bool no_infix, bool literal_functions) {
       } else {
         stack::push(val);
         c.pos++;
+        if (trace::tracing) [[unlikely]] trace_push(c, c.pos - 1);
       }
       break;
     }
@@ -299,6 +380,11 @@ flow eval_expression(cursor& c, bool no_infix, bool literal_functions) {
       c.pos++;
       if (c.at_tail()) fire(err::script_need_value, &w);
       stack::open_native_frame(&w);
+      if (trace::tracing) [[unlikely]] {
+        stack::push(&w);
+        trace_push(c, c.pos - 1);
+        stack::top--;
+      }
       flow f = eval_expression(c, false);
       if (f != flow::normal) {
         stack::close_frame_dropping();
@@ -315,7 +401,12 @@ flow eval_expression(cursor& c, bool no_infix, bool literal_functions) {
       if (value_cell && !(context::kind(w.data1) == context::kind_object)) {
         *value_cell = *value;
       } else {
-        context::set_value(&w, value);
+        cell set_value = *value;
+        f = catching_exits([&] { context::set_value(&w, &set_value); });  // on-change*
+        if (f != flow::normal) {
+          stack::close_frame_dropping();
+          return f;
+        }
       }
       stack::close_frame();  // the set value stays as the expression's value
       c.refresh();
@@ -382,7 +473,8 @@ flow eval_expression(cursor& c, bool no_infix, bool literal_functions) {
       words::global_word(words::sym.set_path, &name);
       stack::open_native_frame(&name);
       flow f = eval_expression(c, false);
-      if (f == flow::normal) f = eval_path(c, &p, true, false);
+      // Setting may run an owner's handler: its exit crosses the path's C++ code.
+      if (f == flow::normal) f = catching_exits_flow([&] { return eval_path(c, &p, true, false); });
       if (f != flow::normal) {
         stack::close_frame_dropping();
         return f;
@@ -398,6 +490,7 @@ flow eval_expression(cursor& c, bool no_infix, bool literal_functions) {
     default:
       stack::push(v);
       c.pos++;
+      if (trace::tracing) [[unlikely]] trace_push(c, c.pos - 1);
       break;
   }
 
@@ -462,7 +555,7 @@ flow call_infix_evaluated(const cell* op_in, const cell* name_in) {
   }
   int32_t refs[max_refinements];
   for (int32_t& r : refs) r = -1;
-  flow f = function::entry_of(&fn)(refs);
+  flow f = catching_exits_flow([&] { return function::entry_of(&fn)(refs); });
   if (f != flow::normal) {
     stack::close_frame_dropping();
     return f;
@@ -487,8 +580,10 @@ flow eval_call(cursor& c, const cell* fn_in, const cell* name_in, bool infix, co
     t = type_of(&fn);
   }
   if (trace::tracing) [[unlikely]] {
-    cell code{type::block, c.pos, c.node, 0};
-    trace::fire(trace::event::open, &code, c.pos, &name, &fn);
+    cell code = c.code();
+    uint32_t at = c.pos > c.index ? c.pos - 1 : c.pos;  // the word or path that called
+    trace::fire(trace::event::open, &code, at, &name, &fn);
+    c.refresh();
   }
   // The call's frame: an infix call's frame begins at its left operand; a prefix call's result
   // lands where the frame begins.
@@ -570,7 +665,9 @@ flow eval_call(cursor& c, const cell* fn_in, const cell* name_in, bool infix, co
       while (static_cast<uint32_t>(stack::top - base) < slots) stack::push_none();
     }
   } else {
-    for (uint32_t i = 0; i < refinement_total; ++i) refs[i] = -1;
+    // Every slot starts absent: a native made at run time may have fewer refinements in its
+    // spec than its entry reads.
+    for (int32_t& r : refs) r = -1;
   }
 
   // Refinements named by the path, with their arguments in path order.
@@ -630,25 +727,25 @@ flow eval_call(cursor& c, const cell* fn_in, const cell* name_in, bool infix, co
     }
   }
 
-  // The call.
-  if (trace::tracing) [[unlikely]] trace::fire(trace::event::call, nullptr, 0, &name, &fn);
-  flow f;
-  switch (t) {
-    case type::function:
-      f = call_function(&fn, lookup);
-      break;
-    case type::native:
-    case type::action: {
-      native_entry e = function::entry_of(&fn);
-      f = e(refs);
-      break;
-    }
-    case type::routine:
-      f = call_routine(&fn);
-      break;
-    default:
-      fire(err::internal_not_done);
+  // The call. An exit raised in C++ code that it runs (a comparator, a change handler) comes
+  // back here as a status: this call is not its target.
+  if (trace::tracing) [[unlikely]] {
+    cell code = c.code();
+    trace::fire(trace::event::call, &code, c.pos, &name, &fn);
   }
+  flow f = catching_exits_flow([&] {
+    switch (t) {
+      case type::function:
+        return call_function(&fn, lookup);
+      case type::native:
+      case type::action:
+        return function::entry_of(&fn)(refs);
+      case type::routine:
+        return call_routine(&fn);
+      default:
+        fire(err::internal_not_done);
+    }
+  });
   if (f != flow::normal) {
     stack::close_frame_dropping();
     return f;
@@ -657,7 +754,9 @@ flow eval_call(cursor& c, const cell* fn_in, const cell* name_in, bool infix, co
   c.refresh();
   if (trace::tracing) [[unlikely]] {
     cell r = *(stack::top - 1);
-    trace::fire(trace::event::return_, nullptr, 0, &name, &r);
+    cell code = c.code();
+    trace::fire(trace::event::return_, &code, c.pos, &name, &r);
+    c.refresh();
   }
   return flow::normal;
 }
@@ -677,27 +776,48 @@ flow call_routine(const cell* fn) {
 flow call_function(const cell* fn_in, node_t lookup) {
   cell fn = *fn_in;
   node_t ctx = fn.data1;
-  uint32_t saved = context::header_cell(ctx)->data2;
+  // The context's values and the tracing state are put back however the call ends: an error
+  // or an exit out of a trace event crosses this frame, and the outer activation of a
+  // recursive function must read its own values again.
+  struct activation {
+    node_t ctx;
+    uint32_t values;
+    bool tracing;
+    bool builtin;
+    ~activation() {
+      context::header_cell(ctx)->data2 = values;
+      trace::tracing = tracing;
+      if (builtin && trace::switched) [[unlikely]] {
+        trace::tracing = trace::traced();  // `trace true/false` returns to the traced code
+        trace::switched = false;
+      }
+    }
+  } outer{ctx, context::header_cell(ctx)->data2, trace::tracing,
+          (fn.header & function_flag::builtin) != 0};
   context::header_cell(ctx)->data2 = stack::index_of(stack::arguments);
   stack::set_top_body_flag(true);
   cell body = function::extra_cells(&fn)[extra::body];
-  bool saved_tracing = trace::tracing;
   if (fn.header & (function_flag::no_trace | function_flag::builtin)) trace::tracing = false;
   if (fn.header & function_flag::trace) trace::tracing = trace::active;
-  if (trace::tracing) [[unlikely]] trace::fire(trace::event::prolog, nullptr, 0, nullptr, &fn);
+  cell name{type::none, 0, 0, 0};
+  if (trace::tracing) [[unlikely]] {
+    call_frame* f = stack::current_frame();
+    context::word_of_symbol(f->name_context, stack::frame_symbol(f), &name);
+    trace::fire(trace::event::prolog, nullptr, 0, &name, &fn);
+  }
   flow f = flow::normal;
   if (type_of(&body) == type::block) {
     f = eval_block(&body, true);  // above the arguments and locals, which live in this frame
   } else {
     stack::arguments->header = type::unset;
   }
-  if (trace::tracing) [[unlikely]] trace::fire(trace::event::epilog, nullptr, 0, nullptr, &fn);
-  trace::tracing = saved_tracing;
-  if (trace::switched && (fn.header & function_flag::builtin)) [[unlikely]] {
-    trace::tracing = trace::traced();  // `trace true/false` returns to the traced code
-    trace::switched = false;
+  if (trace::tracing) [[unlikely]] {
+    if (type_of(&name) == type::none) {  // tracing began inside the body
+      call_frame* f = stack::current_frame();
+      context::word_of_symbol(f->name_context, stack::frame_symbol(f), &name);
+    }
+    trace::fire(trace::event::epilog, nullptr, 0, &name, &fn);
   }
-  context::header_cell(ctx)->data2 = saved;
   (void)lookup;
   if (f == flow::return_) {
     stack::set_last(&stack::flow_value);
@@ -717,6 +837,10 @@ flow eval_path(cursor& c, const cell* path_in, bool set, bool get, bool case_) {
   int32_t len = block::rs_length(&path);
   if (len <= 0) fire(err::script_empty_path);
   cell head = *block::rs_head(&path);
+  if (trace::tracing) [[unlikely]] {
+    trace::fire(trace::event::enter, &path, path.data1, nullptr, nullptr);
+    trace::fire(trace::event::fetch, &path, path.data1, nullptr, &head);
+  }
   if (type_of(&head) != type::word) fire(err::script_word_first, &path);
   cell* hv = bound_value(&head);
   if (!hv) hv = context::get_value(&head);
@@ -740,6 +864,8 @@ flow eval_path(cursor& c, const cell* path_in, bool set, bool get, bool case_) {
   auto selector_at = [&](int32_t k) { return stack::at_index(start + 2 * uint32_t(k) + 1); };
   for (int32_t i = 1; i < len; ++i) {
     cell elem = *(block::rs_head(&path) + i);
+    uint32_t at = path.data1 + static_cast<uint32_t>(i);
+    if (trace::tracing) [[unlikely]] trace::fire(trace::event::fetch, &path, at, nullptr, &elem);
     uint32_t et = type_of(&elem);
     if (et == type::get_word) {
       elem = *context::get_value(&elem);
@@ -752,15 +878,13 @@ flow eval_path(cursor& c, const cell* path_in, bool set, bool get, bool case_) {
       elem = *stack::last_value();
       stack::top--;
     }
+    if (trace::tracing) [[unlikely]] trace::fire(trace::event::push, &path, at, nullptr, &elem);
     if (type_of(&elem) == type::unset) fire(err::script_invalid_path, &path, &elem);
     bool last = i == len - 1;
     cell* parent = value_at(i - 1);
     cell* gparent = i >= 2 ? value_at(i - 2) : nullptr;
     const action_row& row = registry::row(type_of(parent));
-    if (!row.eval_path) {
-      cell dt{type::datatype_, type_of(parent), 0, 0};
-      fire(err::script_bad_path_type2, &elem, &dt);
-    }
+    if (!row.eval_path) bad_path_type(&path, i, &elem, parent);
     cell* r = row.eval_path(parent, &elem, (last && set) ? &to_set : nullptr, &path, gparent,
                             nullptr, i, case_, get, last);
     if (last && set) {
@@ -1024,21 +1148,19 @@ flow apply(const cell* fn_in, const cell* name_in, const cell* args_in, bool all
       if (f != flow::normal) return fail(f);
     }
   }
-  flow f;
-  switch (t) {
-    case type::function:
-      f = call_function(&fn, 0);
-      break;
-    case type::native:
-    case type::action:
-      f = function::entry_of(&fn)(refs);
-      break;
-    case type::routine:
-      f = call_routine(&fn);
-      break;
-    default:
-      fire(err::internal_not_done);
-  }
+  flow f = catching_exits_flow([&] {
+    switch (t) {
+      case type::function:
+        return call_function(&fn, 0);
+      case type::native:
+      case type::action:
+        return function::entry_of(&fn)(refs);
+      case type::routine:
+        return call_routine(&fn);
+      default:
+        fire(err::internal_not_done);
+    }
+  });
   if (f != flow::normal) return fail(f);
   stack::close_frame();
   cell* p = stack::at_index(placeholder_index);

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "core/evaluator.h"
+#include "core/exit_in_flight.h"
 #include "core/stack.h"
 #include "memory/series.h"
 #include "runtime/cell.h"
@@ -20,6 +21,7 @@ struct cursor {
   cell* head;     // cell 0 of the buffer's used part
   uint32_t pos;   // index of the next value, from the buffer's used start
   uint32_t tail;  // index past the last value
+  uint32_t index;  // the code's own index, where it was given (trace offsets count from it)
 
   explicit cursor(const cell* block);
   void refresh() {
@@ -29,10 +31,17 @@ struct cursor {
   }
   bool at_tail() const { return pos >= tail; }
   cell* value() const { return head + pos; }
+  // The code as a block! at its own index (the trace hook's `code`).
+  cell code() const { return cell{type::block, index, node, 0}; }
 };
 
 // The block and position being evaluated: evaluator::current_code.
 using evaluator::current_code;
+
+// Where the last `throw` was raised (roots): the word of its call and the code it was near.
+// A throw that no catch takes becomes an error there, not where the last catch let it go.
+extern cell throw_where;
+extern cell throw_near;
 
 // Evaluates a whole block in a <body> frame. The result is the last expression's value (unset!
 // for an empty block): left as the last value on the stack, or with to_result also copied into
@@ -89,6 +98,31 @@ flow do_value(const cell* value);
 // console's evaluation catches, when some catch frame can take it; with none the interrupt is
 // dropped (flow::normal). Clears the pending interrupt.
 flow halt_on_interrupt();
+
+/*
+ * Runs C++ code that may run Kaz code unable to pass an exit on as a status (a comparator, an
+ * object's change handler, the trace callback): an exit_in_flight that leaves it comes back as
+ * its status, with the frames opened since put back (see core/exit_in_flight.h). Callers are
+ * the points that return a status nearest to such code: a native's call, a set-word or
+ * set-path that sets an object's field, a loop setting its words.
+ */
+template <class Run>
+flow catching_exits_flow(Run&& run) {
+  stack::saved_state saved = stack::save();
+  try {
+    return run();
+  } catch (const exit_in_flight& e) {
+    stack::unwind_to(saved);
+    return e.status;
+  }
+}
+template <class Run>
+flow catching_exits(Run&& run) {
+  return catching_exits_flow([&] {
+    run();
+    return flow::normal;
+  });
+}
 
 void init();
 

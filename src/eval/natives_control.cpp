@@ -44,15 +44,16 @@ int32_t count_of(cell* c) {
 // Evaluates a block into the result slot of the current frame.
 flow eval_into_result(const cell* block) { return interp::eval_body(block); }
 
-// Runs a loop body once in the open loop frame; answers true when the loop must end, with
-// `out` the flow to pass on (normal for break).
-bool run_body(const cell* body, flow& out) {
-  stack::top = stack::arguments;
-  flow f = eval_into_result(body);
+// What an iteration's status does to the loop in the open loop frame: answers true when the
+// loop must end, with `out` the flow to pass on (normal for break).
+bool loop_ends(flow f, flow& out) {
   out = flow::normal;
   switch (f) {
     case flow::normal:
-    case flow::continue_:
+      return false;
+    case flow::continue_:  // the iteration's value is unset!
+      stack::arguments->header = type::unset;
+      stack::top = stack::arguments + 1;
       return false;
     case flow::break_:
       *stack::arguments = stack::flow_value;
@@ -62,6 +63,22 @@ bool run_body(const cell* body, flow& out) {
       out = f;
       return true;
   }
+}
+
+// Runs a loop body once in the open loop frame (see loop_ends).
+bool run_body(const cell* body, flow& out) {
+  stack::top = stack::arguments;
+  return loop_ends(eval_into_result(body), out);
+}
+
+// A step of a loop that sets its words: an object's change handler may run and raise an exit,
+// which the loop takes as it takes its body's (see loop_ends); answers true when that ends the
+// loop, false to go on (`skip` then tells whether the body must be skipped).
+template <class Step>
+bool step_ends(Step&& step, flow& out, bool& skip) {
+  flow f = interp::catching_exits(step);
+  skip = f != flow::normal;
+  return skip && loop_ends(f, out);
 }
 
 // Ends a loop: the loop frame's result becomes the native's result, or the flow goes on.
@@ -234,7 +251,10 @@ flow until(const int32_t*) {
       stack::top = stack::arguments + 1;
       break;
     }
-    if (f == flow::continue_) continue;
+    if (f == flow::continue_) {
+      stack::arguments->header = type::unset;
+      continue;
+    }
     if (f != flow::normal) return end_loop(f);
     if (argument_true(stack::arguments)) break;
   }
@@ -269,8 +289,9 @@ flow repeat(const int32_t*) {
   flow out = flow::normal;
   for (int32_t i = 1; i <= n; ++i) {
     cell counter{type::integer, 0, static_cast<uint32_t>(i), 0};
-    context::set_value(&word, &counter);
-    if (run_body(&body, out)) break;
+    bool skip;
+    if (step_ends([&] { context::set_value(&word, &counter); }, out, skip)) break;
+    if (!skip && run_body(&body, out)) break;
   }
   return end_loop(out);
 }
@@ -308,17 +329,20 @@ flow foreach(const int32_t*) {
   bool is_map = type_of(&series) == type::map;
   for (;;) {
     cell at = *stack::at_index(pos_index);
+    bool skip;
     if (is_map) {
       // Pairs removed from the map are skipped; the position moves past what was read.
-      if (!map::foreach_next(&words_arg, &at, n)) break;
+      bool more = true;
+      if (step_ends([&] { more = map::foreach_next(&words_arg, &at, n); }, out, skip)) break;
+      if (!more) break;
       stack::at_index(pos_index)->data1 = at.data1;
-      if (run_body(&body, out)) break;
+      if (!skip && run_body(&body, out)) break;
       continue;
     }
     if (series_remaining(&at) <= 0) break;
-    set_words_from(&words_arg, &at, n);
     stack::at_index(pos_index)->data1 += n;
-    if (run_body(&body, out)) break;
+    if (step_ends([&] { set_words_from(&words_arg, &at, n); }, out, skip)) break;
+    if (!skip && run_body(&body, out)) break;
   }
   return end_loop(out);
 }
@@ -352,9 +376,16 @@ flow forall(const int32_t*) {
     if (now.data2 != start.data2 || type_of(&now) != type_of(&start))
       fire(err::script_bad_loop_series, &now);
     now.data1 += 1;
-    context::set_value(&word, &now);
+    bool skip;
+    if (step_ends([&] { context::set_value(&word, &now); }, out, skip)) {
+      broke = true;
+      break;
+    }
   }
-  if (!broke) context::set_value(&word, &start);
+  if (!broke) {
+    bool skip;
+    step_ends([&] { context::set_value(&word, &start); }, out, skip);
+  }
   return end_loop(out);
 }
 
@@ -384,9 +415,13 @@ flow remove_each(const int32_t*) {
       if (series_remaining(p) <= 0) break;
       cell at = *p;
       uint32_t length_before = series::absolute_length(&series);
-      set_words_from(&words_arg, &at, n);
-      stack::top = stack::arguments;
-      flow f = eval_into_result(&body);
+      // Setting the words and removing may run an object's handlers, whose exits count as the
+      // body's.
+      flow f = interp::catching_exits([&] { set_words_from(&words_arg, &at, n); });
+      if (f == flow::normal) {
+        stack::top = stack::arguments;
+        f = eval_into_result(&body);
+      }
       if (f == flow::break_) break;
       if (f != flow::normal && f != flow::continue_) {
         out = f;
@@ -407,7 +442,13 @@ flow remove_each(const int32_t*) {
         const action_row& row = registry::row(type_of(&target));
         if (!row.remove) actions::unsupported(&target, slot::remove);
         cell part{type::integer, 0, take, 0};
-        row.remove(&target, take > 1 ? &part : nullptr, nullptr);
+        f = interp::catching_exits(
+            [&] { row.remove(&target, take > 1 ? &part : nullptr, nullptr); });
+        if (f == flow::break_) break;
+        if (f != flow::normal && f != flow::continue_) {
+          out = f;
+          break;
+        }
       } else {
         stack::at_index(pos_index)->data1 += take;
       }

@@ -12,6 +12,7 @@
 #include "core/symbol.h"
 #include "core/truth.h"
 #include "core/words.h"
+#include "datatypes/map.h"
 #include "eval/interpreter.h"
 #include "eval/natives.h"
 #include "eval/trace.h"
@@ -124,15 +125,23 @@ flow do_value_of(const int32_t* refs) {
     value = *arg(0);
     t = type::block;
   }
-  if (has(refs, 0) && (t == type::block || t == type::paren)) {  // /expand
-    flow f = expand_directives(&value);
+  bool code_block = t == type::block || t == type::paren || t == type::hash;
+  if (has(refs, 0) && code_block) {  // /expand
+    // A hash! is expanded as the block it holds, then indexed again.
+    cell code = value;
+    if (t == type::hash) set_type(&code, type::block);
+    flow f = expand_directives(&code);
     if (f != flow::normal) return f;
+    if (t == type::hash) {
+      block::hash_changed(&value);
+      *arg(0) = value;
+    }
     value = *arg(0);
     t = type_of(&value);
   }
   if (has(refs, 2)) {  // /next position
     cell word = *ref_arg(refs, 2);
-    if (t != type::block && t != type::paren) fire(err::script_invalid_arg, &value);
+    if (!code_block) fire(err::script_invalid_arg, &value);
     uint32_t index = value.data1;
     flow f = interp::eval_next(&value, index);
     if (f != flow::normal) return f;
@@ -307,6 +316,21 @@ flow get(const int32_t* refs) {
   return flow::normal;
 }
 
+// A block of a map's live keys and values, in order, pushed on the stack.
+static cell* live_pairs(const cell* m) {
+  node_t entries = map::entries_of(m);
+  uint32_t n = memory::buffer_of(entries)->length();
+  cell* out = block::push_only(n ? n : 1);
+  for (uint32_t i = 0; i + 1 < n; i += 2) {
+    cell key = memory::buffer_of(entries)->cells()[i];
+    cell value = memory::buffer_of(entries)->cells()[i + 1];
+    if (value.header == 0) continue;  // a removed pair
+    block::append_copy(out, &key);
+    block::append_copy(out, &value);
+  }
+  return out;
+}
+
 flow set(const int32_t* refs) {
   cell target = *arg(0);
   cell value = *arg(1);
@@ -319,13 +343,15 @@ flow set(const int32_t* refs) {
     context::set_value(&target, &value);
   } else if (t == type::block) {
     int32_t n = block::rs_length(&target);
-    bool spread = !only && (is_any_block(type_of(&value)));
+    cell spread_value = value;
+    if (!only && type_of(&value) == type::map) spread_value = *live_pairs(&value);
+    bool spread = !only && is_any_block(type_of(&spread_value));
     for (int32_t i = 0; i < n; ++i) {
       cell* w = block::rs_head(&target) + i;
       if (!is_word_like(type_of(w))) fire(err::script_invalid_arg, w);
       if (spread && !any) {
-        if (i < block::rs_length(&value) &&
-            type_of(block::rs_head(&value) + i) == type::unset)
+        if (i < block::rs_length(&spread_value) &&
+            type_of(block::rs_head(&spread_value) + i) == type::unset)
           fire(err::script_need_value, w);
       }
     }
@@ -333,8 +359,8 @@ flow set(const int32_t* refs) {
       cell w = *(block::rs_head(&target) + i);
       cell v;
       if (spread) {
-        if (i < block::rs_length(&value))
-          v = *(block::rs_head(&value) + i);
+        if (i < block::rs_length(&spread_value))
+          v = *(block::rs_head(&spread_value) + i);
         else
           v.header = type::none;
       } else {
@@ -533,20 +559,30 @@ flow catch_(const int32_t* refs) {
     }
   }
   if (!match) {
-    // On toward an outer catch, when there is one.
+    // On toward an outer catch, when there is one; with none, the error is the throw's own.
     if (!stack::find_catch_frame(stack::current_frame())) {
       cell v = stack::flow_value;
-      fire(err::throw_throw, &v);
+      cell made;
+      error::create(&made, err::throw_throw, &v, nullptr, nullptr);
+      cell* e = stack::push(&made);
+      *error::field_of(e, error::field::where) = interp::throw_where;
+      *error::field_of(e, error::field::near) = interp::throw_near;
+      error::raise(e);
     }
     return flow::throw_;
   }
-  stack::set_result_only(&stack::flow_value);
+  cell caught = stack::flow_value;
+  stack::set_result_only(&caught);
+  if (trace::tracing) [[unlikely]] trace::fire(trace::event::catch_, nullptr, 0, nullptr, &caught);
   return flow::normal;
 }
 
 flow throw_(const int32_t* refs) {
   cell value = *arg(0);
   if (!stack::find_catch_frame(stack::current_frame())) fire(err::throw_throw, &value);
+  stack::get_call_name(&interp::throw_where);
+  interp::throw_near = interp::current_code;
+  if (trace::tracing) [[unlikely]] trace::fire(trace::event::throw_, nullptr, 0, nullptr, &value);
   stack::flow_value = value;
   if (has(refs, 0))
     stack::flow_name = *ref_arg(refs, 0);

@@ -2,6 +2,7 @@
 
 #include "core/block_storage.h"
 #include "core/context.h"
+#include "core/exit_in_flight.h"
 #include "core/function.h"
 #include "core/symbol.h"
 #include "eval/interpreter.h"
@@ -81,11 +82,22 @@ void fire(uint32_t bit, const cell* code, uint32_t position, const cell* ref, co
   cell frame{type::pair, 0, stack::index_of(saved.arguments), stack::index_of(saved.top)};
   stack::push(&frame);
   cell f = callback;
+  // An exit on its way through the traced code keeps its value across the callback.
+  cell pending_value = stack::flow_value;
+  cell pending_name = stack::flow_name;
   tracing = false;
-  flow r = interp::call_with_arguments(&f, &name);
+  flow r;
+  try {
+    r = interp::call_with_arguments(&f, &name);
+  } catch (...) {
+    tracing = true;
+    throw;
+  }
   tracing = true;
-  (void)r;
   stack::unwind_to(saved);
+  raise_exit(r);  // an exit the callback raised goes on to its target
+  stack::flow_value = pending_value;
+  stack::flow_name = pending_name;
 }
 
 bool start(const cell* f) {
@@ -94,16 +106,27 @@ bool start(const cell* f) {
   mask = mask_of(f);
   active = tracing = true;
   paused = switched = false;
-  fire(event::init, nullptr, 0, nullptr, nullptr);
+  try {
+    fire(event::init, nullptr, 0, nullptr, nullptr);
+  } catch (...) {  // an error or exit out of the init event ends the tracing it began
+    callback.header = type::none;
+    active = tracing = false;
+    mask = 0;
+    throw;
+  }
   return true;
 }
 
 void stop() {
+  struct ending {  // however the end event ends
+    ~ending() {
+      callback.header = type::none;
+      active = tracing = false;
+      paused = switched = false;
+      mask = 0;
+    }
+  } done;
   fire(event::end, nullptr, 0, nullptr, nullptr);
-  callback.header = type::none;
-  active = tracing = false;
-  paused = switched = false;
-  mask = 0;
 }
 
 void init() { collector::add_mark_callback(mark_roots); }

@@ -2,10 +2,10 @@
 #include "library/url_port.h"
 
 #include "core/context.h"
+#include "core/exit_in_flight.h"
 #include "core/object.h"
 #include "core/registry.h"
 #include "core/stack.h"
-#include "core/stranded_exit.h"
 #include "core/symbol.h"
 #include "datatypes/port.h"
 #include "datatypes/url.h"
@@ -35,7 +35,7 @@ cell parsed(const cell* url) {
   flow f = interp::call_with_arguments(&fn, &name);
   if (f != flow::normal) {
     stack::close_frame_dropping();
-    raise_stranded_exit(f);
+    raise_exit(f);
   }
   cell result = *stack::arguments;
   stack::close_frame_dropping();

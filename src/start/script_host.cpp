@@ -1,5 +1,6 @@
 #include "start/script_host.h"
 
+#include "console/console_access.h"
 #include "core/actions.h"
 #include "core/context.h"
 #include "core/error.h"
@@ -79,8 +80,15 @@ case_result script_host::run(const std::string& source) {
     cell* code = stack::reserve_cell();
     lexer::load_text_block(source, code);
     cell result;
-    flow f = interp::do_block(code, &result);
-    if (f != flow::normal) {
+    flow f = console_frames_ ? console::call_with_value("system/console/try-do", code, &result)
+                             : interp::do_block(code, &result);
+    if (f == flow::normal && console_frames_ && type_of(&result) == type::error) {
+      cell* e = stack::push(&result);
+      r.raised = true;
+      r.error_type = error::type_name(e);
+      r.error_id = error::id_name(e);
+      r.error_text = formed_or_molded(e, false);
+    } else if (f != flow::normal) {
       r.raised = true;
       r.error_type = "throw";
       r.error_id = "flow";

@@ -22,8 +22,14 @@ class script_host {
   script_host();
   case_result run(const std::string& source);
 
+  // Runs each case as the console runs a command: inside system/console/try-do, under its
+  // try/all and its catch of the console's throws (halt, an uncaught throw). An error! that
+  // try-do answers counts as raised, as the console prints it.
+  void use_console_frames(bool on) { console_frames_ = on; }
+
  private:
   std::string boot_error_;  // set when the library failed to load
+  bool console_frames_ = false;
 };
 
 }  // namespace kaz::testing

@@ -27,9 +27,10 @@ def main():
     f = "f: func [x][x * 2]\n"
     # Each stop prints the event, the value, the input left and the stack; ENTER goes on.
     out = run_script(f + "debug [a: f 1]\nprint [\"after\" a]\n", "\n\n\nc\n")
-    expect("stops", out[:8], [
+    expect("stops", out[:12], [
         "-----> EVAL a:", "Input: a: f 1", "", "-empty stack-",
-        "-----> EVAL f", "Input: f 1", "", "-empty stack-"])
+        "-----> PUSH a:", "Input: a: f 1", "", "Stack: a:", "",
+        "-----> EVAL f", "Input: f 1", ""])
     expect("continue runs the rest", out[-1], "after 2")
 
     # Commands: watch, -stack, an unknown command, :word, next, continue.
@@ -49,7 +50,8 @@ def main():
     # debug/later is silent until @stop; @go stops the stops again.
     out = run_script("debug/later [x: 1 @stop y: 2 @go z: 3]\nprint \"done\"\n", "\n" * 20)
     expect("later", [l for l in out if l.startswith("----->")],
-           ["-----> EVAL @stop", "-----> EVAL y:", "-----> EVAL 2", "-----> SET y 2"])
+           ["-----> EVAL @stop", "-----> PUSH @stop", "-----> EVAL y:", "-----> PUSH y:",
+            "-----> EVAL 2", "-----> PUSH 2", "-----> SET y 2"])
     expect("later done", out[-1], "done")
 
     # profile: the result line, an empty line, then one ranked line per function (times masked).

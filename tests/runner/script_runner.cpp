@@ -28,12 +28,17 @@ std::string joined(const std::vector<std::string>& lines) {
 
 int main(int argc, char** argv) {
   bool parse_only = false;
+  bool console_frames = false;  // cases run as console commands
   int failures = 0;
   int files = 0;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     if (arg == "--parse-only") {
       parse_only = true;
+      continue;
+    }
+    if (arg == "--console-frames") {
+      console_frames = true;
       continue;
     }
     ++files;
@@ -51,6 +56,7 @@ int main(int argc, char** argv) {
     }
     if (parse_only) continue;
     kaz::testing::script_host host;
+    host.use_console_frames(console_frames);
     for (const auto& c : file.cases) {
       auto got = host.run(c.code);
       std::string problem;
@@ -75,7 +81,7 @@ int main(int argc, char** argv) {
     }
   }
   if (files == 0) {
-    std::fprintf(stderr, "usage: kaz-script-runner [--parse-only] file.kaz...\n");
+    std::fprintf(stderr, "usage: kaz-script-runner [--parse-only] [--console-frames] file.kaz...\n");
     return 2;
   }
   return failures == 0 ? 0 : 1;
