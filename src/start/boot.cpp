@@ -39,6 +39,7 @@
 #include "runtime/runtime_record.h"
 #include "runtime/throw.h"
 #include "runtime/tracked_alloc.h"
+#include "view/view_routines.h"
 
 /*
  * The start-up spine, the one place that knows every layer. Every step below has its fixed
@@ -127,6 +128,7 @@ void init_runtime() {
   natives::init();
   // The routines table: each layer above the evaluator adds its C++ entries.
   library::init_routines();
+  view::init_routines();
   console::init_routines();
   parse::init();
   ownership::init();
