@@ -12,6 +12,7 @@
 #include "core/block_storage.h"
 #include "core/context.h"
 #include "core/error.h"
+#include "core/exit_in_flight.h"
 #include "core/series_cell.h"
 #include "core/string_storage.h"
 #include "core/symbol.h"
@@ -476,9 +477,9 @@ void transcode_trace(cell* a) {
     cell loaded = *out;
     stack::unwind_to(saved);
     *a = loaded;
-  } catch (const lexer::callback_exit& e) {
+  } catch (const exit_in_flight& e) {
     stack::unwind_to(saved);
-    if (e.status == static_cast<uint8_t>(flow::throw_))
+    if (e.status == flow::throw_)
       *a = stack::flow_value;
     else
       a->header = type::unset;

@@ -590,12 +590,8 @@ flow transcode(const int32_t* refs) {
     options.trace = &callback;
   }
   cell* out = stack::reserve_cell();
-  uint32_t after;
-  try {
-    after = lexer::transcode(&src, length, options, out);
-  } catch (const lexer::callback_exit& e) {
-    return static_cast<flow>(e.status);
-  }
+  // An exit out of the trace callback crosses the lexer to this native's call.
+  uint32_t after = lexer::transcode(&src, length, options, out);
   if (has(refs, next) && !has(refs, one)) {  // the value (or its type) and the input after it
     cell value = *out;
     cell rest = src;

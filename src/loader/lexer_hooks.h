@@ -47,15 +47,6 @@ struct lexer_hooks {
 
 extern lexer_hooks hooks;
 
-/*
- * A break, continue or throw that leaves a trace callback cannot pass through the lexer as a
- * status: it travels up to the caller of transcode as this exception (the flow's value and name
- * are in stack::flow_value and stack::flow_name), which turns it back into its status.
- */
-struct callback_exit {
-  uint8_t status;  // a kaz::flow other than normal
-};
-
 // Calls a function!, routine! or native with the five arguments through the interpreter, in a
 // frame of its own; the default of hooks.call_trace.
 bool call_trace_function(const cell* function, cell args[5]);

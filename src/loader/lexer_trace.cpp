@@ -3,6 +3,7 @@
 #include "core/block_storage.h"
 #include "core/context.h"
 #include "core/evaluator.h"
+#include "core/exit_in_flight.h"
 #include "core/function.h"
 #include "core/stack.h"
 #include "core/symbol.h"
@@ -103,7 +104,7 @@ bool call_trace_function(const cell* f, cell args[5]) {
   flow status = evaluator::call_with_arguments(&fn, &name);
   if (status != flow::normal) {
     stack::unwind_to(saved);
-    throw callback_exit{uint8_t(status)};
+    raise_exit(status);  // across the lexer, to the caller of transcode (see exit_in_flight)
   }
   // The arguments are the function's values on the stack: the input as the function left it.
   cell result = stack::arguments[0];
