@@ -30,6 +30,7 @@ node_t lib_context = 0;  // the library's own copy of the global context
 namespace {
 
 constexpr std::string_view library_dir = "src/library/";
+constexpr std::string_view view_dir = "src/view/";        // the terminal back-end, after the library
 constexpr std::string_view console_dir = "src/console/";  // evaluated after the library
 
 // A script's code: the values after its `Kaz [...]` header.
@@ -124,7 +125,7 @@ void run_top_level() {
     stack::top = stack::at_index(base);
   }
   detail::defining = true;
-  for (std::string_view dir : {library_dir, console_dir}) {
+  for (std::string_view dir : {library_dir, view_dir, console_dir}) {
     for (const boot_image* f = boot_images; f->path; ++f) {
       if (std::string_view(f->path).substr(0, dir.size()) != dir) continue;
       try {

@@ -10,6 +10,7 @@
 #include <cstdlib>
 
 #include "console/console_routines.h"
+#include "view/tui_routines.h"
 #include "core/context.h"
 #include "core/error.h"
 #include "core/fire.h"
@@ -455,6 +456,7 @@ void init_routines() {
   };
   for (const routine_row& r : rows) function::register_routine(r.index, r.entry, r.result);
   console::init_routines();
+  tui::init_routines();
 }
 
 }  // namespace kaz::library
