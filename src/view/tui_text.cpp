@@ -52,12 +52,13 @@ rect clip_rect(int32_t x, int32_t y, widget* w) {
   return r;
 }
 
+// A face without a colour is transparent: its cells become spaces over the background of
+// whatever lies below (a panel's colour shows around and behind its labels).
 void fill_rect(const rect& r, uint32_t bg) {
   for (int32_t y = std::max(r.top, 0); y < std::min(r.bottom, be.screen.height); ++y)
     for (int32_t x = std::max(r.left, 0); x < std::min(r.right, be.screen.width); ++x) {
       screen_cell* c = be.screen.at(x, y);
-      c->code = ' ';
-      c->bg = bg;
+      *c = screen_cell{' ', bg == color::default_ ? c->bg : bg, 0, 0};
     }
 }
 
