@@ -77,6 +77,8 @@ struct widget {
   cell ui{0, 0, 0, 0};                   // the text-mode UI string, or header 0
   cell face{0, 0, 0, 0};                 // the face object, or header 0
   bool dead = false;                     // freed while code up the stack may still hold it
+  bool draw_failed = false;              // its draw block raised an error: not run again until
+                                         // the face changes
 
   int32_t width() const { return int32_t(right - left); }
   int32_t height() const { return int32_t(bottom - top); }
@@ -123,6 +125,8 @@ struct backend_state {
   // Widgets freed while event code ran: deleted once no dispatch holds them.
   std::vector<widget*> graveyard;
   int32_t busy = 0;
+  // An error of a draw block met while rendering, printed once the frame is out (a root).
+  cell draw_error{0, 0, 0, 0};
 };
 
 extern backend_state be;
@@ -264,6 +268,8 @@ int32_t send_widget_event(int32_t code, widget* w, uint32_t flags);
 int32_t send_mouse_event(int32_t code, widget* w, float x, float y, uint32_t flags);
 int32_t send_picked_event(int32_t code, widget* w, int32_t index);
 void send_key_event(widget* w, int32_t character, int32_t named);
+// Prints an error as the console does, through the print hooks.
+void print_error(const cell* error);
 // The answer of system/view/awake for an event: 1 for done.
 int32_t call_awake(int32_t code, widget* w, float x, float y, int32_t key, float wheel,
                    uint32_t flags);

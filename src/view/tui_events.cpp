@@ -102,6 +102,8 @@ bool get_field(const cell* e, uint32_t index, cell* out) {
   }
 }
 
+}  // namespace
+
 void print_error(const cell* error) {
   cell e = *error;
   cell* held = stack::push(&e);
@@ -113,8 +115,6 @@ void print_error(const cell* error) {
   sysrt::call_print_hooks(u, true);
   stack::top = held;
 }
-
-}  // namespace
 
 void init_events() { event_type::backend.get_field = get_field; }
 

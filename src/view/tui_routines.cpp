@@ -158,6 +158,7 @@ void os_update_view(const cell* face_in) {
     w->flags = (w->flags & ~(wflag::all_over | wflag::password)) |
                (f & (wflag::all_over | wflag::password));
   }
+  w->draw_failed = false;
   cell* view = system_view();
   cell* sync = view ? field_named(view, symbol::make("auto-sync?")) : nullptr;
   cell saved = sync ? *sync : cell{0, 0, 0, 0};
@@ -285,6 +286,7 @@ void gui_init(cell* a) {
     init_events();
     install_terminal_hooks();
     collector::add_root_cells(&platform);
+    collector::add_root_cells(&be.draw_error);
     collector::add_mark_callback(mark_widgets);
   }
   if (type_of(a) == type::object) {

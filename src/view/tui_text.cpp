@@ -2,6 +2,8 @@
 // measuring, and the common render of a face (background, image, UI string, text, draw).
 #include <algorithm>
 
+#include "core/error.h"
+#include "core/stack.h"
 #include "datatypes/block_storage.h"
 #include "datatypes/string_storage.h"
 #include "memory/char_width.h"
@@ -293,9 +295,16 @@ void render_face(int32_t x, int32_t y, widget* w, uint32_t flags) {
     }
   }
   cell* draw = field_of(&face, facet::draw);
-  if (draw && type_of(draw) == type::block && block::rs_length(draw) > 0) {
+  if (draw && type_of(draw) == type::block && block::rs_length(draw) > 0 && !w->draw_failed) {
     cell block = *draw;
-    run_draw(w, x, y, clip, &block);
+    stack::saved_state saved = stack::save();
+    try {
+      run_draw(w, x, y, clip, &block);
+    } catch (const language_error&) {
+      stack::unwind_to(saved);
+      w->draw_failed = true;
+      be.draw_error = error::in_flight;
+    }
   }
 }
 

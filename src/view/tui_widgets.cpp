@@ -307,6 +307,11 @@ void render() {
   be.dirty = false;
   if (caret && be.caret_column >= 0 && be.caret_row >= 0) show_cursor();
   else hide_cursor();
+  if (be.draw_error.header) {
+    cell e = be.draw_error;
+    be.draw_error = cell{0, 0, 0, 0};
+    print_error(&e);
+  }
 }
 
 void erase_inline_ui() {

@@ -160,6 +160,45 @@ print "end"
     p.close()
 
 
+def draw_dialect(tmp):
+    """Draw blocks on faces: boxes, fills, lines, ellipses and text in cells; a bad block is
+    reported once and the window goes on."""
+    p = Pane(tmp, """
+print "start"
+win: make-face [type: 'window size: 40x8 pane: reduce [
+	make-face [type: 'base offset: 0x0 size: 12x5 draw: [pen 255.0.0 box 0x0 9x4 text 2x2 "hi"]]
+	make-face [type: 'base offset: 13x0 size: 8x3 draw: [fill-pen 0.0.255 pen off box 0x0 3x1 pen 0.255.0 line 0x2 5x2]]
+	make-face [type: 'base offset: 22x0 size: 16x7 draw: [circle 7x3 3 circle 1x1 0 ellipse 0x0 0x5]]
+	make-face [type: 'base offset: 0x6 size: 10x1 draw: ["oops"] text: "bad"]
+]]
+view-window win
+print "end"
+""")
+    block = "\u2588"
+    want = [
+        "\u250C" + "\u2500" * 8 + "\u2510" + " " * 16 + block * 7,
+        "\u2502        \u2502" + " " * 14 + block * 2 + " " * 7 + block * 2,
+        "\u2502 hi     \u2502   " + block * 6 + "    " + block + " " * 11 + block,
+        "\u2502        \u2502" + " " * 13 + block + " " * 11 + block,
+        "\u2514" + "\u2500" * 8 + "\u2518" + " " * 13 + block + " " * 11 + block,
+        " " * 24 + block * 2 + " " * 7 + block * 2,
+        "bad" + " " * 23 + block * 7,
+    ]
+    check("draw: drawn", p.wait_for("bad"), "\n".join(p.screen()))
+    s = p.screen()
+    top = next((i for i, line in enumerate(s) if line.startswith("\u250C")), 0)
+    check("draw: boxes, fills, lines and ellipses", s[top:top + 7] == want, "\n".join(s))
+    check("draw: the bad block reported once", "\n".join(s).count("DRAW - invalid input") == 1,
+          "\n".join(s))
+    colours = p.screen(escapes=True)
+    check("draw: pen and fill colours", "\x1b[38;5;196m\u250C" in colours[top]
+          and "\x1b[48;5;21m    " in colours[top] and "\x1b[38;5;46m" + block in colours[top + 2],
+          repr(colours[top:top + 3]))
+    p.send(ESC)
+    restored("draw", p, 0)
+    p.close()
+
+
 def colour_depths(tmp):
     """Face and font colours at the depth the environment names."""
     body = """
@@ -362,7 +401,7 @@ def main():
         print("tmux is missing: tools/install-deps installs it")
         return 1
     with tempfile.TemporaryDirectory() as tmp:
-        for case in (widget_frame, colour_depths, keyboard, mouse, timers, exits, resize):
+        for case in (widget_frame, draw_dialect, colour_depths, keyboard, mouse, timers, exits, resize):
             try:
                 case(tmp)
             except Exception as e:  # a broken case must not hide the others
