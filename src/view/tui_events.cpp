@@ -239,13 +239,17 @@ void send_to_captured(int32_t code, float x, float y, uint32_t flags, int64_t ma
   send_mouse_event(code, c, x, y, flags);
 }
 
-// Answers whether some level handled the motion.
-bool route_move(widget* w, float x, float y, uint32_t flags, bool outermost) {
-  if (!be.hovered && outermost) send_mouse_event(ev::over, w, x, y, flags);
+// Answers whether some level handled the motion. `root_told`: the root already had this motion
+// (nothing was hovered), so it is not sent to it twice.
+bool route_move(widget* w, float x, float y, uint32_t flags, bool outermost, bool root_told) {
+  if (!be.hovered && outermost) {
+    send_mouse_event(ev::over, w, x, y, flags);
+    root_told = true;
+  }
   widget* child = hit_test(w, x, y);
   if (child && !child->dead) {
     float cx = x - child->left, cy = y - child->top;
-    if (child->k != kind::window && route_move(child, cx, cy, flags, false)) return true;
+    if (child->k != kind::window && route_move(child, cx, cy, flags, false, false)) return true;
     if (child->dead) return true;
   } else if (w != be.hovered) {
     widget* old = be.hovered;
@@ -254,7 +258,7 @@ bool route_move(widget* w, float x, float y, uint32_t flags, bool outermost) {
       send_mouse_event(ev::over, old, be.last_x, be.last_y, f);
     }
     if (w->dead) return true;
-    if (!old || related(old, w)) {
+    if ((!old || related(old, w)) && !(outermost && root_told)) {
       w->flags &= ~wflag::captured;
       send_mouse_event(ev::over, w, x, y, flags);
     }
@@ -319,7 +323,7 @@ bool route_wheel_in(widget* w, int32_t direction, float x, float y, uint32_t fla
 void route_mouse_move(widget* root, float x, float y, uint32_t flags) {
   if (!root || root->dead) return;
   busy_scope hold;
-  route_move(root, x, y, flags, true);
+  route_move(root, x, y, flags, true, false);
   send_to_captured(ev::over, x, y, flags, -1);
 }
 

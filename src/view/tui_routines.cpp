@@ -510,7 +510,7 @@ void exit_event_loop(cell* a) {
 void request_font(cell* a) { (void)a; }
 
 // request-file and request-dir: the TUI-helpers requesters, when the View layer has them.
-void requester(cell* a, std::string_view name, bool file) {
+void requester(cell* a, std::string_view name) {
   cell word;
   context::intern_global(symbol::make("TUI-helpers"), &word);
   cell* helpers = context::get_value(&word);
@@ -521,11 +521,10 @@ void requester(cell* a, std::string_view name, bool file) {
   cell second = a[1], save = a[3], multi = a[4];
   cell result;
   if (!call_safely(&f, {&none, &second, &none, &save, &multi}, &result)) return set_none(a);
-  (void)file;
   *a = result;
 }
-void request_file(cell* a) { requester(a, "request-file", true); }
-void request_dir(cell* a) { requester(a, "request-dir", false); }
+void request_file(cell* a) { requester(a, "request-file"); }
+void request_dir(cell* a) { requester(a, "request-dir"); }
 
 void support_dark_mode_q(cell* a) { set_logic(a, false); }
 

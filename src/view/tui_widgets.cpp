@@ -86,10 +86,11 @@ widget* widget_of_face(const cell* face) {
 
 void free_widget(widget* w) {
   if (!w || w->dead) return;
+  // Dead first: the focus events that removing a window sends may run code that frees it again.
+  w->dead = true;
   if (w->k == kind::window) remove_window(w);
   forget(w);
   release_slot(w);
-  w->dead = true;
   w->face = cell{0, 0, 0, 0};
   w->ui = cell{0, 0, 0, 0};
   if (be.busy > 0)

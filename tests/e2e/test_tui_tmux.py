@@ -278,7 +278,7 @@ view-window win
 probe win/pane/2/data
 probe win/pane/3/selected
 e: events
-remove-each [t x] e [not find [down up click dbl-click change select] t]
+remove-each [t x] e [not find [down up click dbl-click change select over away] t]
 """, ""]))
     check("mouse: drawn", p.wait_for("wheel"), "\n".join(p.screen()))
     origin = p.screen().index("top") + 1
@@ -300,6 +300,10 @@ remove-each [t x] e [not find [down up click dbl-click change select] t]
           "\n".join(p.screen()))
     p.send(f"{ESC}[<65;3;{origin + 5}M")
     check("mouse: and turns the other way", p.wait_for("wheel -1.0"), "\n".join(p.screen()))
+    origin = next(i for i, line in enumerate(p.screen()) if line.startswith("Btn"))
+    p.send(f"{ESC}[<35;2;{origin + 1}M")     # motion onto the button
+    p.send(f"{ESC}[<35;3;{origin + 1}M")     # within it: nothing new
+    p.send(f"{ESC}[<35;18;{origin + 1}M")    # off it, onto the window
     p.send(ESC)
     check("mouse: closed", p.wait_for("EXIT="), "\n".join(p.screen()))
     text = "\n".join(p.screen())
@@ -312,6 +316,8 @@ remove-each [t x] e [not find [down up click dbl-click change select] t]
           "click none" in flat, flat)
     check("mouse: the check box changes, the list selects", "up chk change chk click chk" in flat
           and "select list change list click list" in flat, flat)
+    check("mouse: motion enters the button, then leaves it for its parent",
+          flat.endswith("over btn away btn]"), flat)
     restored("mouse", p, 0)
     p.close()
 
