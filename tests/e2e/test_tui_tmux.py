@@ -199,6 +199,53 @@ print "end"
     p.close()
 
 
+def lists_radios_rich_text(tmp):
+    """A focused text-list scrolls with the arrows; radio buttons exclude each other; rich text
+    draws its styled runs; a base that owns the caret places the terminal cursor."""
+    p = Pane(tmp, """
+print "start"
+items: collect [repeat i 30 [keep rejoin ["item " i]]]
+fld: make-face [type: 'field offset: 20x4 size: 8x1 text: "cursor" flags: 'focusable]
+r1: make-face [type: 'radio offset: 0x0 size: 6x1 text: "r1" data: true extra: 'r1]
+r2: make-face [type: 'radio offset: 7x0 size: 6x1 text: "r2" extra: 'r2]
+win: make-face [type: 'window size: 40x6 pane: reduce [
+	make-face [type: 'text-list offset: 0x0 size: 10x5 data: items flags: 'focusable extra: 'list]
+	make-face [type: 'rich-text offset: 12x0 size: 20x1 text: "bold and red" data: [1x4 bold 10x3 255.0.0]]
+	make-face [type: 'panel offset: 12x2 size: 14x1 pane: reduce [r1 r2]]
+	fld
+	make-face [type: 'base offset: 35x5 size: 1x1 options: reduce [quote caret: fld]]
+]]
+view-window win
+print ["selected" win/pane/1/selected r1/data r2/data]
+""")
+    check("lists: drawn", p.wait_for("cursor"), "\n".join(p.screen()))
+    top = p.screen().index("start") + 1
+    check("lists: the focused list shows its first item selected",
+          p.screen(escapes=True)[top].startswith("\x1b[7mitem 1\x1b["), repr(p.screen(escapes=True)[top]))
+    for _ in range(7):
+        p.send(f"{ESC}[B", 0.1)
+    check("lists: scrolled so the selection stays in sight", p.wait_for("item 8"), "\n".join(p.screen()))
+    s = p.screen(escapes=True)
+    check("lists: items 4 to 8, the eighth selected",
+          [line[:6] for line in p.screen()[top:top + 5]] == [f"item {i}" for i in range(4, 9)]
+          and s[top + 4].startswith("\x1b[7mitem 8"), "\n".join(s))
+    check("lists: rich text runs", "\x1b[1mbold\x1b[0m" in s[top] and "\x1b[38;5;196mred" in s[top],
+          repr(s[top]))
+    p.click(19, top + 2)
+    check("lists: the other radio button goes off", p.wait_for("\u25CB r1   \u25C9 r2"),
+          "\n".join(p.screen()))
+    p.click(21, top + 4)
+    time.sleep(0.3)
+    cursor = p.tmux("display", "-p", "-t", "0", "#{cursor_flag} #{cursor_x},#{cursor_y}").strip()
+    check("lists: the caret stands where the base puts it", cursor == f"1 35,{top + 5}", cursor)
+    p.send(ESC)
+    check("lists: closed", p.wait_for("EXIT="), "\n".join(p.screen()))
+    check("lists: selection and radio data", "selected 8 false true" in "\n".join(p.screen()),
+          "\n".join(p.screen()))
+    restored("lists", p, 0)
+    p.close()
+
+
 def colour_depths(tmp):
     """Face and font colours at the depth the environment names."""
     body = """
@@ -407,7 +454,7 @@ def main():
         print("tmux is missing: tools/install-deps installs it")
         return 1
     with tempfile.TemporaryDirectory() as tmp:
-        for case in (widget_frame, draw_dialect, colour_depths, keyboard, mouse, timers, exits, resize):
+        for case in (widget_frame, draw_dialect, lists_radios_rich_text, colour_depths, keyboard, mouse, timers, exits, resize):
             try:
                 case(tmp)
             except Exception as e:  # a broken case must not hide the others
