@@ -77,6 +77,7 @@ struct widget {
   cell ui{0, 0, 0, 0};                   // the text-mode UI string, or header 0
   cell face{0, 0, 0, 0};                 // the face object, or header 0
   bool dead = false;                     // freed while code up the stack may still hold it
+  bool freeing = false;                  // its face tree is being freed
   bool draw_failed = false;              // its draw block raised an error: not run again until
                                          // the face changes
 

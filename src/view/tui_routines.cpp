@@ -258,7 +258,8 @@ cell* platform_object() { return type_of(&platform) == type::object ? &platform 
 void free_face_tree(const cell* face_in) {
   cell face = *face_in;
   widget* w = widget_of_face(&face);
-  if (!w) return;
+  if (!w || w->freeing) return;  // a pane that holds its own face
+  w->freeing = true;
   cell* rate = field_of(&face, facet::rate);
   if (rate && type_of(rate) != type::none) kill_timer(w);
   detach_from(&face, facet::font);

@@ -130,7 +130,9 @@ widget* hit_test(widget* w, float x, float y) {
   for (int32_t i = block::rs_length(&b) - 1; i >= 0; --i) {
     cell face = *(block::rs_head(&b) + i);
     widget* c = widget_of_face(&face);
-    if (!c || c->has(wflag::hidden)) continue;
+    // Only the widgets made as this one's children: a pane that holds its own face, or a face
+    // shown elsewhere, leads nowhere.
+    if (!c || c->parent != w || c->has(wflag::hidden)) continue;
     if (c->left <= x && x < c->right && c->top <= y && y < c->bottom) return c;
   }
   return nullptr;
