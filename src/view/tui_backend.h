@@ -45,6 +45,15 @@ enum class kind : uint8_t {
   plain, window, base, field, button, progress, text_list, rich_text, group_box, check, radio
 };
 
+// A coordinate in cells as an integer: NaN gives 0 and values are kept within a million cells,
+// so no conversion overflows whatever a face's point2D! holds.
+inline int32_t to_cells(double v) {
+  if (!(v == v)) return 0;
+  if (v > 1e6) return 1000000;
+  if (v < -1e6) return -1000000;
+  return int32_t(v);
+}
+
 struct widget;
 
 struct window_record {
@@ -81,8 +90,8 @@ struct widget {
   bool draw_failed = false;              // its draw block raised an error: not run again until
                                          // the face changes
 
-  int32_t width() const { return int32_t(right - left); }
-  int32_t height() const { return int32_t(bottom - top); }
+  int32_t width() const { return to_cells(double(right) - double(left)); }
+  int32_t height() const { return to_cells(double(bottom) - double(top)); }
   bool has(uint32_t f) const { return (flags & f) != 0; }
 };
 

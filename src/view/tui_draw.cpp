@@ -76,7 +76,7 @@ struct runner {
   void point(int32_t& px, int32_t& py) {
     float fx, fy;
     if (!more() || !read_point(at(i), fx, fy)) error();
-    px = int32_t(std::floor(fx)), py = int32_t(std::floor(fy));
+    px = to_cells(std::floor(fx)), py = to_cells(std::floor(fy));
     ++i;
   }
   double number() {
@@ -116,8 +116,8 @@ struct runner {
     if (t > b) std::swap(t, b);
     l += cx.x, r += cx.x, t += cx.y, b += cx.y;
     if (r < cx.clip.left || l >= cx.clip.right || b < cx.clip.top || t >= cx.clip.bottom) return;
-    for (int32_t py = t; py <= b; ++py)
-      for (int32_t px = l; px <= r; ++px) {
+    for (int32_t py = std::max(t, cx.clip.top); py <= std::min(b, cx.clip.bottom - 1); ++py)
+      for (int32_t px = std::max(l, cx.clip.left); px <= std::min(r, cx.clip.right - 1); ++px) {
         if (px < cx.clip.left || px >= cx.clip.right || py < cx.clip.top || py >= cx.clip.bottom ||
             !be.screen.inside(px, py))
           continue;
@@ -181,11 +181,15 @@ struct runner {
       if (b[1] == a[1]) return double(a[0]);
       return a[0] + double(b[0] - a[0]) * (y - a[1]) / double(b[1] - a[1]);
     };
-    for (int32_t y = p[0][1]; y <= p[2][1]; ++y) {
+    // Only the rows and columns the clip rectangle can show are walked.
+    int32_t first = std::max(p[0][1], cx.clip.top - cx.y), last = std::min(p[2][1], cx.clip.bottom - cx.y);
+    for (int32_t y = first; y <= last; ++y) {
       double xa = edge_x(p[0], p[2], y);
       double xb = y < p[1][1] ? edge_x(p[0], p[1], y) : edge_x(p[1], p[2], y);
       if (xa > xb) std::swap(xa, xb);
-      for (int32_t x = int32_t(std::lround(xa)); x <= int32_t(std::lround(xb)); ++x) {
+      int32_t from = std::max(to_cells(std::round(xa)), cx.clip.left - cx.x);
+      int32_t to = std::min(to_cells(std::round(xb)), cx.clip.right - cx.x);
+      for (int32_t x = from; x <= to; ++x) {
         int32_t px = x + cx.x, py = y + cx.y;
         if (px < cx.clip.left || px >= cx.clip.right || py < cx.clip.top || py >= cx.clip.bottom ||
             !be.screen.inside(px, py))
@@ -296,13 +300,14 @@ struct runner {
       double r = number();
       if (peek_number()) r = number();
       if (paints() && r > 0 && cx.pen_on)
-        ellipse_raster(x0 + cx.x, y0 + cx.y, int32_t(2 * r), int32_t(r));
+        ellipse_raster(x0 + cx.x, y0 + cx.y, to_cells(2 * std::min(r, 4096.0)),
+                       to_cells(std::min(r, 4096.0)));
     } else if (is("ellipse")) {
       int32_t x0, y0, w, h;
       point(x0, y0);
       point(w, h);
       if (paints() && w >= 1 && h >= 1 && cx.pen_on) {
-        int32_t hr = int32_t((w + 0.5) / 2), vr = int32_t((h + 0.5) / 2);
+        int32_t hr = std::min(to_cells((w + 0.5) / 2), 8192), vr = std::min(to_cells((h + 0.5) / 2), 4096);
         ellipse_raster(x0 + hr + cx.x, y0 + vr + cx.y, hr, vr);
       }
     } else if (is("font")) {

@@ -80,7 +80,7 @@ int32_t field_event(widget* w, int32_t code, float x, int32_t k) {
   if (f.caret_index > int32_t(length)) f.caret_index = int32_t(length);
   auto char_at = [&](int32_t i) { return string::text_of(&s).at(uint32_t(i)); };
   if (code == ev::click) {
-    extent e = text_extent(text_of_string(&s), std::max(0, int32_t(x)));
+    extent e = text_extent(text_of_string(&s), std::max(0, to_cells(x)));
     f.caret_index = e.chars;
     f.caret_column = e.width;
   } else if (code == ev::key) {
@@ -151,7 +151,7 @@ int32_t text_list_event(widget* w, int32_t code, float y, int32_t k) {
       return 0;
     }
   } else if (code == ev::click) {
-    now = w->first_line + int32_t(y) + 1;
+    now = w->first_line + to_cells(y) + 1;
     if (now > count) now = count;
     if (now < 1) return 0;
   } else {

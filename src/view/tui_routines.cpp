@@ -70,7 +70,7 @@ void update_widget_timer(widget* w, const cell* rate) {
   if (type_of(rate) == type::integer && int32_t(rate->data2) > 0) {
     period = 1000 / int32_t(rate->data2);
   } else if (type_of(rate) == type::time && get_double(rate) > 0) {
-    period = int32_t(get_double(rate) * 1000.0);
+    period = int32_t(std::min(get_double(rate) * 1000.0, 2147483647.0));
   } else {
     cell r = *rate;
     fire(err::script_invalid_arg, &r);
@@ -183,7 +183,7 @@ void text_box_metrics(cell* a) {
   cell* text = field_of(&box, facet::text);
   if (!text || type_of(text) != type::string) return set_none(a);
   float fw = 0, fh = 0;
-  int32_t limit = read_point(field_of(&box, facet::size), fw, fh) ? int32_t(fw) : -1;
+  int32_t limit = read_point(field_of(&box, facet::size), fw, fh) ? to_cells(fw) : -1;
   text_source t = text_of_string(text);
   int32_t query = int32_t(a[2].data2);
   auto walk_to_index = [&](int32_t index, int32_t& col, int32_t& line, int32_t& after) {
@@ -216,15 +216,16 @@ void text_box_metrics(cell* a) {
       float px = 0, py = 0;
       read_point(&a[1], px, py);
       int32_t line = 0, col = 0, i = 0, n = int32_t(t.length);
-      while (i < n && line < int32_t(py)) {
+      int32_t want_line = to_cells(py), want_column = to_cells(px);
+      while (i < n && line < want_line) {
         uint32_t c = t.at(uint32_t(i++));
         int32_t w = c == '\n' ? 0 : std::max(1, unicode_width(c));
         if (c == '\n') { ++line, col = 0; continue; }
-        if (limit > 0 && col > 0 && col + w > limit) { ++line, col = 0; if (line == int32_t(py)) { --i; break; } }
+        if (limit > 0 && col > 0 && col + w > limit) { ++line, col = 0; if (line == want_line) { --i; break; } }
         col += w;
       }
       col = 0;
-      while (i < n && col < int32_t(px)) {
+      while (i < n && col < want_column) {
         uint32_t c = t.at(uint32_t(i));
         if (c == '\n') break;
         col += std::max(1, unicode_width(c));

@@ -41,7 +41,7 @@ rect clip_rect(int32_t x, int32_t y, widget* w) {
   rect r{x, y, x + w->width(), y + w->height()};
   widget* p = w->parent;
   if (p && p->k != kind::window) {
-    int32_t px = x - int32_t(w->left), py = y - int32_t(w->top);
+    int32_t px = x - to_cells(w->left), py = y - to_cells(w->top);
     r.right = std::min(r.right, px + p->width());
     r.bottom = std::min(r.bottom, py + p->height());
     r.left = std::max(r.left, px);

@@ -115,8 +115,8 @@ widget* window_of(widget* w) {
 void window_offset(widget* w, int32_t& x, int32_t& y) {
   float fx = 0, fy = 0;
   for (widget* p = w; p && p->k != kind::window; p = p->parent) fx += p->left, fy += p->top;
-  x = int32_t(fx);
-  y = int32_t(fy);
+  x = to_cells(fx);
+  y = to_cells(fy);
 }
 
 void to_widget_coords(widget* w, float& x, float& y) {
@@ -258,8 +258,8 @@ void broadcast_resize(int32_t columns, int32_t rows) {
 namespace {
 
 void alloc_screen(window_record* r) {
-  int32_t w = std::min(be.screen_width, int32_t(r->right - r->left));
-  int32_t h = std::min(be.screen_height, int32_t(r->bottom - r->top));
+  int32_t w = std::min(be.screen_width, to_cells(double(r->right) - double(r->left)));
+  int32_t h = std::min(be.screen_height, to_cells(double(r->bottom) - double(r->top)));
   be.screen.resize(std::max(w, 0), std::max(h, 0));
 }
 

@@ -170,6 +170,11 @@ win: make-face [type: 'window size: 40x8 pane: reduce [
 	make-face [type: 'base offset: 13x0 size: 8x3 draw: [fill-pen 0.0.255 pen off box 0x0 3x1 pen 0.255.0 line 0x2 5x2]]
 	make-face [type: 'base offset: 22x0 size: 16x7 draw: [circle 7x3 3 circle 1x1 0 ellipse 0x0 0x5]]
 	make-face [type: 'base offset: 0x6 size: 10x1 draw: ["oops"] text: "bad"]
+	make-face [type: 'base offset: 39x7 size: 1x1 draw: [
+		fill-pen 0.0.255 triangle 0x0 2000000000x5 0x2000000000 circle 5x5 1e9
+		line -2000000000x0 2000000000x2000000000 box -2000000000x-2000000000 2000000000x2000000000
+		ellipse 0x0 2000000000x2000000000
+	]]
 ]]
 view-window win
 print "end"
