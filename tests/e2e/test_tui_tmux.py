@@ -251,6 +251,39 @@ print ["selected" win/pane/1/selected r1/data r2/data]
     p.close()
 
 
+def text_layout(tmp):
+    """Face text: wrapping or cut at the edge, alignment, a wide character that would pass the
+    edge, and SGR escapes read from the text in groups of up to three."""
+    p = Pane(tmp, """
+print "start"
+wrap: make object! [align: none v-align: none wrap?: true]
+right: make object! [align: 'right v-align: 'bottom wrap?: false]
+win: make-face [type: 'window size: 40x6 pane: reduce [
+	make-face [type: 'text offset: 0x0 size: 4x3 text: "abcdefghij" para: wrap]
+	make-face [type: 'text offset: 5x0 size: 4x3 text: "abcdefghij"]
+	make-face [type: 'text offset: 10x0 size: 6x3 text: "ab" para: right]
+	make-face [type: 'text offset: 17x0 size: 3x1 text: "ab^(4E2D)"]
+	make-face [type: 'text offset: 21x0 size: 18x1 text: "^(1B)[1;31mbold^(1B)[0m ^(1B)[38;5;202mpal"]
+	make-face [type: 'text offset: 21x1 size: 18x1 text: "^(1B)[1;38;5;202mnot^(1B)[Kx^(1B)Zy"]
+]]
+view-window win
+print "end"
+""")
+    check("text: drawn", p.wait_for("notxZy"), "\n".join(p.screen()))
+    top = p.screen().index("start") + 1
+    want = ["abcd abcd        ab  bold pal", "efgh                 notxZy", "ij            ab"]
+    check("text: wrapping, cutting and alignment", p.screen()[top:top + 3] == want,
+          "\n".join(p.screen()))
+    s = p.screen(escapes=True)
+    check("text: bold and a named colour, then a palette colour",
+          "\x1b[1m\x1b[31mbold\x1b[0m" in s[top] and "\x1b[38;5;202mpal" in s[top], repr(s[top]))
+    check("text: 38;5;n only at the start of a group", "\x1b[1mnotxZy\x1b[0m" in s[top + 1],
+          repr(s[top + 1]))
+    p.send(ESC)
+    restored("text", p, 0)
+    p.close()
+
+
 def colour_depths(tmp):
     """Face and font colours at the depth the environment names."""
     body = """
@@ -459,7 +492,7 @@ def main():
         print("tmux is missing: tools/install-deps installs it")
         return 1
     with tempfile.TemporaryDirectory() as tmp:
-        for case in (widget_frame, draw_dialect, lists_radios_rich_text, colour_depths, keyboard, mouse, timers, exits, resize):
+        for case in (widget_frame, text_layout, draw_dialect, lists_radios_rich_text, colour_depths, keyboard, mouse, timers, exits, resize):
             try:
                 case(tmp)
             except Exception as e:  # a broken case must not hide the others
