@@ -10,6 +10,8 @@
 #include "core/fire.h"
 #include "core/symbol.h"
 #include "datatypes/block_storage.h"
+#include "datatypes/integer.h"
+#include "datatypes/simple_types.h"
 #include "view/tui_backend.h"
 
 namespace kaz::tui {
@@ -37,7 +39,7 @@ bool is_word_like(uint32_t t) { return t == type::word || t == type::lit_word; }
 [[noreturn]] void throw_error(const cell* block, int32_t index) {
   cell* view = system_view();
   cell* silent = view ? field_named(view, symbol::make("silent?")) : nullptr;
-  if (silent && type_of(silent) == type::logic && silent->data1) throw silent_stop{};
+  if (silent && type_of(silent) == type::logic && logic_type::value_of(silent)) throw silent_stop{};
   cell at = *block;
   at.data1 += uint32_t(std::max(index, 0));
   fire(err::script_draw_invalid, &at);
@@ -82,7 +84,7 @@ struct runner {
   double number() {
     if (!peek_number()) error();
     cell* c = at(i++);
-    return type_of(c) == type::integer ? double(int32_t(c->data2)) : get_double(c);
+    return type_of(c) == type::integer ? double(integer_type::value_of(c)) : get_double(c);
   }
 
   // ---------------------------------------------------------------- painting

@@ -6,6 +6,8 @@
 #include "datatypes/block_storage.h"
 #include "datatypes/point.h"
 #include "datatypes/tuple.h"
+#include "datatypes/integer.h"
+#include "datatypes/simple_types.h"
 #include "view/tui_backend.h"
 
 namespace kaz::tui {
@@ -85,7 +87,7 @@ uint32_t tuple_color(const cell* c) {
 uint32_t align_flags(const cell* p) {
   if (!p || type_of(p) != type::object) return 0;
   uint32_t f = 0;
-  if (cell* w = field_named(p, symbol::make("wrap?")); w && type_of(w) == type::logic && w->data1)
+  if (cell* w = field_named(p, symbol::make("wrap?")); w && type_of(w) == type::logic && logic_type::value_of(w))
     f |= para::wrap;
   if (cell* a = field_named(p, symbol::make("align"))) {
     if (is_word_named(a, "center")) f |= para::center;

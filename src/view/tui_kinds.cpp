@@ -9,6 +9,8 @@
 #include "datatypes/map.h"
 #include "datatypes/string_storage.h"
 #include "memory/char_width.h"
+#include "datatypes/integer.h"
+#include "datatypes/simple_types.h"
 #include "view/tui_backend.h"
 
 namespace kaz::tui {
@@ -134,7 +136,7 @@ int32_t text_list_event(widget* w, int32_t code, float y, int32_t k) {
     return 0;
   }
   cell* sel = field_of(&w->face, facet::selected);
-  int32_t old = sel && type_of(sel) == type::integer ? int32_t(sel->data2) : 0;
+  int32_t old = sel && type_of(sel) == type::integer ? integer_type::value_of(sel) : 0;
   int32_t now = old;
   if (code == ev::key) {
     if (k == named_key::up) {
@@ -163,7 +165,7 @@ int32_t text_list_event(widget* w, int32_t code, float y, int32_t k) {
   if (w->dead) return 0;
   cell* state = field_of(&w->face, facet::state);
   sel = field_of(&w->face, facet::selected);
-  bool still = sel && ((type_of(sel) == type::integer && int32_t(sel->data2) == old) ||
+  bool still = sel && ((type_of(sel) == type::integer && integer_type::value_of(sel) == old) ||
                        (old == 0 && type_of(sel) != type::integer));
   if (state && type_of(state) == type::block && still) {
     set_integer(sel, now);
@@ -185,7 +187,7 @@ int32_t toggle_event(widget* w, int32_t code, int32_t k) {
   cell* data = field_of(&w->face, facet::data);
   if (!data) return 0;
   if (w->k == kind::check) {
-    bool on = type_of(data) == type::none || (type_of(data) == type::logic && !data->data1);
+    bool on = type_of(data) == type::none || (type_of(data) == type::logic && !logic_type::value_of(data));
     *data = cell{type::logic, on ? 1u : 0u, 0, 0};
   } else {
     *data = cell{type::logic, 1, 0, 0};

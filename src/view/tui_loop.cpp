@@ -13,6 +13,8 @@
 #include "platform/terminal_input.h"
 #include "runtime/output_hooks.h"
 #include "runtime/runtime_error.h"
+#include "datatypes/integer.h"
+#include "datatypes/simple_types.h"
 #include "view/tui_backend.h"
 #include "datatypes/block_storage.h"
 
@@ -169,7 +171,7 @@ void leave_loop(bool nested) {
 bool platform_mouse_wanted() {
   cell* p = platform_object();
   cell* m = p ? field_named(p, symbol::make("mouse-event?")) : nullptr;
-  return m && type_of(m) == type::logic && m->data1;
+  return m && type_of(m) == type::logic && logic_type::value_of(m);
 }
 
 void before_print() {

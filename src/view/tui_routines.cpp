@@ -14,6 +14,8 @@
 #include "datatypes/tuple.h"
 #include "memory/char_width.h"
 #include "memory/collector.h"
+#include "datatypes/integer.h"
+#include "datatypes/simple_types.h"
 #include "view/tui_backend.h"
 #include "view/tui_routines.h"
 
@@ -38,7 +40,7 @@ void set_logic(cell* a, bool v) { *a = cell{type::logic, v ? 1u : 0u, 0, 0}; }
 void set_integer(cell* a, int32_t v) { *a = cell{type::integer, 0, uint32_t(v), 0}; }
 void set_point(cell* a, float x, float y) { point::init_cell(a, type::point2d, x, y); }
 bool truthy(const cell* c) {
-  return c && !(type_of(c) == type::none || (type_of(c) == type::logic && !c->data1));
+  return c && !(type_of(c) == type::none || (type_of(c) == type::logic && !logic_type::value_of(c)));
 }
 
 widget* widget_of_arg(const cell* a) {
@@ -67,8 +69,8 @@ void update_widget_timer(widget* w, const cell* rate) {
   kill_timer(w);
   if (!rate || type_of(rate) == type::none) return;
   int32_t period = 0;
-  if (type_of(rate) == type::integer && int32_t(rate->data2) > 0) {
-    period = 1000 / int32_t(rate->data2);
+  if (type_of(rate) == type::integer && integer_type::value_of(rate) > 0) {
+    period = 1000 / integer_type::value_of(rate);
   } else if (type_of(rate) == type::time && get_double(rate) > 0) {
     period = int32_t(std::min(get_double(rate) * 1000.0, 2147483647.0));
   } else {
@@ -119,7 +121,7 @@ void os_update_view(const cell* face_in) {
   widget* w = widget_of_face(&face);
   if (!w) return;
   cell* bits_cell = change_bits(&face);
-  uint32_t changes = bits_cell ? bits_cell->data2 : 0;
+  uint32_t changes = bits_cell ? uint32_t(integer_type::value_of(bits_cell)) : 0;
   if (changes & 0x10000) {
     cell rate = *field_of(&face, facet::rate);
     update_widget_timer(w, &rate);
@@ -166,7 +168,7 @@ void os_update_view(const cell* face_in) {
   update_ui(w);
   if (view && (sync = field_named(view, symbol::make("auto-sync?")))) *sync = saved;
   if (!w->dead) request_redraw(w);
-  if ((bits_cell = change_bits(&face))) bits_cell->data2 = 0;
+  if ((bits_cell = change_bits(&face))) integer_type::init_cell(bits_cell, 0);
 }
 
 bool action_removes(const cell* action) {
@@ -185,7 +187,7 @@ void text_box_metrics(cell* a) {
   float fw = 0, fh = 0;
   int32_t limit = read_point(field_of(&box, facet::size), fw, fh) ? to_cells(fw) : -1;
   text_source t = text_of_string(text);
-  int32_t query = int32_t(a[2].data2);
+  int32_t query = integer_type::value_of(&a[2]);
   auto walk_to_index = [&](int32_t index, int32_t& col, int32_t& line, int32_t& after) {
     col = 0, line = 0, after = 0;
     for (int32_t i = 0; i < int32_t(t.length); ++i) {
@@ -205,7 +207,7 @@ void text_box_metrics(cell* a) {
     case 0:
     case 6: {
       int32_t col, line, after;
-      int32_t index = type_of(&a[1]) == type::integer ? int32_t(a[1].data2) : 0;
+      int32_t index = type_of(&a[1]) == type::integer ? integer_type::value_of(&a[1]) : 0;
       walk_to_index(index, col, line, after);
       if (query == 0) set_point(a, float(col), float(line));
       else set_point(a, float(after), float(line + 1));
@@ -306,7 +308,7 @@ void gui_init(cell* a) {
       check && type_of(check) == type::function) {
     cell fn = *check, result;
     if (call_safely(&fn, {}, &result) && type_of(&result) == type::integer)
-      be.color_mode = int32_t(result.data2);
+      be.color_mode = integer_type::value_of(&result);
   }
   set_none(a);
 }
@@ -375,7 +377,7 @@ void on_change_facet(cell* a) {
   if (is_word_named(&a[1], "data")) {
     cell* type = field_of(&face, facet::type);
     cell* data = field_of(&face, facet::data);
-    int32_t index = int32_t(a[5].data2), part = int32_t(a[6].data2);
+    int32_t index = integer_type::value_of(&a[5]), part = integer_type::value_of(&a[6]);
     if (type && is_word_named(type, "text-list") && data && type_of(data) == type::block &&
         action_removes(&a[3])) {
       int32_t n = block::rs_length(data);
@@ -394,14 +396,15 @@ void on_change_facet(cell* a) {
 void nothing(cell* a) { set_none(a); }
 
 void update_font(cell* a) {
-  int32_t flags = int32_t(a[1].data2);
+  int32_t flags = integer_type::value_of(&a[1]);
   if ((flags >= 0 && flags <= 3) || flags == 5)
     if (cell* st = field_of(a, facet::state)) set_none(st);
   set_none(a);
 }
 
 void update_para(cell* a) {
-  if (cell* bits = change_bits(a)) bits->data2 |= 0x40000;
+  if (cell* bits = change_bits(a))
+    integer_type::init_cell(bits, integer_type::value_of(bits) | 0x40000);
   set_none(a);
 }
 
