@@ -14,14 +14,17 @@ namespace {
 struct pass {
   input_decoder& d;
   const input_sink& sink;
+  std::vector<uint8_t>& buf;  // the bytes of this pass
   size_t n;
+  size_t pos = 0;
+  bool incomplete = false;
 
-  uint8_t at(size_t i) const { return d.bytes[i]; }
+  uint8_t at(size_t i) const { return buf[i]; }
   // Moves to the next byte; false (and incomplete) when there is none.
   bool advance() {
-    ++d.pos;
-    if (d.pos >= n) {
-      d.incomplete = true;
+    ++pos;
+    if (pos >= n) {
+      incomplete = true;
       return false;
     }
     return true;
@@ -94,12 +97,12 @@ struct pass {
 
   // ESC "[" ...: parameters, then a final byte. False when the bytes ran out.
   bool csi() {
-    size_t start = d.pos;  // on the "["
+    size_t start = pos;  // on the "["
     int32_t params[4] = {0, 0, 0, 0};
     int32_t count = 1, current = 0;
     for (;;) {
       if (!advance()) return false;
-      uint8_t c = at(d.pos);
+      uint8_t c = at(pos);
       if (c == '<') {
         continue;
       } else if (c >= '0' && c <= '9') {
@@ -122,7 +125,7 @@ struct pass {
         }
         return true;
       } else if (c == 0x1B) {
-        --d.pos;  // abandoned: the ESC starts the next item
+        --pos;  // abandoned: the ESC starts the next item
         return true;
       }
     }
@@ -132,10 +135,10 @@ struct pass {
   bool string_sequence() {
     for (;;) {
       if (!advance()) return false;
-      if (at(d.pos) == 0x1B) {
+      if (at(pos) == 0x1B) {
         if (!advance()) return false;
-        if (at(d.pos) == '\\') return true;
-        --d.pos;
+        if (at(pos) == '\\') return true;
+        --pos;
       }
     }
   }
@@ -143,7 +146,7 @@ struct pass {
   // At an ESC with at least one byte after it.
   bool escape() {
     if (!advance()) return false;
-    uint8_t c = at(d.pos);
+    uint8_t c = at(pos);
     bool done;
     if (c == 'P' || c == ']') {
       done = string_sequence();
@@ -151,56 +154,65 @@ struct pass {
       done = csi();
     } else if (c == 'O') {
       if (!advance()) return false;
-      if (int32_t k = named_key_of(c, at(d.pos), 0, 0)) key(0, k);
+      if (int32_t k = named_key_of(c, at(pos), 0, 0)) key(0, k);
       done = true;
     } else {
       done = true;  // Alt with a key: nothing, and the byte after it is read on its own
     }
     if (!done) return false;
-    ++d.pos;
+    ++pos;
     return true;
   }
 
   void run() {
-    d.incomplete = false;
-    n = d.bytes.size();
-    while (d.pos < n) {
-      size_t s = d.pos;
+    incomplete = false;
+    n = buf.size();
+    while (pos < n) {
+      size_t s = pos;
       uint8_t b = at(s);
       if (b == 0x1B && n > 1) {
         escape();
       } else if (b < 32 || b == 127) {
         key(b == 8 ? 127 : b == 10 ? 13 : b, 0);
-        ++d.pos;
+        ++pos;
       } else {
         size_t used = 0;
-        int32_t cp = unicode::utf8_decode_char(&d.bytes[s], n - s, used);
+        int32_t cp = unicode::utf8_decode_char(&buf[s], n - s, used);
         if (cp == unicode::utf8_incomplete) {
-          d.incomplete = true;
+          incomplete = true;
         } else if (cp < 0 || (cp >= 0xD800 && cp <= 0xDFFF)) {
           key(0xFFFD, 0);
-          d.pos = s + 1;
+          pos = s + 1;
         } else {
           key(cp, 0);
-          d.pos = s + used;
+          pos = s + used;
         }
       }
-      if (d.incomplete) {
-        d.bytes.erase(d.bytes.begin(), d.bytes.begin() + std::ptrdiff_t(s));
-        d.pos = 0;
+      if (incomplete) {
+        buf.erase(buf.begin(), buf.begin() + std::ptrdiff_t(s));
         return;
       }
     }
-    d.bytes.clear();
-    d.pos = 0;
+    buf.clear();
   }
 };
 
 }  // namespace
 
+/*
+ * A handler run for an event may start a nested event loop (a further window, or `wait`),
+ * which reads and decodes input of its own. So a pass works on the bytes it took at its start;
+ * what nested loops append meanwhile is theirs, and only an incomplete item of this pass goes
+ * back in front of what they left.
+ */
 void input_decoder::process(const input_sink& sink) {
-  pass p{*this, sink, 0};
+  std::vector<uint8_t> work;
+  work.swap(bytes);
+  pass p{*this, sink, work, 0};
   p.run();
+  incomplete = p.incomplete;
+  if (!work.empty()) work.insert(work.end(), bytes.begin(), bytes.end()), bytes.swap(work);
+  else if (bytes.empty()) bytes.swap(work);  // keeps the buffer's room for the next pass
 }
 
 }  // namespace kaz::tui

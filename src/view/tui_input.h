@@ -40,7 +40,6 @@ struct input_sink {
 
 struct input_decoder {
   std::vector<uint8_t> bytes;  // not yet decoded
-  size_t pos = 0;              // next byte to decode
   bool incomplete = false;
   int32_t last_release = 1;    // 1 after a release report, 0 after a press
   int32_t origin_row = 0;      // from the last cursor position report (0-based)
@@ -49,7 +48,6 @@ struct input_decoder {
   void append(const uint8_t* data, size_t n) { bytes.insert(bytes.end(), data, data + n); }
   void reset() {
     bytes.clear();
-    pos = 0;
     incomplete = false;
   }
   // Decodes every complete item; an incomplete one is kept at the front for the next pass. A

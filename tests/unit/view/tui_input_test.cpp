@@ -100,6 +100,29 @@ TEST(TuiInput, InputCutShortWaitsForTheRest) {
   EXPECT_EQ(decode(d, "\x1b\\z"), "char 122;");
 }
 
+// A handler may run a nested event loop that reads and decodes input of its own.
+input_decoder* nested_decoder = nullptr;
+void on_key_nesting(void* self, int32_t ch, int32_t named) {
+  on_key(self, ch, named);
+  if (ch == 'a' && nested_decoder) {
+    input_decoder& d = *nested_decoder;
+    nested_decoder = nullptr;
+    d.append(reinterpret_cast<const uint8_t*>("b\x1b[<0;1"), 7);
+    d.process(input_sink{nullptr, on_key, on_button, on_motion, on_wheel});
+  }
+}
+
+TEST(TuiInput, ANestedLoopDecodesWhatItReads) {
+  input_decoder d;
+  nested_decoder = &d;
+  log.clear();
+  d.append(reinterpret_cast<const uint8_t*>("ac\x1b["), 4);
+  d.process(input_sink{nullptr, on_key_nesting, on_button, on_motion, on_wheel});
+  EXPECT_EQ(log, "char 97;char 98;char 99;");
+  // The outer pass's cut sequence comes before what the nested pass left.
+  EXPECT_EQ(d.bytes, (std::vector<uint8_t>{0x1b, '[', 0x1b, '[', '<', '0', ';', '1'}));
+}
+
 TEST(TuiInput, BadBytesAreReplacedAndDecodingGoesOn) {
   input_decoder d;
   EXPECT_EQ(decode(d, "\xff" "a\xed\xa0\x80"), "char 65533;char 97;char 65533;char 65533;char 65533;");
