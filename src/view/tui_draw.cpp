@@ -361,7 +361,7 @@ struct runner {
       } else if (type_of(&v) == type::set_word) {
         ++i;
         cell position{type::integer, 0, uint32_t(i + 1), 0};
-        context::set_value(&v, &position);
+        context::set_value(&v, &position, false);  // no handlers run while a frame is drawn
       } else if (type_of(&v) == type::block) {
         ++i;
         run_nested(v);
