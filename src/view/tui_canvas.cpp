@@ -193,8 +193,8 @@ int32_t emit_frame(const canvas& cv, const frame_place& place, int32_t depth, st
       sgr_attributes(out, prev, c, depth);
       if (c.attrs & attr::password)
         out += '*';
-      else if (c.code == 0 || c.code < 0x20 || c.code == 0x7F)
-        out += ' ';
+      else if (c.code < 0x20 || (c.code >= 0x7F && c.code < 0xA0))
+        out += ' ';  // no control character reaches the terminal from a face's text
       else
         append_utf8(out, c.code);
     }

@@ -472,8 +472,7 @@ void make_view(cell* a) {
                              ? type->data2
                              : 0;
   if (type_symbol && kind_of_type(type_symbol) == kind::window)
-    if (cell* offset = field_of(&face, facet::offset))
-      point::init_cell(offset, type::point2d, 0, 0);
+    if (cell* offset = field_of(&face, facet::offset)) *offset = cell{type::pair, 0, 0, 0};
   widget* w = make_widget(parent);
   w->flags = flags;
   set_rect_from_face(w, &face);
