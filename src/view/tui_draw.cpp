@@ -34,8 +34,6 @@ struct draw_context {
   std::vector<uint32_t> running;  // nodes of the blocks being run (a block inside itself)
 };
 
-bool is_word_like(uint32_t t) { return t == type::word || t == type::lit_word; }
-
 [[noreturn]] void throw_error(const cell* block, int32_t index) {
   cell* view = system_view();
   cell* silent = view ? field_named(view, symbol::make("silent?")) : nullptr;
