@@ -408,8 +408,9 @@ remove-each [t x] e [not find [down up click dbl-click change select over away] 
 
 
 def timers(tmp):
-    """A face's rate sends time events; the handler that closes the window during the timer walk
-    kills every timer of the window safely."""
+    """A face's rate sends time events; a handler may wait (which runs a pass of the loop inside
+    the timer walk); the handler that closes the window during the walk kills every timer of the
+    window safely."""
     p = Pane(tmp, """
 ticks: 0
 other: 0
@@ -417,7 +418,7 @@ win: make-face [type: 'window size: 20x2 rate: 20 actors: [time [
 	ticks: ticks + 1
 	if ticks = 5 [close-window win]
 ]] pane: reduce [
-	make-face [type: 'text size: 10x1 text: "timed" rate: 20 actors: [time [other: other + 1]]]
+	make-face [type: 'text size: 10x1 text: "timed" rate: 20 actors: [time [other: other + 1 wait 0.01]]]
 ]]
 view-window win
 print ["ticks" ticks "other" other]
