@@ -144,7 +144,9 @@ void os_update_view(const cell* face_in) {
     cell* sel = field_of(&face, facet::selected);
     if (w->k == kind::window && sel && type_of(sel) == type::object) {
       cell s = *sel;
-      if (widget* target = widget_of_face(&s)) focus_widget(target, window_of(target)->window);
+      widget* target = widget_of_face(&s);
+      widget* its_window = target ? window_of(target) : nullptr;
+      if (its_window == w) focus_widget(target, w->window);  // only a face of this window
     }
   }
   if (changes & 0x100) {
