@@ -127,7 +127,9 @@ constexpr input_sink sink{nullptr, on_key, on_button, on_motion, on_wheel};
 
 // Reads what the terminal sent, waiting at most wait_ms; false when nothing came.
 bool read_input(int32_t wait_ms) {
-  if (!be.raw) {
+  // Without terminal input (redirected, or ended) the pass still waits out its frame, so timers
+  // keep their pace and the loop never spins.
+  if (!be.raw || tty::input_ended()) {
     if (wait_ms > 0) ::poll(nullptr, 0, wait_ms);
     return false;
   }
