@@ -126,6 +126,7 @@ win: make-face [type: 'window size: 44x13 pane: reduce [
 		make-face [type: 'text offset: 1x1 size: 6x1 text: "inner"]
 	]]
 	make-face [type: 'base offset: 37x9 size: 5x2 color: 255.0.0]
+	make-face [type: 'text offset: 0x1 size: 10x1 text: "HIDDEN" visible?: false]
 ]]
 view-window win
 print "end"
@@ -358,6 +359,7 @@ win: make-face [type: 'window size: 40x6 pane: reduce [
 	make-face [type: 'check offset: 8x0 size: 8x1 text: "chk" extra: 'chk]
 	make-face [type: 'text-list offset: 20x0 size: 8x4 data: ["a" "b" "c" "d" "e"] extra: 'list]
 	make-face [type: 'text offset: 0x3 size: 10x2 text: "wheel" actors: [wheel [print ["wheel" event/picked] 'done]]]
+	make-face [type: 'button offset: 30x0 size: 6x1 text: "Off" enabled?: false extra: 'off actors: [click [print "disabled clicked"]]]
 ]]
 view-window win
 probe win/pane/2/data
@@ -380,6 +382,7 @@ remove-each [t x] e [not find [down up click dbl-click change select over away] 
     p.click(9, origin)
     check("mouse: the check box toggles", p.wait_for("\U0001F795 chk"), "\n".join(p.screen()))
     p.click(21, origin + 2)
+    p.click(31, origin)
     p.send(f"{ESC}[<64;3;{origin + 5}M")
     check("mouse: the wheel reaches the face under the pointer", p.wait_for("wheel 1.0"),
           "\n".join(p.screen()))
@@ -401,6 +404,7 @@ remove-each [t x] e [not find [down up click dbl-click change select over away] 
           "click none" in flat, flat)
     check("mouse: the check box changes, the list selects", "up chk change chk click chk" in flat
           and "select list change list click list" in flat, flat)
+    check("mouse: a disabled button gets nothing", "disabled" not in text and " off" not in flat, flat)
     check("mouse: motion enters the button, then leaves it for its parent",
           flat.endswith("over btn away btn]"), flat)
     restored("mouse", p, 0)
