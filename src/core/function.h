@@ -110,7 +110,7 @@ void register_native(uint32_t index, native_entry e);
 void register_routine(uint32_t index, routine_entry e, int32_t result_type);
 routine_entry routine_table_entry(uint32_t index);
 int32_t routine_result_type(uint32_t index);
-constexpr uint32_t max_routines = 256;
+constexpr uint32_t max_routines = 400;
 // True while the library's top level runs: `make routine! [spec index]` then declares the
 // routine of table entry `index` (at any other time `make routine!` is function!'s make).
 extern bool declaring_routines;

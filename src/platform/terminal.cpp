@@ -25,10 +25,10 @@ bool stdout_tty = false;
 struct termios saved_settings;
 volatile sig_atomic_t raw = 0;
 
-// A termination request while the terminal is in raw mode: put the terminal back, then end as
-// the signal would have ended the process.
+// A termination request: put the terminal back (raw mode, and whatever the other restore hooks
+// keep, such as a terminal window's screen modes), then end as the signal would have.
 void on_termination(int signo) {
-  restore();
+  sysrt::run_restore_hooks();
   ::signal(signo, SIG_DFL);
   ::raise(signo);
 }

@@ -359,6 +359,19 @@ size_t read_bytes(uint8_t* out, size_t n) {
   return k;
 }
 
+size_t read_pending(uint8_t* out, size_t n, int timeout_ms, bool& resized) {
+  if (queued() == 0 && !resize_pending && !sysrt::interrupt_pending) fill(timeout_ms);
+  // Take what else arrived meanwhile without waiting.
+  while (queued() < queue_size / 2 && fill(0, false) == fill_result::bytes) {
+  }
+  resized = resize_pending != 0;
+  resize_pending = 0;
+  size_t k = queued() < n ? queued() : n;
+  std::memcpy(out, queue + head, k);
+  head += k;
+  return k;
+}
+
 bool input_ended() { return ended; }
 
 }  // namespace kaz::tty

@@ -57,6 +57,13 @@ int32_t read_char();
 // (then 0 too, with the interrupt left pending for the evaluator).
 size_t read_bytes(uint8_t* out, size_t n);
 
+/*
+ * For an event loop that keeps its own decoder: waits at most timeout_ms for input (a window-size
+ * change or an interrupt ends the wait at once), then moves up to n queued bytes into `out`.
+ * `resized` tells whether the window size changed since the last call. Answers the bytes moved.
+ */
+size_t read_pending(uint8_t* out, size_t n, int timeout_ms, bool& resized);
+
 // Whether a read met the end of standard input.
 bool input_ended();
 

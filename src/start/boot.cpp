@@ -39,6 +39,7 @@
 #include "runtime/runtime_record.h"
 #include "runtime/throw.h"
 #include "runtime/tracked_alloc.h"
+#include "view/tui_routines.h"
 #include "view/view_routines.h"
 
 /*
@@ -129,6 +130,7 @@ void init_runtime() {
   // The routines table: each layer above the evaluator adds its C++ entries.
   library::init_routines();
   view::init_routines();
+  tui::init_routines();
   console::init_routines();
   parse::init();
   ownership::init();

@@ -3,6 +3,8 @@
 #include "core/function.h"
 #include "datatypes/handle.h"
 #include "datatypes/integer.h"
+#include "datatypes/simple_types.h"
+#include "platform/terminal.h"
 #include "runtime/cell.h"
 
 namespace kaz::view {
@@ -17,10 +19,19 @@ void stand_in_handle(cell* a) {
   handle_type::box(value, value ? handle_type::class_::window : handle_type::class_::null);
 }
 
+// _on-terminal?: whether windows can be drawn and driven: both standard input and output are
+// terminals. Without one, windows go to the recording platform (no frame written to a file or
+// pipe, no event loop waiting for keys that cannot come).
+void on_terminal_q(cell*) {
+  tty::init();  // start-up asks before the console has set the terminal layer up
+  logic_type::box(tty::input_is_terminal() && tty::output_is_terminal());
+}
+
 }  // namespace
 
 void init_routines() {
   function::register_routine(routine_index::stand_in_handle, stand_in_handle, type::handle);
+  function::register_routine(routine_index::on_terminal_q, on_terminal_q, type::logic);
 }
 
 }  // namespace kaz::view

@@ -8,6 +8,7 @@ namespace kaz::view {
 namespace routine_index {
 enum : uint32_t {
   stand_in_handle = 240,
+  on_terminal_q,
 };
 }  // namespace routine_index
 
