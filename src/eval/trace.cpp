@@ -19,8 +19,7 @@ bool switched = false;
 void switch_to(bool on) {
   if (!active) return;
   paused = !on;
-  switched = true;
-  tracing = on;
+  switched = true;  // applied when the library function that asked returns to the traced code
 }
 
 namespace {
