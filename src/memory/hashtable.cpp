@@ -238,7 +238,6 @@ node_t create(uint32_t size, node_t block, uint32_t kind, uint32_t extra) {
 uint32_t kind_of(node_t t) { return record(t)[f_kind]; }
 uint32_t live_count(node_t t) { return record(t)[f_live]; }
 uint32_t bucket_count(node_t t) { return record(t)[f_buckets]; }
-node_t data_block(node_t t) { return record(t)[f_data]; }
 
 void clear(node_t t) {
   empty_buckets(t);

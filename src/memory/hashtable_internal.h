@@ -24,6 +24,7 @@ enum field : uint32_t {
   f_fields
 };
 constexpr uint32_t record_bytes = f_fields * 4;
+static_assert(f_data == data_field, "hashtable.h reads the data block's node inline");
 
 inline uint32_t* record(node_t t) { return reinterpret_cast<uint32_t*>(memory::buffer_of(t)->head()); }
 inline uint32_t* words_of(node_t n) { return reinterpret_cast<uint32_t*>(memory::buffer_of(n)->head()); }
