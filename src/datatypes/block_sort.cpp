@@ -10,6 +10,7 @@
 #include "core/function.h"
 #include "core/stack.h"
 #include "core/stranded_exit.h"
+#include "core/string_storage.h"
 #include "core/symbol.h"
 #include "datatypes/block_actions.h"
 #include "datatypes/integer.h"
@@ -45,7 +46,10 @@ struct current_sort {
 // by their datatypes.
 [[gnu::noinline]] int slot_order(const cell* a, const cell* b, uint32_t n, int32_t op) {
   for (uint32_t i = 0; i < n; ++i) {
-    int32_t r = actions::compare_direct(a + i, b + i, op);
+    // Two string! values, the commonest keys after integers, as string!'s compare slot does.
+    int32_t r = type_of(a + i) == type::string && type_of(b + i) == type::string
+                    ? string::compare_strings(a + i, b + i, op, false)
+                    : actions::compare_direct(a + i, b + i, op);
     if (r == -2) r = type_order(type_of(a + i), type_of(b + i));
     if (r != 0) return r;
   }
