@@ -4,12 +4,17 @@
 A benchmark is a name with up to three programs in bench/programs/: NAME.kaz, NAME.lua and
 NAME.py, which do the same work. Each runs --runs times; the best wall-clock time counts. The
 ratio columns give Kaz's time divided by Lua's and by Python's (below 1: Kaz is faster).
+
+With --callgrind each program runs once under valgrind's callgrind instead, and the columns give
+millions of machine instructions executed: a count that does not change with the machine's load.
 """
 import argparse
 import os
+import re
 import shutil
 import subprocess
 import sys
+import tempfile
 import time
 
 import data
@@ -18,29 +23,97 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 PROGRAMS = os.path.join(HERE, "programs")
 
 
-def best_time(command, runs, timeout, cwd):
-    """The best of `runs` timings of command, or None when it fails."""
+def real_interpreter(command):
+    """The interpreter that command runs, through version-manager shims and symbolic links.
+
+    A shim is a script that picks an interpreter and executes it; timing it would add its own
+    start-up, so the interpreter is asked for its own path.
+    """
+    path = shutil.which(command)
+    if not path:
+        return None
+    path = os.path.realpath(path)
+    with open(path, "rb") as f:
+        script = f.read(2) == b"#!"
+    if script:
+        r = subprocess.run([path, "-c", "import sys; print(sys.executable)"],
+                           capture_output=True, text=True)
+        found = r.stdout.strip()
+        if r.returncode != 0 or not found:
+            return None
+        path = os.path.realpath(found)
+    return path
+
+
+def versions(kaz, lua, python):
+    """One line per language naming the interpreter that runs and its version."""
+    lines = []
+    with tempfile.NamedTemporaryFile("w", suffix=".kaz", delete=False) as f:
+        f.write("Kaz []\nprint system/version\n")
+    try:
+        r = subprocess.run([kaz, f.name], capture_output=True, text=True)
+        lines.append(f"kaz     {r.stdout.strip() or '?'}  ({os.path.realpath(kaz)})")
+    finally:
+        os.unlink(f.name)
+    if lua:
+        r = subprocess.run([lua, "-v"], capture_output=True, text=True)
+        lines.append(f"lua     {(r.stdout or r.stderr).strip().split('  ')[0]}  ({lua})")
+    if python:
+        r = subprocess.run([python, "--version"], capture_output=True, text=True)
+        lines.append(f"python  {(r.stdout or r.stderr).strip()}  ({python})")
+    return lines
+
+
+# The folder the programs run in, where the codec benchmarks find their data files (a Kaz script
+# starts in its own folder, so it reads KAZ_BENCH_DATA).
+DATA_DIR = None
+
+
+def run_once(command, timeout):
+    """Runs command with its output discarded; answers its stderr, or None when it fails."""
+    try:
+        r = subprocess.run(command, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.PIPE, timeout=timeout, cwd=DATA_DIR,
+                           env=dict(os.environ, KAZ_BENCH_DATA=DATA_DIR or ""))
+    except subprocess.TimeoutExpired:
+        print(f"  {' '.join(command)}: timed out after {timeout} s", file=sys.stderr)
+        return None
+    err = r.stderr.decode(errors="replace")
+    if r.returncode != 0:
+        print(f"  {' '.join(command)}: exit {r.returncode} {err.strip()}", file=sys.stderr)
+        return None
+    return err
+
+
+def best_time(command, runs, timeout):
+    """The best of `runs` timings of command in seconds, or None when it fails."""
     best = None
     for _ in range(runs):
         start = time.perf_counter()
-        try:
-            r = subprocess.run(command, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                               stderr=subprocess.PIPE, timeout=timeout, cwd=cwd,
-                               env=dict(os.environ, KAZ_BENCH_DATA=cwd))
-        except subprocess.TimeoutExpired:
-            print(f"  {' '.join(command)}: timed out after {timeout} s", file=sys.stderr)
+        if run_once(command, timeout) is None:
             return None
         elapsed = time.perf_counter() - start
-        if r.returncode != 0:
-            err = r.stderr.decode(errors="replace").strip()
-            print(f"  {' '.join(command)}: exit {r.returncode} {err}", file=sys.stderr)
-            return None
         best = elapsed if best is None else min(best, elapsed)
     return best
 
 
-def fmt_time(t):
-    return "-" if t is None else f"{t:.3f}"
+COLLECTED = re.compile(r"Collected\s*:\s*(\d+)")
+
+
+def instructions(command, timeout):
+    """Millions of instructions command executes under callgrind, or None when it fails."""
+    err = run_once(["valgrind", "--tool=callgrind", "--callgrind-out-file=/dev/null"] + command,
+                   timeout)
+    if err is None:
+        return None
+    m = COLLECTED.search(err)
+    return int(m.group(1)) / 1e6 if m else None
+
+
+def fmt_measure(t, callgrind):
+    if t is None:
+        return "-"
+    return f"{t:.1f}" if callgrind else f"{t:.3f}"
 
 
 def fmt_ratio(a, b):
@@ -52,14 +125,17 @@ def main():
                                  formatter_class=argparse.RawDescriptionHelpFormatter)
     ap.add_argument("--kaz", default="build/kaz", help="the kaz executable")
     ap.add_argument("--lua", default="lua5.4", help="the Lua 5.4 interpreter")
-    ap.add_argument("--python", default=sys.executable, help="the Python 3 interpreter")
+    ap.add_argument("--python", default="python3",
+                    help="the Python 3 interpreter (shims are resolved to the real one)")
     ap.add_argument("--runs", type=int, default=3, help="runs per program (best counts)")
     ap.add_argument("--timeout", type=float, default=300, help="seconds before a run is dropped")
+    ap.add_argument("--callgrind", action="store_true",
+                    help="count instructions under callgrind instead of timing")
     ap.add_argument("--data", default="build/bench-data",
                     help="folder of the codec benchmarks' data files (made when missing)")
     ap.add_argument("names", nargs="*", help="benchmarks to run (default: all)")
     args = ap.parse_args()
-    kaz = os.path.abspath(args.kaz)
+    args.kaz = os.path.abspath(args.kaz)
 
     names = sorted(f[:-4] for f in os.listdir(PROGRAMS) if f.endswith(".kaz"))
     if args.names:
@@ -67,29 +143,44 @@ def main():
     if not names:
         print("No Kaz benchmark programs yet (bench/programs/*.kaz); nothing to time.")
         return 0
-    if not os.access(kaz, os.X_OK):
+    if not os.access(args.kaz, os.X_OK):
         print(f"kaz executable not found: {args.kaz}", file=sys.stderr)
+        return 1
+    if args.callgrind and not shutil.which("valgrind"):
+        print("valgrind not found; --callgrind needs it.", file=sys.stderr)
         return 1
     lua = shutil.which(args.lua)
     if not lua:
         print(f"{args.lua} not found; Lua columns stay empty.", file=sys.stderr)
-
-    # Programs run in the data folder, where the codec benchmarks find their files (a Kaz
-    # script starts in its own folder: it goes to KAZ_BENCH_DATA).
+    python = real_interpreter(args.python)
+    if not python:
+        print(f"{args.python} not found; Python columns stay empty.", file=sys.stderr)
+    for line in versions(args.kaz, lua, python):
+        print(line)
+    global DATA_DIR
     data.ensure(args.data)
-    cwd = os.path.abspath(args.data)
-    print(f"{'benchmark':<16}{'kaz s':>9}{'lua s':>9}{'python s':>10}{'kaz/lua':>9}{'kaz/py':>8}")
+    DATA_DIR = os.path.abspath(args.data)
+
+    def measure(command):
+        if args.callgrind:
+            return instructions(command, args.timeout)
+        return best_time(command, args.runs, args.timeout)
+
+    unit = "M instr" if args.callgrind else "s"
+    print(f"{'benchmark':<16}{'kaz ' + unit:>12}{'lua ' + unit:>12}{'python ' + unit:>15}"
+          f"{'kaz/lua':>9}{'kaz/py':>8}")
     for name in names:
         base = os.path.join(PROGRAMS, name)
-        k = best_time([kaz, base + ".kaz"], args.runs, args.timeout, cwd)
+        k = measure([args.kaz, base + ".kaz"])
         lu = None
         if lua and os.path.exists(base + ".lua"):
-            lu = best_time([lua, base + ".lua"], args.runs, args.timeout, cwd)
+            lu = measure([lua, base + ".lua"])
         py = None
-        if os.path.exists(base + ".py"):
-            py = best_time([args.python, base + ".py"], args.runs, args.timeout, cwd)
-        print(f"{name:<16}{fmt_time(k):>9}{fmt_time(lu):>9}{fmt_time(py):>10}"
-              f"{fmt_ratio(k, lu):>9}{fmt_ratio(k, py):>8}")
+        if python and os.path.exists(base + ".py"):
+            py = measure([python, base + ".py"])
+        cg = args.callgrind
+        print(f"{name:<16}{fmt_measure(k, cg):>12}{fmt_measure(lu, cg):>12}"
+              f"{fmt_measure(py, cg):>15}{fmt_ratio(k, lu):>9}{fmt_ratio(k, py):>8}")
     return 0
 
 

@@ -10,8 +10,10 @@
 #include "core/exit_in_flight.h"
 #include "core/function.h"
 #include "core/stack.h"
+#include "core/string_storage.h"
 #include "core/symbol.h"
 #include "datatypes/block_actions.h"
+#include "datatypes/integer.h"
 #include "datatypes/series_common.h"
 #include "memory/sort.h"
 #include "runtime/fire.h"
@@ -40,7 +42,23 @@ struct current_sort {
   ~current_sort() { current = saved; }
 };
 
-// Records by the datatypes' compare slots; incomparable cells order by their datatypes.
+// Cells from a and b on, n of them, by the datatypes' compare slots; incomparable cells order
+// by their datatypes.
+[[gnu::noinline]] int slot_order(const cell* a, const cell* b, uint32_t n, int32_t op) {
+  for (uint32_t i = 0; i < n; ++i) {
+    // Two string! values, the commonest keys after integers, as string!'s compare slot does.
+    int32_t r = type_of(a + i) == type::string && type_of(b + i) == type::string
+                    ? string::compare_strings(a + i, b + i, op, false)
+                    : actions::compare_direct(a + i, b + i, op);
+    if (r == -2) r = type_order(type_of(a + i), type_of(b + i));
+    if (r != 0) return r;
+  }
+  return 0;
+}
+
+// Records by their cells. Integers, the commonest keys, compare here as integer!'s compare slot
+// orders them; the first cell of another kind goes through the slots, out of line, so that the
+// integer path stays a leaf.
 int cell_order(const uint8_t* x, const uint8_t* y, int32_t op, uint32_t) {
   const sort_context& c = *current;
   const cell* a = reinterpret_cast<const cell*>(x) + (c.all ? 0 : c.offset);
@@ -48,9 +66,10 @@ int cell_order(const uint8_t* x, const uint8_t* y, int32_t op, uint32_t) {
   if (c.reverse) std::swap(a, b);
   uint32_t n = c.all ? c.skip : 1;
   for (uint32_t i = 0; i < n; ++i) {
-    int32_t r = actions::compare_direct(a + i, b + i, op);
-    if (r == -2) r = type_order(type_of(a + i), type_of(b + i));
-    if (r != 0) return r;
+    if (type_of(a + i) != type::integer || type_of(b + i) != type::integer)
+      return slot_order(a + i, b + i, n - i, op);
+    int32_t p = integer_type::value_of(a + i), q = integer_type::value_of(b + i);
+    if (p != q) return p < q ? -1 : 1;
   }
   return 0;
 }

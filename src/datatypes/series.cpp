@@ -20,7 +20,7 @@
 #include "datatypes/vector.h"
 #include "memory/hashtable.h"
 #include "memory/murmur3.h"
-#include "memory/sort.h"
+#include "memory/sort_width.h"
 #include "runtime/fire.h"
 
 namespace kaz::series {
@@ -363,7 +363,9 @@ cell* reverse(cell* series, cell* part, cell* skip_arg) {
   size_t record = size_t(s->unit()) * k;
   uint8_t* front = unit_at(s, series->data1);
   uint8_t* last = front + size_t(count) * s->unit() - record;
-  for (; front < last; front += record, last -= record) sort::swap_records(front, last, record);
+  sort::with_record_width(record, [&](auto width) {
+    for (; front < last; front += record, last -= record) width.swap(front, last);
+  });
   block::hash_spliced(series, series->data1, static_cast<uint32_t>(count),
                       static_cast<uint32_t>(count));
   if (owned) owned_after(series, change::reverse, nullptr, head, count);
@@ -534,10 +536,12 @@ cell* random(cell* series, bool seed, bool secure, bool only) {
   s = buffer_of(series);
   uint32_t unit = s->unit();
   uint8_t* at = unit_at(s, series->data1);
-  for (uint32_t k = n; k >= 1; --k, at += unit) {
-    int32_t r = random::next_in_range(static_cast<int32_t>(k), secure);
-    sort::swap_records(at + size_t(r - 1) * unit, at, unit);
-  }
+  sort::with_record_width(unit, [&](auto width) {
+    for (uint32_t k = n; k >= 1; --k, at += unit) {
+      int32_t r = random::next_in_range(static_cast<int32_t>(k), secure);
+      width.swap(at + size_t(r - 1) * unit, at);
+    }
+  });
   block::hash_spliced(series, series->data1, n, n);
   if (owned) owned_after(series, change::random, nullptr, head, static_cast<int32_t>(n));
   return series;

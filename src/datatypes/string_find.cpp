@@ -9,6 +9,7 @@
 #include "core/symbol.h"
 #include "datatypes/series_common.h"
 #include "datatypes/string_actions.h"
+#include "memory/unicode_units.h"
 #include "memory/unicode_utf8.h"
 #include "runtime/fire.h"
 
@@ -56,11 +57,17 @@ struct haystack {
   uint32_t at(uint32_t i) const { return string::get_char(p + size_t(i) * unit, unit); }
 };
 
+// string::fold with its ASCII case inline: most searched text is ASCII.
+inline uint32_t fold(uint32_t c) {
+  if (c < 0x80) return c - 'a' < 26u ? c - 32 : c;
+  return string::fold(c);
+}
+
 bool unit_matches(const matcher& m, const haystack& h, uint32_t i) {
   switch (m.k) {
     case kind::unit: {
       uint32_t c = h.at(i);
-      return (m.folding ? string::fold(c) : c) == m.c;
+      return (m.folding ? fold(c) : c) == m.c;
     }
     case kind::bitset:
       return string::bitset_has(m.bitset, h.at(i));
@@ -81,6 +88,58 @@ bool text_matches(const string::text& pat, bool folding, const haystack& h, uint
     if (!folding || string::fold(a) != string::fold(b)) return false;
   }
   return true;
+}
+
+// The result of a search: where the match starts and ends (units from the buffer start).
+struct found {
+  bool hit;
+  uint32_t start, end;
+};
+
+/*
+ * The forward search for a text pattern of up to short_pattern units, the common case: the
+ * pattern is read (and folded) once, and the text is scanned for its first unit before the
+ * rest is compared. A unit matches where the general test (equal, or equal once both are
+ * folded) would match it: the folded pattern unit equals the folded text unit.
+ */
+constexpr uint32_t short_pattern = 64;
+
+template <uint32_t Unit, bool Folding>
+found scan_short_text(const uint32_t* pat, uint32_t len, const haystack& h, uint32_t from,
+                      uint32_t hi, uint32_t step) {
+  auto at = [&h](uint64_t i) {
+    uint32_t c = unicode::get_char(h.p + i * Unit, Unit);
+    return Folding ? fold(c) : c;
+  };
+  const uint32_t first = pat[0];
+  for (uint64_t i = from; i + len <= hi; i += step) {
+    if constexpr (Unit == 1 && !Folding) {
+      if (step == 1) {  // a byte search finds the candidates
+        if (first > 0xFF) break;
+        const void* q = std::memchr(h.p + i, int(first), hi - len + 1 - i);
+        if (!q) break;
+        i = static_cast<uint64_t>(static_cast<const uint8_t*>(q) - h.p);
+      }
+    }
+    if (at(i) != first) continue;
+    uint32_t k = 1;
+    while (k < len && at(i + k) == pat[k]) ++k;
+    if (k == len) {
+      auto start = static_cast<uint32_t>(i);
+      return {true, start, start + len};
+    }
+  }
+  return {false, 0, 0};
+}
+
+template <bool Folding>
+found scan_short_text(const uint32_t* pat, uint32_t len, const haystack& h, uint32_t from,
+                      uint32_t hi, uint32_t step) {
+  switch (h.unit) {
+    case 1: return scan_short_text<1, Folding>(pat, len, h, from, hi, step);
+    case 2: return scan_short_text<2, Folding>(pat, len, h, from, hi, step);
+    default: return scan_short_text<4, Folding>(pat, len, h, from, hi, step);
+  }
 }
 
 // Sets up the matcher for the value; false when nothing can match.
@@ -148,12 +207,6 @@ bool prepare(matcher& m, const cell* series, const cell* value, bool folding) {
   return true;
 }
 
-// The result of a search: where the match starts and ends (units from the buffer start).
-struct found {
-  bool hit;
-  uint32_t start, end;
-};
-
 struct range {
   uint32_t lo, hi;  // the match lies within [lo, hi)
   uint32_t first;   // first position tried (forward: a start; backward: a last unit)
@@ -167,6 +220,12 @@ found scan(const matcher& m, const haystack& h, const range& r, uint32_t step, b
     pat = m.pattern_text();
     len = pat.length;
     if (len == 0) return {false, 0, 0};  // an empty pattern finds nothing
+    if (!r.backward && !match_only && len <= short_pattern) {
+      uint32_t units[short_pattern];
+      for (uint32_t k = 0; k < len; ++k) units[k] = m.folding ? fold(pat.at(k)) : pat.at(k);
+      return m.folding ? scan_short_text<true>(units, len, h, r.first, r.hi, step)
+                       : scan_short_text<false>(units, len, h, r.first, r.hi, step);
+    }
   }
   if (!r.backward) {
     for (uint64_t p = r.first; p + len <= r.hi; p += step) {

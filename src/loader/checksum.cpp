@@ -1,10 +1,10 @@
-// Checksums are our own code; the digests and HMAC come from OpenSSL's libcrypto.
+// Checksums are our own code; the digests and HMAC come from OpenSSL's libcrypto, loaded at
+// the first use.
 #include "loader/checksum.h"
 
-#include <openssl/evp.h>
-#include <openssl/hmac.h>
-
 #include <array>
+
+#include "loader/crypto_library.h"
 
 namespace kaz::checksum {
 namespace {
@@ -30,13 +30,14 @@ constexpr crc_tables make_crc_tables() {
 
 constexpr crc_tables crc_table = make_crc_tables();
 
-const EVP_MD* digest_of(method m) {
+// The method's digest in the library; null for a method without one.
+const EVP_MD* digest_of(const crypto_api& c, method m) {
   switch (m) {
-    case method::md5: return EVP_md5();
-    case method::sha1: return EVP_sha1();
-    case method::sha256: return EVP_sha256();
-    case method::sha384: return EVP_sha384();
-    case method::sha512: return EVP_sha512();
+    case method::md5: return c.md5();
+    case method::sha1: return c.sha1();
+    case method::sha256: return c.sha256();
+    case method::sha384: return c.sha384();
+    case method::sha512: return c.sha512();
     default: return nullptr;
   }
 }
@@ -106,27 +107,29 @@ std::size_t digest_size(method m) {
 }
 
 std::size_t crypto_api_hash(std::span<const uint8_t> data, method m, digest_out out) {
-  const EVP_MD* md = digest_of(m);
+  const crypto_api* c = crypto_library();
+  const EVP_MD* md = c ? digest_of(*c, m) : nullptr;
   unsigned size = 0;
-  if (!md || EVP_Digest(data.data(), data.size(), out.data(), &size, md, nullptr) != 1) return 0;
+  if (!md || c->digest(data.data(), data.size(), out.data(), &size, md, nullptr) != 1) return 0;
   return size;
 }
 
 std::size_t hmac(std::span<const uint8_t> data, std::span<const uint8_t> key, method m,
                  digest_out out) {
-  const EVP_MD* md = digest_of(m);
+  const crypto_api* c = crypto_library();
+  const EVP_MD* md = c ? digest_of(*c, m) : nullptr;
   if (!md) return 0;
   // A key longer than the digest's block is replaced by its digest (RFC 2104); done here so that
   // any key length fits the library's int.
   uint8_t short_key[max_digest_size];
-  if (key.size() > std::size_t(EVP_MD_get_block_size(md))) {
+  if (key.size() > std::size_t(c->block_size(md))) {
     std::size_t n = crypto_api_hash(key, m, short_key);
     if (n == 0) return 0;
     key = {short_key, n};
   }
   static const uint8_t no_key = 0;
   unsigned size = 0;
-  if (!HMAC(md, key.empty() ? &no_key : key.data(), int(key.size()), data.data(), data.size(),
+  if (!c->hmac(md, key.empty() ? &no_key : key.data(), int(key.size()), data.data(), data.size(),
             out.data(), &size))
     return 0;
   return size;

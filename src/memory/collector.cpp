@@ -34,10 +34,10 @@ counters counts{};
 constexpr uint32_t quiet_collections = 6;
 
 // The bytes in use may grow by at least this much, and by at least the live size, between
-// collections: the cost of a collection follows what is live, so this keeps it in proportion
-// to what is allocated.
+// collections (and before the first): the cost of a collection follows what is live, so this
+// keeps it in proportion to what is allocated.
 constexpr uint64_t min_growth = 4 * 1024 * 1024;
-uint64_t next_collection_at = 0;  // bytes in use at which a collection is due
+uint64_t next_collection_at = min_growth;  // bytes in use at which a collection is due
 
 struct root_range {
   cell* first;

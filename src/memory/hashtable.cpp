@@ -253,7 +253,6 @@ node_t create(uint32_t size, node_t block, uint32_t kind, uint32_t extra) {
 uint32_t kind_of(node_t t) { return record(t)[f_kind]; }
 uint32_t live_count(node_t t) { return record(t)[f_live]; }
 uint32_t bucket_count(node_t t) { return record(t)[f_buckets]; }
-node_t data_block(node_t t) { return record(t)[f_data]; }
 
 void clear(node_t t) {
   empty_buckets(t);
@@ -283,6 +282,32 @@ void refresh(node_t t) {
     resize_keys(t, r[f_buckets]);
     record(t)[f_stamp] = epoch();
   }
+}
+
+/*
+ * find for a map! key of integer!, the commonest key after words. Integers are equal under
+ * every comparison exactly when their values are, so the probe compares the cells itself and,
+ * running no code, finds the buffers once.
+ */
+int32_t find_integer_key(node_t t, const cell* key, uint32_t hash) {
+  probe pr(hash, record(t)[f_buckets]);
+  const uint32_t* flags = flags_of(t);
+  const int32_t* keys = keys_of(t);
+  const cell* data = data_of(t);
+  uint32_t length = data_length(t);
+  int32_t best = -1;
+  do {
+    uint32_t st = state(flags, pr.bucket);
+    if (st == st_empty) break;
+    if (st == st_deleted) continue;
+    auto p = static_cast<uint32_t>(keys[pr.bucket]);
+    if (p + 1 < length && data[p + 1].header == 0) continue;  // a removed pair
+    const cell* c = data + p;
+    if (type_of(c) == type::integer && c->data2 == key->data2 &&
+        (best < 0 || p < static_cast<uint32_t>(best)))
+      best = static_cast<int32_t>(p);
+  } while (pr.next());
+  return best;
 }
 
 }  // namespace
@@ -354,6 +379,7 @@ int32_t find(node_t t, const cell* key_in, int32_t start, int32_t skip, int32_t 
   if (kind == map_block) {
     uint32_t kt = type_of(&key);
     if (kt == type::word || kt == type::lit_word || kt == type::get_word) set_type(&key, type::set_word);
+    if (kt == type::integer) return find_integer_key(t, &key, hash_value(&key, false));
   }
   uint32_t k = static_cast<uint32_t>(skip < 0 ? -skip : skip == 0 ? 1 : skip);
   int64_t s = start;

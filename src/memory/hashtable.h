@@ -75,7 +75,14 @@ node_t create(uint32_t size, node_t block, uint32_t kind, uint32_t extra = 0);
 uint32_t kind_of(node_t table);
 uint32_t live_count(node_t table);
 uint32_t bucket_count(node_t table);
-node_t data_block(node_t table);
+
+namespace detail {
+constexpr uint32_t data_field = 5;  // the record's word that holds the data block's node
+}
+// Inline: every look-up of a symbol or of a context's word reads it.
+inline node_t data_block(node_t table) {
+  return reinterpret_cast<const uint32_t*>(memory::buffer_of(table)->head())[detail::data_field];
+}
 
 // Forgets every entry; the data block is emptied too.
 void clear(node_t table);

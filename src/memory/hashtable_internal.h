@@ -30,6 +30,7 @@ constexpr uint32_t record_bytes = f_fields * 4;
 constexpr field f_index = f_width;
 constexpr uint32_t no_bucket = 0xFFFFFFFF;
 constexpr uint32_t in_chain = 0x80000000;
+static_assert(f_data == data_field, "hashtable.h reads the data block's node inline");
 
 inline uint32_t* record(node_t t) { return reinterpret_cast<uint32_t*>(memory::buffer_of(t)->head()); }
 inline uint32_t* words_of(node_t n) { return reinterpret_cast<uint32_t*>(memory::buffer_of(n)->head()); }

@@ -1,5 +1,6 @@
 // The in-place, unstable sort.
 #include "memory/sort.h"
+#include "memory/sort_width.h"
 
 namespace kaz::sort {
 
@@ -10,16 +11,17 @@ namespace {
  * only produce a wrong order. Recursion always takes the smaller side, and a depth limit hands
  * a bad partition sequence over to heapsort, so neither time nor native stack can run away.
  */
+template <size_t W>
 struct sorter {
   uint8_t* base;
-  size_t w;
+  record_width<W> w;
   int32_t op;
   uint32_t flags;
   compare_fn cb;
 
-  uint8_t* at(size_t i) const { return base + i * w; }
+  uint8_t* at(size_t i) const { return base + i * w.bytes(); }
   int cmp(size_t i, size_t j) const { return cb(at(i), at(j), op, flags); }
-  void swap(size_t i, size_t j) { swap_records(at(i), at(j), w); }
+  void swap(size_t i, size_t j) { w.swap(at(i), at(j)); }
 
   void reverse(size_t lo, size_t hi) {
     while (hi - lo > 1) swap(lo++, --hi);
@@ -165,12 +167,14 @@ struct sorter {
 
 void in_place(uint8_t* base, size_t n, size_t w, int32_t op, uint32_t flags, compare_fn cb) {
   if (n < 2 || w == 0) return;
-  sorter s{base, w, op, flags, cb};
-  size_t p = s.presorted_prefix(n);
-  if (p >= n) return;
-  unsigned depth = 0;
-  for (size_t m = n; m > 1; m >>= 1) depth += 2;
-  s.quick(0, n, p, depth);
+  with_record_width(w, [&](auto width) {
+    sorter<decltype(width)::fixed> s{base, width, op, flags, cb};
+    size_t p = s.presorted_prefix(n);
+    if (p >= n) return;
+    unsigned depth = 0;
+    for (size_t m = n; m > 1; m >>= 1) depth += 2;
+    s.quick(0, n, p, depth);
+  });
 }
 
 }  // namespace kaz::sort

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "memory/sort.h"
+#include "memory/sort_width.h"
 #include "runtime/fire.h"
 
 namespace kaz::sort {
@@ -37,19 +38,21 @@ constexpr size_t min_run = 24;
  * Every index below stays inside [0, n): runs are found and merged by counting records, never
  * by scanning for a sentinel, so an inconsistent callback can only produce a wrong order.
  */
+template <size_t W>
 struct merger {
   uint8_t* base;
-  size_t n, w;
+  size_t n;
+  record_width<W> width;
   int32_t op;
   uint32_t flags;
   compare_fn cb;
   uint8_t* work;
 
-  uint8_t* at(size_t i) const { return base + i * w; }
+  uint8_t* at(size_t i) const { return base + i * width.bytes(); }
   int cmp(const uint8_t* x, const uint8_t* y) const { return cb(x, y, op, flags); }
 
   void reverse(size_t lo, size_t hi) {
-    while (hi - lo > 1) swap_records(at(lo++), at(--hi), w);
+    while (hi - lo > 1) width.swap(at(lo++), at(--hi));
   }
 
   // End of the natural run from start; a strictly descending run is reversed first, so equal
@@ -74,7 +77,7 @@ struct merger {
     size_t target = std::min(n, start + min_run);
     for (; end < target; ++end)
       for (size_t j = end; j > start && cmp(at(j - 1), at(j)) > 0; --j)
-        swap_records(at(j - 1), at(j), w);
+        width.swap(at(j - 1), at(j));
     return end;
   }
 
@@ -83,16 +86,16 @@ struct merger {
   // so the range holds every record once.
   void merge(size_t lo, size_t mid, size_t hi) {
     if (cmp(at(mid - 1), at(mid)) <= 0) return;  // already in order
-    size_t left = mid - lo, right = hi - mid;
+    size_t left = mid - lo, right = hi - mid, w = width.bytes();
     if (right < left) {
       std::memcpy(work, at(mid), right * w);
       size_t i = mid, j = right, k = hi;
       try {
         while (i > lo && j > 0) {
           if (cmp(at(i - 1), work + (j - 1) * w) <= 0) {
-            std::memcpy(at(--k), work + (--j) * w, w);
+            width.copy(at(--k), work + (--j) * w);
           } else {
-            std::memcpy(at(--k), at(--i), w);
+            width.copy(at(--k), at(--i));
           }
         }
       } catch (...) {
@@ -106,9 +109,9 @@ struct merger {
       try {
         while (i < left && j < hi) {
           if (cmp(work + i * w, at(j)) <= 0) {
-            std::memcpy(at(k++), work + (i++) * w, w);
+            width.copy(at(k++), work + (i++) * w);
           } else {
-            std::memcpy(at(k++), at(j++), w);
+            width.copy(at(k++), at(j++));
           }
         }
       } catch (...) {
@@ -166,7 +169,9 @@ struct merger {
 void merge_sort(uint8_t* base, size_t n, size_t w, int32_t op, uint32_t flags, compare_fn cb,
                 uint8_t* work) {
   if (n < 2 || w == 0) return;
-  merger{base, n, w, op, flags, cb, work}.run();
+  with_record_width(w, [&](auto width) {
+    merger<decltype(width)::fixed>{base, n, width, op, flags, cb, work}.run();
+  });
 }
 
 void merge_sort(uint8_t* base, size_t n, size_t w, int32_t op, uint32_t flags, compare_fn cb) {

@@ -101,7 +101,7 @@ bool same_records(std::vector<rec> a, std::vector<rec> b) {
 }  // namespace
 
 TEST(Sort, MergeSortMatchesStableSort) {
-  for (size_t w : {8, 12, 48})  // one key word, skip-style records of 3 and 12 words
+  for (size_t w : {8, 12, 16, 48})  // one key word; records of 3, 4 and 12 words
     for (bool reverse : {false, true})
       for (auto shape : shapes)
         for (size_t n : sizes) {
@@ -122,7 +122,7 @@ TEST(Sort, MergeSortMatchesStableSort) {
 }
 
 TEST(Sort, InPlaceSortOrdersEveryShape) {
-  for (size_t w : {8, 12, 48})
+  for (size_t w : {8, 12, 16, 48})
     for (bool reverse : {false, true})
       for (auto shape : shapes)
         for (size_t n : sizes) {
