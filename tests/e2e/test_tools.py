@@ -67,6 +67,15 @@ def main():
     expect("error stop", any(l.startswith("-----> ERROR") for l in out), True)
     expect("error raised", any(l.startswith("*** Math Error") for l in out), True)
 
+    # quit halts the debugged code: the rest of the script does not run.
+    out = run_script("debug [print 1]\nprint \"not reached\"\n", "q\n")
+    expect("quit halts", out[-1], "(halted)")
+    expect("quit stops the code", "1" in out or "not reached" in out, False)
+
+    # parents lists the debugged code's calls, none of the debugger's own.
+    out = run_script(f + "debug [f 1]\n", "\n\n\n\np\nc\n")
+    expect("parents", [l for l in out if l.startswith("Call:")], ["Call: f"])
+
     if failures:
         print("\n".join(failures))
         sys.exit(1)
