@@ -67,6 +67,11 @@ def main():
     expect("error stop", any(l.startswith("-----> ERROR") for l in out), True)
     expect("error raised", any(l.startswith("*** Math Error") for l in out), True)
 
+    # Only words are watched: other values given to watch are passed over.
+    out = run_script("x: 1\ndebug [x + 2]\nprint \"after\"\n", "+w 1 \"s\" x\n\nc\n")
+    expect("watch words only", [l for l in out if l.startswith("Watch:")], ["Watch: x: 1"])
+    expect("watch goes on", out[-1], "after")
+
     # quit halts the debugged code: the rest of the script does not run.
     out = run_script("debug [print 1]\nprint \"not reached\"\n", "q\n")
     expect("quit halts", out[-1], "(halted)")
