@@ -44,6 +44,11 @@ def main():
             ("load error", ")\n9\n", ["*** Syntax Error: (line 1) missing ( at )"]),
             ("escape drops input", "[1\n\x1b\n5\n", ["(escape)", "== 5"]),
             ("halt", "loop 3 [print 1 halt]\n", ["1", "(halted)"]),
+            ("halt inside a reaction",
+             "r: reactor [a: 1] react/later [print r/a halt print 0]\nr/a: 2 print 3\n4\n",
+             # the change handler cannot pass a throw on: the halt ends as its error
+             ["2", "*** Throw Error: no catch for throw: halt-request", "*** Where: set-path",
+              "*** Near : r/a: 2 print 3", "", "== 4"]),
             ("halt-request as a value", "'halt-request\n", ["== halt-request"]),
             ("words persist", "x: 10\nx * 2\n", ["== 10", "== 20"]),
             ("cut to the width", "append/dup [] 1 100\n",
