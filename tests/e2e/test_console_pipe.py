@@ -49,6 +49,9 @@ def main():
              # the change handler cannot pass a throw on: the halt ends as its error
              ["2", "*** Throw Error: no catch for throw: halt-request", "*** Where: set-path",
               "*** Near : r/a: 2 print 3", "", "== 4"]),
+            ("reactions come back after a halt in no-react",
+             "r: reactor [a: 1 relate b: [a * 2]]\nno-react [halt]\nr/a: 5 r/b\n",
+             ["(halted)", "== 10"]),
             ("halt-request as a value", "'halt-request\n", ["== halt-request"]),
             ("words persist", "x: 10\nx * 2\n", ["== 10", "== 20"]),
             ("cut to the width", "append/dup [] 1 100\n",
