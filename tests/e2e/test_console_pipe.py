@@ -52,6 +52,8 @@ def main():
             ("reactions come back after a halt in no-react",
              "r: reactor [a: 1 relate b: [a * 2]]\nno-react [halt]\nr/a: 5 r/b\n",
              ["(halted)", "== 10"]),
+            ("tools without a console size", "system/console/size: none\nprofile [1 + 1]\n",
+             ["== 2", ""]),
             ("halt-request as a value", "'halt-request\n", ["== halt-request"]),
             ("words persist", "x: 10\nx * 2\n", ["== 10", "== 20"]),
             ("cut to the width", "append/dup [] 1 100\n",
