@@ -33,6 +33,7 @@
 #include "memory/collector.h"
 #include "memory/memory_stats.h"
 #include "memory/unicode_strings.h"
+#include "platform/utf8_repair.h"
 #include "runtime/fire.h"
 #include "runtime/os_environment.h"
 #include "runtime/os_time.h"
@@ -279,10 +280,16 @@ flow wait(const int32_t*) {
 
 // ---------------------------------------------------------------- environment
 
+// The environment holds bytes: a variable that is no valid UTF-8 is read with U+FFFD in place
+// of its bad sequences rather than refused.
+cell string_from_environment(std::string_view text) {
+  return string_from_utf8(utf8_repair::repaired(text));
+}
+
 flow get_env(const int32_t*) {
   std::string value;
   if (!sysrt::get_env(name_text(arg(0)), value) || value.empty()) return answer_none();
-  return answer(string_from_utf8(value));
+  return answer(string_from_environment(value));
 }
 
 flow set_env(const int32_t*) {
@@ -305,9 +312,9 @@ flow list_env(const int32_t*) {
   block::init_cell(&pairs, 64);
   cell* held = stack::push(&pairs);
   sysrt::list_env([&](std::string_view name, std::string_view value) {
-    cell n = string_from_utf8(name);
+    cell n = string_from_environment(name);
     block::append_copy(held, &n);
-    cell v = string_from_utf8(value);
+    cell v = string_from_environment(value);
     block::append_copy(held, &v);
   });
   // Made as `make map!` makes one (a repeated name keeps its last value).

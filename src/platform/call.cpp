@@ -15,6 +15,7 @@
 #include "memory/unicode_strings.h"
 #include "platform/files.h"
 #include "platform/process.h"
+#include "platform/utf8_repair.h"
 #include "runtime/fault_signals.h"
 
 namespace kaz::os {
@@ -132,53 +133,6 @@ process::stream stream_of(const process::fd_guard& fd, bool redirected, bool con
   return process::stream::null();
 }
 
-// Bytes as valid UTF-8: each malformed sequence (its longest valid beginning) becomes U+FFFD.
-std::string valid_utf8(std::string_view bytes) {
-  static constexpr char replacement[] = "\xEF\xBF\xBD";
-  std::string out;
-  out.reserve(bytes.size());
-  const auto* p = reinterpret_cast<const uint8_t*>(bytes.data());
-  const size_t n = bytes.size();
-  size_t i = 0;
-  while (i < n) {
-    uint8_t b = p[i];
-    if (b < 0x80) {
-      out += static_cast<char>(b);
-      ++i;
-      continue;
-    }
-    // The length of the sequence and the range its second byte must lie in.
-    size_t len = 0;
-    uint8_t lo = 0x80, hi = 0xBF;
-    if (b >= 0xC2 && b <= 0xDF) {
-      len = 2;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-      len = 3;
-      if (b == 0xE0) lo = 0xA0;
-      if (b == 0xED) hi = 0x9F;
-    } else if (b >= 0xF0 && b <= 0xF4) {
-      len = 4;
-      if (b == 0xF0) lo = 0x90;
-      if (b == 0xF4) hi = 0x8F;
-    }
-    size_t good = len ? 1 : 0;  // bytes of a valid beginning
-    while (good && good < len && i + good < n) {
-      uint8_t c = p[i + good];
-      uint8_t l = good == 1 ? lo : 0x80, h = good == 1 ? hi : 0xBF;
-      if (c < l || c > h) break;
-      ++good;
-    }
-    if (len && good == len) {
-      out.append(bytes.substr(i, len));
-      i += len;
-    } else {
-      out += replacement;
-      i += good ? good : 1;  // the longest valid beginning is one replacement
-    }
-  }
-  return out;
-}
-
 // Adds captured bytes at the target's head: raw for a binary!, decoded from UTF-8 for text.
 void add_captured(cell* into, const std::string& bytes) {
   if (bytes.empty()) return;
@@ -188,7 +142,7 @@ void add_captured(cell* into, const std::string& bytes) {
     binary::append_bytes(&value, reinterpret_cast<const uint8_t*>(bytes.data()),
                          static_cast<uint32_t>(bytes.size()));
   } else {
-    std::string text = valid_utf8(bytes);
+    std::string text = utf8_repair::repaired(bytes);
     value = cell{type::string, 0,
                  unicode::utf8_load_new(reinterpret_cast<const uint8_t*>(text.data()),
                                         text.size()),

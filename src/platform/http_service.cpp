@@ -17,6 +17,7 @@
 #include "memory/unicode_utf8.h"
 #include "platform/files.h"
 #include "platform/http.h"
+#include "platform/utf8_repair.h"
 #include "runtime/fire.h"
 
 namespace kaz::http {
@@ -138,9 +139,12 @@ bool same_name(std::string_view a, std::string_view b) {
   return true;
 }
 
+// A header value: bytes that are no valid UTF-8 (a server's Latin-1) get U+FFFD, so that one
+// such header does not lose the whole answer.
 cell new_string(std::string_view text) {
-  node_t node = unicode::utf8_decode_into_string(reinterpret_cast<const uint8_t*>(text.data()),
-                                                 text.size(), 0, nullptr, false);
+  std::string valid = utf8_repair::repaired(text);
+  node_t node = unicode::utf8_decode_into_string(reinterpret_cast<const uint8_t*>(valid.data()),
+                                                 valid.size(), 0, nullptr, false);
   return cell{type::string, 0, node, 0};
 }
 

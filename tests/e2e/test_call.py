@@ -38,6 +38,16 @@ def main():
         check("console output", out == "shown\n0\n0\n3\npiped in\n0\n0\n", repr(out))
         check("console error", r.stderr.decode() == "to-err\n", repr(r.stderr))
 
+        # An environment variable that is no valid UTF-8 reads with U+FFFD, the others as they are.
+        path = os.path.join(home, "env.kaz")
+        with open(path, "w") as f:
+            f.write('Kaz []\nm: list-env\nprint [mold select m "BAD" mold get-env "BAD" '
+                    'mold select m "GOOD"]\n')
+        env = {b"BAD": b"a\xffb", b"GOOD": "\u00e9".encode(), b"PATH": os.environb[b"PATH"]}
+        r = subprocess.run([KAZ, path], capture_output=True, timeout=60, env=env)
+        check("environment bytes", r.stdout.decode() == '"a\ufffdb" "a\ufffdb" "\u00e9"\n',
+              f"{r.stdout!r} {r.stderr!r}")
+
         # An interrupt sent to this process alone (no terminal) is passed on to the child.
         path = os.path.join(home, "interrupted.kaz")
         with open(path, "w") as f:

@@ -69,6 +69,20 @@ def main():
     expect("error stop", any(l.startswith("-----> ERROR") for l in out), True)
     expect("error raised", any(l.startswith("*** Math Error") for l in out), True)
 
+    # Only words are watched: other values given to watch are passed over.
+    out = run_script("x: 1\ndebug [x + 2]\nprint \"after\"\n", "+w 1 \"s\" x\n\nc\n")
+    expect("watch words only", [l for l in out if l.startswith("Watch:")], ["Watch: x: 1"])
+    expect("watch goes on", out[-1], "after")
+
+    # quit halts the debugged code: the rest of the script does not run.
+    out = run_script("debug [print 1]\nprint \"not reached\"\n", "q\n")
+    expect("quit halts", out[-1], "(halted)")
+    expect("quit stops the code", "1" in out or "not reached" in out, False)
+
+    # parents lists the debugged code's calls, none of the debugger's own.
+    out = run_script(f + "debug [f 1]\n", "\n\n\n\np\nc\n")
+    expect("parents", [l for l in out if l.startswith("Call:")], ["Call: f"])
+
     if failures:
         print("\n".join(failures))
         sys.exit(1)

@@ -46,7 +46,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.reply(200, bytes(range(256)), "application/octet-stream")
         elif path == "/multi":
             self.reply(200, b"m", extra=[("X-Multi", "one"), ("X-Multi", "two"),
-                                         ("x-multi", "three"), ("X-Trim", "  padded  ")])
+                                         ("x-multi", "three"), ("X-Trim", "  padded  "),
+                                         ("X-Latin", "caf\u00e9")])
         elif path == "/redirect":
             self.reply(302, b"", extra=[("Location", "/text")])
         elif path == "/redirect-ftp":
@@ -120,6 +121,7 @@ show "get-binary" [read/binary base/bin]
 show "lines" [read/lines base/text]
 show "info" [r: read/info base/text reduce [r/1 select r/2 'Content-Type r/3]]
 show "multi" [r: read/info base/multi reduce [select r/2 'X-Multi select r/2 'X-Trim]]
+show "latin-header" [select second read/info base/multi 'X-Latin]
 show "head" [write base/echo [head]]
 show "head-info" [r: write/info base/text [head] reduce [r/1 r/3]]
 show "post-string" [write base/echo "a=1&b=2"]
@@ -174,6 +176,7 @@ EXPECTED = [
     'lines == ["héllo" "wörld"]',
     'info == [200 "text/plain; charset=utf-8" "héllo^M^/wörld^/"]',
     'multi == [["one" "two" "three"] "padded"]',
+    'latin-header == "caf\ufffd"',
     'head == ""',
     'head-info == [200 ""]',
     'post-string == "POST /echo"',
