@@ -50,10 +50,21 @@ bool not_word_char(uint32_t c) {
   }
 }
 
+bool digit_char(uint32_t c) { return c >= '0' && c <= '9'; }
+
+/*
+ * Whether a name could be a word. A sign or a point before a digit starts a number, never a
+ * word: such names are turned away here, before a symbol is made for them (symbols stay for
+ * the run, and numeric keys are many).
+ */
 bool word_shape(const std::vector<uint32_t>& name) {
   if (name.empty()) return false;
   uint32_t first = name[0];
-  if (not_word_char(first) || (first >= '0' && first <= '9') || first == '\'') return false;
+  if (not_word_char(first) || digit_char(first) || first == '\'') return false;
+  if (first == '+' || first == '-' || first == '.') {
+    size_t i = first != '.' && name.size() > 1 && name[1] == '.' ? 2 : 1;
+    if (i < name.size() && digit_char(name[i])) return false;
+  }
   for (uint32_t c : name)
     if (not_word_char(c) || c < 0x20) return false;
   return true;
