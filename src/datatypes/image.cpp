@@ -42,13 +42,6 @@ void check_size(int64_t width, int64_t height) {
 // ---------------------------------------------------------------------------------------------
 // make and to.
 
-// A value of the wrong datatype where the spec needs one: expect-val (expected, got).
-[[noreturn]] void expected(uint32_t want, const cell* got) {
-  cell a{type::datatype_, want, 0, 0};
-  cell b{type::datatype_, type_of(got), 0, 0};
-  fire(err::script_expect_val, &a, &b);
-}
-
 cell* make_sized(cell* out, const cell* size, const cell* rgb, const cell* alpha,
                  const cell* colour) {
   int64_t width = std::max<int32_t>(int32_t(size->data2), 0);
@@ -83,7 +76,8 @@ cell* make(cell* proto, cell* spec, uint32_t t) {
       cell items[3];
       for (int32_t i = 0; i < 3; ++i)
         items[i] = i < n ? block::rs_head(&b)[i] : cell{type::none, 0, 0, 0};
-      if (type_of(&items[0]) != type::pair) expected(type::pair, &items[0]);
+      // The size, then the transparency, each of its one datatype: else invalid-arg with it.
+      if (type_of(&items[0]) != type::pair) fire(err::script_invalid_arg, &items[0]);
       const cell *rgb = nullptr, *alpha = nullptr, *colour = nullptr;
       if (n > 1) {
         if (type_of(&items[1]) == type::binary) rgb = &items[1];
@@ -91,7 +85,7 @@ cell* make(cell* proto, cell* spec, uint32_t t) {
         else fire(err::script_invalid_arg, &items[1]);
       }
       if (n > 2) {
-        if (type_of(&items[2]) != type::binary) expected(type::binary, &items[2]);
+        if (type_of(&items[2]) != type::binary) fire(err::script_invalid_arg, &items[2]);
         alpha = &items[2];
       }
       return make_sized(proto, &items[0], rgb, alpha, colour);

@@ -2,6 +2,7 @@
 // change.
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "core/stack.h"
 #include "core/symbol.h"
@@ -338,6 +339,12 @@ cell* change(cell* img, cell* value, int32_t part, bool, int32_t dup) {
   uint32_t cols = std::min(sw, w - x), rows = std::min(sh, h - y);
   uint32_t* to = pixels_of(&target);
   const uint32_t* from = sw && sh ? pixels_of(&v) : nullptr;
+  // An image pasted onto itself is read as it was before the first row is written.
+  std::vector<uint32_t> before;
+  if (from && v.data2 == target.data2) {
+    before.assign(from, from + size_t(sw) * sh);
+    from = before.data();
+  }
   for (uint32_t r = 0; r < rows && from; ++r)
     std::memmove(to + size_t(y + r) * w + x, from + size_t(r) * sw, size_t(cols) * 4);
   uint32_t last_row = rows ? y + rows - 1 : y;

@@ -55,9 +55,9 @@ void write_line(cell* a) {
   } else if (type_of(&a[2]) == type::string) {
     string::text d = string::text_of(&a[2]);
     for (uint32_t i = 0; i < d.length; ++i) delimiter.push_back(d.at(i));
-  } else {
-    fire(err::script_invalid_arg, &a[2]);
   }
+  // No delimiter would glue the values together: refused, as the reader refuses it.
+  if (delimiter.empty()) fire(err::script_invalid_arg, &a[2]);
   uint32_t quote = char_type::code_of(&a[3]);
   node_t out = series::node_of(&a[0]);
   uint32_t base = stack::index_of(stack::top);

@@ -51,10 +51,21 @@ bool not_word_char(uint32_t c) {
   }
 }
 
+bool digit_char(uint32_t c) { return c >= '0' && c <= '9'; }
+
+/*
+ * Whether a name could be a word. A sign or a point before a digit starts a number, never a
+ * word: such names are turned away here, before a symbol is made for them (symbols stay for
+ * the run, and numeric keys are many).
+ */
 bool word_shape(const std::vector<uint32_t>& name) {
   if (name.empty()) return false;
   uint32_t first = name[0];
-  if (not_word_char(first) || (first >= '0' && first <= '9') || first == '\'') return false;
+  if (not_word_char(first) || digit_char(first) || first == '\'') return false;
+  if (first == '+' || first == '-' || first == '.') {
+    size_t i = first != '.' && name.size() > 1 && name[1] == '.' ? 2 : 1;
+    if (i < name.size() && digit_char(name[i])) return false;
+  }
   for (uint32_t c : name)
     if (not_word_char(c) || c < 0x20) return false;
   return true;
@@ -100,6 +111,38 @@ bool loads_as_word(uint32_t sym, const std::string& utf8) {
   stack::unwind_to(saved);
   slot = sym << 1 | (word ? 1 : 0);
   return word;
+}
+
+/*
+ * Whether a number's text (as the grammar takes it: digits, an optional fraction and an
+ * optional exponent) is below one in magnitude: where its first significant digit stands,
+ * counted from the point and moved by the exponent.
+ */
+bool below_one(const std::string& t) {
+  size_t i = t[0] == '-' ? 1 : 0;
+  int64_t place = 0;  // the power of ten of the first significant digit, plus one
+  bool seen = false, fraction = false;
+  for (; i < t.size() && t[i] != 'e' && t[i] != 'E'; ++i) {
+    if (t[i] == '.') {
+      fraction = true;
+    } else if (!seen && t[i] == '0') {
+      if (fraction) --place;
+    } else if (!seen) {
+      seen = true;
+      if (!fraction) place = 1;
+    } else if (!fraction) {
+      ++place;
+    }
+  }
+  if (!seen) return true;
+  int64_t exponent = 0;
+  bool negative = false;
+  if (i < t.size()) {
+    ++i;
+    if (t[i] == '+' || t[i] == '-') negative = t[i++] == '-';
+    for (; i < t.size(); ++i) exponent = std::min<int64_t>(exponent * 10 + (t[i] - '0'), 1 << 30);
+  }
+  return place + (negative ? -exponent : exponent) <= 0;
 }
 
 // Makes the cell a string! of the characters.
@@ -424,10 +467,7 @@ class decoder {
     if (text_.size() > lexer::max_float_text || !lexer::parse_float(b, e, 0, d)) {
       auto r = std::from_chars(text_.data(), text_.data() + text_.size(), d);
       if (r.ec == std::errc::result_out_of_range) {
-        // Too large or too small for a double: what the text's exponent says.
-        size_t x = text_.find_first_of("eE");
-        bool tiny = x != std::string::npos && text_[x + 1] == '-';
-        d = tiny ? 0.0 : HUGE_VAL;
+        d = below_one(text_) ? 0.0 : HUGE_VAL;  // too small or too large for a double
         if (text_[0] == '-') d = -d;
       }
     }

@@ -46,9 +46,8 @@ def main():
             ("halt", "loop 3 [print 1 halt]\n", ["1", "(halted)"]),
             ("halt inside a reaction",
              "r: reactor [a: 1] react/later [print r/a halt print 0]\nr/a: 2 print 3\n4\n",
-             # the change handler cannot pass a throw on: the halt ends as its error
-             ["2", "*** Throw Error: no catch for throw: halt-request", "*** Where: set-path",
-              "*** Near : r/a: 2 print 3", "", "== 4"]),
+             # the halt crosses the change handler and ends the line, as anywhere else
+             ["2", "(halted)", "== 4"]),
             ("reactions come back after a halt in no-react",
              "r: reactor [a: 1 relate b: [a * 2]]\nno-react [halt]\nr/a: 5 r/b\n",
              ["(halted)", "== 10"]),
