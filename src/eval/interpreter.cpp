@@ -10,6 +10,7 @@
 #include "core/truth.h"
 #include "core/typeset.h"
 #include "core/words.h"
+#include "eval/fast_paths.h"
 #include "eval/trace.h"
 #include "memory/collector.h"
 #include "runtime/fault_signals.h"
@@ -26,6 +27,7 @@ namespace {
 
 cell body_name;  // the word <body>, the name of block frames
 cell anon_name;  // the word <anon>, for calls not made through a word
+cell set_path_name;  // the word set-path, the name of a set-path's frame
 
 void mark_roots() {
   collector::mark_values(&current_code, &current_code + 1);
@@ -147,73 +149,6 @@ flow fetch_argument(cursor& c, const cell* ts_in, bool infix_right, bool& missin
       return flow::normal;
     }
   }
-}
-
-// Operators that integers can run without a call (actions and natives by table index).
-namespace fast_op {
-enum : int { none = 0, add, subtract, multiply, equal, not_equal, strict_equal, lesser, greater,
-             lesser_or_equal, greater_or_equal };
-}
-
-int fast_op_of(const cell* op) {
-  uint32_t wrapped = (op->header >> 16) & 0xFF;
-  if (wrapped == type::action) {
-    switch (op->data1) {
-      case slot::add: return fast_op::add;
-      case slot::subtract: return fast_op::subtract;
-      case slot::multiply: return fast_op::multiply;
-      default: return fast_op::none;
-    }
-  }
-  if (wrapped == type::native) {
-    switch (op->data1) {
-      case 25: return fast_op::equal;
-      case 26: return fast_op::not_equal;
-      case 27: return fast_op::strict_equal;
-      case 28: return fast_op::lesser;
-      case 29: return fast_op::greater;
-      case 30: return fast_op::lesser_or_equal;
-      case 31: return fast_op::greater_or_equal;
-      default: return fast_op::none;
-    }
-  }
-  return fast_op::none;
-}
-
-// Two integers: a sum, difference or product that overflows 32 bits is the float! of the exact
-// result, as the integer! actions give it.
-void integer_op(int op, cell* left, const cell* right) {
-  int32_t x = static_cast<int32_t>(left->data2), y = static_cast<int32_t>(right->data2);
-  int32_t r = 0;
-  bool overflow = false;
-  switch (op) {
-    case fast_op::add: overflow = __builtin_add_overflow(x, y, &r); break;
-    case fast_op::subtract: overflow = __builtin_sub_overflow(x, y, &r); break;
-    case fast_op::multiply: overflow = __builtin_mul_overflow(x, y, &r); break;
-    default: {
-      bool b = false;
-      switch (op) {
-        case fast_op::equal: case fast_op::strict_equal: b = x == y; break;
-        case fast_op::not_equal: b = x != y; break;
-        case fast_op::lesser: b = x < y; break;
-        case fast_op::greater: b = x > y; break;
-        case fast_op::lesser_or_equal: b = x <= y; break;
-        default: b = x >= y; break;
-      }
-      left->header = type::logic;
-      left->data1 = b ? 1 : 0;
-      return;
-    }
-  }
-  if (overflow) {
-    double d = op == fast_op::add ? double(x) + y : op == fast_op::subtract ? double(x) - y
-                                                                            : double(x) * y;
-    left->header = type::float_;
-    put_double(left, d);
-    return;
-  }
-  left->header = type::integer;
-  left->data2 = static_cast<uint32_t>(r);
 }
 
 }  // namespace
@@ -469,9 +404,7 @@ flow eval_expression(cursor& c, bool no_infix, bool literal_functions) {
       cell p = *v;
       c.pos++;
       if (c.at_tail()) fire(err::script_need_value, &p);
-      cell name;
-      words::global_word(words::sym.set_path, &name);
-      stack::open_native_frame(&name);
+      stack::open_native_frame(&set_path_name);
       flow f = eval_expression(c, false);
       // Setting may run an owner's handler: its exit crosses the path's C++ code.
       if (f == flow::normal) f = catching_exits_flow([&] { return eval_path(c, &p, true, false); });
@@ -505,19 +438,36 @@ flow eval_expression(cursor& c, bool no_infix, bool literal_functions) {
     cell op = *val;
     cell name = *nv;
     c.pos++;
-    int fast = trace::tracing ? fast_op::none : fast_op_of(&op);
-    if (fast != fast_op::none && type_of(stack::top - 1) == type::integer && !c.at_tail()) {
-      // Integer arithmetic and comparison need no call frame: the right operand is evaluated
-      // first, and only when both are integers is the result computed here.
+    // Fast path: numbers computed inline (eval/fast_paths.h), the call made only where they
+    // decline. An integer left operand has its right one evaluated outside any frame; any
+    // other number inside the operator's frame, as the call would.
+    int fast = trace::tracing ? 0 : fast_paths::infix_kind(&op);
+    if (fast && fast_paths::number_operand(stack::top - 1) && !c.at_tail()) {
+      bool framed = type_of(stack::top - 1) != type::integer;
+      if (framed) {
+        stack::top--;
+        stack::open_interpreted_native_frame(&name);
+        stack::top++;
+      }
       flow f = eval_expression(c, true);
-      if (f != flow::normal) return f;
+      if (f != flow::normal) {
+        if (framed) stack::close_frame_dropping();
+        return f;
+      }
       c.refresh();
       cell* right = stack::top - 1;
       cell* left = right - 1;
-      if (type_of(right) == type::integer && type_of(left) == type::integer) {
-        integer_op(fast, left, right);
-        stack::top = right;
+      if (!trace::tracing && fast_paths::infix(fast, left, right)) {
+        if (framed)
+          stack::close_frame();
+        else
+          stack::top = right;
         continue;
+      }
+      if (framed) {  // the call opens the frame again over both operands
+        cell* operands_top = stack::top;
+        stack::close_frame_dropping();
+        stack::top = operands_top;
       }
       f = call_infix_evaluated(&op, &name);
       if (f != flow::normal) return f;
@@ -883,6 +833,23 @@ flow eval_path(cursor& c, const cell* path_in, bool set, bool get, bool case_) {
     bool last = i == len - 1;
     cell* parent = value_at(i - 1);
     cell* gparent = i >= 2 ? value_at(i - 2) : nullptr;
+    // Fast path: an object's field through the lookup cache (eval/fast_paths.h).
+    if (type_of(parent) == type::object) {
+      if (last && set) {
+        if (fast_paths::set_object_field(parent, &elem, &to_set)) {
+          stack::top = stack::at_index(start);
+          stack::push(&to_set);
+          return flow::normal;
+        }
+      } else if (cell* field = fast_paths::object_field(parent, &elem)) {
+        cell next = *field;
+        if (!(function::is_any_function(type_of(&next)) && !set && !get)) {
+          stack::push(&next);
+          stack::push(&elem);
+          continue;
+        }
+      }
+    }
     const action_row& row = registry::row(type_of(parent));
     if (!row.eval_path) bad_path_type(&path, i, &elem, parent);
     cell* r = row.eval_path(parent, &elem, (last && set) ? &to_set : nullptr, &path, gparent,
@@ -1206,6 +1173,8 @@ void init() {
   current_code.header = type::unset;
   words::global_word(words::sym.body_, &body_name);
   words::global_word(words::sym.anon, &anon_name);
+  words::global_word(words::sym.set_path, &set_path_name);
+  fast_paths::init();
   collector::add_mark_callback(mark_roots);
 }
 
