@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "core/registry.h"
+#include "memory/series.h"
 #include "runtime/cell.h"
 
 namespace kaz::fast_paths {
@@ -108,6 +109,18 @@ cell* object_field(const cell* object, const cell* element);
 // Sets an object's field named by a path element when no change handler can see it: false
 // where the generic step must run.
 bool set_object_field(const cell* object, const cell* element, const cell* value);
+
+// A block's value at a 1-based integer path element inside it, or null (other types, other
+// positions: the pick action's rules then apply).
+inline const cell* block_pick(const cell* parent, const cell* element) {
+  if (type_of(parent) != type::block || type_of(element) != type::integer) return nullptr;
+  int32_t k = static_cast<int32_t>(element->data2);
+  if (k < 1) return nullptr;
+  series_buffer* s = memory::buffer_of(parent->data2);
+  uint64_t at = uint64_t(parent->data1) + uint64_t(k) - 1;
+  if (at >= s->length()) return nullptr;
+  return s->cells() + at;
+}
 
 void init();
 

@@ -10,6 +10,7 @@
 #include "core/truth.h"
 #include "core/typeset.h"
 #include "core/words.h"
+#include "eval/control_inline.h"
 #include "eval/fast_paths.h"
 #include "eval/trace.h"
 #include "memory/collector.h"
@@ -58,6 +59,8 @@ inline cell* word_value(const cell* w) {
 
 inline bool typeset_has(const cell* ts, uint32_t t) { return typeset::has(ts, t); }
 
+}  // namespace
+
 [[noreturn]] void expect_arg(const cell* name, const cell* value, const cell* arg_word) {
   cell dt;
   dt.header = type::datatype_;
@@ -67,6 +70,8 @@ inline bool typeset_has(const cell* ts, uint32_t t) { return typeset::has(ts, t)
   if (is_any_word(type_of(&w))) set_type(&w, type::word);
   fire(err::script_expect_arg, name, &dt, &w);
 }
+
+namespace {
 
 // The spec word of the argument at position `pos` of a descriptor block (for error messages):
 // return: has a descriptor but is not counted among the spec's words.
@@ -529,6 +534,10 @@ flow eval_call(cursor& c, const cell* fn_in, const cell* name_in, bool infix, co
     }
     t = type_of(&fn);
   }
+  // Fast path: if, unless and either run inline (eval/control_inline.h).
+  if (t == type::native && !infix && !path && !trace::tracing) {
+    if (int kind = control_inline::kind_of(&fn)) return control_inline::run(c, &fn, &name, kind);
+  }
   if (trace::tracing) [[unlikely]] {
     cell code = c.code();
     uint32_t at = c.pos > c.index ? c.pos - 1 : c.pos;  // the word or path that called
@@ -843,6 +852,17 @@ flow eval_path(cursor& c, const cell* path_in, bool set, bool get, bool case_) {
         }
       } else if (cell* field = fast_paths::object_field(parent, &elem)) {
         cell next = *field;
+        if (!(function::is_any_function(type_of(&next)) && !set && !get)) {
+          stack::push(&next);
+          stack::push(&elem);
+          continue;
+        }
+      }
+    }
+    // Fast path: a block's value picked by an integer within it.
+    if (!(last && set)) {
+      if (const cell* picked = fast_paths::block_pick(parent, &elem)) {
+        cell next = *picked;
         if (!(function::is_any_function(type_of(&next)) && !set && !get)) {
           stack::push(&next);
           stack::push(&elem);
@@ -1175,6 +1195,7 @@ void init() {
   words::global_word(words::sym.anon, &anon_name);
   words::global_word(words::sym.set_path, &set_path_name);
   fast_paths::init();
+  control_inline::init();
   collector::add_mark_callback(mark_roots);
 }
 
