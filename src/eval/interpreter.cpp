@@ -444,11 +444,12 @@ flow eval_expression(cursor& c, bool no_infix, bool literal_functions) {
     cell name = *nv;
     c.pos++;
     // Fast path: numbers computed inline (eval/fast_paths.h), the call made only where they
-    // decline. An integer left operand has its right one evaluated outside any frame; any
-    // other number inside the operator's frame, as the call would.
+    // decline. An integer left operand has its right one evaluated outside any frame; a float
+    // left operand inside the operator's frame, as the call would.
     int fast = trace::tracing ? 0 : fast_paths::infix_kind(&op);
-    if (fast && fast_paths::number_operand(stack::top - 1) && !c.at_tail()) {
-      bool framed = type_of(stack::top - 1) != type::integer;
+    uint32_t left_type = type_of(stack::top - 1);
+    if (fast && (left_type == type::integer || left_type == type::float_) && !c.at_tail()) {
+      bool framed = left_type != type::integer;
       if (framed) {
         stack::top--;
         stack::open_interpreted_native_frame(&name);
@@ -462,7 +463,12 @@ flow eval_expression(cursor& c, bool no_infix, bool literal_functions) {
       c.refresh();
       cell* right = stack::top - 1;
       cell* left = right - 1;
-      if (!trace::tracing && fast_paths::infix(fast, left, right)) {
+      if (!framed && type_of(right) == type::integer) {
+        if (!trace::tracing && fast_paths::integers(fast, left, right)) [[likely]] {
+          stack::top = right;
+          continue;
+        }
+      } else if (!trace::tracing && fast_paths::mixed(fast, left, right)) {
         if (framed)
           stack::close_frame();
         else
