@@ -816,6 +816,38 @@ flow eval_path(cursor& c, const cell* path_in, bool set, bool get, bool case_) {
     cell fn = *hv;
     return eval_call(c, &fn, &head, false, &path, 1, 0);
   }
+  // Fast path: block/integer and block/:word read without the walk (eval/fast_paths.h).
+  if (len == 2 && type_of(hv) == type::block && !set && !trace::tracing) {
+    cell elem = *(block::rs_head(&path) + 1);
+    // A get-word is read again by the walk when this declines: reading changes nothing.
+    if (type_of(&elem) == type::get_word) elem = *context::get_value(&elem);
+    if (const cell* picked = fast_paths::block_pick(hv, &elem)) {
+      cell next = *picked;
+      if (!(function::is_any_function(type_of(&next)) && !get)) {
+        stack::push(&next);
+        return flow::normal;
+      }
+    }
+  }
+  // Fast path: object/field read or set without the walk (eval/fast_paths.h).
+  if (len == 2 && type_of(hv) == type::object && !trace::tracing) {
+    cell elem = *(block::rs_head(&path) + 1);
+    if (type_of(&elem) == type::word) {
+      if (set) {
+        cell value = *stack::last_value();
+        if (fast_paths::set_object_field(hv, &elem, &value)) {
+          stack::push(&value);
+          return flow::normal;
+        }
+      } else if (cell* field = fast_paths::object_field(hv, &elem)) {
+        cell next = *field;
+        if (!(function::is_any_function(type_of(&next)) && !get)) {
+          stack::push(&next);
+          return flow::normal;
+        }
+      }
+    }
+  }
   // The value to store in set mode is the last pushed value.
   cell to_set;
   if (set) to_set = *stack::last_value();
