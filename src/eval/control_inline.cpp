@@ -20,7 +20,7 @@ namespace {
 
 enum : int { none = 0, if_, unless, either };
 
-// The natives' table indexes and arities.
+// The natives' table indexes (kind_of in the header knows the highest) and arities.
 constexpr uint32_t if_index = 1, unless_index = 2, either_index = 3;
 constexpr uint32_t max_arity = 3;
 
@@ -81,7 +81,7 @@ bool literal_block_at(const cursor& c) {
 
 }  // namespace
 
-int kind_of(const cell* fn) {
+int known_kind(const cell* fn) {
   int kind;
   switch (fn->data1) {
     case if_index: kind = if_; break;

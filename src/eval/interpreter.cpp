@@ -191,6 +191,36 @@ namespace {
 
 flow call_infix_evaluated(const cell* op, const cell* name);
 
+namespace {
+
+// An infix operator after a float! left operand: its right operand is evaluated inside the
+// operator's frame, as the call does, then both computed in place (eval/fast_paths.h) or
+// handed to the call.
+[[gnu::noinline]] flow infix_after_float(cursor& c, const cell* op, const cell* name, int fast) {
+  stack::top--;
+  stack::open_interpreted_native_frame(name);
+  stack::top++;
+  flow f = eval_expression(c, true);
+  if (f != flow::normal) {
+    stack::close_frame_dropping();
+    return f;
+  }
+  c.refresh();
+  cell* right = stack::top - 1;
+  if (!trace::tracing && fast_paths::mixed(fast, right - 1, right)) {
+    stack::close_frame();
+    return flow::normal;
+  }
+  cell* operands_top = stack::top;  // the call opens the frame again over both operands
+  stack::close_frame_dropping();
+  stack::top = operands_top;
+  f = call_infix_evaluated(op, name);
+  c.refresh();
+  return f;
+}
+
+}  // namespace
+
 cursor::cursor(const cell* block) : node(block->data2), pos(block->data1), index(block->data1) {
   refresh();
 }
@@ -445,45 +475,32 @@ flow eval_expression(cursor& c, bool no_infix, bool literal_functions) {
     c.pos++;
     // Fast path: numbers computed inline (eval/fast_paths.h), the call made only where they
     // decline. An integer left operand has its right one evaluated outside any frame; a float
-    // left operand inside the operator's frame, as the call would.
+    // left operand inside the operator's frame, as the call would (infix_after_float).
     int fast = trace::tracing ? 0 : fast_paths::infix_kind(&op);
-    uint32_t left_type = type_of(stack::top - 1);
-    if (fast && (left_type == type::integer || left_type == type::float_) && !c.at_tail()) {
-      bool framed = left_type != type::integer;
-      if (framed) {
-        stack::top--;
-        stack::open_interpreted_native_frame(&name);
-        stack::top++;
-      }
-      flow f = eval_expression(c, true);
-      if (f != flow::normal) {
-        if (framed) stack::close_frame_dropping();
-        return f;
-      }
-      c.refresh();
-      cell* right = stack::top - 1;
-      cell* left = right - 1;
-      if (!framed && type_of(right) == type::integer) {
-        if (!trace::tracing && fast_paths::integers(fast, left, right)) [[likely]] {
+    if (fast && !c.at_tail()) {
+      uint32_t left_type = type_of(stack::top - 1);
+      if (left_type == type::integer) {
+        flow f = eval_expression(c, true);
+        if (f != flow::normal) return f;
+        c.refresh();
+        cell* right = stack::top - 1;
+        cell* left = right - 1;
+        if (!trace::tracing &&
+            (type_of(right) == type::integer ? fast_paths::integers(fast, left, right)
+                                             : fast_paths::mixed(fast, left, right))) [[likely]] {
           stack::top = right;
           continue;
         }
-      } else if (!trace::tracing && fast_paths::mixed(fast, left, right)) {
-        if (framed)
-          stack::close_frame();
-        else
-          stack::top = right;
+        f = call_infix_evaluated(&op, &name);
+        if (f != flow::normal) return f;
+        c.refresh();
         continue;
       }
-      if (framed) {  // the call opens the frame again over both operands
-        cell* operands_top = stack::top;
-        stack::close_frame_dropping();
-        stack::top = operands_top;
+      if (left_type == type::float_) {
+        flow f = infix_after_float(c, &op, &name, fast);
+        if (f != flow::normal) return f;
+        continue;
       }
-      f = call_infix_evaluated(&op, &name);
-      if (f != flow::normal) return f;
-      c.refresh();
-      continue;
     }
     flow f = eval_call(c, &op, &name, true, nullptr, 0, 0);
     if (f != flow::normal) return f;
