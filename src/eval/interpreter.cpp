@@ -10,6 +10,7 @@
 #include "core/truth.h"
 #include "core/typeset.h"
 #include "core/words.h"
+#include "datatypes/series_common.h"
 #include "eval/control_inline.h"
 #include "eval/fast_paths.h"
 #include "eval/trace.h"
@@ -833,12 +834,21 @@ flow eval_path(cursor& c, const cell* path_in, bool set, bool get, bool case_) {
     cell fn = *hv;
     return eval_call(c, &fn, &head, false, &path, 1, 0);
   }
-  // Fast path: block/integer and block/:word read without the walk (eval/fast_paths.h).
-  if (len == 2 && type_of(hv) == type::block && !set && !trace::tracing) {
+  // Fast path: block/integer and block/:word read or set without the walk (eval/fast_paths.h).
+  if (len == 2 && type_of(hv) == type::block && !trace::tracing) {
     cell elem = *(block::rs_head(&path) + 1);
     // A get-word is read again by the walk when this declines: reading changes nothing.
     if (type_of(&elem) == type::get_word) elem = *context::get_value(&elem);
-    if (const cell* picked = fast_paths::block_pick(hv, &elem)) {
+    if (set) {
+      if (type_of(&elem) == type::integer) {
+        // The block's own path step: poke, with its checks, owners and errors.
+        cell target = *hv;
+        cell value = *stack::last_value();
+        series::poke(&target, static_cast<int32_t>(elem.data2), &value, &elem);
+        stack::push(&value);
+        return flow::normal;
+      }
+    } else if (const cell* picked = fast_paths::block_pick(hv, &elem)) {
       cell next = *picked;
       if (!(function::is_any_function(type_of(&next)) && !get)) {
         stack::push(&next);
