@@ -10,11 +10,7 @@
 #include "memory/collector.h"
 #include "runtime/fire.h"
 
-namespace kaz::interp {
-
-[[noreturn]] void expect_arg(const cell* name, const cell* value, const cell* arg_word);
-
-namespace control_inline {
+namespace kaz::interp::control_inline {
 
 namespace {
 
@@ -168,5 +164,4 @@ void init() {
   collector::add_mark_callback(forget);
 }
 
-}  // namespace control_inline
-}  // namespace kaz::interp
+}  // namespace kaz::interp::control_inline
