@@ -10,6 +10,9 @@
 #include "core/truth.h"
 #include "core/typeset.h"
 #include "core/words.h"
+#include "datatypes/series_common.h"
+#include "eval/control_inline.h"
+#include "eval/fast_paths.h"
 #include "eval/trace.h"
 #include "memory/collector.h"
 #include "runtime/fault_signals.h"
@@ -26,6 +29,7 @@ namespace {
 
 cell body_name;  // the word <body>, the name of block frames
 cell anon_name;  // the word <anon>, for calls not made through a word
+cell set_path_name;  // the word set-path, the name of a set-path's frame
 
 void mark_roots() {
   collector::mark_values(&current_code, &current_code + 1);
@@ -56,6 +60,8 @@ inline cell* word_value(const cell* w) {
 
 inline bool typeset_has(const cell* ts, uint32_t t) { return typeset::has(ts, t); }
 
+}  // namespace
+
 [[noreturn]] void expect_arg(const cell* name, const cell* value, const cell* arg_word) {
   cell dt;
   dt.header = type::datatype_;
@@ -65,6 +71,8 @@ inline bool typeset_has(const cell* ts, uint32_t t) { return typeset::has(ts, t)
   if (is_any_word(type_of(&w))) set_type(&w, type::word);
   fire(err::script_expect_arg, name, &dt, &w);
 }
+
+namespace {
 
 // The spec word of the argument at position `pos` of a descriptor block (for error messages):
 // return: has a descriptor but is not counted among the spec's words.
@@ -149,73 +157,6 @@ flow fetch_argument(cursor& c, const cell* ts_in, bool infix_right, bool& missin
   }
 }
 
-// Operators that integers can run without a call (actions and natives by table index).
-namespace fast_op {
-enum : int { none = 0, add, subtract, multiply, equal, not_equal, strict_equal, lesser, greater,
-             lesser_or_equal, greater_or_equal };
-}
-
-int fast_op_of(const cell* op) {
-  uint32_t wrapped = (op->header >> 16) & 0xFF;
-  if (wrapped == type::action) {
-    switch (op->data1) {
-      case slot::add: return fast_op::add;
-      case slot::subtract: return fast_op::subtract;
-      case slot::multiply: return fast_op::multiply;
-      default: return fast_op::none;
-    }
-  }
-  if (wrapped == type::native) {
-    switch (op->data1) {
-      case 25: return fast_op::equal;
-      case 26: return fast_op::not_equal;
-      case 27: return fast_op::strict_equal;
-      case 28: return fast_op::lesser;
-      case 29: return fast_op::greater;
-      case 30: return fast_op::lesser_or_equal;
-      case 31: return fast_op::greater_or_equal;
-      default: return fast_op::none;
-    }
-  }
-  return fast_op::none;
-}
-
-// Two integers: a sum, difference or product that overflows 32 bits is the float! of the exact
-// result, as the integer! actions give it.
-void integer_op(int op, cell* left, const cell* right) {
-  int32_t x = static_cast<int32_t>(left->data2), y = static_cast<int32_t>(right->data2);
-  int32_t r = 0;
-  bool overflow = false;
-  switch (op) {
-    case fast_op::add: overflow = __builtin_add_overflow(x, y, &r); break;
-    case fast_op::subtract: overflow = __builtin_sub_overflow(x, y, &r); break;
-    case fast_op::multiply: overflow = __builtin_mul_overflow(x, y, &r); break;
-    default: {
-      bool b = false;
-      switch (op) {
-        case fast_op::equal: case fast_op::strict_equal: b = x == y; break;
-        case fast_op::not_equal: b = x != y; break;
-        case fast_op::lesser: b = x < y; break;
-        case fast_op::greater: b = x > y; break;
-        case fast_op::lesser_or_equal: b = x <= y; break;
-        default: b = x >= y; break;
-      }
-      left->header = type::logic;
-      left->data1 = b ? 1 : 0;
-      return;
-    }
-  }
-  if (overflow) {
-    double d = op == fast_op::add ? double(x) + y : op == fast_op::subtract ? double(x) - y
-                                                                            : double(x) * y;
-    left->header = type::float_;
-    put_double(left, d);
-    return;
-  }
-  left->header = type::integer;
-  left->data2 = static_cast<uint32_t>(r);
-}
-
 }  // namespace
 
 flow halt_on_interrupt() {
@@ -250,6 +191,36 @@ namespace {
 }  // namespace
 
 flow call_infix_evaluated(const cell* op, const cell* name);
+
+namespace {
+
+// An infix operator after a float! left operand: its right operand is evaluated inside the
+// operator's frame, as the call does, then both computed in place (eval/fast_paths.h) or
+// handed to the call.
+[[gnu::noinline]] flow infix_after_float(cursor& c, const cell* op, const cell* name, int fast) {
+  stack::top--;
+  stack::open_interpreted_native_frame(name);
+  stack::top++;
+  flow f = eval_expression(c, true);
+  if (f != flow::normal) {
+    stack::close_frame_dropping();
+    return f;
+  }
+  c.refresh();
+  cell* right = stack::top - 1;
+  if (!trace::tracing && fast_paths::mixed(fast, right - 1, right)) {
+    stack::close_frame();
+    return flow::normal;
+  }
+  cell* operands_top = stack::top;  // the call opens the frame again over both operands
+  stack::close_frame_dropping();
+  stack::top = operands_top;
+  f = call_infix_evaluated(op, name);
+  c.refresh();
+  return f;
+}
+
+}  // namespace
 
 cursor::cursor(const cell* block) : node(block->data2), pos(block->data1), index(block->data1) {
   refresh();
@@ -469,9 +440,7 @@ flow eval_expression(cursor& c, bool no_infix, bool literal_functions) {
       cell p = *v;
       c.pos++;
       if (c.at_tail()) fire(err::script_need_value, &p);
-      cell name;
-      words::global_word(words::sym.set_path, &name);
-      stack::open_native_frame(&name);
+      stack::open_native_frame(&set_path_name);
       flow f = eval_expression(c, false);
       // Setting may run an owner's handler: its exit crosses the path's C++ code.
       if (f == flow::normal) f = catching_exits_flow([&] { return eval_path(c, &p, true, false); });
@@ -505,24 +474,34 @@ flow eval_expression(cursor& c, bool no_infix, bool literal_functions) {
     cell op = *val;
     cell name = *nv;
     c.pos++;
-    int fast = trace::tracing ? fast_op::none : fast_op_of(&op);
-    if (fast != fast_op::none && type_of(stack::top - 1) == type::integer && !c.at_tail()) {
-      // Integer arithmetic and comparison need no call frame: the right operand is evaluated
-      // first, and only when both are integers is the result computed here.
-      flow f = eval_expression(c, true);
-      if (f != flow::normal) return f;
-      c.refresh();
-      cell* right = stack::top - 1;
-      cell* left = right - 1;
-      if (type_of(right) == type::integer && type_of(left) == type::integer) {
-        integer_op(fast, left, right);
-        stack::top = right;
+    // Fast path: numbers computed inline (eval/fast_paths.h), the call made only where they
+    // decline. An integer left operand has its right one evaluated outside any frame; a float
+    // left operand inside the operator's frame, as the call would (infix_after_float).
+    int fast = trace::tracing ? 0 : fast_paths::infix_kind(&op);
+    if (fast && !c.at_tail()) {
+      uint32_t left_type = type_of(stack::top - 1);
+      if (left_type == type::integer) {
+        flow f = eval_expression(c, true);
+        if (f != flow::normal) return f;
+        c.refresh();
+        cell* right = stack::top - 1;
+        cell* left = right - 1;
+        if (!trace::tracing &&
+            (type_of(right) == type::integer ? fast_paths::integers(fast, left, right)
+                                             : fast_paths::mixed(fast, left, right))) [[likely]] {
+          stack::top = right;
+          continue;
+        }
+        f = call_infix_evaluated(&op, &name);
+        if (f != flow::normal) return f;
+        c.refresh();
         continue;
       }
-      f = call_infix_evaluated(&op, &name);
-      if (f != flow::normal) return f;
-      c.refresh();
-      continue;
+      if (left_type == type::float_) {
+        flow f = infix_after_float(c, &op, &name, fast);
+        if (f != flow::normal) return f;
+        continue;
+      }
     }
     flow f = eval_call(c, &op, &name, true, nullptr, 0, 0);
     if (f != flow::normal) return f;
@@ -578,6 +557,10 @@ flow eval_call(cursor& c, const cell* fn_in, const cell* name_in, bool infix, co
       fn.header = (fn.header & ~0x00FF00FFu) | wrapped;
     }
     t = type_of(&fn);
+  }
+  // Fast path: if, unless and either run inline (eval/control_inline.h).
+  if (t == type::native && !infix && !path && !trace::tracing) {
+    if (int kind = control_inline::kind_of(&fn)) return control_inline::run(c, &fn, &name, kind);
   }
   if (trace::tracing) [[unlikely]] {
     cell code = c.code();
@@ -851,6 +834,47 @@ flow eval_path(cursor& c, const cell* path_in, bool set, bool get, bool case_) {
     cell fn = *hv;
     return eval_call(c, &fn, &head, false, &path, 1, 0);
   }
+  // Fast path: block/integer and block/:word read or set without the walk (eval/fast_paths.h).
+  if (len == 2 && type_of(hv) == type::block && !trace::tracing) {
+    cell elem = *(block::rs_head(&path) + 1);
+    // A get-word is read again by the walk when this declines: reading changes nothing.
+    if (type_of(&elem) == type::get_word) elem = *context::get_value(&elem);
+    if (set) {
+      if (type_of(&elem) == type::integer) {
+        // The block's own path step: poke, with its checks, owners and errors.
+        cell target = *hv;
+        cell value = *stack::last_value();
+        series::poke(&target, static_cast<int32_t>(elem.data2), &value, &elem);
+        stack::push(&value);
+        return flow::normal;
+      }
+    } else if (const cell* picked = fast_paths::block_pick(hv, &elem)) {
+      cell next = *picked;
+      if (!(function::is_any_function(type_of(&next)) && !get)) {
+        stack::push(&next);
+        return flow::normal;
+      }
+    }
+  }
+  // Fast path: object/field read or set without the walk (eval/fast_paths.h).
+  if (len == 2 && type_of(hv) == type::object && !trace::tracing) {
+    cell elem = *(block::rs_head(&path) + 1);
+    if (type_of(&elem) == type::word) {
+      if (set) {
+        cell value = *stack::last_value();
+        if (fast_paths::set_object_field(hv, &elem, &value)) {
+          stack::push(&value);
+          return flow::normal;
+        }
+      } else if (cell* field = fast_paths::object_field(hv, &elem)) {
+        cell next = *field;
+        if (!(function::is_any_function(type_of(&next)) && !get)) {
+          stack::push(&next);
+          return flow::normal;
+        }
+      }
+    }
+  }
   // The value to store in set mode is the last pushed value.
   cell to_set;
   if (set) to_set = *stack::last_value();
@@ -883,6 +907,34 @@ flow eval_path(cursor& c, const cell* path_in, bool set, bool get, bool case_) {
     bool last = i == len - 1;
     cell* parent = value_at(i - 1);
     cell* gparent = i >= 2 ? value_at(i - 2) : nullptr;
+    // Fast path: an object's field through the lookup cache (eval/fast_paths.h).
+    if (type_of(parent) == type::object) {
+      if (last && set) {
+        if (fast_paths::set_object_field(parent, &elem, &to_set)) {
+          stack::top = stack::at_index(start);
+          stack::push(&to_set);
+          return flow::normal;
+        }
+      } else if (cell* field = fast_paths::object_field(parent, &elem)) {
+        cell next = *field;
+        if (!(function::is_any_function(type_of(&next)) && !set && !get)) {
+          stack::push(&next);
+          stack::push(&elem);
+          continue;
+        }
+      }
+    }
+    // Fast path: a block's value picked by an integer within it.
+    if (!(last && set)) {
+      if (const cell* picked = fast_paths::block_pick(parent, &elem)) {
+        cell next = *picked;
+        if (!(function::is_any_function(type_of(&next)) && !set && !get)) {
+          stack::push(&next);
+          stack::push(&elem);
+          continue;
+        }
+      }
+    }
     const action_row& row = registry::row(type_of(parent));
     if (!row.eval_path) bad_path_type(&path, i, &elem, parent);
     cell* r = row.eval_path(parent, &elem, (last && set) ? &to_set : nullptr, &path, gparent,
@@ -1206,6 +1258,9 @@ void init() {
   current_code.header = type::unset;
   words::global_word(words::sym.body_, &body_name);
   words::global_word(words::sym.anon, &anon_name);
+  words::global_word(words::sym.set_path, &set_path_name);
+  fast_paths::init();
+  control_inline::init();
   collector::add_mark_callback(mark_roots);
 }
 

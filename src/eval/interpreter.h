@@ -70,6 +70,9 @@ flow call_with_arguments(const cell* fn, const cell* name);
 flow eval_call(cursor& c, const cell* fn, const cell* name, bool infix, const cell* path,
                uint32_t path_pos, node_t lookup);
 
+// Raises script expect-arg for a call's argument: the call's name, the value, the spec word.
+[[noreturn]] void expect_arg(const cell* name, const cell* value, const cell* arg_word);
+
 // Evaluates a path!, get-path! or set-path! (set: the value to store is the last value pushed).
 flow eval_path(cursor& c, const cell* path, bool set, bool get, bool case_ = false);
 

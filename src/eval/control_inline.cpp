@@ -1,0 +1,167 @@
+#include "eval/control_inline.h"
+
+#include <cstring>
+
+#include "core/context.h"
+#include "core/function.h"
+#include "core/truth.h"
+#include "core/typeset.h"
+#include "eval/trace.h"
+#include "memory/collector.h"
+#include "runtime/fire.h"
+
+namespace kaz::interp::control_inline {
+
+namespace {
+
+enum : int { none = 0, if_, unless, either };
+
+// The natives' table indexes (kind_of in the header knows the highest) and arities.
+constexpr uint32_t if_index = 1, unless_index = 2, either_index = 3;
+constexpr uint32_t max_arity = 3;
+
+/*
+ * What is known of the native value last met for each kind: its extra block (the node of its
+ * descriptors) and its arguments' typesets, taken from the descriptors once and checked to be
+ * the expected spec (only evaluated arguments, no refinement). Emptied at every collection,
+ * after which a node may belong to another value.
+ */
+struct known_native {
+  node_t extra;
+  bool usable;
+  cell typesets[max_arity];
+};
+known_native known[4];
+
+void forget() { std::memset(static_cast<void*>(known), 0, sizeof known); }
+
+uint32_t arity_of(int kind) { return kind == either ? 3 : 2; }
+
+void learn(cell* fn, int kind, known_native& k) {
+  cell desc_block = *function::descriptors(fn);
+  const cell* d = memory::buffer_of(desc_block.data2)->cells();
+  const cell* end = memory::buffer_of(desc_block.data2)->cells_tail() - 1;  // the count cell
+  known_native n{};
+  n.extra = fn->data3;
+  uint32_t count = 0;
+  for (; d < end && type_of(d) == type::typeset; ++d) {
+    if (((d->header >> arg_kind::shift) & 3) != arg_kind::normal || count == max_arity) break;
+    n.typesets[count++] = *d;
+  }
+  n.usable = count == arity_of(kind) && d == end && end->data2 == 0;
+  k = n;
+}
+
+// Whether the value at the cursor is a literal block that no operator follows: its evaluation
+// is then the block itself.
+bool literal_block_at(const cursor& c) {
+  const cell* v = c.value();
+  if (type_of(v) != type::block) return false;
+  if (c.pos + 1 >= c.tail) return true;
+  const cell* next = v + 1;
+  if (type_of(next) != type::word) return true;
+  // As the interpreter's look-ahead reads it: a bound word's value without an error.
+  node_t ctx = next->data1;
+  if (ctx == 0 || next->data3 == 0xFFFFFFFF) return true;
+  cell* h = context::header_cell(ctx);
+  const cell* value;
+  if (h->header & context_flag::on_stack) {
+    if (h->data2 == context::no_values) return true;
+    value = stack::at_index(h->data2 + next->data3);
+  } else {
+    if (h->data2 == 0) return true;
+    value = memory::buffer_of(h->data2)->cells() + next->data3;
+  }
+  return type_of(value) != type::op;
+}
+
+}  // namespace
+
+int known_kind(const cell* fn) {
+  int kind;
+  switch (fn->data1) {
+    case if_index: kind = if_; break;
+    case unless_index: kind = unless; break;
+    case either_index: kind = either; break;
+    default: return none;
+  }
+  known_native& k = known[kind];
+  if (k.extra != fn->data3) {
+    cell f = *fn;
+    learn(&f, kind, k);
+  }
+  return k.usable ? kind : none;
+}
+
+flow run(cursor& c, const cell* fn_in, const cell* name_in, int kind) {
+  cell fn = *fn_in;
+  cell name = *name_in;
+  cell typesets[max_arity];
+  std::memcpy(static_cast<void*>(typesets), known[kind].typesets, sizeof typesets);
+  uint32_t arity = arity_of(kind);
+  stack::open_interpreted_native_frame(&name);
+  for (uint32_t i = 0; i < arity; ++i) {
+    if (c.at_tail()) [[unlikely]] {
+      cell aw;
+      function::spec_word_of(&fn, i, &aw);
+      fire(err::script_no_arg, &name, &aw);
+    }
+    if (i > 0 && !trace::tracing && literal_block_at(c)) {
+      stack::push(c.value());
+      c.pos++;
+    } else {
+      flow f = eval_expression(c, false);
+      if (f != flow::normal) [[unlikely]] {
+        stack::close_frame_dropping();
+        return f;
+      }
+    }
+    cell* got = stack::last_value();
+    if (!typeset::has(&typesets[i], type_of(got))) [[unlikely]] {
+      cell aw;
+      function::spec_word_of(&fn, i, &aw);
+      expect_arg(&name, got, &aw);
+    }
+  }
+  // Tracing may have begun inside an argument: the call's events then fire as they would.
+  if (trace::tracing) [[unlikely]] {
+    cell code = c.code();
+    trace::fire(trace::event::call, &code, c.pos, &name, &fn);
+  }
+  flow f = catching_exits_flow([&] {
+    cell* args = stack::arguments;
+    bool run_first;
+    switch (kind) {
+      case if_: run_first = !is_false(args); break;
+      case unless: run_first = !is_true(args); break;
+      default: run_first = argument_true(args); break;
+    }
+    if (kind != either && !run_first) {
+      stack::arguments->header = type::none;
+      stack::top = stack::arguments + 1;
+      return flow::normal;
+    }
+    cell body = run_first ? args[1] : args[2];
+    return eval_body(&body);
+  });
+  if (f != flow::normal) {
+    stack::close_frame_dropping();
+    return f;
+  }
+  stack::close_frame();
+  c.refresh();
+  if (trace::tracing) [[unlikely]] {
+    cell r = *(stack::top - 1);
+    cell code = c.code();
+    trace::fire(trace::event::return_, &code, c.pos, &name, &r);
+    c.refresh();
+  }
+  return flow::normal;
+}
+
+void init() {
+  forget();
+  collector::add_mark_callback(forget);
+}
+
+}  // namespace kaz::interp::control_inline

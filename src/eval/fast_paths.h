@@ -1,0 +1,127 @@
+// Work the interpreter does without a call: arithmetic and comparison of numbers by infix
+// operators, and the fields of objects reached along paths. Each answers false (or null) where
+// the generic way must run, which then gives exactly the same result, errors and events.
+#pragma once
+
+#include <cstdint>
+
+#include "core/registry.h"
+#include "memory/series.h"
+#include "runtime/cell.h"
+
+namespace kaz::fast_paths {
+
+enum : int { none = 0, add, subtract, multiply, divide, remainder, equal, not_equal, strict_equal,
+             lesser, greater, lesser_or_equal, greater_or_equal };
+
+// The comparison natives by table index, from equal? on, in the order of the kinds above.
+constexpr uint32_t first_comparison_native = 25;
+
+// The operation an op! runs without a call (the wrapped action or native), or 0.
+inline int infix_kind(const cell* op) {
+  uint32_t wrapped = (op->header >> 16) & 0xFF;
+  if (wrapped == type::action) {
+    switch (op->data1) {
+      case slot::add: return add;
+      case slot::subtract: return subtract;
+      case slot::multiply: return multiply;
+      case slot::divide: return divide;
+      case slot::remainder: return remainder;
+      default: return none;
+    }
+  }
+  if (wrapped == type::native && op->data1 >= first_comparison_native &&
+      op->data1 < first_comparison_native + 7)
+    return equal + static_cast<int>(op->data1 - first_comparison_native);
+  return none;
+}
+
+// A left operand the inline operations take: integer! or float!.
+inline bool number_operand(const cell* v) {
+  uint32_t t = type_of(v);
+  return t == type::integer || t == type::float_;
+}
+
+inline void put_logic(cell* c, bool b) {
+  c->header = type::logic;
+  c->data1 = b ? 1 : 0;
+}
+
+// Two integers, as the integer! actions compute them: a sum, difference or product that
+// overflows 32 bits is the float! of the exact result, an inexact quotient a float!.
+inline bool integers(int kind, cell* left, const cell* right) {
+  int32_t x = static_cast<int32_t>(left->data2), y = static_cast<int32_t>(right->data2);
+  int32_t r = 0;
+  bool overflow = false;
+  switch (kind) {
+    case add: overflow = __builtin_add_overflow(x, y, &r); break;
+    case subtract: overflow = __builtin_sub_overflow(x, y, &r); break;
+    case multiply: overflow = __builtin_mul_overflow(x, y, &r); break;
+    case divide:
+    case remainder:
+      if (y == 0 || (x == INT32_MIN && y == -1)) return false;  // the action raises
+      if (kind == remainder) {
+        r = x % y;
+      } else if (x % y != 0) {
+        left->header = type::float_;
+        put_double(left, double(x) / double(y));
+        return true;
+      } else {
+        r = x / y;
+      }
+      break;
+    case equal: case strict_equal: put_logic(left, x == y); return true;
+    case not_equal: put_logic(left, x != y); return true;
+    case lesser: put_logic(left, x < y); return true;
+    case greater: put_logic(left, x > y); return true;
+    case lesser_or_equal: put_logic(left, x <= y); return true;
+    default: put_logic(left, x >= y); return true;
+  }
+  if (overflow) {
+    double d = kind == add ? double(x) + y : kind == subtract ? double(x) - y : double(x) * y;
+    left->header = type::float_;
+    put_double(left, d);
+    return true;
+  }
+  left->header = type::integer;
+  left->data2 = static_cast<uint32_t>(r);
+  return true;
+}
+
+// Operands other than two integers (out of line).
+bool mixed(int kind, cell* left, const cell* right);
+
+// Two operands in place on the stack: the result replaces the left one. False where the call
+// must run (other types, a division by zero, an overflow that raises).
+inline bool infix(int kind, cell* left, const cell* right) {
+  if (type_of(left) == type::integer && type_of(right) == type::integer) [[likely]]
+    return integers(kind, left, right);
+  return mixed(kind, left, right);
+}
+
+/*
+ * An object's field named by a path element, for reading (`get`, `tail` as the path walker
+ * passes them): the value cell, or null where the generic step must run (a field absent or
+ * unset, `self`). The element's slot is found through a cache of (context, symbol) lookups.
+ */
+cell* object_field(const cell* object, const cell* element);
+
+// Sets an object's field named by a path element when no change handler can see it: false
+// where the generic step must run.
+bool set_object_field(const cell* object, const cell* element, const cell* value);
+
+// A block's value at a 1-based integer path element inside it, or null (other types, other
+// positions: the pick action's rules then apply).
+inline const cell* block_pick(const cell* parent, const cell* element) {
+  if (type_of(parent) != type::block || type_of(element) != type::integer) return nullptr;
+  int32_t k = static_cast<int32_t>(element->data2);
+  if (k < 1) return nullptr;
+  series_buffer* s = memory::buffer_of(parent->data2);
+  uint64_t at = uint64_t(parent->data1) + uint64_t(k) - 1;
+  if (at >= s->length()) return nullptr;
+  return s->cells() + at;
+}
+
+void init();
+
+}  // namespace kaz::fast_paths
