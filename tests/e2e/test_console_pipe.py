@@ -89,6 +89,8 @@ def main():
         script("nohdr.kaz", "print 1\n")
         script("system.kaz", "Kaz/System []\n")
         script("leading.kaz", "some text\nKaz [] print 6\n")
+        script("macro.kaz", "Kaz []\n#macro [x] func [a][a]\nprint 1\n")
+        script("directive.kaz", "Kaz []\n#if 1 / 0 [print 1]\nprint 2\n")
         r = run(["--catch", "sub/args.kaz", "a b", "--x"], "", cwd=work, env=env)
         out = lines_of(r)
         check("script args", out[:3] == ['["a b" "--x"]', '{"a b" --x}', work + "/sub/"],
@@ -106,6 +108,10 @@ def main():
              ["*** Error: contains Kaz/System code which requires compilation!"]),
             ("text before the header", "leading.kaz", 0, ["6"]),
             ("missing script", "missing.kaz", 1, ['*** Access Error: cannot open: "missing.kaz"']),
+            ("bad macro", "macro.kaz", 1,
+             ["*** Macro Error: invalid specification", "*** Where: [x] func [a]"]),
+            ("directive error", "directive.kaz", 1,
+             ["*** Preprocessor Error in #if", "*** Math Error: attempt to divide by zero"]),
         ]
         for name, file, code, want in script_cases:
             r = run([file], "1 + 1\n", cwd=work, env=env)
