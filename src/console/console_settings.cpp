@@ -12,6 +12,7 @@
 #include "core/context.h"
 #include "core/error.h"
 #include "core/fire.h"
+#include "core/interpreter.h"
 #include "core/symbol.h"
 #include "datatypes/block_storage.h"
 #include "datatypes/string_storage.h"
@@ -134,10 +135,6 @@ void append_setting(cell* cfg, std::string_view name, const cell* value) {
   block::append_copy(cfg, value);
 }
 
-void mold_into(const cell* value, cell* text) {
-  actions::mold(value, text, false, false, false, nullptr, 0x7FFFFFFF, 0);
-}
-
 }  // namespace
 
 void load_cfg(cell* a) {
@@ -199,19 +196,25 @@ void save_cfg(cell* a) {
     if (block::length_from_head(history) > history_kept)
       block::set_tail_at(history, history->data1 + history_kept);
   }
-  cell* text = stack::reserve_cell();
-  string::make_at(text, 256);
-  string::append_ascii(text->data2, "Kaz [\n    Purpose: \"");
-  string::append_ascii(text->data2, purpose);
-  string::append_ascii(text->data2, "\"\n]\n\n");
+  // Each setting on a line of its own.
   uint32_t n = block::length_from_head(cfg);
   for (uint32_t i = 0; i < n; ++i) {
-    cell v = *block::rs_abs_at(cfg, cfg->data1 + i);
-    if (i > 0) string::append_code_point(text->data2, type_of(&v) == type::set_word ? '\n' : ' ');
-    mold_into(&v, text);
+    cell* c = block::rs_abs_at(cfg, cfg->data1 + i);
+    if (type_of(c) == type::set_word) c->header |= new_line_flag;
   }
-  string::append_code_point(text->data2, '\n');
-  if (!write_file(path, string::to_utf8(text))) fire(err::access_cannot_open, settings_field("cfg-path"));
+  // The text is what `save/header` makes of the settings; it replaces the file at once.
+  cell* code = stack::reserve_cell();
+  lexer::load_text_block("save/header none", code);
+  block::append_copy(code, cfg);
+  cell* header = stack::reserve_cell();
+  lexer::load_text_block("Purpose: \"" + std::string(purpose) + "\"", header);
+  block::append_copy(code, header);
+  cell* data = stack::reserve_cell();
+  if (interp::do_block(code, data) != flow::normal || type_of(data) != type::binary)
+    fire(err::access_cannot_open, settings_field("cfg-path"));
+  series_buffer* b = memory::buffer_of(data->data2);
+  std::string bytes(reinterpret_cast<const char*>(b->head()), b->used_bytes());
+  if (!write_file(path, bytes)) fire(err::access_cannot_open, settings_field("cfg-path"));
   stack::unwind_to(saved);
 }
 

@@ -148,8 +148,9 @@ def main():
             os.remove(cfg)
         r = run([], "append system/console/history \"one\"\nq\n", env=env)
         text = open(cfg).read() if os.path.exists(cfg) else ""
-        check("settings written", text.startswith("Kaz [") and "Kaz Console Configuration File"
-              in text and "buffer-lines: 10000" in text and 'history: ["one"]' in text, text)
+        check("settings written", text.startswith('Kaz [\n\tPurpose: "Kaz Console Configuration File"\n]\n\n')
+              and "\nbuffer-lines: 10000" in text and '\nhistory: ["one"]' in text, text)
+        check("settings written whole", not os.path.exists(cfg + ".new"), "a temporary file stayed")
         with open(cfg, "w") as f:
             f.write('Kaz [Purpose: "x"]\nextra: 5\nhistory: ["a" "b"]\n')
         r = run([], "print mold system/console/history\nq\n", env=env)
