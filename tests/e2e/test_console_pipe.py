@@ -148,7 +148,8 @@ def main():
             os.remove(cfg)
         r = run([], "append system/console/history \"one\"\nq\n", env=env)
         text = open(cfg).read() if os.path.exists(cfg) else ""
-        check("settings written", text.startswith('Kaz [\n\tPurpose: "Kaz Console Configuration File"\n]\n\n')
+        header = 'Kaz [\n\tPurpose: "Kaz Console Configuration File"\n]\n\n'
+        check("settings written", text.startswith(header)
               and "\nbuffer-lines: 10000" in text and '\nhistory: ["one"]' in text, text)
         check("settings written whole", not os.path.exists(cfg + ".new"), "a temporary file stayed")
         with open(cfg, "w") as f:
