@@ -215,7 +215,8 @@ bool run_script(const cell* source) {
   context::intern_global(symbol::make("expand-directives"), &expander);
   if (uint32_t t = type_of(context::get_value(&expander)); t == type::function || t == type::native || t == type::action || t == type::routine) {
     cell expanded;
-    if (call_with_value("expand-directives", code, &expanded) != flow::normal) return false;
+    if (call_with_value("_expand-script", code, &expanded) != flow::normal) return false;
+    if (is_word(&expanded, "halt-request")) return false;  // the error is printed
     if (type_of(&expanded) == type::block) *code = expanded;
     k = header_word_index(code);
     if (k < 0) return false;

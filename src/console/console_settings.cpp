@@ -17,6 +17,7 @@
 #include "core/symbol.h"
 #include "core/word.h"
 #include "datatypes/simple_types.h"
+#include "eval/interpreter.h"
 #include "loader/lexer_transcode.h"
 #include "runtime/fire.h"
 
@@ -137,10 +138,6 @@ void append_setting(cell* cfg, std::string_view name, const cell* value) {
   block::append_copy(cfg, value);
 }
 
-void mold_into(const cell* value, cell* text) {
-  actions::mold(value, text, false, false, false, nullptr, 0x7FFFFFFF, 0);
-}
-
 }  // namespace
 
 void load_cfg(cell* a) {
@@ -202,19 +199,25 @@ void save_cfg(cell* a) {
     if (block::length_from_head(history) > history_kept)
       block::set_tail_at(history, series::index_of(history) + history_kept);
   }
-  cell* text = stack::reserve_cell();
-  string::make_at(text, 256);
-  string::append_ascii(series::node_of(text), "Kaz [\n    Purpose: \"");
-  string::append_ascii(series::node_of(text), purpose);
-  string::append_ascii(series::node_of(text), "\"\n]\n\n");
+  // Each setting on a line of its own.
   uint32_t n = block::length_from_head(cfg);
   for (uint32_t i = 0; i < n; ++i) {
-    cell v = *block::rs_abs_at(cfg, series::index_of(cfg) + i);
-    if (i > 0) string::append_code_point(series::node_of(text), type_of(&v) == type::set_word ? '\n' : ' ');
-    mold_into(&v, text);
+    cell* c = block::rs_abs_at(cfg, series::index_of(cfg) + i);
+    if (type_of(c) == type::set_word) c->header |= new_line_flag;
   }
-  string::append_code_point(series::node_of(text), '\n');
-  if (!write_file(path, string::to_utf8(text))) fire(err::access_cannot_open, settings_field("cfg-path"));
+  // The text is what `save/header` makes of the settings; it replaces the file at once.
+  cell* code = stack::reserve_cell();
+  lexer::load_text_block("save/header none", code);
+  block::append_copy(code, cfg);
+  cell* header = stack::reserve_cell();
+  lexer::load_text_block("Purpose: \"" + std::string(purpose) + "\"", header);
+  block::append_copy(code, header);
+  cell* data = stack::reserve_cell();
+  if (interp::do_block(code, data) != flow::normal || type_of(data) != type::binary)
+    fire(err::access_cannot_open, settings_field("cfg-path"));
+  series_buffer* b = memory::buffer_of(series::node_of(data));
+  std::string bytes(reinterpret_cast<const char*>(b->head()), b->used_bytes());
+  if (!write_file(path, bytes)) fire(err::access_cannot_open, settings_field("cfg-path"));
   stack::unwind_to(saved);
 }
 

@@ -142,7 +142,8 @@ cell* change(cell* series, cell* value, int32_t part, bool only, int32_t dup) {
   std::memmove(pos + inserted, pos + replaced, size_t(remaining - replaced) * 16);
   if (inserted) src.write(pos, src.count, inserted);
   s->tail = s->offset + static_cast<uint32_t>(new_length * 16);
-  block::hash_spliced(series, head, static_cast<uint32_t>(replaced), static_cast<uint32_t>(inserted));
+  block::hash_spliced(series, head, static_cast<uint32_t>(replaced),
+                      static_cast<uint32_t>(inserted));
   if (owned)
     series::owned_after(series, series::change::change, &src.value, static_cast<int32_t>(head),
                         static_cast<int32_t>(inserted));

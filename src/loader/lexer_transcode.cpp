@@ -12,6 +12,7 @@
 #include "loader/lexer_scan.h"
 #include "loader/lexer_state.h"
 #include "memory/unicode_utf8.h"
+#include "runtime/fire.h"
 
 namespace kaz::lexer {
 
@@ -92,6 +93,19 @@ void result_block(lexer_state& s, state_link& link, const scan_options& o, cell*
   *out = b;
 }
 
+// After a syntax error: the values completed at the top level before it (those before the
+// outermost series still open) are appended to the /into block, so that a caller that traps the
+// error keeps them.
+void keep_completed(const lexer_state& s, const scan_options& o) {
+  uint32_t end = buffer_length(s);
+  for (uint32_t m = s.open_head; m != no_open && m >= s.head; m = buffer_cell(s, m)->data1) end = m;
+  cell into = *o.into;
+  for (uint32_t i = s.head; i < end; ++i) {
+    cell v = *buffer_cell(s, i);  // re-read: appending may move the buffer
+    block::append_copy(&into, &v);
+  }
+}
+
 }  // namespace
 
 size_t scan_utf8(std::string_view text, const scan_options& o, cell* out, const cell* source,
@@ -122,7 +136,12 @@ size_t scan_utf8(std::string_view text, const scan_options& o, cell* out, const 
     }
   }
 
-  scan_tokens(s);
+  try {
+    scan_tokens(s);
+  } catch (const language_error&) {
+    if (o.into && s.load && !s.one) keep_completed(s, o);
+    throw;
+  }
 
   if (!s.load) {
     if (s.saw_value && s.result_type) *out = cell{type::datatype_, s.result_type, 0, 0};

@@ -117,7 +117,9 @@ void normalize_map_key(cell* key);
 
 // The position index of a hash! table (kind 0): its words, and how many positions it covers.
 inline uint32_t* index_of(node_t t) { return words_of(record(t)[f_index]); }
-inline uint32_t index_capacity(node_t t) { return memory::buffer_of(record(t)[f_index])->used_bytes() / 4; }
+inline uint32_t index_capacity(node_t t) {
+  return memory::buffer_of(record(t)[f_index])->used_bytes() / 4;
+}
 // Gives the index room for `length` positions (new room: no bucket). May allocate.
 void reserve_index(node_t t, uint32_t length);
 // Adds a position to a duplicate chain, keeping the chain in ascending order.

@@ -98,6 +98,8 @@ def main():
         script("nohdr.kaz", "print 1\n")
         script("system.kaz", "Kaz/System []\n")
         script("leading.kaz", "some text\nKaz [] print 6\n")
+        script("macro.kaz", "Kaz []\n#macro [x] func [a][a]\nprint 1\n")
+        script("directive.kaz", "Kaz []\n#if 1 / 0 [print 1]\nprint 2\n")
         r = run(["--catch", "sub/args.kaz", "a b", "--x"], "", cwd=work, env=env)
         out = lines_of(r)
         check("script args", out[:3] == ['["a b" "--x"]', '{"a b" --x}', work + "/sub/"],
@@ -115,6 +117,10 @@ def main():
              ["*** Error: contains Kaz/System code which requires compilation!"]),
             ("text before the header", "leading.kaz", 0, ["6"]),
             ("missing script", "missing.kaz", 1, ['*** Access Error: cannot open: "missing.kaz"']),
+            ("bad macro", "macro.kaz", 1,
+             ["*** Macro Error: invalid specification", "*** Where: [x] func [a]"]),
+            ("directive error", "directive.kaz", 1,
+             ["*** Preprocessor Error in #if", "*** Math Error: attempt to divide by zero"]),
         ]
         for name, file, code, want in script_cases:
             r = run([file], "1 + 1\n", cwd=work, env=env)
@@ -151,8 +157,10 @@ def main():
             os.remove(cfg)
         r = run([], "append system/console/history \"one\"\nq\n", env=env)
         text = open(cfg).read() if os.path.exists(cfg) else ""
-        check("settings written", text.startswith("Kaz [") and "Kaz Console Configuration File"
-              in text and "buffer-lines: 10000" in text and 'history: ["one"]' in text, text)
+        header = 'Kaz [\n\tPurpose: "Kaz Console Configuration File"\n]\n\n'
+        check("settings written", text.startswith(header)
+              and "\nbuffer-lines: 10000" in text and '\nhistory: ["one"]' in text, text)
+        check("settings written whole", not os.path.exists(cfg + ".new"), "a temporary file stayed")
         with open(cfg, "w") as f:
             f.write('Kaz [Purpose: "x"]\nextra: 5\nhistory: ["a" "b"]\n')
         r = run([], "print mold system/console/history\nq\n", env=env)

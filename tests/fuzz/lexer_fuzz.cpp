@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "core/block_storage.h"
 #include "core/context.h"
 #include "core/stack.h"
 #include "loader/lexer_hooks.h"
@@ -60,6 +61,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   run(text, one);
   run(text, prescan);
   run(text, scan);
+
+  // Into a block, which keeps the values completed before an error.
+  cell target;
+  block::init_cell(&target, 4);
+  cell* held = stack::push(&target);
+  lexer::scan_options into;
+  into.into = held;
+  run(text, into);
+  stack::top = held;
 
   // Traced: the callback may refuse errors and move the input anywhere near.
   fuzz_data = data;
