@@ -10,6 +10,7 @@
 #include "datatypes/scalar_types.h"
 #include "datatypes/vector_math.h"
 #include "memory/unicode_utf8.h"
+#include "core/series_cell.h"
 
 namespace kaz::char_type {
 
@@ -59,12 +60,12 @@ cell* make(cell* proto, cell* spec, uint32_t) {
 }
 
 int32_t form(cell* v, cell* buffer, cell*, int32_t limit) {
-  string::append_code_point(buffer->data2, v->data2);
+  string::append_code_point(series::node_of(buffer), v->data2);
   return limit - 1;
 }
 
 int32_t mold(cell* v, cell* buffer, bool, bool all, bool, cell*, int32_t limit, int32_t) {
-  node_t out = buffer->data2;
+  node_t out = series::node_of(buffer);
   uint32_t before = memory::buffer_of(out)->length();
   string::append_ascii(out, "#\"");
   string::append_escaped_char(out, v->data2, 253, all);

@@ -18,6 +18,7 @@
 #include "datatypes/scalar_types.h"
 #include "datatypes/system_settings.h"
 #include "datatypes/time.h"
+#include "core/series_cell.h"
 
 namespace kaz::date_type {
 
@@ -234,11 +235,11 @@ int32_t write_text(const cell* d, node_t out, int32_t limit) {
 }
 
 int32_t form(cell* v, cell* buffer, cell*, int32_t limit) {
-  return write_text(v, buffer->data2, limit);
+  return write_text(v, series::node_of(buffer), limit);
 }
 
 int32_t mold(cell* v, cell* buffer, bool, bool, bool, cell*, int32_t limit, int32_t) {
-  return write_text(v, buffer->data2, limit);
+  return write_text(v, series::node_of(buffer), limit);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -15,6 +15,7 @@
 #include "datatypes/scalar_support.h"
 #include "memory/collector.h"
 #include "runtime/fire.h"
+#include "core/series_cell.h"
 
 namespace kaz::event_type {
 
@@ -144,7 +145,7 @@ cell* make(cell* proto, cell* spec, uint32_t) {
 // ---------------------------------------------------------------- text and comparison
 
 int32_t form(cell*, cell* buffer, cell*, int32_t limit) {
-  string::append_ascii(buffer->data2, "event");
+  string::append_ascii(series::node_of(buffer), "event");
   return limit - 5;
 }
 

@@ -5,6 +5,7 @@
 #include "core/string_storage.h"
 #include "datatypes/url.h"
 #include "runtime/fire.h"
+#include "core/series_cell.h"
 
 namespace kaz::file {
 
@@ -19,7 +20,7 @@ namespace {
  */
 int32_t mold(cell* v, cell* buffer, bool, bool all, bool, cell* part, int32_t limit, int32_t) {
   cell f = *v;
-  node_t out = buffer->data2;
+  node_t out = series::node_of(buffer);
   string::text t = string::text_of(&f);
   uint32_t n = t.length;
   if (part && limit < static_cast<int32_t>(n)) n = limit > 0 ? static_cast<uint32_t>(limit) : 0;

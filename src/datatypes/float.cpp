@@ -16,6 +16,7 @@
 #include "datatypes/scalar_types.h"
 #include "datatypes/vector_math.h"
 #include "runtime/float_text.h"
+#include "core/series_cell.h"
 
 namespace kaz::float_type {
 
@@ -341,7 +342,7 @@ cell* random(cell* v, bool seed, bool secure, bool) {
 }
 
 int32_t append_text(cell* buffer, const char* text, size_t n, int32_t limit) {
-  string::append_ascii(buffer->data2, std::string_view(text, n));
+  string::append_ascii(series::node_of(buffer), std::string_view(text, n));
   return limit - static_cast<int32_t>(n);
 }
 

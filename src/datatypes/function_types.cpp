@@ -14,6 +14,7 @@
 #include "datatypes/function_types.h"
 #include "datatypes/series_types.h"
 #include "runtime/fire.h"
+#include "core/series_cell.h"
 
 namespace kaz::function_types {
 
@@ -65,13 +66,13 @@ int32_t form(cell* f, cell* buffer, cell*, int32_t limit) {
     case type::op: text = "?op?"; break;
     default: break;
   }
-  string::append_ascii(buffer->data2, text);
+  string::append_ascii(series::node_of(buffer), text);
   return limit - static_cast<int32_t>(std::string_view(text).size());
 }
 
 int32_t mold_function(cell* f, cell* buffer, bool, bool all, bool flat, cell* part,
                       int32_t limit, int32_t indent) {
-  node_t out = buffer->data2;
+  node_t out = series::node_of(buffer);
   bool routine = type_of(f) == type::routine;
   string::append_ascii(out, routine ? "routine " : "func ");
   limit -= routine ? 8 : 5;
@@ -93,7 +94,7 @@ int32_t mold_function(cell* f, cell* buffer, bool, bool all, bool flat, cell* pa
 
 int32_t mold_native(cell* f, cell* buffer, bool, bool all, bool flat, cell* part, int32_t limit,
                     int32_t indent) {
-  node_t out = buffer->data2;
+  node_t out = series::node_of(buffer);
   uint32_t t = type_of(f);
   if (t == type::op) {
     uint32_t wrapped = (f->header >> 16) & 0xFF;

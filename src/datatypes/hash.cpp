@@ -9,6 +9,7 @@
 #include "datatypes/series_types.h"
 #include "memory/hashtable.h"
 #include "runtime/fire.h"
+#include "core/series_cell.h"
 
 namespace kaz::hash_type {
 
@@ -77,7 +78,7 @@ cell* to(cell* proto, cell* spec, uint32_t t) {
 int32_t mold(cell* h, cell* buffer, bool only, bool all, bool flat, cell* part, int32_t limit,
              int32_t indent) {
   if (!only) {
-    string::append_ascii(buffer->data2, "make hash! ");
+    string::append_ascii(series::node_of(buffer), "make hash! ");
     limit -= 11;
   }
   return block_type::mold(h, buffer, only, all, flat, part, limit, indent);

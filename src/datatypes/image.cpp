@@ -18,6 +18,7 @@
 #include "datatypes/integer.h"
 #include "datatypes/tuple.h"
 #include "runtime/fire.h"
+#include "core/series_cell.h"
 
 namespace kaz::image {
 
@@ -172,12 +173,12 @@ int32_t serialize(const cell* v, node_t out, bool only, bool flat, cell* part, i
 }
 
 int32_t form(cell* v, cell* buffer, cell* part, int32_t limit) {
-  return serialize(v, buffer->data2, false, false, part, limit, 0);
+  return serialize(v, series::node_of(buffer), false, false, part, limit, 0);
 }
 
 int32_t mold(cell* v, cell* buffer, bool only, bool, bool flat, cell* part, int32_t limit,
              int32_t indent) {
-  return serialize(v, buffer->data2, only, flat, part, limit, indent + 1);
+  return serialize(v, series::node_of(buffer), only, flat, part, limit, indent + 1);
 }
 
 // ---------------------------------------------------------------------------------------------

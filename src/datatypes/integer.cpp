@@ -17,6 +17,7 @@
 #include "datatypes/random.h"
 #include "datatypes/scalar_types.h"
 #include "datatypes/vector_math.h"
+#include "core/series_cell.h"
 
 namespace kaz {
 
@@ -347,7 +348,7 @@ cell* random(cell* v, bool seed, bool secure, bool) {
 int32_t form(cell* v, cell* buffer, cell*, int32_t limit) {
   char text[12];
   size_t n = to_decimal(text, value_of(v));
-  string::append_ascii(buffer->data2, std::string_view(text, n));
+  string::append_ascii(series::node_of(buffer), std::string_view(text, n));
   return limit - static_cast<int32_t>(n);
 }
 

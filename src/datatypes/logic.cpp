@@ -7,6 +7,7 @@
 #include "datatypes/random.h"
 #include "datatypes/simple_types.h"
 #include "runtime/fire.h"
+#include "core/series_cell.h"
 
 namespace kaz {
 
@@ -44,14 +45,14 @@ cell* make(cell* proto, cell* spec, uint32_t t) {
 
 int32_t form(cell* v, cell* buffer, cell*, int32_t limit) {
   bool t = v->data1 == 1;
-  string::append_ascii(buffer->data2, t ? "true" : "false");
+  string::append_ascii(series::node_of(buffer), t ? "true" : "false");
   return limit - (t ? 4 : 5);
 }
 
 int32_t mold(cell* v, cell* buffer, bool, bool all, bool, cell* part, int32_t limit, int32_t) {
   if (!all) return form(v, buffer, part, limit);
   bool t = v->data1 == 1;
-  string::append_ascii(buffer->data2, t ? "#(true)" : "#(false)");
+  string::append_ascii(series::node_of(buffer), t ? "#(true)" : "#(false)");
   return limit - (t ? 7 : 8);
 }
 

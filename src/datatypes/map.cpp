@@ -17,6 +17,7 @@
 #include "memory/cycle_stack.h"
 #include "memory/hashtable.h"
 #include "runtime/fire.h"
+#include "core/series_cell.h"
 
 namespace kaz::map {
 
@@ -164,7 +165,7 @@ int32_t mold_entries(const cell* m, cell* buffer, bool all, bool flat, cell* par
                      int32_t limit, bool indent, int32_t level, bool leading_line) {
   cell map = *m;
   if (entry_count(&map) == 0) return limit;
-  node_t out = buffer->data2;
+  node_t out = series::node_of(buffer);
   const char* separator = "\n";
   if (flat) {
     separator = " ";
@@ -199,14 +200,14 @@ int32_t mold_entries(const cell* m, cell* buffer, bool all, bool flat, cell* par
 }
 
 int32_t form(cell* m, cell* buffer, cell* part, int32_t limit) {
-  if (cycle_stack::emit_marker(m, buffer->data2, &limit, false)) return limit;
+  if (cycle_stack::emit_marker(m, series::node_of(buffer), &limit, false)) return limit;
   return mold_entries(m, buffer, false, false, part, limit, false, 0, false);
 }
 
 int32_t mold(cell* m, cell* buffer, bool only, bool all, bool flat, cell* part, int32_t limit,
              int32_t indent) {
-  if (cycle_stack::emit_marker(m, buffer->data2, &limit, true)) return limit;
-  node_t out = buffer->data2;
+  if (cycle_stack::emit_marker(m, series::node_of(buffer), &limit, true)) return limit;
+  node_t out = series::node_of(buffer);
   if (only) return mold_entries(m, buffer, all, flat, part, limit, false, indent, false);
   string::append_ascii(out, "#[");
   limit -= 2;

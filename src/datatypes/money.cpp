@@ -18,6 +18,7 @@
 #include "datatypes/scalar_types.h"
 #include "datatypes/system_settings.h"
 #include "runtime/float_text.h"
+#include "core/series_cell.h"
 
 namespace kaz::money_type {
 
@@ -168,11 +169,11 @@ int32_t write_text(const cell* m, node_t out, bool separators, bool all, int32_t
 }
 
 int32_t form(cell* v, cell* buffer, cell*, int32_t limit) {
-  return write_text(v, buffer->data2, true, false, limit);
+  return write_text(v, series::node_of(buffer), true, false, limit);
 }
 
 int32_t mold(cell* v, cell* buffer, bool, bool all, bool, cell*, int32_t limit, int32_t) {
-  return write_text(v, buffer->data2, false, all, limit);
+  return write_text(v, series::node_of(buffer), false, all, limit);
 }
 
 // ---------------------------------------------------------------------------------------------

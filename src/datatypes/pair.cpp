@@ -12,6 +12,7 @@
 #include "datatypes/point.h"
 #include "datatypes/random.h"
 #include "datatypes/scalar_types.h"
+#include "core/series_cell.h"
 
 namespace kaz::pair_type {
 
@@ -145,7 +146,7 @@ int32_t form(cell* v, cell* buffer, cell*, int32_t limit) {
   size_t n = integer_type::to_decimal(text, x_of(v));
   text[n++] = 'x';
   n += integer_type::to_decimal(text + n, y_of(v));
-  string::append_ascii(buffer->data2, std::string_view(text, n));
+  string::append_ascii(series::node_of(buffer), std::string_view(text, n));
   return limit - static_cast<int32_t>(n);
 }
 

@@ -15,6 +15,7 @@
 #include "datatypes/random.h"
 #include "memory/murmur3.h"
 #include "runtime/float_text.h"
+#include "core/series_cell.h"
 
 namespace kaz::point {
 
@@ -141,7 +142,7 @@ int32_t form(cell* v, cell* buffer, cell*, int32_t limit) {
                               float_::text_kind::point, float_type::pretty_print_q);
   }
   text[len++] = ')';
-  string::append_ascii(buffer->data2, std::string_view(text, len));
+  string::append_ascii(series::node_of(buffer), std::string_view(text, len));
   return limit - static_cast<int32_t>(len);
 }
 

@@ -14,6 +14,7 @@
 #include "core/symbol.h"
 #include "core/words.h"
 #include "runtime/fire.h"
+#include "core/series_cell.h"
 
 namespace kaz::port_type {
 
@@ -131,17 +132,17 @@ cell* make(cell* proto, cell* spec_in, uint32_t) {
 
 int32_t mold(cell* v, cell* buffer, bool, bool all, bool flat, cell* part, int32_t limit,
              int32_t indent) {
-  node_t out = buffer->data2;
+  node_t out = series::node_of(buffer);
   string::append_ascii(out, "make port! [");
   // The fields as an object body, one level in.
   limit = registry::row(type::object).mold(v, buffer, true, all, flat, part, limit - 12,
                                            indent + 1);
   if (!flat) {
-    string::append_ascii(buffer->data2, "\n");
-    for (int32_t k = 0; k < indent; ++k) string::append_ascii(buffer->data2, "    ");
+    string::append_ascii(series::node_of(buffer), "\n");
+    for (int32_t k = 0; k < indent; ++k) string::append_ascii(series::node_of(buffer), "    ");
     limit -= 1 + 4 * indent;
   }
-  string::append_ascii(buffer->data2, "]");
+  string::append_ascii(series::node_of(buffer), "]");
   return limit - 1;
 }
 

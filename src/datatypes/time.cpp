@@ -15,6 +15,7 @@
 #include "datatypes/scalar_types.h"
 #include "datatypes/text_scan.h"
 #include "runtime/float_text.h"
+#include "core/series_cell.h"
 
 namespace kaz::time_type {
 
@@ -85,11 +86,11 @@ cell* make(cell* proto, cell* spec, uint32_t) {
 }
 
 int32_t form(cell* v, cell* buffer, cell*, int32_t limit) {
-  return write_text(buffer->data2, get_double(v), limit);
+  return write_text(series::node_of(buffer), get_double(v), limit);
 }
 
 int32_t mold(cell* v, cell* buffer, bool, bool, bool, cell*, int32_t limit, int32_t) {
-  return write_text(buffer->data2, get_double(v), limit);
+  return write_text(series::node_of(buffer), get_double(v), limit);
 }
 
 // A path element as a field index (0 when it names none).

@@ -4,6 +4,7 @@
 #include "core/string_storage.h"
 #include "datatypes/integer.h"
 #include "datatypes/scalar_types.h"
+#include "core/series_cell.h"
 
 namespace kaz::triple_type {
 
@@ -18,7 +19,7 @@ int32_t form(cell* v, cell* buffer, cell*, int32_t limit) {
     n += integer_type::to_decimal(text + n, static_cast<int32_t>(words[i]));
   }
   text[n++] = ']';
-  string::append_ascii(buffer->data2, std::string_view(text, n));
+  string::append_ascii(series::node_of(buffer), std::string_view(text, n));
   return limit - static_cast<int32_t>(n);
 }
 

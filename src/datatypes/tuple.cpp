@@ -14,6 +14,7 @@
 #include "datatypes/scalar_support.h"
 #include "datatypes/scalar_types.h"
 #include "datatypes/text_scan.h"
+#include "core/series_cell.h"
 
 namespace kaz::tuple_type {
 
@@ -153,7 +154,7 @@ int32_t form(cell* v, cell* buffer, cell*, int32_t limit) {
   for (uint32_t i = 0; i < length_of(v); ++i)
     n += std::snprintf(text + n, sizeof text - static_cast<size_t>(n), i ? ".%u" : "%u",
                        static_cast<unsigned>(byte_at(v, i)));
-  string::append_ascii(buffer->data2, std::string_view(text, static_cast<size_t>(n)));
+  string::append_ascii(series::node_of(buffer), std::string_view(text, static_cast<size_t>(n)));
   return limit - n;
 }
 

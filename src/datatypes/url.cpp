@@ -13,6 +13,7 @@
 #include "datatypes/string_actions.h"
 #include "memory/unicode_utf8.h"
 #include "runtime/fire.h"
+#include "core/series_cell.h"
 
 namespace kaz::url {
 
@@ -183,7 +184,7 @@ cell* make(cell* proto, cell* spec, uint32_t t) {
 int32_t mold(cell* v, cell* buffer, bool, bool, bool, cell* part, int32_t limit, int32_t) {
   int32_t written = 0;
   each_utf8_byte(v, [&](uint8_t b) {
-    written += static_cast<int32_t>(put_byte(buffer->data2, b, 0));
+    written += static_cast<int32_t>(put_byte(series::node_of(buffer), b, 0));
     return !(part && written >= limit);
   });
   return limit - written;

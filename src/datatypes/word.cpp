@@ -13,6 +13,7 @@
 #include "datatypes/text_loader.h"
 #include "datatypes/word_types.h"
 #include "runtime/fire.h"
+#include "core/series_cell.h"
 
 namespace kaz::word_type {
 
@@ -20,12 +21,12 @@ namespace {
 
 int32_t form(cell* v, cell* buffer, cell*, int32_t limit) {
   cell name{type::string, 0, symbol::name_string(v->data2), 0};
-  string::append_string(buffer->data2, &name);
+  string::append_string(series::node_of(buffer), &name);
   return limit - static_cast<int32_t>(string::length_from_head(&name));
 }
 
 int32_t mold(cell* v, cell* buffer, bool, bool, bool, cell* part, int32_t limit, int32_t) {
-  node_t out = buffer->data2;
+  node_t out = series::node_of(buffer);
   switch (type_of(v)) {
     case type::lit_word:
       string::append_ascii(out, "'");
