@@ -19,6 +19,9 @@
 #include "memory/unicode_utf8.h"
 #include "runtime/fire.h"
 #include "core/series_cell.h"
+#include "core/word.h"
+#include "datatypes/bitset.h"
+#include "datatypes/integer.h"
 
 namespace kaz::binary {
 
@@ -138,7 +141,7 @@ cell* to(cell* proto, cell* spec_arg, uint32_t) {
   switch (t) {
     case type::integer:
       init_cell(out, 4);
-      put_be(out, spec.data2, 4);
+      put_be(out, static_cast<uint32_t>(integer_type::value_of(&spec)), 4);
       break;
     case type::float_:
     case type::percent: {
@@ -150,9 +153,9 @@ cell* to(cell* proto, cell* spec_arg, uint32_t) {
       break;
     }
     case type::issue: {
-      uint32_t room = decoded_room(16, static_cast<uint32_t>(symbol::spelling(spec.data2).size()));
+      uint32_t room = decoded_room(16, static_cast<uint32_t>(symbol::spelling(word::symbol_of(&spec)).size()));
       init_cell(out, room);
-      std::string_view name = symbol::spelling(spec.data2);
+      std::string_view name = symbol::spelling(word::symbol_of(&spec));
       series_buffer* s = buffer_of(out);
       int64_t n = decode_base16(reinterpret_cast<const uint8_t*>(name.data()),
                                 static_cast<uint32_t>(name.size()), 1, s->tail_ptr());
@@ -161,9 +164,9 @@ cell* to(cell* proto, cell* spec_arg, uint32_t) {
       break;
     }
     case type::bitset: {
-      series_buffer* bits = memory::buffer_of(spec.data2);
+      series_buffer* bits = memory::buffer_of(bitset_type::node_of(&spec));
       init_cell(out, bits->used_bytes());
-      bits = memory::buffer_of(spec.data2);
+      bits = memory::buffer_of(bitset_type::node_of(&spec));
       append_bytes(out, bits->head(), bits->used_bytes());
       break;
     }

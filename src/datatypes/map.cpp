@@ -18,6 +18,8 @@
 #include "memory/hashtable.h"
 #include "runtime/fire.h"
 #include "core/series_cell.h"
+#include "datatypes/integer.h"
+#include "datatypes/simple_types.h"
 
 namespace kaz::map {
 
@@ -45,7 +47,7 @@ void as_word_key(cell* key) {
 }
 
 int32_t to_int_arg(const cell* n) {
-  if (type_of(n) == type::integer) return static_cast<int32_t>(n->data2);
+  if (type_of(n) == type::integer) return integer_type::value_of(n);
   double d = get_double(n);
   if (!(d > -2147483649.0 && d < 2147483648.0)) fire(err::script_out_of_range, n);
   return static_cast<int32_t>(d);
@@ -280,13 +282,13 @@ int32_t length_q(cell* m) { return static_cast<int32_t>(entry_count(m)); }
 // copy and compare.
 
 bool type_in(const cell* types, uint32_t t) {
-  if (type_of(types) == type::datatype_) return types->data1 == t;
+  if (type_of(types) == type::datatype_) return datatype_type::id_of(types) == t;
   return typeset::has(types, t);
 }
 
 // Replaces every value (not key) of the pairs whose type is among `types` by its copy.
 void copy_values_of_types(cell* pairs, bool deep, const cell* types) {
-  uint32_t n = memory::buffer_of(pairs->data2)->length();
+  uint32_t n = memory::buffer_of(series::node_of(pairs))->length();
   for (uint32_t i = 1; i < n; i += 2) {
     cell v = *block::rs_abs_at(pairs, i);
     uint32_t t = type_of(&v);
@@ -446,10 +448,10 @@ void normalize_key(cell* key, const cell* path) {
     set_type(key, type::set_word);
   } else if (is_any_string(t) || t == type::binary) {
     cell k = *key;
-    series_buffer* s = memory::buffer_of(k.data2);
+    series_buffer* s = memory::buffer_of(series::node_of(&k));
     uint32_t unit = s->unit() ? s->unit() : 1;
     uint32_t length = s->length();
-    uint32_t head = k.data1 < length ? k.data1 : length;
+    uint32_t head = series::index_of(&k) < length ? series::index_of(&k) : length;
     node_t copied = memory::copy_part(s, head, length - head);
     key->header = k.header;
     key->data1 = 0;
@@ -467,7 +469,7 @@ cell* init_cell(cell* c, const cell* block, uint32_t size) {
     cell* copied = block::copy_cells(&src, false, false);
     b = *copied;
     set_type(&b, type::block);
-    series_buffer* s = memory::buffer_of(b.data2);
+    series_buffer* s = memory::buffer_of(series::node_of(&b));
     for (cell* p = s->cells(); p < s->cells_tail(); ++p) clear_new_line(p);
     size = s->length();
     *c = b;  // keeps the block reachable while the table is made
@@ -476,7 +478,7 @@ cell* init_cell(cell* c, const cell* block, uint32_t size) {
     block::init_cell(&b, size);
     *c = b;
   }
-  node_t table = hashtable::create(size, b.data2, hashtable::map_block, 1);
+  node_t table = hashtable::create(size, series::node_of(&b), hashtable::map_block, 1);
   c->header = flags | type::map;
   c->data1 = 0;
   c->data2 = b.data2;

@@ -14,6 +14,8 @@
 #include "datatypes/word_types.h"
 #include "runtime/fire.h"
 #include "core/series_cell.h"
+#include "datatypes/scalar_types.h"
+#include "datatypes/simple_types.h"
 
 namespace kaz::word_type {
 
@@ -90,7 +92,7 @@ std::string text_of(const cell* v) {
   if (type_of(v) == type::char_) {
     cell s;
     string::make_at(&s, 1);
-    string::append_code_point(s.data2, v->data2);
+    string::append_code_point(series::node_of(&s), char_type::code_of(v));
     return string::to_utf8(&s);
   }
   return string::to_utf8(v);
@@ -121,7 +123,7 @@ uint32_t scan_name(uint32_t symbol) {
   lexer::scan_options options;
   options.scan = true;
   text_loader::scan_utf8(text, options, &t);
-  return type_of(&t) == type::datatype_ ? t.data1 : 0;
+  return type_of(&t) == type::datatype_ ? datatype_type::id_of(&t) : 0;
 }
 
 [[noreturn]] void bad_to_arg(uint32_t t, const cell* v) {
@@ -149,9 +151,9 @@ cell* make(cell* proto, cell* spec_in, uint32_t t) {
   } else if (st == type::string || st == type::char_) {
     if (!load_word(text_of(&spec), &out)) fire(err::script_invalid_chars);
   } else if (st == type::datatype_) {
-    context::intern_global(symbol::make(registry::name(spec.data1)), &out);
+    context::intern_global(symbol::make(registry::name(datatype_type::id_of(&spec))), &out);
   } else if (st == type::logic) {
-    context::intern_global(spec.data1 ? words::sym.true_ : words::sym.false_, &out);
+    context::intern_global(logic_type::value_of(&spec) ? words::sym.true_ : words::sym.false_, &out);
   } else {
     bad_to_arg(t, &spec);
   }
