@@ -19,6 +19,7 @@
 #include "datatypes/system_settings.h"
 #include "datatypes/time.h"
 #include "core/series_cell.h"
+#include "datatypes/integer.h"
 
 namespace kaz::date_type {
 
@@ -170,7 +171,7 @@ cell* to(cell* proto, cell* spec, uint32_t) {
     case type::date:
       return spec;
     case type::integer:
-      from_epoch(proto, static_cast<int32_t>(spec->data2));
+      from_epoch(proto, integer_type::value_of(spec));
       return proto;
     case type::block:
     case type::paren:
@@ -199,7 +200,7 @@ int32_t write_month(node_t out, int32_t month) {
   uint32_t n = string::length_from_head(&name);
   if (n > 3) n = 3;
   for (uint32_t i = 0; i < n; ++i)
-    string::append_code_point(out, string::char_at_absolute(&name, name.data1 + i));
+    string::append_code_point(out, string::char_at_absolute(&name, series::index_of(&name) + i));
   return static_cast<int32_t>(n);
 }
 
@@ -274,7 +275,7 @@ void arith(bool subtract) {
   bool has_time = cal::has_time(w);
   switch (type_of(b)) {
     case type::integer: {
-      int64_t n = static_cast<int32_t>(b->data2);
+      int64_t n = integer_type::value_of(b);
       days += subtract ? -n : n;
       break;
     }
@@ -399,7 +400,7 @@ namespace {
 
 int32_t element_index(const cell* e) {
   if (type_of(e) == type::integer) {
-    int32_t i = static_cast<int32_t>(e->data2);
+    int32_t i = integer_type::value_of(e);
     return i >= 1 && i <= field_count ? i : 0;
   }
   int32_t i = field_index(e);

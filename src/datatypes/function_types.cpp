@@ -15,6 +15,8 @@
 #include "datatypes/series_types.h"
 #include "runtime/fire.h"
 #include "core/series_cell.h"
+#include "core/word.h"
+#include "datatypes/integer.h"
 
 namespace kaz::function_types {
 
@@ -149,7 +151,7 @@ cell* make_native_like(cell* proto, cell* spec, uint32_t t) {
   cell index = *(block::rs_head(spec) + 1);
   if (type_of(&s) != type::block || type_of(&index) != type::integer)
     fire(err::script_bad_make_arg, &dt, spec);
-  uint32_t i = index.data2;
+  uint32_t i = static_cast<uint32_t>(integer_type::value_of(&index));
   native_entry e = t == type::native ? function::native_table_entry(i) : function::action_table_entry(i);
   if (!e) fire(err::script_bad_make_arg, &dt, spec);
   cell made;
@@ -184,8 +186,8 @@ cell* make_routine(cell* proto, cell* spec, uint32_t t) {
     cell s = *block::rs_head(spec);
     cell index = *(block::rs_head(spec) + 1);
     if (type_of(&s) == type::block && type_of(&index) == type::integer &&
-        function::routine_table_entry(index.data2)) {
-      function::make_routine(proto, &s, index.data2);
+        function::routine_table_entry(static_cast<uint32_t>(integer_type::value_of(&index)))) {
+      function::make_routine(proto, &s, static_cast<uint32_t>(integer_type::value_of(&index)));
       return proto;
     }
     cell dt{type::datatype_, t, 0, 0};
@@ -218,7 +220,7 @@ cell* make_op(cell* proto, cell* spec, uint32_t) {
     } else if (vt == type::set_word) {
       break;
     } else if (vt == type::refinement) {
-      std::string_view n = symbol::spelling(v->data2);
+      std::string_view n = symbol::spelling(word::symbol_of(v));
       if (n == "local" || n == "extern") break;
       ok = false;
     }

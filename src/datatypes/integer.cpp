@@ -18,6 +18,8 @@
 #include "datatypes/scalar_types.h"
 #include "datatypes/vector_math.h"
 #include "core/series_cell.h"
+#include "core/word.h"
+#include "datatypes/simple_types.h"
 
 namespace kaz {
 
@@ -267,7 +269,7 @@ inline cell* set(cell* c, int32_t v) {
 
 // The issue's name read as up to eight hexadecimal digits (#FFFFFFFF is -1).
 int32_t from_issue(const cell* issue) {
-  std::string_view name = symbol::spelling(issue->data2);
+  std::string_view name = symbol::spelling(word::symbol_of(issue));
   if (name.empty() || name.size() > 8) fire(err::script_invalid_data, issue);
   uint32_t v = 0;
   for (char ch : name) {
@@ -331,7 +333,7 @@ cell* to(cell* proto, cell* spec, uint32_t) {
 }
 
 cell* make(cell* proto, cell* spec, uint32_t t) {
-  if (type_of(spec) == type::logic) return set(proto, spec->data1 == 1 ? 1 : 0);
+  if (type_of(spec) == type::logic) return set(proto, logic_type::value_of(spec) == 1 ? 1 : 0);
   return to(proto, spec, t);
 }
 

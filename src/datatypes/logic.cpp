@@ -8,6 +8,7 @@
 #include "datatypes/simple_types.h"
 #include "runtime/fire.h"
 #include "core/series_cell.h"
+#include "datatypes/integer.h"
 
 namespace kaz {
 
@@ -34,7 +35,7 @@ cell* to(cell* proto, cell* spec, uint32_t) {
 cell* make(cell* proto, cell* spec, uint32_t t) {
   switch (type_of(spec)) {
     case type::integer:
-      return set(proto, spec->data2 != 0);
+      return set(proto, integer_type::value_of(spec) != 0);
     case type::float_:
     case type::percent:
       return set(proto, !(get_double(spec) == 0.0));

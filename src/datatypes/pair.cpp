@@ -13,6 +13,7 @@
 #include "datatypes/random.h"
 #include "datatypes/scalar_types.h"
 #include "core/series_cell.h"
+#include "datatypes/integer.h"
 
 namespace kaz::pair_type {
 
@@ -189,7 +190,7 @@ cell* eval_path(cell* parent, cell* element, cell* value, cell* path, cell*, cel
   if (f == 0) fire(err::script_invalid_path, path, element);
   if (value) {
     if (type_of(value) != type::integer) fire_with_type(err::script_invalid_type, type_of(value));
-    (f == 1 ? parent->data2 : parent->data3) = value->data2;
+    (f == 1 ? parent->data2 : parent->data3) = static_cast<uint32_t>(integer_type::value_of(value));
     return value;
   }
   static cell component;
