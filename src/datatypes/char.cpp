@@ -54,7 +54,7 @@ cell* make(cell* proto, cell* spec, uint32_t) {
       cell s = *spec;
       if (string::length_from_head(&s) == 0)
         fire_with_type(err::script_bad_to_arg, type::char_, spec);
-      return set(proto, static_cast<int32_t>(string::char_at_absolute(&s, s.data1)));
+      return set(proto, static_cast<int32_t>(string::char_at_absolute(&s, series::index_of(&s))));
     }
   }
 }

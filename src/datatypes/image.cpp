@@ -19,6 +19,7 @@
 #include "datatypes/tuple.h"
 #include "runtime/fire.h"
 #include "core/series_cell.h"
+#include "datatypes/scalar_types.h"
 
 namespace kaz::image {
 
@@ -45,8 +46,8 @@ void check_size(int64_t width, int64_t height) {
 
 cell* make_sized(cell* out, const cell* size, const cell* rgb, const cell* alpha,
                  const cell* colour) {
-  int64_t width = std::max<int32_t>(int32_t(size->data2), 0);
-  int64_t height = std::max<int32_t>(int32_t(size->data3), 0);
+  int64_t width = std::max<int32_t>(pair_type::x_of(size), 0);
+  int64_t height = std::max<int32_t>(pair_type::y_of(size), 0);
   check_size(width, height);
   node_t record = image_record::make_bitmap(uint32_t(width), uint32_t(height), rgb, alpha, colour);
   return init_cell(out, record, uint32_t(width), uint32_t(height));

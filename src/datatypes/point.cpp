@@ -16,6 +16,7 @@
 #include "memory/murmur3.h"
 #include "runtime/float_text.h"
 #include "core/series_cell.h"
+#include "core/word.h"
 
 namespace kaz::point {
 
@@ -23,7 +24,7 @@ uint32_t field_index(const cell* word, uint32_t limit) {
   static const uint32_t fields[3] = {symbol::resolve(symbol::make("x")),
                                      symbol::resolve(symbol::make("y")),
                                      symbol::resolve(symbol::make("z"))};
-  uint32_t s = symbol::resolve(word->data2);
+  uint32_t s = symbol::resolve(word::symbol_of(word));
   for (uint32_t i = 0; i < limit; ++i)
     if (fields[i] == s) return i + 1;
   return 0;

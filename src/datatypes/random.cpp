@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "runtime/fire.h"
+#include "datatypes/simple_types.h"
 
 namespace kaz::random {
 
@@ -92,7 +93,7 @@ int32_t next_in_range(int32_t n, bool secure) {
 
 cell* logic_value(cell* value, bool seed_q, bool secure, bool) {
   if (seed_q) {
-    seed(value->data1);
+    seed(logic_type::value_of(value));
     value->header = type::unset;
     return value;
   }

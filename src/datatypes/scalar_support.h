@@ -10,6 +10,7 @@
 #include "datatypes/integer.h"
 #include "runtime/cell.h"
 #include "runtime/fire.h"
+#include "core/word.h"
 
 namespace kaz::scalar {
 
@@ -72,7 +73,7 @@ class field_words {
   int32_t index_of(const cell* w) {
     if (!is_word(w)) return -1;
     intern();
-    uint32_t s = symbol::resolve(w->data2);
+    uint32_t s = symbol::resolve(word::symbol_of(w));
     for (uint32_t i = 0; i < N; ++i)
       if (symbols_[i] == s) return static_cast<int32_t>(i) + 1;
     return -1;

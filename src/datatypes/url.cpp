@@ -14,6 +14,7 @@
 #include "memory/unicode_utf8.h"
 #include "runtime/fire.h"
 #include "core/series_cell.h"
+#include "core/word.h"
 
 namespace kaz::url {
 
@@ -279,7 +280,7 @@ cell* write(cell* u, cell* data, bool binary, bool lines, bool info, bool append
     } else {
       cell m = *block::rs_head(&d);
       if (type_of(&m) != type::word) fire(err::script_invalid_arg, &m);
-      method = symbol::resolve(m.data2);
+      method = symbol::resolve(word::symbol_of(&m));
       if (n > 1) {
         h = block::rs_head(&d)[1];
         if (type_of(&h) != type::block) fire(err::script_invalid_arg, &h);
