@@ -238,8 +238,8 @@ int32_t compare_objects(const cell* a_in, const cell* b_in, int32_t op) {
   if (na != nb) return na < nb ? -1 : 1;
   cycle_guard guard(a.data1);
   for (uint32_t i = 0; i < na; ++i) {
-    uint32_t sa = symbol::resolve(context::words(a.data1)[i].data2);
-    uint32_t sb = symbol::resolve(context::words(b.data1)[i].data2);
+    uint32_t sa = symbol::resolve(word::symbol_of(&context::words(a.data1)[i]));
+    uint32_t sb = symbol::resolve(word::symbol_of(&context::words(b.data1)[i]));
     if (sa != sb) return sa < sb ? -1 : 1;
     cell x = context::values(a.data1)[i];
     cell y = context::values(b.data1)[i];

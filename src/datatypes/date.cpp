@@ -92,7 +92,7 @@ void from_block(cell* out, cell* spec, bool checking) {
     }
     transition t = reader_table[state][column];
     if (t.fills == none) fire_bad_to(type::date, spec);
-    r.v[t.fills] = column == 0 ? static_cast<int32_t>(e->data2) : get_double(e);
+    r.v[t.fills] = column == 0 ? integer_type::value_of(e) : get_double(e);
     r.given[t.fills] = true;
     state = t.next;
   }
