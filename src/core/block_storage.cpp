@@ -6,6 +6,7 @@
 #include "core/stack.h"
 #include "core/symbol.h"
 #include "core/typeset.h"
+#include "core/word.h"
 #include "memory/collector.h"
 #include "memory/cycle_guard.h"
 #include "memory/cycle_stack.h"
@@ -262,7 +263,7 @@ cell* select_word(cell* b, uint32_t sym, bool case_sensitive) {
     cell* c = head + i;
     uint32_t t = type_of(c);
     if (t < type::word || t > type::get_word) continue;
-    uint32_t s = case_sensitive ? c->data2 : symbol::resolve(c->data2);
+    uint32_t s = case_sensitive ? word::symbol_of(c) : symbol::resolve(word::symbol_of(c));
     if (s == want) return i + 1 < n ? head + i + 1 : nullptr;
   }
   return nullptr;

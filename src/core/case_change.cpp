@@ -1,5 +1,6 @@
 // Changing the case of char! and string values in place.
 #include "core/ownership.h"
+#include "core/series_cell.h"
 #include "core/symbol.h"
 #include "memory/case_map.h"
 #include "memory/unicode_strings.h"
@@ -16,8 +17,8 @@ uint32_t part_count(const cell* value, const cell* part, uint32_t available) {
   int64_t n;
   if (type_of(part) == type::integer) {
     n = static_cast<int32_t>(part->data2);
-  } else if (type_of(part) == type_of(value) && part->data2 == value->data2) {
-    n = int64_t(part->data1) - value->data1;
+  } else if (type_of(part) == type_of(value) && series::node_of(part) == series::node_of(value)) {
+    n = int64_t(series::index_of(part)) - series::index_of(value);
   } else {
     cell refinement{type::refinement, 0, symbol::make("part"), 0};
     fire(err::script_invalid_refine_arg, &refinement, part);
@@ -35,13 +36,13 @@ void change_case_value(cell* value, const cell* part, bool upper) {
     return;
   }
   if (!is_any_string(t)) return;
-  node_t node = value->data2;
+  node_t node = series::node_of(value);
   {
     series_buffer* s = memory::buffer_of(node);
     uint32_t total = s->tail / (s->unit() ? s->unit() : 1);
     if (value->data1 > total) value->data1 = total;
   }
-  uint32_t head = value->data1;
+  uint32_t head = series::index_of(value);
   uint32_t count = part_count(value, part, text_from_head(value).count);
   for (uint32_t i = 0; i < count;) {
     series_buffer* s = memory::buffer_of(node);

@@ -2,8 +2,10 @@
 
 #include "core/block_storage.h"
 #include "core/object.h"
+#include "core/series_cell.h"
 #include "core/stack.h"
 #include "core/symbol.h"
+#include "core/word.h"
 #include "core/words.h"
 #include "memory/collector.h"
 #include "memory/cycle_guard.h"
@@ -26,7 +28,7 @@ inline bool is_self(uint32_t sym) { return symbol::resolve(sym) == symbol::resol
 // The slot a word found at `position` stands for (its own position, or in the global context
 // the shared slot of the first spelling).
 inline int32_t slot_at(node_t ctx, int32_t position) {
-  return position < 0 ? position : static_cast<int32_t>(words(ctx)[position].data3);
+  return position < 0 ? position : static_cast<int32_t>(word::index_of(&words(ctx)[position]));
 }
 
 /*
@@ -108,7 +110,7 @@ node_t make_from_spec(const cell* spec_in, bool stack_values, bool creator_flag,
     cell* v = block::rs_head(&spec) + i;
     uint32_t t = type_of(v);
     if (t == type::word || t == type::get_word || t == type::lit_word || t == type::refinement)
-      add_word(ctx, v->data2);
+      add_word(ctx, word::symbol_of(v));
   }
   return ctx;
 }
@@ -157,7 +159,7 @@ cell* symbol_value_cell(node_t ctx, uint32_t sym) {
 }
 
 int32_t bind_word(node_t ctx, cell* word) {
-  int32_t index = find_symbol(ctx, word->data2, true);
+  int32_t index = find_symbol(ctx, word::symbol_of(word), true);
   if (index >= 0) {
     word->data1 = ctx;
     word->data3 = static_cast<uint32_t>(index);
@@ -167,7 +169,7 @@ int32_t bind_word(node_t ctx, cell* word) {
 
 void bind_block(node_t ctx, const cell* block_in, bool self_bind) {
   cell b = *block_in;
-  cycle_guard guard(b.data2);
+  cycle_guard guard(series::node_of(&b));
   if (!guard.entered()) return;
   // Binding allocates nothing, but the cells are re-read at each step all the same: a nested
   // bind walks the same buffers.
@@ -178,7 +180,7 @@ void bind_block(node_t ctx, const cell* block_in, bool self_bind) {
       cell nested = *v;
       bind_block(ctx, &nested, self_bind);
     } else if (t >= type::word && t <= type::refinement) {
-      if (self_bind && t == type::word && is_self(v->data2)) {
+      if (self_bind && t == type::word && is_self(word::symbol_of(v))) {
         v->data1 = ctx;
         v->data3 = unresolved;
       } else {
@@ -193,7 +195,7 @@ bool collect_set_words(node_t ctx, const cell* block_in) {
   cell b = *block_in;
   for (int32_t i = 0; i < block::rs_length(&b); ++i) {
     cell* v = block::rs_head(&b) + i;
-    if (type_of(v) == type::set_word) add_word(ctx, v->data2);
+    if (type_of(v) == type::set_word) add_word(ctx, word::symbol_of(v));
   }
   return size(ctx) > before;
 }
@@ -208,7 +210,7 @@ void intern_global(uint32_t sym, cell* out, bool case_insensitive, bool copy) {
     memory::append_cell(header_cell(global)->data2);
     if (symbol::alias(sym) > 0) {
       int32_t shared = find_position(global, symbol::resolve(sym), true);
-      words(global)[added].data3 = words(global)[shared].data3;
+      words(global)[added].data3 = word::index_of(&words(global)[shared]);
     }
     position = added;
   }
@@ -229,34 +231,34 @@ void word_of_symbol(node_t ctx, uint32_t sym, cell* out) {
 }
 
 cell* get_value(const cell* word) {
-  node_t ctx = word->data1;
-  if (word->data3 == unresolved) {
-    if (ctx && is_self(word->data2)) return owner_cell(ctx);
+  node_t ctx = word::context_of(word);
+  if (word::index_of(word) == unresolved) {
+    if (ctx && is_self(word::symbol_of(word))) return owner_cell(ctx);
     fire(err::script_no_value, word);
   }
   if (ctx == 0) fire(err::script_not_defined, word);
   cell* vals = values(ctx);
   if (!vals) fire(err::script_not_in_context, word);
-  return vals + word->data3;
+  return vals + word::index_of(word);
 }
 
 void set_in(cell* word, const cell* value_in, node_t ctx, bool fire_hook) {
   if (ctx == 0) fire(err::script_not_defined, word);
-  if (word->data3 == unresolved) {
-    int32_t index = find_symbol(ctx, word->data2, false);
-    if (index < 0) index = static_cast<int32_t>(add_word(ctx, word->data2));
+  if (word::index_of(word) == unresolved) {
+    int32_t index = find_symbol(ctx, word::symbol_of(word), false);
+    if (index < 0) index = static_cast<int32_t>(add_word(ctx, word::symbol_of(word)));
     word->data3 = static_cast<uint32_t>(index);
   }
   cell* vals = values(ctx);
   if (!vals) fire(err::script_not_defined, word);
-  uint32_t index = word->data3;
+  uint32_t index = word::index_of(word);
   if (kind(ctx) != kind_object) {
     vals[index] = *value_in;
     return;
   }
   words(ctx)[index].header |= context_flag::word_set;
   cell* owner = owner_cell(ctx);
-  if (!fire_hook || owner->data3 == 0 || type_of(owner) != type::object) {
+  if (!fire_hook || object::hooks_of(owner) == 0 || type_of(owner) != type::object) {
     vals[index] = *value_in;
     return;
   }

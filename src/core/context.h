@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "core/word.h"
 #include "memory/hashtable.h"
 #include "memory/series.h"
 #include "runtime/cell.h"
@@ -114,7 +115,7 @@ inline cell* get_in(node_t ctx, uint32_t index) { return values(ctx) + index; }
  */
 void set_in(cell* word, const cell* value, node_t ctx, bool fire_hook);
 inline void set_value(cell* word, const cell* value, bool fire_hook = true) {
-  set_in(word, value, word->data1, fire_hook);
+  set_in(word, value, word::context_of(word), fire_hook);
 }
 
 // A new context with the same size, flags and words, its words rebound to it; answers the node.

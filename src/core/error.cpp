@@ -10,6 +10,7 @@
 #include "core/registry.h"
 #include "core/stack.h"
 #include "core/symbol.h"
+#include "core/word.h"
 #include "core/words.h"
 #include "memory/collector.h"
 
@@ -138,12 +139,12 @@ void make_from_spec(cell* out, const cell* spec_in) {
 
 std::string type_name(const cell* e) {
   cell* t = field_of(e, field::type);
-  return is_any_word(type_of(t)) ? std::string(symbol::spelling(t->data2)) : std::string();
+  return is_any_word(type_of(t)) ? std::string(symbol::spelling(word::symbol_of(t))) : std::string();
 }
 
 std::string id_name(const cell* e) {
   cell* t = field_of(e, field::id);
-  return is_any_word(type_of(t)) ? std::string(symbol::spelling(t->data2)) : std::string();
+  return is_any_word(type_of(t)) ? std::string(symbol::spelling(word::symbol_of(t))) : std::string();
 }
 
 void raise(const cell* e_in) {

@@ -5,9 +5,11 @@
 #include "core/block_storage.h"
 #include "core/error_internal.h"
 #include "core/object.h"
+#include "core/series_cell.h"
 #include "core/stack.h"
 #include "core/string_storage.h"
 #include "core/symbol.h"
+#include "core/word.h"
 #include "core/words.h"
 #include "memory/collector.h"
 
@@ -43,7 +45,7 @@ cell global_word_of(std::string_view name, bool get) {
 cell string_of(std::string_view text) {
   cell s;
   string::make_at(&s, static_cast<uint32_t>(text.size()));
-  string::append_utf8(s.data2, text);
+  string::append_utf8(series::node_of(&s), text);
   return s;
 }
 
@@ -97,14 +99,14 @@ void build_catalogue() {
     if (d.category) {
       object::make_empty_at(current, 8);
       cell code{type::integer, 0, d.number * 100, 0};
-      context::put_word_value(current->data1, words::sym.code, &code);
+      context::put_word_value(object::context_of(current), words::sym.code, &code);
       cell display = string_of(d.text);
-      context::put_word_value(current->data1, words::sym.type, &display);
+      context::put_word_value(object::context_of(current), words::sym.type, &display);
       cell c = *current;
-      context::put_word_value(all->data1, symbol::make(d.word), &c);
+      context::put_word_value(object::context_of(all), symbol::make(d.word), &c);
     } else {
       cell message = parse_template(d.text);
-      context::put_word_value(current->data1, symbol::make(d.word), &message);
+      context::put_word_value(object::context_of(current), symbol::make(d.word), &message);
     }
   }
   catalogue = *all;
@@ -112,13 +114,13 @@ void build_catalogue() {
 }
 
 const cell* catalog() { return &catalogue; }
-node_t categories() { return catalogue.data1; }
+node_t categories() { return object::context_of(&catalogue); }
 uint32_t category_count() { return context::size(categories()); }
 
 node_t category_context(uint32_t c) {
   if (c >= category_count()) return 0;
   const cell* v = context::values(categories()) + c;
-  return object::is_any_object(type_of(v)) ? v->data1 : 0;
+  return object::is_any_object(type_of(v)) ? object::context_of(v) : 0;
 }
 
 uint32_t id_count(uint32_t c) {
@@ -128,13 +130,13 @@ uint32_t id_count(uint32_t c) {
 
 int32_t category_of(const cell* w) {
   if (!is_any_word(type_of(w))) return -1;
-  int32_t c = context::find_symbol(categories(), w->data2, true);
+  int32_t c = context::find_symbol(categories(), word::symbol_of(w), true);
   return c >= 0 && category_context(static_cast<uint32_t>(c)) ? c : -1;
 }
 
 int32_t id_of(uint32_t c, const cell* w) {
   if (!is_any_word(type_of(w)) || !category_context(c)) return -1;
-  int32_t k = context::find_symbol(category_context(c), w->data2, true);
+  int32_t k = context::find_symbol(category_context(c), word::symbol_of(w), true);
   return k < static_cast<int32_t>(fixed_fields) ? -1 : k - static_cast<int32_t>(fixed_fields);
 }
 

@@ -8,9 +8,12 @@
 #include "core/actions.h"
 #include "core/block_storage.h"
 #include "core/error_internal.h"
+#include "core/object.h"
+#include "core/series_cell.h"
 #include "core/stack.h"
 #include "core/string_storage.h"
 #include "core/symbol.h"
+#include "core/word.h"
 #include "core/words.h"
 #include "runtime/output_hooks.h"
 
@@ -28,12 +31,12 @@ const cell* system_state(std::string_view name) {
   const cell* sys = context::values(context::global) + s;
   if (type_of(sys) != type::object) return nullptr;
   static const uint32_t state = symbol::make("state");
-  int32_t k = context::find_symbol(sys->data1, state, true);
+  int32_t k = context::find_symbol(object::context_of(sys), state, true);
   if (k < 0) return nullptr;
-  const cell* st = context::values(sys->data1) + k;
+  const cell* st = context::values(object::context_of(sys)) + k;
   if (type_of(st) != type::object) return nullptr;
-  int32_t f = context::find_symbol(st->data1, symbol::make(name), true);
-  return f < 0 ? nullptr : context::values(st->data1) + f;
+  int32_t f = context::find_symbol(object::context_of(st), symbol::make(name), true);
+  return f < 0 ? nullptr : context::values(object::context_of(st)) + f;
 }
 
 // Appends a value formed or molded flat, cut to `cut` characters. Forming an error must not
@@ -55,7 +58,7 @@ void append_value(cell* buffer, const cell* v, bool formed, bool only, int32_t c
   }
   cell h = *stack::at_index(holder);
   stack::unwind_to(saved);
-  string::append_string(buffer->data2, &h, cut);
+  string::append_string(series::node_of(buffer), &h, cut);
 }
 
 // The calls of frames [from, to) that a trace lists: every frame when level > 1, only the
@@ -107,20 +110,20 @@ void form_message(const cell* tmpl, cell* buffer, const cell* fields, node_t err
     uint32_t it = type_of(&item);
     const cell* value = nullptr;
     if (it == type::word || it == type::get_word) {
-      int32_t k = context::find_symbol(error_ctx, item.data2, true);
+      int32_t k = context::find_symbol(error_ctx, word::symbol_of(&item), true);
       if (k < 0) continue;
       value = static_cast<uint32_t>(k) < field::count ? fields + k
                                                        : context::values(error_ctx) + k;
     } else if (it != type::string) {
       continue;
     }
-    if (!first) string::append_ascii(buffer->data2, " ");
+    if (!first) string::append_ascii(series::node_of(buffer), " ");
     first = false;
     if (value) {
       cell v = *value;
       append_value(buffer, &v, syntax, false, argument_cut);
     } else {
-      string::append_string(buffer->data2, &item);
+      string::append_string(series::node_of(buffer), &item);
     }
   }
 }
@@ -134,7 +137,7 @@ int32_t stack_trace_level() {
 
 int32_t form(const cell* e_in, cell* buffer, int32_t limit) {
   cell e = *e_in;
-  node_t out = buffer->data2;
+  node_t out = series::node_of(buffer);
   uint32_t start = memory::buffer_of(out)->length();
   // The fields, read once; an error whose type and id name no entry is shown as the internal
   // error invalid-error about the offending word (the error itself is left as it is).
@@ -162,7 +165,7 @@ int32_t form(const cell* e_in, cell* buffer, int32_t limit) {
     append_value(buffer, &display, true, false, argument_cut);
   string::append_ascii(out, ": ");
   if (type_of(&tmpl) == type::word) {
-    int32_t f = context::find_symbol(e.data1, tmpl.data2, true);
+    int32_t f = context::find_symbol(e.data1, word::symbol_of(&tmpl), true);
     tmpl = f >= 0 && static_cast<uint32_t>(f) < field::count ? fields[f] : cell{type::none, 0, 0, 0};
   }
   if (type_of(&tmpl) == type::string) {

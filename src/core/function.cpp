@@ -5,9 +5,11 @@
 #include "core/context.h"
 #include "core/evaluator.h"
 #include "core/registry.h"
+#include "core/series_cell.h"
 #include "core/string_storage.h"
 #include "core/symbol.h"
 #include "core/typeset.h"
+#include "core/word.h"
 #include "core/words.h"
 #include "runtime/fire.h"
 
@@ -32,7 +34,7 @@ bool is_type_name(const cell* v) {
   if (type_of(v) != type::word) return false;
   cell w = *v;
   cell* value = nullptr;
-  if (w.data1) value = context::get_value(&w);
+  if (word::context_of(&w)) value = context::get_value(&w);
   return value && (type_of(value) == type::datatype_ || type_of(value) == type::typeset);
 }
 
@@ -59,7 +61,7 @@ uint32_t validate_spec(cell* spec_in) {
     for (int32_t k = 0; k < m; ++k) {
       cell* a = block::rs_head(&attrs) + k;
       if (type_of(a) != type::word) bad_spec(&spec);
-      uint32_t s = symbol::resolve(a->data2);
+      uint32_t s = symbol::resolve(word::symbol_of(a));
       if (s == symbol::resolve(words::sym.trace)) flags |= function_flag::trace;
       if (s == symbol::resolve(words::sym.no_trace)) flags |= function_flag::no_trace;
     }
@@ -88,7 +90,7 @@ uint32_t validate_spec(cell* spec_in) {
       case type::string:
         break;
       case type::set_word: {
-        if (symbol::resolve(v->data2) != symbol::resolve(words::sym.return_) || seen_return ||
+        if (symbol::resolve(word::symbol_of(v)) != symbol::resolve(words::sym.return_) || seen_return ||
             in_locals)
           bad_spec(&spec);
         seen_return = true;
@@ -101,7 +103,7 @@ uint32_t validate_spec(cell* spec_in) {
         break;
       }
       case type::refinement: {
-        bool is_local = symbol::resolve(v->data2) == symbol::resolve(words::sym.local);
+        bool is_local = symbol::resolve(word::symbol_of(v)) == symbol::resolve(words::sym.local);
         if (is_local) {
           in_locals = true;
         } else if (in_locals || seen_return) {
@@ -132,7 +134,7 @@ uint32_t validate_spec(cell* spec_in) {
       if (!(ty == type::word || ty == type::lit_word || ty == type::get_word ||
             ty == type::refinement))
         continue;
-      if (symbol::resolve(x->data2) == symbol::resolve(y->data2)) {
+      if (symbol::resolve(word::symbol_of(x)) == symbol::resolve(word::symbol_of(y))) {
         cell w = *y;
         fire(err::script_dup_vars, &w);
       }
@@ -148,7 +150,7 @@ void make_value(cell* out, cell* spec_in, cell* body_in, node_t ctx, uint32_t co
   bool has_body = body_in && type_of(body_in) == type::block;
   if (has_body) body = *body_in;
   // The stored spec starts at its head.
-  if (spec.data1 != 0) {
+  if (series::index_of(&spec) != 0) {
     cell* copy = block::copy_cells(&spec, false, false);
     spec = *copy;
     stack::top--;
@@ -203,7 +205,7 @@ void collect_locals(cell* spec_in, cell* body_in, cell* out_spec) {
     cell v = *(block::rs_head(&spec) + i);
     uint32_t t = type_of(&v);
     if (t == type::refinement) {
-      uint32_t s = symbol::resolve(v.data2);
+      uint32_t s = symbol::resolve(word::symbol_of(&v));
       if (s == symbol::resolve(words::sym.extern_)) {
         in_extern = true;
         continue;
@@ -232,12 +234,12 @@ void collect_locals(cell* spec_in, cell* body_in, cell* out_spec) {
     for (cell* b : {excluded, collected}) {
       int32_t n = block::rs_length(b);
       for (int32_t k = 0; k < n; ++k)
-        if (symbol::resolve((block::rs_head(b) + k)->data2) == s) return true;
+        if (symbol::resolve(word::symbol_of(block::rs_head(b) + k)) == s) return true;
     }
     return false;
   };
   auto collect = [&](const cell* w) {
-    if (known(w->data2)) return;
+    if (known(word::symbol_of(w))) return;
     cell word = *w;
     word.header = type::word;
     word.data1 = 0;
@@ -269,7 +271,7 @@ void collect_locals(cell* spec_in, cell* body_in, cell* out_spec) {
         if (t == type::set_word) {
           add(&v);
         } else if (t == type::word) {
-          uint32_t s = symbol::resolve(v.data2);
+          uint32_t s = symbol::resolve(word::symbol_of(&v));
           if (s == symbol::resolve(words::sym.foreach) ||
               s == symbol::resolve(words::sym.remove_each))
             after = 1;
@@ -335,7 +337,7 @@ cell* build_descriptors(cell* f) {
       block::append_copy(d, &ts);
       ++slot;
     } else if (vt == type::set_word) {
-      if (symbol::resolve(v.data2) != symbol::resolve(words::sym.return_))
+      if (symbol::resolve(word::symbol_of(&v)) != symbol::resolve(words::sym.return_))
         fire(err::script_bad_func_def, &v);
       cell ts;
       if (types) {
@@ -347,7 +349,7 @@ cell* build_descriptors(cell* f) {
       ts.header |= arg_kind::ret << arg_kind::shift;
       block::append_copy(d, &ts);
     } else if (vt == type::refinement) {
-      if (symbol::resolve(v.data2) == symbol::resolve(words::sym.local)) {
+      if (symbol::resolve(word::symbol_of(&v)) == symbol::resolve(words::sym.local)) {
         in_locals = true;
         break;
       }
@@ -468,9 +470,9 @@ void spec_word_at(uint32_t n, cell* out) {
   cell name;
   context::word_of_symbol(f->name_context, f->symbol, &name);
   cell* value = nullptr;
-  if (name.data1 && name.data3 != 0xFFFFFFFF) {
-    cell* vals = context::values(name.data1);
-    if (vals) value = vals + name.data3;
+  if (!word::is_unbound(&name)) {
+    cell* vals = context::values(word::context_of(&name));
+    if (vals) value = vals + word::index_of(&name);
   }
   if (value) spec_word_of(value, n, out);
 }

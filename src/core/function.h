@@ -59,6 +59,12 @@ inline bool is_any_function(uint32_t t) {
          t == type::routine;
 }
 
+// The table index of a native! or action!; the spec node of any function-like value.
+inline uint32_t table_index_of(const cell* f) { return f->data1; }
+inline node_t spec_of(const cell* f) { return f->data2; }
+// The node of its extra block.
+inline node_t extra_of(const cell* f) { return f->data3; }
+
 inline cell* extra_cells(const cell* f) { return memory::buffer_of(f->data3)->cells(); }
 
 // The context of a function value's argument words: a function! or routine! holds it in data1, a

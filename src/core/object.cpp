@@ -9,10 +9,12 @@
 #include "core/evaluator.h"
 #include "core/function.h"
 #include "core/object_internal.h"
+#include "core/series_cell.h"
 #include "core/stack.h"
 #include "core/string_storage.h"
 #include "core/symbol.h"
 #include "core/typeset.h"
+#include "core/word.h"
 #include "core/words.h"
 #include "memory/cycle_guard.h"
 #include "runtime/fire.h"
@@ -35,7 +37,7 @@ cell copy_series(const cell* v, bool deep) {
   cell out;
   if (is_any_string(t)) {
     string::make_at(&out, string::length_from_head(&source) + 1, t);
-    string::append_string(out.data2, &source);
+    string::append_string(series::node_of(&out), &source);
   } else {
     out = *block::copy_cells(&source, deep, true);
     stack::drop_values(1);
@@ -89,8 +91,8 @@ void copy_function_value(cell* fn, node_t object_ctx) {
   if (type_of(&body) != type::block) fire(err::script_bad_func_def, &f);
   uint32_t base = stack::index_of(stack::top);
   stack::push(&f);
-  cell spec{type::block, 0, f.data2, 0};
-  node_t fctx = context::clone(f.data1, context::kind(f.data1));
+  cell spec{type::block, 0, function::spec_of(&f), 0};
+  node_t fctx = context::clone(function::context_of(&f), context::kind(function::context_of(&f)));
   cell copy = *block::copy_cells(&body, true, true);
   context::bind_block(object_ctx, &copy, true);
   // make_value copies the body once more and binds it to the function's new context.
@@ -162,7 +164,7 @@ bool extend_values(node_t target, node_t source) {
   uint32_t before = context::size(target);
   for (uint32_t i = 0; i < context::size(source); ++i) {
     cell v = context::values(source)[i];
-    context::put_word_value(target, context::words(source)[i].data2, &v);
+    context::put_word_value(target, word::symbol_of(&context::words(source)[i]), &v);
   }
   own_values(target);
   return context::size(target) > before;
@@ -222,7 +224,7 @@ void construct_words(node_t ctx, const cell* spec_in, bool only) {
     if (end < n) value = *(block::rs_head(&spec) + end);
     value.header &= ~new_line_flag;
     if (!only && type_of(&value) == type::word) {
-      uint32_t s = symbol::resolve(value.data2);
+      uint32_t s = symbol::resolve(word::symbol_of(&value));
       auto is = [s](uint32_t w) { return s == symbol::resolve(w); };
       if (is(words::sym.true_) || is(words::sym.yes) || is(words::sym.on))
         value = cell{type::logic, 1, 0, 0};
@@ -232,7 +234,7 @@ void construct_words(node_t ctx, const cell* spec_in, bool only) {
         value = cell{type::none, 0, 0, 0};
     }
     for (int32_t k = i; k < end; ++k) {
-      uint32_t index = context::add_word(ctx, (block::rs_head(&spec) + k)->data2);
+      uint32_t index = context::add_word(ctx, word::symbol_of(block::rs_head(&spec) + k));
       context::values(ctx)[index] = value;
     }
     i = end + 1;
@@ -256,7 +258,7 @@ void construct(cell* out, const cell* spec, const cell* prototype, bool only) {
 }
 
 int32_t word_index(const cell* object, const cell* word) {
-  return context::find_symbol(object->data1, word->data2, true);
+  return context::find_symbol(object->data1, word::symbol_of(word), true);
 }
 
 void select_word(const cell* object, const cell* word, cell* out) {
@@ -284,13 +286,13 @@ void set_values(const cell* object, const cell* value_in, bool any, bool only, b
         *out = cell{type::none, 0, 0, 0};
       return true;
     }
-    int32_t k = context::find_symbol(v.data1, context::words(ctx)[i].data2, true);
+    int32_t k = context::find_symbol(v.data1, word::symbol_of(&context::words(ctx)[i]), true);
     if (k < 0) return false;
     *out = context::values(v.data1)[k];
     return true;
   };
   auto handler_field = [&](uint32_t i) {
-    uint32_t s = symbol::resolve(context::words(ctx)[i].data2);
+    uint32_t s = symbol::resolve(word::symbol_of(&context::words(ctx)[i]));
     return s == symbol::resolve(words::sym.on_change) ||
            s == symbol::resolve(words::sym.on_deep_change);
   };

@@ -23,6 +23,9 @@ inline bool is_any_object(uint32_t t) { return t == type::object || t == type::e
 
 // The context node of an object!, error! or port! cell.
 inline node_t context_of(const cell* o) { return o->data1; }
+// Its class id, and its on-set node (0: none).
+inline uint32_t class_of(const cell* o) { return o->data2; }
+inline node_t hooks_of(const cell* o) { return o->data3; }
 
 // ---------------------------------------------------------------------------------------------
 // Making and copying.

@@ -5,9 +5,11 @@
 #include "core/object.h"
 #include "core/object_internal.h"
 #include "core/registry.h"
+#include "core/series_cell.h"
 #include "core/stack.h"
 #include "core/string_storage.h"
 #include "core/symbol.h"
+#include "core/word.h"
 #include "core/words.h"
 #include "memory/cycle_guard.h"
 #include "memory/cycle_stack.h"
@@ -72,16 +74,16 @@ cell* put(cell* o, cell* key, cell* value, bool case_) {
 cell* modify(cell* o, cell* field, cell* value, bool) {
   cell f = *field;
   if (!is_any_word(type_of(&f))) invalid_arg(&f);
-  if (same_word(f.data2, words::sym.changed)) {
+  if (same_word(word::symbol_of(&f), words::sym.changed)) {
     if (type_of(value) != type::none) invalid_arg(value);
     context::clear_word_marks(o->data1);
     return o;
   }
-  if (same_word(f.data2, words::sym.owner)) {
+  if (same_word(word::symbol_of(&f), words::sym.owner)) {
     own_fields(o, nullptr);
     return o;
   }
-  if (same_word(f.data2, words::sym.owned)) {
+  if (same_word(word::symbol_of(&f), words::sym.owned)) {
     cell v = *value;
     if (type_of(&v) == type::none)
       disown_fields(o);
@@ -101,13 +103,13 @@ int32_t serialize_body(const cell* object, cell* buffer, bool all, bool flat, ce
   cell obj = *object;
   node_t ctx = obj.data1;
   cycle_guard guard(ctx);
-  node_t out = buffer->data2;
+  node_t out = series::node_of(buffer);
   bool first = true;
   for (uint32_t i = 0; i < context::size(ctx); ++i) {
     if (part && limit <= 0) break;
     cell w;
     context::word_at(ctx, i, &w);
-    if (!all && is_handler(w.data2)) continue;
+    if (!all && is_handler(word::symbol_of(&w))) continue;
     uint32_t before = text_length(out);
     if (flat) {
       if (!first) string::append_ascii(out, " ");
@@ -116,7 +118,7 @@ int32_t serialize_body(const cell* object, cell* buffer, bool all, bool flat, ce
       indentation(out, indent);
     }
     first = false;
-    cell name{type::string, 0, symbol::name_string(w.data2), 0};
+    cell name{type::string, 0, symbol::name_string(word::symbol_of(&w)), 0};
     string::append_string(out, &name);
     string::append_ascii(out, ": ");
     cell v = context::values(ctx)[i];
@@ -130,7 +132,7 @@ int32_t serialize_body(const cell* object, cell* buffer, bool all, bool flat, ce
 
 int32_t mold_object(const cell* object, cell* buffer, const char* opener, bool only, bool all,
                     bool flat, cell* part, int32_t limit, int32_t indent) {
-  node_t out = buffer->data2;
+  node_t out = series::node_of(buffer);
   if (cycle_stack::emit_marker(object, out, &limit, true)) return limit;
   if (only) return serialize_body(object, buffer, all, flat, part, limit, indent);
   uint32_t start = text_length(out);
@@ -203,16 +205,16 @@ cell* eval_path(cell* parent, cell* element, cell* value, cell* path, cell*, cel
   cell o = *parent;
   node_t ctx = o.data1;
   if (!is_word_key(type_of(element))) fire(err::script_invalid_path, path, element);
-  int32_t index = static_cast<int32_t>(element->data3);
-  if (element->data1 != ctx || element->data3 == context::unresolved) {
-    index = context::find_symbol(ctx, element->data2, true);
+  int32_t index = static_cast<int32_t>(word::index_of(element));
+  if (word::context_of(element) != ctx || word::index_of(element) == context::unresolved) {
+    index = context::find_symbol(ctx, word::symbol_of(element), true);
     if (index >= 0) {
       element->data1 = ctx;
       element->data3 = static_cast<uint32_t>(index);
     }
   }
   if (value) {
-    if (index < 0 || same_word(element->data2, words::sym.self))
+    if (index < 0 || same_word(word::symbol_of(element), words::sym.self))
       fire(err::script_invalid_path, path, element);
     cell w = *element;
     context::set_in(&w, value, ctx, true);
@@ -236,8 +238,8 @@ int32_t compare_objects(const cell* a_in, const cell* b_in, int32_t op) {
   if (na != nb) return na < nb ? -1 : 1;
   cycle_guard guard(a.data1);
   for (uint32_t i = 0; i < na; ++i) {
-    uint32_t sa = symbol::resolve(context::words(a.data1)[i].data2);
-    uint32_t sb = symbol::resolve(context::words(b.data1)[i].data2);
+    uint32_t sa = symbol::resolve(word::symbol_of(&context::words(a.data1)[i]));
+    uint32_t sb = symbol::resolve(word::symbol_of(&context::words(b.data1)[i]));
     if (sa != sb) return sa < sb ? -1 : 1;
     cell x = context::values(a.data1)[i];
     cell y = context::values(b.data1)[i];

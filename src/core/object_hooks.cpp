@@ -9,6 +9,7 @@
 #include "core/ownership.h"
 #include "core/stack.h"
 #include "core/symbol.h"
+#include "core/word.h"
 #include "core/words.h"
 #include "runtime/fire.h"
 
@@ -23,13 +24,13 @@ inline uint32_t handler_index(const cell* info) { return info->data2 >> 16; }
 
 // The number of words after /local in a function's spec.
 uint32_t locals_count(const cell* fn) {
-  cell spec{type::block, 0, fn->data2, 0};
+  cell spec{type::block, 0, function::spec_of(fn), 0};
   uint32_t n = 0;
   bool in_locals = false;
   for (int32_t i = 0; i < block::rs_length(&spec); ++i) {
     cell* v = block::rs_head(&spec) + i;
     if (type_of(v) == type::refinement)
-      in_locals = symbol::resolve(v->data2) == symbol::resolve(words::sym.local);
+      in_locals = symbol::resolve(word::symbol_of(v)) == symbol::resolve(words::sym.local);
     else if (in_locals && type_of(v) == type::word)
       ++n;
   }
@@ -41,7 +42,7 @@ bool names_include(const cell* names, uint32_t sym) {
   cell b = *names;
   for (int32_t i = 0; i < block::rs_length(&b); ++i) {
     cell* v = block::rs_head(&b) + i;
-    if (is_any_word(type_of(v)) && symbol::resolve(v->data2) == symbol::resolve(sym)) return true;
+    if (is_any_word(type_of(v)) && symbol::resolve(word::symbol_of(v)) == symbol::resolve(sym)) return true;
   }
   return false;
 }
@@ -72,7 +73,7 @@ const cell* handler_of(const cell* object, uint32_t which, cell* fn) {
   uint32_t index = handler_index(info);
   if (index == no_handler || index >= context::size(object->data1)) return nullptr;
   *fn = context::values(object->data1)[index];
-  if (type_of(fn) == type::function && fn->data2 != info->data3) {
+  if (type_of(fn) == type::function && function::spec_of(fn) != info->data3) {
     uint32_t locals = locals_count(fn);
     info = info_cells(on_set) + which;
     info->data2 = packed(index, locals);
@@ -107,7 +108,7 @@ node_t make_on_set_from_context(node_t ctx) {
   uint32_t wanted[2] = {symbol::resolve(words::sym.on_change),
                         symbol::resolve(words::sym.on_deep_change)};
   for (uint32_t i = 0, n = context::size(ctx); i < n; ++i) {
-    uint32_t s = symbol::resolve(context::words(ctx)[i].data2);
+    uint32_t s = symbol::resolve(word::symbol_of(&context::words(ctx)[i]));
     for (uint32_t k = 0; k < 2; ++k)
       if (s == wanted[k]) found[k] = i;  // the last one wins
   }
@@ -124,7 +125,7 @@ node_t make_on_set_from_context(node_t ctx) {
       fire(err::script_bad_field_set, &w, &dt);
     }
     locals[k] = locals_count(&v);
-    specs[k] = v.data2;
+    specs[k] = function::spec_of(&v);
   }
   return make_on_set_info(found[0], locals[0], specs[0], found[1], locals[1], specs[1]);
 }
@@ -144,7 +145,7 @@ void own_fields(const cell* object, const cell* names) {
   for (uint32_t i = 0; i < context::size(ctx); ++i) {
     cell w;
     context::word_at(ctx, i, &w);
-    if (names && !names_include(names, w.data2)) continue;
+    if (names && !names_include(names, word::symbol_of(&w))) continue;
     ownership::set_owner(context::values(ctx) + i, &o, &w);
   }
 }
@@ -167,8 +168,8 @@ void fire_on_change(const cell* object, const cell* word, const cell* old, const
   if (!handler_of(&o, change_slot, &fn)) return;
   if (type_of(&fn) != type::function) fire(err::script_invalid_obj_evt, &fn);
   cell args[3] = {*word, *old, *now};
-  if (args[0].data1 != o.data1) {
-    int32_t index = context::find_symbol(o.data1, args[0].data2, true);
+  if (word::context_of(&args[0]) != o.data1) {
+    int32_t index = context::find_symbol(o.data1, word::symbol_of(&args[0]), true);
     args[0].data1 = o.data1;
     args[0].data3 = index < 0 ? context::unresolved : static_cast<uint32_t>(index);
   }

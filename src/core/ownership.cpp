@@ -1,6 +1,8 @@
 #include "core/ownership.h"
 
 #include "core/context.h"
+#include "core/object.h"
+#include "core/series_cell.h"
 #include "memory/collector.h"
 #include "memory/cycle_stack.h"
 #include "memory/hashtable.h"
@@ -29,14 +31,14 @@ inline bool context_owns(node_t ctx) {
 // Owned flag of a series value: in its buffer, or for an image! in its cell.
 bool owned(const cell* v) {
   if (type_of(v) == type::image) return v->header & image_owned;
-  return memory::buffer_of(v->data2)->flags & series_flag::owned;
+  return memory::buffer_of(series::node_of(v))->flags & series_flag::owned;
 }
 void set_owned(cell* v, bool on) {
   if (type_of(v) == type::image) {
     v->header = on ? v->header | image_owned : v->header & ~image_owned;
     return;
   }
-  series_buffer* s = memory::buffer_of(v->data2);
+  series_buffer* s = memory::buffer_of(series::node_of(v));
   s->flags = on ? s->flags | series_flag::owned : s->flags & ~series_flag::owned;
 }
 
@@ -52,8 +54,8 @@ void put_entry(node_t key, const cell* value, const cell* owner, const cell* wor
 // is being handled, so each is reached through the node again.
 template <class F>
 void each_cell(const cell* block, F f) {
-  node_t node = block->data2;
-  for (uint32_t i = block->data1; i < memory::buffer_of(node)->length(); ++i)
+  node_t node = series::node_of(block);
+  for (uint32_t i = series::index_of(block); i < memory::buffer_of(node)->length(); ++i)
     f(memory::buffer_of(node)->cells() + i);
 }
 
@@ -87,7 +89,7 @@ node_t table() {
 void set_owner(cell* value, const cell* owner, const cell* word) {
   cell o = *owner;
   set_owner_deep(value, &o, word);
-  context::header_cell(o.data1)->header |= context_flag::owned;
+  context::header_cell(object::context_of(&o))->header |= context_flag::owned;
 }
 
 void set_owner_deep(cell* value, const cell* owner_in, const cell* word_in) {
@@ -97,19 +99,19 @@ void set_owner_deep(cell* value, const cell* owner_in, const cell* word_in) {
     bool fresh = !owned(value);
     if (fresh) set_owned(value, true);
     cell self = *value;  // `value` may point into a buffer that moves from here on
-    if (fresh) put_entry(self.data2, &self, &owner, &word);
-    if (!is_walked(t) || cycle_stack::contains(self.data2)) return;
-    cycle_stack::push(self.data2);
+    if (fresh) put_entry(series::node_of(&self), &self, &owner, &word);
+    if (!is_walked(t) || cycle_stack::contains(series::node_of(&self))) return;
+    cycle_stack::push(series::node_of(&self));
     each_cell(&self, [&](cell* c) { set_owner_deep(c, &owner, &word); });
     cycle_stack::pop();
     return;
   }
   if (t == type::object) {
-    node_t ctx = value->data1;
+    node_t ctx = object::context_of(value);
     if (context_owns(ctx) || cycle_stack::contains(ctx)) return;
     cycle_stack::push(ctx);
     each_field(ctx, [&](cell* v, const cell* w) {
-      if (type_of(v) == type::object && v->data1 == owner.data1) return;  // the owner itself
+      if (type_of(v) == type::object && object::context_of(v) == object::context_of(&owner)) return;  // the owner itself
       if (w) set_owner_deep(v, &owner, w);
     });
     cycle_stack::pop();
@@ -119,7 +121,7 @@ void set_owner_deep(cell* value, const cell* owner_in, const cell* word_in) {
 void unbind(cell* value) {
   uint32_t t = type_of(value);
   if (t == type::object) {
-    node_t ctx = value->data1;
+    node_t ctx = object::context_of(value);
     if (context_owns(ctx) || cycle_stack::contains(ctx)) return;
     cycle_stack::push(ctx);
     each_field(ctx, [](cell* v, const cell*) { unbind(v); });
@@ -128,17 +130,17 @@ void unbind(cell* value) {
   }
   if (!is_series_kind(t) && t != type::bitset) return;
   set_owned(value, false);
-  cell* e = hashtable::get_pointer(table(), value->data2);
+  cell* e = hashtable::get_pointer(table(), series::node_of(value));
   if (!e) return;
   e[0] = e[1] = e[2] = cell{type::unset, 0, 0, 0};
-  hashtable::remove_pointer(table(), value->data2);
+  hashtable::remove_pointer(table(), series::node_of(value));
   if (!is_walked(t)) return;
   cell self = *value;
   each_cell(&self, [](cell* c) { unbind(c); });
 }
 
 void clear_owner_range(cell* block, uint32_t index, uint32_t count) {
-  node_t node = block->data2;
+  node_t node = series::node_of(block);
   for (uint32_t i = index; i < index + count && i < memory::buffer_of(node)->length(); ++i)
     unbind(memory::buffer_of(node)->cells() + i);
 }
@@ -153,9 +155,9 @@ void set_deep_change_handler(deep_change_fn f) { handler = f; }
 bool check(cell* value, cell* action, cell* new_value, int32_t index, int32_t part) {
   if (!owners) return false;
   uint32_t t = type_of(value);
-  node_t key = t == type::object ? value->data1 : value->data2;
+  node_t key = t == type::object ? object::context_of(value) : series::node_of(value);
   cell* e = hashtable::get_pointer(owners, key);
-  if (!e || e[1].data3 == 0 || !handler) return false;
+  if (!e || object::hooks_of(&e[1]) == 0 || !handler) return false;
   cell owner = e[1], word = e[2];  // the handler runs code: keep copies
   handler(&owner, &word, value, action, new_value, index, part);
   return true;

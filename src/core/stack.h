@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "core/word.h"
 #include "memory/series.h"
 #include "runtime/cell.h"
 
@@ -118,9 +119,9 @@ inline void open_frame(const cell* name, uint32_t kind_bits) {
   if (frame_top >= frame_limit) [[unlikely]] frame_overflow();
   call_frame* f = frame_top++;
   f->header = kind_bits;
-  f->symbol = name->data2;
+  f->symbol = word::symbol_of(name);
   f->saved_base = static_cast<uint32_t>(arguments - bottom);
-  f->name_context = name->data1;
+  f->name_context = word::context_of(name);
   f->function_context = 0;
   f->saved_values = 0;
   arguments = top;

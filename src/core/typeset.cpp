@@ -3,6 +3,7 @@
 #include "core/block_storage.h"
 #include "core/context.h"
 #include "core/registry.h"
+#include "core/series_cell.h"
 #include "core/stack.h"
 #include "core/string_storage.h"
 #include "core/symbol.h"
@@ -67,7 +68,7 @@ cell* make(cell* proto, cell* spec, uint32_t) {
 }
 
 int32_t serialize(cell* ts, cell* buffer, bool only, cell* part, int32_t limit) {
-  node_t out = buffer->data2;
+  node_t out = series::node_of(buffer);
   if (!only) {
     string::append_ascii(out, "make typeset! [");
     limit -= 15;

@@ -2,6 +2,7 @@
 
 #include "core/context.h"
 #include "core/symbol.h"
+#include "core/word.h"
 #include "memory/collector.h"
 
 namespace kaz::words {
@@ -44,10 +45,10 @@ void init() {
 #undef KAZ_MAKE_WORD
 #undef KAZ_MAKE_WORD_OF_SYM
 #undef KAZ_MAKE_REF
-  sym.extern_ = refinement.extern_.data2;
-  sym.part = refinement.part.data2;
-  sym.compare = refinement.compare.data2;
-  sym.with = refinement.with.data2;
+  sym.extern_ = word::symbol_of(&refinement.extern_);
+  sym.part = word::symbol_of(&refinement.part);
+  sym.compare = word::symbol_of(&refinement.compare);
+  sym.with = word::symbol_of(&refinement.with);
   collector::add_root_cells(reinterpret_cast<cell*>(&word), sizeof word / sizeof(cell));
   collector::add_root_cells(&ooo);
 }

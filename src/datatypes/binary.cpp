@@ -8,11 +8,15 @@
 #include "core/actions.h"
 #include "core/block_storage.h"
 #include "core/registry.h"
+#include "core/series_cell.h"
 #include "core/stack.h"
 #include "core/string_storage.h"
 #include "core/symbol.h"
+#include "core/word.h"
 #include "datatypes/base_codecs.h"
+#include "datatypes/bitset.h"
 #include "datatypes/image.h"
+#include "datatypes/integer.h"
 #include "datatypes/series_common.h"
 #include "datatypes/string_actions.h"
 #include "memory/cycle_guard.h"
@@ -137,7 +141,7 @@ cell* to(cell* proto, cell* spec_arg, uint32_t) {
   switch (t) {
     case type::integer:
       init_cell(out, 4);
-      put_be(out, spec.data2, 4);
+      put_be(out, static_cast<uint32_t>(integer_type::value_of(&spec)), 4);
       break;
     case type::float_:
     case type::percent: {
@@ -149,9 +153,9 @@ cell* to(cell* proto, cell* spec_arg, uint32_t) {
       break;
     }
     case type::issue: {
-      uint32_t room = decoded_room(16, static_cast<uint32_t>(symbol::spelling(spec.data2).size()));
+      uint32_t room = decoded_room(16, static_cast<uint32_t>(symbol::spelling(word::symbol_of(&spec)).size()));
       init_cell(out, room);
-      std::string_view name = symbol::spelling(spec.data2);
+      std::string_view name = symbol::spelling(word::symbol_of(&spec));
       series_buffer* s = buffer_of(out);
       int64_t n = decode_base16(reinterpret_cast<const uint8_t*>(name.data()),
                                 static_cast<uint32_t>(name.size()), 1, s->tail_ptr());
@@ -160,9 +164,9 @@ cell* to(cell* proto, cell* spec_arg, uint32_t) {
       break;
     }
     case type::bitset: {
-      series_buffer* bits = memory::buffer_of(spec.data2);
+      series_buffer* bits = memory::buffer_of(bitset_type::node_of(&spec));
       init_cell(out, bits->used_bytes());
-      bits = memory::buffer_of(spec.data2);
+      bits = memory::buffer_of(bitset_type::node_of(&spec));
       append_bytes(out, bits->head(), bits->used_bytes());
       break;
     }
@@ -232,12 +236,12 @@ int32_t serialize(const cell* v, node_t out, bool only, bool flat, cell* part, i
 }
 
 int32_t form(cell* v, cell* buffer, cell* part, int32_t limit) {
-  return serialize(v, buffer->data2, false, false, part, limit, 0);
+  return serialize(v, series::node_of(buffer), false, false, part, limit, 0);
 }
 
 int32_t mold(cell* v, cell* buffer, bool only, bool, bool flat, cell* part, int32_t limit,
              int32_t indent) {
-  return serialize(v, buffer->data2, only, flat, part, limit, indent);
+  return serialize(v, series::node_of(buffer), only, flat, part, limit, indent);
 }
 
 int32_t compare(cell* a, cell* b, int32_t op) {

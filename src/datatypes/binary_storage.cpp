@@ -5,6 +5,8 @@
 #include "core/stack.h"
 #include "core/string_storage.h"
 #include "datatypes/binary.h"
+#include "datatypes/integer.h"
+#include "datatypes/scalar_types.h"
 #include "memory/cycle_guard.h"
 #include "memory/unicode_utf8.h"
 #include "runtime/fire.h"
@@ -113,9 +115,9 @@ uint64_t byte_count(const cell* value, int32_t limit, bool only) {
   uint32_t t = type_of(value);
   switch (t) {
     case type::char_:
-      return cut(unicode::utf8_encoded_length(value->data2), limit);
+      return cut(unicode::utf8_encoded_length(char_type::code_of(value)), limit);
     case type::integer: {
-      auto n = static_cast<int32_t>(value->data2);
+      auto n = integer_type::value_of(value);
       if (n < -128 || n > 255) {
         cell v = *value;
         fire(err::script_invalid_arg, &v);
@@ -169,13 +171,13 @@ uint8_t* write_bytes(uint8_t* out, const cell* value, int32_t limit, bool only) 
   switch (t) {
     case type::char_: {
       uint8_t bytes[4];
-      uint32_t n = unicode::utf8_append_encoded(value->data2, bytes);
+      uint32_t n = unicode::utf8_append_encoded(char_type::code_of(value), bytes);
       n = static_cast<uint32_t>(cut(n, limit));
       std::memcpy(out, bytes, n);
       return out + n;
     }
     case type::integer:
-      *out = static_cast<uint8_t>(value->data2);
+      *out = static_cast<uint8_t>(integer_type::value_of(value));
       return out + 1;
     case type::binary: {
       auto n = static_cast<uint32_t>(cut(rs_length(value), limit));
@@ -290,7 +292,7 @@ bool head_byte_in_bitset_q(const cell* value, const cell* bitset) {
 bool match_at_head_q(const cell* value, const cell* rule, int32_t op) {
   uint32_t t = type_of(rule);
   if (t == type::binary || is_any_string(t)) return compare_bytes(value, rule, op, true) == 0;
-  if (t == type::char_) return rs_length(value) > 0 && *rs_head(value) == rule->data2;
+  if (t == type::char_) return rs_length(value) > 0 && *rs_head(value) == char_type::code_of(rule);
   return false;
 }
 

@@ -9,10 +9,14 @@
 #include "core/block_storage.h"
 #include "core/ownership.h"
 #include "core/registry.h"
+#include "core/series_cell.h"
 #include "core/string_storage.h"
 #include "core/symbol.h"
+#include "core/word.h"
+#include "datatypes/integer.h"
 #include "datatypes/scalar_support.h"
 #include "datatypes/scalar_types.h"
+#include "datatypes/simple_types.h"
 
 namespace kaz::bitset_type {
 
@@ -46,7 +50,7 @@ enum class caller : uint8_t { make, to, action };  // says which error an unusab
 bool dash_word(const cell* v) {
   static uint32_t dash = 0;
   if (!dash) dash = symbol::make("-");
-  return is_word(v) && v->data2 == dash;
+  return is_word(v) && word::symbol_of(v) == dash;
 }
 
 /*
@@ -131,9 +135,9 @@ struct walker {
   bool value(const cell* v, bool in_block) {
     switch (type_of(v)) {
       case type::char_:
-        return one(v->data2);
+        return one(char_type::code_of(v));
       case type::integer:
-        return one(static_cast<int32_t>(v->data2));
+        return one(integer_type::value_of(v));
       case type::float_: {
         if (!in_block) unusable(v);
         double d = std::trunc(get_double(v));
@@ -144,7 +148,7 @@ struct walker {
         cell s = *v;
         uint32_t n = string::length_from_head(&s);
         for (uint32_t k = 0; k < n; ++k)
-          if (!one(string::char_at_absolute(&s, s.data1 + k)) && mode == walk::test) return false;
+          if (!one(string::char_at_absolute(&s, series::index_of(&s) + k)) && mode == walk::test) return false;
         return true;
       }
       case type::block:
@@ -174,8 +178,8 @@ struct walker {
           cell c = *w;
           fire(err::script_invalid_arg, &c);
         }
-        int64_t lo = t == type::char_ ? int64_t(v->data2) : int64_t(static_cast<int32_t>(v->data2));
-        int64_t hi = t == type::char_ ? int64_t(w->data2) : int64_t(static_cast<int32_t>(w->data2));
+        int64_t lo = t == type::char_ ? int64_t(char_type::code_of(v)) : int64_t(integer_type::value_of(v));
+        int64_t hi = t == type::char_ ? int64_t(char_type::code_of(w)) : int64_t(integer_type::value_of(w));
         if (hi < lo) fire(err::script_past_end);
         r = range(lo, hi);
         i += 2;
@@ -237,7 +241,7 @@ void make_from(cell* out, cell* spec, caller from) {
     case type::integer:
     case type::float_: {
       if (from == caller::to) fire_bad_to(type::bitset, &s);
-      double bits = type_of(&s) == type::integer ? static_cast<int32_t>(s.data2) : get_double(&s);
+      double bits = type_of(&s) == type::integer ? integer_type::value_of(&s) : get_double(&s);
       if (!(bits >= 0 && bits <= static_cast<double>(max_index) + 1)) fire(err::script_out_of_range, &s);
       // n bits round up to whole bytes.
       make_empty(out, static_cast<uint32_t>((static_cast<uint64_t>(bits) + 7) / 8), 0, false);
@@ -248,16 +252,16 @@ void make_from(cell* out, cell* spec, caller from) {
       return;
     }
     case type::binary:
-      from_bytes(out, s.data2, s.data1, false, false);
+      from_bytes(out, series::node_of(&s), series::index_of(&s), false, false);
       return;
     case type::block: {
       int32_t n = block::rs_length(&s);
       const cell* head = block::rs_head(&s);
       static uint32_t not_symbol = 0;
       if (!not_symbol) not_symbol = symbol::resolve(symbol::make("not"));
-      if (n > 0 && is_word(head) && symbol::resolve(head->data2) == not_symbol) {
+      if (n > 0 && is_word(head) && symbol::resolve(word::symbol_of(head)) == not_symbol) {
         if (n > 1 && type_of(head + 1) == type::binary) {
-          from_bytes(out, head[1].data2, head[1].data1, true, true);
+          from_bytes(out, series::node_of(&head[1]), series::index_of(&head[1]), true, true);
           return;
         }
         make_empty(out, measure(&s, from, 1), 0xFF, true);
@@ -266,7 +270,7 @@ void make_from(cell* out, cell* spec, caller from) {
         return;
       }
       if (n > 0 && type_of(head) == type::binary) {
-        from_bytes(out, head->data2, head->data1, false, false);
+        from_bytes(out, series::node_of(head), series::index_of(head), false, false);
         return;
       }
       break;
@@ -306,7 +310,7 @@ cell* to(cell* proto, cell* spec, uint32_t) {
  */
 int32_t mold(cell* v, cell* out_cell, bool, bool, bool, cell*, int32_t limit, int32_t) {
   cell b = *v;
-  node_t out = out_cell->data2;
+  node_t out = series::node_of(out_cell);
   bool comp = complemented(&b);
   const char* prefix = comp ? "make bitset! [not #{" : "make bitset! #{";
   string::append_ascii(out, prefix);
@@ -380,8 +384,8 @@ cell* insert(cell* b, cell* value, int32_t, bool, int32_t, bool append) {
 // none, false, 0 and 0.0 clear; any other value sets.
 cell* poke(cell* b, int32_t, cell* value, cell* boxed) {
   uint32_t t = type_of(value);
-  bool off = t == type::none || (t == type::logic && value->data1 == 0) ||
-             (t == type::integer && value->data2 == 0) ||
+  bool off = t == type::none || (t == type::logic && logic_type::value_of(value) == 0) ||
+             (t == type::integer && integer_type::value_of(value) == 0) ||
              (t == type::float_ && get_double(value) == 0.0);
   notify(b, "poke", value);
   apply(b, boxed, !off, caller::action);
@@ -452,7 +456,7 @@ cell* reflect(cell* v, uint32_t field) {
 // modify/owned: none takes the ownership away, [owner word] gives it; other values change
 // nothing.
 cell* modify(cell* b, cell* field, cell* value, bool) {
-  if (!is_word(field) || !owned_field(field->data2)) return value;
+  if (!is_word(field) || !owned_field(word::symbol_of(field))) return value;
   if (type_of(value) == type::none) {
     ownership::unbind(b);
   } else if (type_of(value) == type::block && block::rs_length(value) >= 2) {

@@ -4,11 +4,14 @@
 #include "core/actions.h"
 #include "core/block_storage.h"
 #include "core/registry.h"
+#include "core/series_cell.h"
 #include "core/stack.h"
 #include "core/string_storage.h"
 #include "core/symbol.h"
 #include "core/typeset.h"
+#include "core/word.h"
 #include "datatypes/block_actions.h"
+#include "datatypes/integer.h"
 #include "datatypes/series_common.h"
 #include "datatypes/series_types.h"
 #include "datatypes/simple_types.h"
@@ -142,12 +145,12 @@ void indent_by(node_t out, int32_t indent, int32_t* limit) {
 
 int32_t form(cell* b, cell* buffer, cell* part, int32_t limit) {
   cell blk = *b;
-  if (cycle_stack::emit_marker(&blk, buffer->data2, &limit, false)) return limit;
+  if (cycle_stack::emit_marker(&blk, series::node_of(buffer), &limit, false)) return limit;
   cycle_guard guard(blk.data2);
   for (int32_t i = 0; i < block::rs_length(&blk); ++i) {
     if (part && limit < 1) break;
-    if (i > 0 && !ends_with_break(buffer->data2)) {
-      string::append_ascii(buffer->data2, " ");
+    if (i > 0 && !ends_with_break(series::node_of(buffer))) {
+      string::append_ascii(series::node_of(buffer), " ");
       --limit;
     }
     cell v = *(block::rs_head(&blk) + i);
@@ -166,7 +169,7 @@ int32_t form(cell* b, cell* buffer, cell* part, int32_t limit) {
 int32_t mold_cells(cell* b, cell* buffer, bool only, bool all, bool flat, cell* part,
                    int32_t limit, int32_t indent) {
   cell blk = *b;
-  node_t out = buffer->data2;
+  node_t out = series::node_of(buffer);
   cycle_guard guard(blk.data2);
   bool multi = false;
   for (int32_t i = 0; i < block::rs_length(&blk); ++i) {
@@ -200,14 +203,14 @@ int32_t mold_cells(cell* b, cell* buffer, bool only, bool all, bool flat, cell* 
 int32_t mold(cell* b, cell* buffer, bool only, bool all, bool flat, cell* part, int32_t limit,
              int32_t indent) {
   cell blk = *b;
-  if (cycle_stack::emit_marker(&blk, buffer->data2, &limit, true)) return limit;
+  if (cycle_stack::emit_marker(&blk, series::node_of(buffer), &limit, true)) return limit;
   if (!only) {
-    string::append_ascii(buffer->data2, "[");
+    string::append_ascii(series::node_of(buffer), "[");
     --limit;
   }
   limit = mold_cells(&blk, buffer, only, all, flat, part, limit, indent);
   if (!only) {
-    string::append_ascii(buffer->data2, "]");
+    string::append_ascii(series::node_of(buffer), "]");
     --limit;
   }
   return limit;
@@ -275,13 +278,13 @@ cell* eval_path(cell* parent, cell* element, cell* value, cell* path, cell*, cel
                 bool case_, bool, bool) {
   cell el = *element;
   if (type_of(&el) == type::integer) {
-    auto index = static_cast<int32_t>(el.data2);
+    auto index = integer_type::value_of(&el);
     if (!value) return series::pick(parent, index, &el);
     return series::poke(parent, index, value, &el);
   }
   if (!value) {
     if (type_of(&el) == type::word && type_of(parent) != type::hash) {
-      cell* r = block::select_word(parent, el.data2, case_);
+      cell* r = block::select_word(parent, word::symbol_of(&el), case_);
       return r ? r : &none_value;
     }
     search how;

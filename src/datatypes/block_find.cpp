@@ -5,6 +5,7 @@
 #include "core/block_storage.h"
 #include "core/typeset.h"
 #include "datatypes/block_actions.h"
+#include "datatypes/integer.h"
 #include "datatypes/series_common.h"
 #include "datatypes/simple_types.h"
 #include "memory/hashtable.h"
@@ -26,7 +27,7 @@ struct matcher {
   bool at(const cell* b, uint32_t p) const {
     switch (mode) {
       case matching::by_type:
-        return type_of(block::rs_abs_at(b, p)) == value.data1;
+        return type_of(block::rs_abs_at(b, p)) == datatype_type::id_of(&value);
       case matching::by_typeset:
         return typeset::has(&value, type_of(block::rs_abs_at(b, p)));
       case matching::whole: {
@@ -89,7 +90,7 @@ int64_t locate(cell* series, const cell* value, const search& how, uint32_t* len
   int64_t step = 1;
   if (how.skip) {
     if (type_of(how.skip) != type::integer) series::bad_refine_arg("skip", how.skip);
-    step = static_cast<int32_t>(how.skip->data2);
+    step = integer_type::value_of(how.skip);
     if (step < 1) fire(err::script_out_of_range, how.skip);
   }
   // The last cell a match may cover.

@@ -5,6 +5,7 @@
 #include "core/block_storage.h"
 #include "core/stack.h"
 #include "datatypes/block_actions.h"
+#include "datatypes/integer.h"
 #include "datatypes/series_common.h"
 #include "memory/hashtable.h"
 #include "runtime/fire.h"
@@ -78,9 +79,9 @@ void set_operation(bool case_, const cell* skip, int32_t code) {
   set_walk walk{case_ ? actions::op::strict_equal : actions::op::equal, 1,
                 cell{type::integer, 0, 1, 0}};
   if (skip) {
-    if (type_of(skip) != type::integer || static_cast<int32_t>(skip->data2) < 1)
+    if (type_of(skip) != type::integer || integer_type::value_of(skip) < 1)
       series::bad_refine_arg("skip", skip);
-    walk.skip = skip->data2;
+    walk.skip = static_cast<uint32_t>(integer_type::value_of(skip));
     walk.skip_cell.data2 = skip->data2;
   }
   block::length_from_head(a);  // clamps a head past the tail

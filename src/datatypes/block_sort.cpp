@@ -15,6 +15,7 @@
 #include "datatypes/block_actions.h"
 #include "datatypes/integer.h"
 #include "datatypes/series_common.h"
+#include "datatypes/simple_types.h"
 #include "memory/sort.h"
 #include "runtime/fire.h"
 
@@ -167,9 +168,9 @@ void sort_in_buffer(cell* series, uint32_t head, uint32_t records, size_t width,
 int32_t comparator_order(const cell* answer) {
   switch (type_of(answer)) {
     case type::logic:
-      return answer->data1 == 1 ? -1 : 1;
+      return logic_type::value_of(answer) == 1 ? -1 : 1;
     case type::integer:
-      return static_cast<int32_t>(answer->data2);
+      return integer_type::value_of(answer);
     case type::float_: {
       double d = get_double(answer);
       return d > 0.0 ? 1 : d < 0.0 ? -1 : 0;
@@ -228,7 +229,7 @@ cell* sort(cell* series, bool case_, cell* skip, cell* comparator, cell* part, b
   sort_context ctx;
   if (skip) {
     if (type_of(skip) != type::integer) series::bad_refine_arg("skip", skip);
-    auto k = static_cast<int32_t>(skip->data2);
+    auto k = integer_type::value_of(skip);
     if (k < 1 || static_cast<uint32_t>(k) > n || n % static_cast<uint32_t>(k) != 0)
       series::bad_refine_arg("skip", skip);
     ctx.skip = static_cast<uint32_t>(k);
@@ -246,7 +247,7 @@ cell* sort(cell* series, bool case_, cell* skip, cell* comparator, cell* part, b
       by_function = true;
     } else if (t == type::integer) {
       if (!skip || all) fire(err::script_bad_refines);
-      auto k = static_cast<int32_t>(comparator->data2);
+      auto k = integer_type::value_of(comparator);
       if (k < 1 || static_cast<uint32_t>(k) > ctx.skip) fire(err::script_out_of_range, comparator);
       ctx.offset = static_cast<uint32_t>(k - 1);
     } else {

@@ -4,6 +4,7 @@
 
 #include "core/actions.h"
 #include "core/registry.h"
+#include "core/series_cell.h"
 #include "core/stack.h"
 #include "core/string_storage.h"
 #include "datatypes/integer.h"
@@ -53,18 +54,18 @@ cell* make(cell* proto, cell* spec, uint32_t) {
       cell s = *spec;
       if (string::length_from_head(&s) == 0)
         fire_with_type(err::script_bad_to_arg, type::char_, spec);
-      return set(proto, static_cast<int32_t>(string::char_at_absolute(&s, s.data1)));
+      return set(proto, static_cast<int32_t>(string::char_at_absolute(&s, series::index_of(&s))));
     }
   }
 }
 
 int32_t form(cell* v, cell* buffer, cell*, int32_t limit) {
-  string::append_code_point(buffer->data2, v->data2);
+  string::append_code_point(series::node_of(buffer), v->data2);
   return limit - 1;
 }
 
 int32_t mold(cell* v, cell* buffer, bool, bool all, bool, cell*, int32_t limit, int32_t) {
-  node_t out = buffer->data2;
+  node_t out = series::node_of(buffer);
   uint32_t before = memory::buffer_of(out)->length();
   string::append_ascii(out, "#\"");
   string::append_escaped_char(out, v->data2, 253, all);

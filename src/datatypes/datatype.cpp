@@ -1,5 +1,6 @@
 // datatype!: values that name a datatype.
 #include "core/registry.h"
+#include "core/series_cell.h"
 #include "core/stack.h"
 #include "core/string_storage.h"
 #include "datatypes/simple_types.h"
@@ -10,15 +11,15 @@ namespace {
 
 int32_t form(cell* v, cell* buffer, cell*, int32_t limit) {
   uint32_t n = registry::name_length(v->data1);
-  string::append_ascii(buffer->data2, std::string_view(registry::name(v->data1), n));
+  string::append_ascii(series::node_of(buffer), std::string_view(registry::name(v->data1), n));
   return limit - static_cast<int32_t>(n);
 }
 
 int32_t mold(cell* v, cell* buffer, bool, bool all, bool, cell*, int32_t limit, int32_t) {
   uint32_t n = registry::name_length(v->data1);
-  if (all) string::append_ascii(buffer->data2, "#(");
-  string::append_ascii(buffer->data2, registry::name(v->data1));
-  if (all) string::append_ascii(buffer->data2, ")");
+  if (all) string::append_ascii(series::node_of(buffer), "#(");
+  string::append_ascii(series::node_of(buffer), registry::name(v->data1));
+  if (all) string::append_ascii(series::node_of(buffer), ")");
   return limit - static_cast<int32_t>(n + 1) - (all ? 3 : 0);
 }
 

@@ -9,10 +9,12 @@
 
 #include "core/block_storage.h"
 #include "core/registry.h"
+#include "core/series_cell.h"
 #include "core/string_storage.h"
 #include "datatypes/calendar.h"
 #include "datatypes/date_fields.h"
 #include "datatypes/float.h"
+#include "datatypes/integer.h"
 #include "datatypes/random.h"
 #include "datatypes/scalar_support.h"
 #include "datatypes/scalar_types.h"
@@ -90,7 +92,7 @@ void from_block(cell* out, cell* spec, bool checking) {
     }
     transition t = reader_table[state][column];
     if (t.fills == none) fire_bad_to(type::date, spec);
-    r.v[t.fills] = column == 0 ? static_cast<int32_t>(e->data2) : get_double(e);
+    r.v[t.fills] = column == 0 ? integer_type::value_of(e) : get_double(e);
     r.given[t.fills] = true;
     state = t.next;
   }
@@ -169,7 +171,7 @@ cell* to(cell* proto, cell* spec, uint32_t) {
     case type::date:
       return spec;
     case type::integer:
-      from_epoch(proto, static_cast<int32_t>(spec->data2));
+      from_epoch(proto, integer_type::value_of(spec));
       return proto;
     case type::block:
     case type::paren:
@@ -198,7 +200,7 @@ int32_t write_month(node_t out, int32_t month) {
   uint32_t n = string::length_from_head(&name);
   if (n > 3) n = 3;
   for (uint32_t i = 0; i < n; ++i)
-    string::append_code_point(out, string::char_at_absolute(&name, name.data1 + i));
+    string::append_code_point(out, string::char_at_absolute(&name, series::index_of(&name) + i));
   return static_cast<int32_t>(n);
 }
 
@@ -234,11 +236,11 @@ int32_t write_text(const cell* d, node_t out, int32_t limit) {
 }
 
 int32_t form(cell* v, cell* buffer, cell*, int32_t limit) {
-  return write_text(v, buffer->data2, limit);
+  return write_text(v, series::node_of(buffer), limit);
 }
 
 int32_t mold(cell* v, cell* buffer, bool, bool, bool, cell*, int32_t limit, int32_t) {
-  return write_text(v, buffer->data2, limit);
+  return write_text(v, series::node_of(buffer), limit);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -273,7 +275,7 @@ void arith(bool subtract) {
   bool has_time = cal::has_time(w);
   switch (type_of(b)) {
     case type::integer: {
-      int64_t n = static_cast<int32_t>(b->data2);
+      int64_t n = integer_type::value_of(b);
       days += subtract ? -n : n;
       break;
     }
@@ -398,7 +400,7 @@ namespace {
 
 int32_t element_index(const cell* e) {
   if (type_of(e) == type::integer) {
-    int32_t i = static_cast<int32_t>(e->data2);
+    int32_t i = integer_type::value_of(e);
     return i >= 1 && i <= field_count ? i : 0;
   }
   int32_t i = field_index(e);

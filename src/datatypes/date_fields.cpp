@@ -4,6 +4,7 @@
 #include "datatypes/calendar.h"
 #include "datatypes/date.h"
 #include "datatypes/date_fields.h"
+#include "datatypes/integer.h"
 #include "datatypes/scalar_support.h"
 #include "datatypes/time.h"
 
@@ -34,7 +35,7 @@ int32_t integer_argument(const cell* v) {
     cell c = *v;
     fire(err::script_invalid_arg, &c);
   }
-  return static_cast<int32_t>(v->data2);
+  return integer_type::value_of(v);
 }
 
 /*
@@ -44,7 +45,7 @@ int32_t integer_argument(const cell* v) {
 uint32_t zone_argument(const cell* v) {
   switch (type_of(v)) {
     case type::integer: {
-      int32_t h = static_cast<int32_t>(v->data2) % 16;
+      int32_t h = integer_type::value_of(v) % 16;
       return cal::pack_zone(h < 0, static_cast<uint32_t>(h < 0 ? -h : h), 0);
     }
     case type::time: {

@@ -6,6 +6,7 @@
 #include "core/stack.h"
 #include "core/string_storage.h"
 #include "core/symbol.h"
+#include "core/word.h"
 #include "datatypes/series_types.h"
 #include "datatypes/string_actions.h"
 #include "runtime/fire.h"
@@ -29,7 +30,7 @@ cell* eval_path(cell* parent, cell* element, cell* value, cell* path, cell* gpar
   if (et == type::integer)
     return string_type::eval_path(parent, element, value, path, gparent, p_item, index, case_,
                                   get, tail);
-  uint32_t name = et == type::word ? symbol::resolve(element->data2) : 0;
+  uint32_t name = et == type::word ? symbol::resolve(word::symbol_of(element)) : 0;
   bool user = name == symbol::resolve(symbol::make("user"));
   bool host = name == symbol::resolve(symbol::make("host"));
   if (!user && !host) fire(err::script_invalid_path, path, element);

@@ -8,11 +8,15 @@
 #include "core/context.h"
 #include "core/function.h"
 #include "core/registry.h"
+#include "core/series_cell.h"
 #include "core/stack.h"
 #include "core/string_storage.h"
 #include "core/symbol.h"
+#include "core/word.h"
 #include "core/words.h"
+#include "datatypes/integer.h"
 #include "datatypes/scalar_support.h"
+#include "datatypes/scalar_types.h"
 #include "memory/collector.h"
 #include "runtime/fire.h"
 
@@ -79,7 +83,7 @@ bool is_word_like(uint32_t t) {
 int32_t field_index(const cell* word) {
   if (!is_word_like(type_of(word))) return -1;
   for (uint32_t i = 1; i <= field::count; ++i)
-    if (same_symbol(word->data2, field_names[i])) return static_cast<int32_t>(i);
+    if (same_symbol(word::symbol_of(word), field_names[i])) return static_cast<int32_t>(i);
   return -1;
 }
 
@@ -97,12 +101,12 @@ cell* make(cell* proto, cell* spec, uint32_t) {
       cell key = *(block::rs_head(&b) + i);
       if (type_of(&key) != type::set_word) continue;
       cell v = *(block::rs_head(&b) + i + 1);
-      if ((type_of(&v) == type::word || type_of(&v) == type::get_word) && v.data1) {
+      if ((type_of(&v) == type::word || type_of(&v) == type::get_word) && word::context_of(&v)) {
         cell* bound = context::get_value(&v);
         if (type_of(bound) != type::unset) v = *bound;
       }
       uint32_t vt = type_of(&v);
-      uint32_t k = key.data2;
+      uint32_t k = word::symbol_of(&key);
       if (same_symbol(k, "type")) {
         if (vt == type::word || vt == type::lit_word) e.data1 = type_code(&v);
       } else if (same_symbol(k, "face")) {
@@ -112,13 +116,13 @@ cell* make(cell* proto, cell* spec, uint32_t) {
       } else if (same_symbol(k, "offset")) {
         if (vt == type::pair || vt == type::point2d) offset = v, has_block = true;
       } else if (same_symbol(k, "key")) {
-        if (vt == type::char_) e.data3 |= v.data2 & key_mask;
+        if (vt == type::char_) e.data3 |= char_type::code_of(&v) & key_mask;
       } else if (same_symbol(k, "flags")) {
         if (vt == type::block) {
           int32_t m = block::rs_length(&v);
           for (int32_t j = 0; j < m; ++j) {
             cell f = *(block::rs_head(&v) + j);
-            if (type_of(&f) == type::word) e.data3 |= flag_bit(f.data2);
+            if (type_of(&f) == type::word) e.data3 |= flag_bit(word::symbol_of(&f));
           }
         }
       } else if (same_symbol(k, "picked")) {
@@ -144,7 +148,7 @@ cell* make(cell* proto, cell* spec, uint32_t) {
 // ---------------------------------------------------------------- text and comparison
 
 int32_t form(cell*, cell* buffer, cell*, int32_t limit) {
-  string::append_ascii(buffer->data2, "event");
+  string::append_ascii(series::node_of(buffer), "event");
   return limit - 5;
 }
 
@@ -186,7 +190,7 @@ cell* pick(cell* event, int32_t number, cell* picked) {
   const cell* boxed = scalar::pick_index(picked, number, &n);
   int32_t index = -1;
   if (type_of(boxed) == type::integer) {
-    index = static_cast<int32_t>(boxed->data2);
+    index = integer_type::value_of(boxed);
     if (index < 1 || index > static_cast<int32_t>(field::count))
       fire(err::script_out_of_range, boxed);
   } else if (is_word_like(type_of(boxed))) {
@@ -220,7 +224,7 @@ void flags_block(uint32_t flags, cell* out) {
 
 uint32_t type_code(const cell* word) {
   for (uint32_t code = 1; code <= type_count; ++code)
-    if (same_symbol(word->data2, type_names[code])) return code;
+    if (same_symbol(word::symbol_of(word), type_names[code])) return code;
   fire(err::script_not_event_type, word);
 }
 

@@ -1,6 +1,7 @@
 // file!: its molded form, its path for the operating system, and its I/O actions handed to the
 // file services.
 #include "core/registry.h"
+#include "core/series_cell.h"
 #include "core/stack.h"
 #include "core/string_storage.h"
 #include "datatypes/url.h"
@@ -19,7 +20,7 @@ namespace {
  */
 int32_t mold(cell* v, cell* buffer, bool, bool all, bool, cell* part, int32_t limit, int32_t) {
   cell f = *v;
-  node_t out = buffer->data2;
+  node_t out = series::node_of(buffer);
   string::text t = string::text_of(&f);
   uint32_t n = t.length;
   if (part && limit < static_cast<int32_t>(n)) n = limit > 0 ? static_cast<uint32_t>(limit) : 0;

@@ -9,6 +9,7 @@
 #include "core/actions.h"
 #include "core/block_storage.h"
 #include "core/registry.h"
+#include "core/series_cell.h"
 #include "core/stack.h"
 #include "core/string_storage.h"
 #include "datatypes/number_text.h"
@@ -341,7 +342,7 @@ cell* random(cell* v, bool seed, bool secure, bool) {
 }
 
 int32_t append_text(cell* buffer, const char* text, size_t n, int32_t limit) {
-  string::append_ascii(buffer->data2, std::string_view(text, n));
+  string::append_ascii(series::node_of(buffer), std::string_view(text, n));
   return limit - static_cast<int32_t>(n);
 }
 

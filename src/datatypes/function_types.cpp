@@ -7,11 +7,14 @@
 #include "core/context.h"
 #include "core/function.h"
 #include "core/registry.h"
+#include "core/series_cell.h"
 #include "core/stack.h"
 #include "core/string_storage.h"
 #include "core/symbol.h"
+#include "core/word.h"
 #include "core/words.h"
 #include "datatypes/function_types.h"
+#include "datatypes/integer.h"
 #include "datatypes/series_types.h"
 #include "runtime/fire.h"
 
@@ -65,13 +68,13 @@ int32_t form(cell* f, cell* buffer, cell*, int32_t limit) {
     case type::op: text = "?op?"; break;
     default: break;
   }
-  string::append_ascii(buffer->data2, text);
+  string::append_ascii(series::node_of(buffer), text);
   return limit - static_cast<int32_t>(std::string_view(text).size());
 }
 
 int32_t mold_function(cell* f, cell* buffer, bool, bool all, bool flat, cell* part,
                       int32_t limit, int32_t indent) {
-  node_t out = buffer->data2;
+  node_t out = series::node_of(buffer);
   bool routine = type_of(f) == type::routine;
   string::append_ascii(out, routine ? "routine " : "func ");
   limit -= routine ? 8 : 5;
@@ -93,7 +96,7 @@ int32_t mold_function(cell* f, cell* buffer, bool, bool all, bool flat, cell* pa
 
 int32_t mold_native(cell* f, cell* buffer, bool, bool all, bool flat, cell* part, int32_t limit,
                     int32_t indent) {
-  node_t out = buffer->data2;
+  node_t out = series::node_of(buffer);
   uint32_t t = type_of(f);
   if (t == type::op) {
     uint32_t wrapped = (f->header >> 16) & 0xFF;
@@ -148,7 +151,7 @@ cell* make_native_like(cell* proto, cell* spec, uint32_t t) {
   cell index = *(block::rs_head(spec) + 1);
   if (type_of(&s) != type::block || type_of(&index) != type::integer)
     fire(err::script_bad_make_arg, &dt, spec);
-  uint32_t i = index.data2;
+  uint32_t i = static_cast<uint32_t>(integer_type::value_of(&index));
   native_entry e = t == type::native ? function::native_table_entry(i) : function::action_table_entry(i);
   if (!e) fire(err::script_bad_make_arg, &dt, spec);
   cell made;
@@ -183,8 +186,8 @@ cell* make_routine(cell* proto, cell* spec, uint32_t t) {
     cell s = *block::rs_head(spec);
     cell index = *(block::rs_head(spec) + 1);
     if (type_of(&s) == type::block && type_of(&index) == type::integer &&
-        function::routine_table_entry(index.data2)) {
-      function::make_routine(proto, &s, index.data2);
+        function::routine_table_entry(static_cast<uint32_t>(integer_type::value_of(&index)))) {
+      function::make_routine(proto, &s, static_cast<uint32_t>(integer_type::value_of(&index)));
       return proto;
     }
     cell dt{type::datatype_, t, 0, 0};
@@ -217,7 +220,7 @@ cell* make_op(cell* proto, cell* spec, uint32_t) {
     } else if (vt == type::set_word) {
       break;
     } else if (vt == type::refinement) {
-      std::string_view n = symbol::spelling(v->data2);
+      std::string_view n = symbol::spelling(word::symbol_of(v));
       if (n == "local" || n == "extern") break;
       ok = false;
     }

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "core/registry.h"
+#include "core/series_cell.h"
 #include "core/stack.h"
 #include "core/string_storage.h"
 #include "memory/series.h"
@@ -21,24 +22,24 @@ constexpr std::string_view class_names[] = {"", "fd", "monitor", "window", "font
 int32_t form(cell* v, cell* buffer, cell*, int32_t limit) {
   char text[12];
   std::snprintf(text, sizeof text, "%08Xh", v->data2);
-  string::append_ascii(buffer->data2, std::string_view(text, 9));
+  string::append_ascii(series::node_of(buffer), std::string_view(text, 9));
   return limit - 9;
 }
 
 int32_t mold(cell* v, cell* buffer, bool, bool all, bool, cell* part, int32_t limit, int32_t) {
   if (!all) {
-    string::append_ascii(buffer->data2, "handle!");
+    string::append_ascii(series::node_of(buffer), "handle!");
     return limit - 7;
   }
-  string::append_ascii(buffer->data2, "#[handle! ");
+  string::append_ascii(series::node_of(buffer), "#[handle! ");
   limit = form(v, buffer, part, limit - 10);
   if (v->data1 > 0 && v->data1 < std::size(class_names)) {
     std::string_view name = class_names[v->data1];
-    string::append_ascii(buffer->data2, " ");
-    string::append_ascii(buffer->data2, name);
+    string::append_ascii(series::node_of(buffer), " ");
+    string::append_ascii(series::node_of(buffer), name);
     limit -= 1 + static_cast<int32_t>(name.size());
   }
-  string::append_ascii(buffer->data2, "]");
+  string::append_ascii(series::node_of(buffer), "]");
   return limit - 1;
 }
 

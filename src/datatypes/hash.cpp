@@ -2,6 +2,7 @@
 // table in step; this file makes, converts, molds, copies and sorts hashes.
 #include "core/block_storage.h"
 #include "core/registry.h"
+#include "core/series_cell.h"
 #include "core/stack.h"
 #include "core/string_storage.h"
 #include "datatypes/block_actions.h"
@@ -77,7 +78,7 @@ cell* to(cell* proto, cell* spec, uint32_t t) {
 int32_t mold(cell* h, cell* buffer, bool only, bool all, bool flat, cell* part, int32_t limit,
              int32_t indent) {
   if (!only) {
-    string::append_ascii(buffer->data2, "make hash! ");
+    string::append_ascii(series::node_of(buffer), "make hash! ");
     limit -= 11;
   }
   return block_type::mold(h, buffer, only, all, flat, part, limit, indent);

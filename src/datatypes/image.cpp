@@ -10,12 +10,14 @@
 
 #include "core/block_storage.h"
 #include "core/registry.h"
+#include "core/series_cell.h"
 #include "core/stack.h"
 #include "core/string_storage.h"
 #include "datatypes/binary.h"
 #include "datatypes/image_pixel.h"
 #include "datatypes/image_record.h"
 #include "datatypes/integer.h"
+#include "datatypes/scalar_types.h"
 #include "datatypes/tuple.h"
 #include "runtime/fire.h"
 
@@ -44,8 +46,8 @@ void check_size(int64_t width, int64_t height) {
 
 cell* make_sized(cell* out, const cell* size, const cell* rgb, const cell* alpha,
                  const cell* colour) {
-  int64_t width = std::max<int32_t>(int32_t(size->data2), 0);
-  int64_t height = std::max<int32_t>(int32_t(size->data3), 0);
+  int64_t width = std::max<int32_t>(pair_type::x_of(size), 0);
+  int64_t height = std::max<int32_t>(pair_type::y_of(size), 0);
   check_size(width, height);
   node_t record = image_record::make_bitmap(uint32_t(width), uint32_t(height), rgb, alpha, colour);
   return init_cell(out, record, uint32_t(width), uint32_t(height));
@@ -172,12 +174,12 @@ int32_t serialize(const cell* v, node_t out, bool only, bool flat, cell* part, i
 }
 
 int32_t form(cell* v, cell* buffer, cell* part, int32_t limit) {
-  return serialize(v, buffer->data2, false, false, part, limit, 0);
+  return serialize(v, series::node_of(buffer), false, false, part, limit, 0);
 }
 
 int32_t mold(cell* v, cell* buffer, bool only, bool, bool flat, cell* part, int32_t limit,
              int32_t indent) {
-  return serialize(v, buffer->data2, only, flat, part, limit, indent + 1);
+  return serialize(v, series::node_of(buffer), only, flat, part, limit, indent + 1);
 }
 
 // ---------------------------------------------------------------------------------------------

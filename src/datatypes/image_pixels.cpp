@@ -6,12 +6,15 @@
 
 #include "core/stack.h"
 #include "core/symbol.h"
+#include "core/word.h"
 #include "core/words.h"
 #include "datatypes/binary.h"
 #include "datatypes/image.h"
 #include "datatypes/image_actions.h"
 #include "datatypes/image_pixel.h"
 #include "datatypes/image_record.h"
+#include "datatypes/integer.h"
+#include "datatypes/scalar_types.h"
 #include "datatypes/series_common.h"
 #include "datatypes/simple_types.h"
 #include "datatypes/tuple.h"
@@ -39,7 +42,7 @@ uint32_t pixel_index(const cell* img, const cell* index, position_mode mode, boo
   int64_t e;
   bool out = false;
   if (type_of(index) == type::pair) {
-    int64_t x = static_cast<int32_t>(index->data2), y = static_cast<int32_t>(index->data3);
+    int64_t x = pair_type::x_of(index), y = pair_type::y_of(index);
     if (mode == pick_mode) {
       e = y > 0 ? x + w * (y - 1) : x + w * y;
       out = x > w || x <= 0 || y > h || y <= 0;
@@ -48,7 +51,7 @@ uint32_t pixel_index(const cell* img, const cell* index, position_mode mode, boo
       out = x >= w || x < 0 || y >= h || y < 0;
     }
   } else if (type_of(index) == type::integer) {
-    e = static_cast<int32_t>(index->data2);
+    e = integer_type::value_of(index);
   } else {
     fire(err::script_invalid_arg, index);
   }
@@ -225,7 +228,7 @@ cell* eval_path(cell* parent, cell* element, cell* value, cell* path, cell*, cel
                  : answered(pick(parent, index, element));
   }
   if (t == type::word) {
-    uint32_t sym = symbol::resolve(element->data2);
+    uint32_t sym = symbol::resolve(word::symbol_of(element));
     auto is = [sym](uint32_t s) { return symbol::resolve(s) == sym; };
     if (is(words::sym.size) && !value) {
       cell size{type::pair, 0, width_of(parent), height_of(parent)};
@@ -270,7 +273,7 @@ cell* copy(cell* img_arg, cell* result, cell* part, bool, cell*) {
     case type::integer:
       fire(err::internal_not_done);
     case type::pair: {
-      int64_t px = static_cast<int32_t>(p.data2), py = static_cast<int32_t>(p.data3);
+      int64_t px = pair_type::x_of(&p), py = pair_type::y_of(&p);
       if (px >= 1 && py >= 1 && head < w * h)
         return copy_rect(&img, result, x, y, std::min(px, w - x), std::min(py, h - y));
       if (px < 0 && py < 0 && head > 0) {

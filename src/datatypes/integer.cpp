@@ -9,13 +9,16 @@
 #include "core/actions.h"
 #include "core/function.h"
 #include "core/registry.h"
+#include "core/series_cell.h"
 #include "core/stack.h"
 #include "core/string_storage.h"
 #include "core/symbol.h"
+#include "core/word.h"
 #include "datatypes/float.h"
 #include "datatypes/number_text.h"
 #include "datatypes/random.h"
 #include "datatypes/scalar_types.h"
+#include "datatypes/simple_types.h"
 #include "datatypes/vector_math.h"
 
 namespace kaz {
@@ -266,7 +269,7 @@ inline cell* set(cell* c, int32_t v) {
 
 // The issue's name read as up to eight hexadecimal digits (#FFFFFFFF is -1).
 int32_t from_issue(const cell* issue) {
-  std::string_view name = symbol::spelling(issue->data2);
+  std::string_view name = symbol::spelling(word::symbol_of(issue));
   if (name.empty() || name.size() > 8) fire(err::script_invalid_data, issue);
   uint32_t v = 0;
   for (char ch : name) {
@@ -330,7 +333,7 @@ cell* to(cell* proto, cell* spec, uint32_t) {
 }
 
 cell* make(cell* proto, cell* spec, uint32_t t) {
-  if (type_of(spec) == type::logic) return set(proto, spec->data1 == 1 ? 1 : 0);
+  if (type_of(spec) == type::logic) return set(proto, logic_type::value_of(spec) == 1 ? 1 : 0);
   return to(proto, spec, t);
 }
 
@@ -347,7 +350,7 @@ cell* random(cell* v, bool seed, bool secure, bool) {
 int32_t form(cell* v, cell* buffer, cell*, int32_t limit) {
   char text[12];
   size_t n = to_decimal(text, value_of(v));
-  string::append_ascii(buffer->data2, std::string_view(text, n));
+  string::append_ascii(series::node_of(buffer), std::string_view(text, n));
   return limit - static_cast<int32_t>(n);
 }
 

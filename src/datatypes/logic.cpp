@@ -1,9 +1,11 @@
 // logic!: true and false.
 #include "core/function.h"
 #include "core/registry.h"
+#include "core/series_cell.h"
 #include "core/stack.h"
 #include "core/string_storage.h"
 #include "core/truth.h"
+#include "datatypes/integer.h"
 #include "datatypes/random.h"
 #include "datatypes/simple_types.h"
 #include "runtime/fire.h"
@@ -33,7 +35,7 @@ cell* to(cell* proto, cell* spec, uint32_t) {
 cell* make(cell* proto, cell* spec, uint32_t t) {
   switch (type_of(spec)) {
     case type::integer:
-      return set(proto, spec->data2 != 0);
+      return set(proto, integer_type::value_of(spec) != 0);
     case type::float_:
     case type::percent:
       return set(proto, !(get_double(spec) == 0.0));
@@ -44,14 +46,14 @@ cell* make(cell* proto, cell* spec, uint32_t t) {
 
 int32_t form(cell* v, cell* buffer, cell*, int32_t limit) {
   bool t = v->data1 == 1;
-  string::append_ascii(buffer->data2, t ? "true" : "false");
+  string::append_ascii(series::node_of(buffer), t ? "true" : "false");
   return limit - (t ? 4 : 5);
 }
 
 int32_t mold(cell* v, cell* buffer, bool, bool all, bool, cell* part, int32_t limit, int32_t) {
   if (!all) return form(v, buffer, part, limit);
   bool t = v->data1 == 1;
-  string::append_ascii(buffer->data2, t ? "#(true)" : "#(false)");
+  string::append_ascii(series::node_of(buffer), t ? "#(true)" : "#(false)");
   return limit - (t ? 7 : 8);
 }
 

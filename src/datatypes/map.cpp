@@ -8,11 +8,14 @@
 #include "core/block_storage.h"
 #include "core/context.h"
 #include "core/registry.h"
+#include "core/series_cell.h"
 #include "core/stack.h"
 #include "core/string_storage.h"
 #include "core/symbol.h"
 #include "core/typeset.h"
+#include "datatypes/integer.h"
 #include "datatypes/series_types.h"
+#include "datatypes/simple_types.h"
 #include "memory/cycle_guard.h"
 #include "memory/cycle_stack.h"
 #include "memory/hashtable.h"
@@ -44,7 +47,7 @@ void as_word_key(cell* key) {
 }
 
 int32_t to_int_arg(const cell* n) {
-  if (type_of(n) == type::integer) return static_cast<int32_t>(n->data2);
+  if (type_of(n) == type::integer) return integer_type::value_of(n);
   double d = get_double(n);
   if (!(d > -2147483649.0 && d < 2147483648.0)) fire(err::script_out_of_range, n);
   return static_cast<int32_t>(d);
@@ -164,7 +167,7 @@ int32_t mold_entries(const cell* m, cell* buffer, bool all, bool flat, cell* par
                      int32_t limit, bool indent, int32_t level, bool leading_line) {
   cell map = *m;
   if (entry_count(&map) == 0) return limit;
-  node_t out = buffer->data2;
+  node_t out = series::node_of(buffer);
   const char* separator = "\n";
   if (flat) {
     separator = " ";
@@ -199,14 +202,14 @@ int32_t mold_entries(const cell* m, cell* buffer, bool all, bool flat, cell* par
 }
 
 int32_t form(cell* m, cell* buffer, cell* part, int32_t limit) {
-  if (cycle_stack::emit_marker(m, buffer->data2, &limit, false)) return limit;
+  if (cycle_stack::emit_marker(m, series::node_of(buffer), &limit, false)) return limit;
   return mold_entries(m, buffer, false, false, part, limit, false, 0, false);
 }
 
 int32_t mold(cell* m, cell* buffer, bool only, bool all, bool flat, cell* part, int32_t limit,
              int32_t indent) {
-  if (cycle_stack::emit_marker(m, buffer->data2, &limit, true)) return limit;
-  node_t out = buffer->data2;
+  if (cycle_stack::emit_marker(m, series::node_of(buffer), &limit, true)) return limit;
+  node_t out = series::node_of(buffer);
   if (only) return mold_entries(m, buffer, all, flat, part, limit, false, indent, false);
   string::append_ascii(out, "#[");
   limit -= 2;
@@ -279,13 +282,13 @@ int32_t length_q(cell* m) { return static_cast<int32_t>(entry_count(m)); }
 // copy and compare.
 
 bool type_in(const cell* types, uint32_t t) {
-  if (type_of(types) == type::datatype_) return types->data1 == t;
+  if (type_of(types) == type::datatype_) return datatype_type::id_of(types) == t;
   return typeset::has(types, t);
 }
 
 // Replaces every value (not key) of the pairs whose type is among `types` by its copy.
 void copy_values_of_types(cell* pairs, bool deep, const cell* types) {
-  uint32_t n = memory::buffer_of(pairs->data2)->length();
+  uint32_t n = memory::buffer_of(series::node_of(pairs))->length();
   for (uint32_t i = 1; i < n; i += 2) {
     cell v = *block::rs_abs_at(pairs, i);
     uint32_t t = type_of(&v);
@@ -445,10 +448,10 @@ void normalize_key(cell* key, const cell* path) {
     set_type(key, type::set_word);
   } else if (is_any_string(t) || t == type::binary) {
     cell k = *key;
-    series_buffer* s = memory::buffer_of(k.data2);
+    series_buffer* s = memory::buffer_of(series::node_of(&k));
     uint32_t unit = s->unit() ? s->unit() : 1;
     uint32_t length = s->length();
-    uint32_t head = k.data1 < length ? k.data1 : length;
+    uint32_t head = series::index_of(&k) < length ? series::index_of(&k) : length;
     node_t copied = memory::copy_part(s, head, length - head);
     key->header = k.header;
     key->data1 = 0;
@@ -466,7 +469,7 @@ cell* init_cell(cell* c, const cell* block, uint32_t size) {
     cell* copied = block::copy_cells(&src, false, false);
     b = *copied;
     set_type(&b, type::block);
-    series_buffer* s = memory::buffer_of(b.data2);
+    series_buffer* s = memory::buffer_of(series::node_of(&b));
     for (cell* p = s->cells(); p < s->cells_tail(); ++p) clear_new_line(p);
     size = s->length();
     *c = b;  // keeps the block reachable while the table is made
@@ -475,7 +478,7 @@ cell* init_cell(cell* c, const cell* block, uint32_t size) {
     block::init_cell(&b, size);
     *c = b;
   }
-  node_t table = hashtable::create(size, b.data2, hashtable::map_block, 1);
+  node_t table = hashtable::create(size, series::node_of(&b), hashtable::map_block, 1);
   c->header = flags | type::map;
   c->data1 = 0;
   c->data2 = b.data2;

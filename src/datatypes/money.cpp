@@ -9,9 +9,12 @@
 #include "core/actions.h"
 #include "core/block_storage.h"
 #include "core/registry.h"
+#include "core/series_cell.h"
 #include "core/string_storage.h"
 #include "core/symbol.h"
+#include "core/word.h"
 #include "datatypes/float.h"
+#include "datatypes/integer.h"
 #include "datatypes/money_amount.h"
 #include "datatypes/random.h"
 #include "datatypes/scalar_support.h"
@@ -67,7 +70,7 @@ std::string_view currency_text(uint32_t index) {
     if (!is_any_block(type_of(list)) || block::rs_length(list) < static_cast<int32_t>(index))
       return {};
     const cell* w = block::rs_head(const_cast<cell*>(list)) + index - 1;
-    return is_word(w) ? symbol::spelling(w->data2) : std::string_view{};
+    return is_word(w) ? symbol::spelling(word::symbol_of(w)) : std::string_view{};
   }
   return index <= boot_currency_count ? std::string_view(boot_currencies[index - 1], 3)
                                       : std::string_view{};
@@ -85,7 +88,7 @@ void currency_word(uint32_t index, cell* out) {
 
 // The currency a word names: its index (1-255), or -1.
 int32_t currency_of_word(const cell* w) {
-  return is_word(w) ? currency_index(symbol::spelling(w->data2)) : -1;
+  return is_word(w) ? currency_index(symbol::spelling(word::symbol_of(w))) : -1;
 }
 
 bool same_currency(const amount& a, const amount& b, bool strict) {
@@ -115,7 +118,7 @@ amount float_amount(double x, bool check) {
 amount operand(const cell* v) {
   switch (type_of(v)) {
     case type::money: return unpack(v);
-    case type::integer: return from_integer(static_cast<int32_t>(v->data2));
+    case type::integer: return from_integer(integer_type::value_of(v));
     case type::float_:
     case type::percent: return float_amount(get_double(v), false);
     default: fire_invalid_type(v);
@@ -128,7 +131,7 @@ amount operand(const cell* v) {
 // system/options/money-digits when it is an integer!, else 2.
 int32_t fraction_setting() {
   const cell* d = system_settings::money_digits();
-  return d && type_of(d) == type::integer ? static_cast<int32_t>(d->data2) : 2;
+  return d && type_of(d) == type::integer ? integer_type::value_of(d) : 2;
 }
 
 /*
@@ -168,11 +171,11 @@ int32_t write_text(const cell* m, node_t out, bool separators, bool all, int32_t
 }
 
 int32_t form(cell* v, cell* buffer, cell*, int32_t limit) {
-  return write_text(v, buffer->data2, true, false, limit);
+  return write_text(v, series::node_of(buffer), true, false, limit);
 }
 
 int32_t mold(cell* v, cell* buffer, bool, bool all, bool, cell*, int32_t limit, int32_t) {
-  return write_text(v, buffer->data2, false, all, limit);
+  return write_text(v, series::node_of(buffer), false, all, limit);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -183,7 +186,7 @@ cell* to(cell* proto, cell* spec, uint32_t) {
     case type::money:
       return spec;
     case type::integer:
-      return pack(proto, from_integer(static_cast<int32_t>(spec->data2)));
+      return pack(proto, from_integer(integer_type::value_of(spec)));
     case type::float_:
       return pack(proto, float_amount(get_double(spec), true));
     default:
@@ -217,14 +220,14 @@ cell* from_block(cell* proto, cell* spec) {
   const cell* v = head + i;
   amount a;
   if (type_of(v) == type::integer) {
-    a = from_integer(static_cast<int32_t>(v->data2));
+    a = from_integer(integer_type::value_of(v));
     if (i + 1 < n) {
       const cell* f = v + 1;
-      if (type_of(f) != type::integer || static_cast<int32_t>(f->data2) < 0 ||
-          static_cast<int32_t>(f->data2) > 99999)
+      if (type_of(f) != type::integer || integer_type::value_of(f) < 0 ||
+          integer_type::value_of(f) > 99999)
         fire_bad_make(type::money, f);
-      a.units += f->data2;
-      a.negative = static_cast<int32_t>(v->data2) < 0;
+      a.units += static_cast<uint32_t>(integer_type::value_of(f));
+      a.negative = integer_type::value_of(v) < 0;
       ++i;
     }
   } else if (type_of(v) == type::float_) {
@@ -302,7 +305,7 @@ int32_t compare(cell* a, cell* b, int32_t op) {
       return compare_amounts(x, y);
     }
     case type::integer:
-      return compare_amounts(x, from_integer(static_cast<int32_t>(b->data2)));
+      return compare_amounts(x, from_integer(integer_type::value_of(b)));
     case type::float_: {
       double f = get_double(b);
       if (std::isnan(f)) return -2;
@@ -343,7 +346,7 @@ cell* round(cell* v, cell* scale, bool even, bool down, bool half_down, bool flo
   if (scale) {
     switch (type_of(scale)) {
       case type::money: s = unpack(scale).units; break;
-      case type::integer: s = from_integer(static_cast<int32_t>(scale->data2)).units; break;
+      case type::integer: s = from_integer(integer_type::value_of(scale)).units; break;
       case type::float_: s = float_amount(get_double(scale), true).units; break;
       default: fire_not_related_here(type_of(scale));
     }
@@ -414,7 +417,7 @@ bool even_q(cell* v) { return !odd_q(v); }
 // Path and pick fields: 1 code (the currency word or none), 2 amount (without currency).
 int32_t field_of(const cell* e) {
   if (type_of(e) == type::integer) {
-    int32_t i = static_cast<int32_t>(e->data2);
+    int32_t i = integer_type::value_of(e);
     return i == 1 || i == 2 ? i : 0;
   }
   static field_words<2> names({"code", "amount"});
@@ -510,7 +513,7 @@ int32_t currency_index(std::string_view code) {
     if (n > static_cast<int32_t>(max_currency)) n = static_cast<int32_t>(max_currency);
     for (int32_t i = 0; i < n; ++i) {
       const cell* w = block::rs_head(const_cast<cell*>(list)) + i;
-      if (is_word(w) && same_code(symbol::spelling(w->data2), code)) return i + 1;
+      if (is_word(w) && same_code(symbol::spelling(word::symbol_of(w)), code)) return i + 1;
     }
     return -1;
   }

@@ -1,5 +1,6 @@
 // none!: the absent value; its series actions answer none.
 #include "core/registry.h"
+#include "core/series_cell.h"
 #include "core/stack.h"
 #include "core/string_storage.h"
 #include "datatypes/simple_types.h"
@@ -16,12 +17,12 @@ namespace {
 cell* make(cell*, cell*, uint32_t) { return stack::push_none(); }
 
 int32_t form(cell*, cell* buffer, cell*, int32_t limit) {
-  string::append_ascii(buffer->data2, "none");
+  string::append_ascii(series::node_of(buffer), "none");
   return limit - 4;
 }
 
 int32_t mold(cell*, cell* buffer, bool, bool all, bool, cell*, int32_t limit, int32_t) {
-  string::append_ascii(buffer->data2, all ? "#(none)" : "none");
+  string::append_ascii(series::node_of(buffer), all ? "#(none)" : "none");
   return limit - (all ? 7 : 4);
 }
 

@@ -5,6 +5,7 @@
 #include "core/block_storage.h"
 #include "core/stack.h"
 #include "core/string_storage.h"
+#include "datatypes/integer.h"
 #include "runtime/fire.h"
 
 namespace kaz::number_text {
@@ -65,7 +66,7 @@ bool to_percent(const cell* text, double* out) {
   if (!scan_value(text, &v)) return false;
   switch (type_of(&v)) {
     case type::integer:
-      *out = static_cast<int32_t>(v.data2);
+      *out = integer_type::value_of(&v);
       return true;
     case type::float_:
     case type::percent:

@@ -5,9 +5,11 @@
 #include "core/actions.h"
 #include "core/block_storage.h"
 #include "core/registry.h"
+#include "core/series_cell.h"
 #include "core/stack.h"
 #include "core/string_storage.h"
 #include "datatypes/float.h"
+#include "datatypes/integer.h"
 #include "datatypes/number_text.h"
 #include "datatypes/point.h"
 #include "datatypes/random.h"
@@ -145,7 +147,7 @@ int32_t form(cell* v, cell* buffer, cell*, int32_t limit) {
   size_t n = integer_type::to_decimal(text, x_of(v));
   text[n++] = 'x';
   n += integer_type::to_decimal(text + n, y_of(v));
-  string::append_ascii(buffer->data2, std::string_view(text, n));
+  string::append_ascii(series::node_of(buffer), std::string_view(text, n));
   return limit - static_cast<int32_t>(n);
 }
 
@@ -188,7 +190,7 @@ cell* eval_path(cell* parent, cell* element, cell* value, cell* path, cell*, cel
   if (f == 0) fire(err::script_invalid_path, path, element);
   if (value) {
     if (type_of(value) != type::integer) fire_with_type(err::script_invalid_type, type_of(value));
-    (f == 1 ? parent->data2 : parent->data3) = value->data2;
+    (f == 1 ? parent->data2 : parent->data3) = static_cast<uint32_t>(integer_type::value_of(value));
     return value;
   }
   static cell component;

@@ -2,6 +2,7 @@
 #include "core/actions.h"
 #include "core/block_storage.h"
 #include "core/registry.h"
+#include "core/series_cell.h"
 #include "core/stack.h"
 #include "core/string_storage.h"
 #include "datatypes/block_actions.h"
@@ -56,11 +57,11 @@ cell* to(cell* proto, cell* spec, uint32_t t) {
 // The values joined by "/", formed or molded; a path met again inside itself is "...".
 int32_t walk(cell* p, cell* buffer, bool mold, bool all, bool flat, cell* part, int32_t limit) {
   cell path = *p;
-  if (cycle_stack::emit_marker(&path, buffer->data2, &limit, mold)) return limit;
+  if (cycle_stack::emit_marker(&path, series::node_of(buffer), &limit, mold)) return limit;
   cycle_guard guard(path.data2);
   for (int32_t i = 0; i < block::rs_length(&path); ++i) {
     if (i > 0) {
-      string::append_ascii(buffer->data2, "/");
+      string::append_ascii(series::node_of(buffer), "/");
       --limit;
     }
     cell v = *(block::rs_head(&path) + i);
@@ -81,12 +82,12 @@ int32_t mold(cell* p, cell* buffer, bool, bool all, bool flat, cell* part, int32
              int32_t) {
   uint32_t t = type_of(p);
   if (t == type::lit_path || t == type::get_path) {
-    string::append_ascii(buffer->data2, t == type::lit_path ? "'" : ":");
+    string::append_ascii(series::node_of(buffer), t == type::lit_path ? "'" : ":");
     --limit;
   }
   limit = walk(p, buffer, true, all, flat, part, limit);
   if (t == type::set_path) {
-    string::append_ascii(buffer->data2, ":");
+    string::append_ascii(series::node_of(buffer), ":");
     --limit;
   }
   return limit;
@@ -100,14 +101,14 @@ cell* copy(cell* p, cell* result, cell* part, bool deep, cell* types) {
 int32_t mold_paren(cell* b, cell* buffer, bool only, bool all, bool flat, cell* part,
                    int32_t limit, int32_t indent) {
   cell paren = *b;
-  if (cycle_stack::emit_marker(&paren, buffer->data2, &limit, true)) return limit;
+  if (cycle_stack::emit_marker(&paren, series::node_of(buffer), &limit, true)) return limit;
   if (!only) {
-    string::append_ascii(buffer->data2, "(");
+    string::append_ascii(series::node_of(buffer), "(");
     --limit;
   }
   limit = block_type::mold_cells(&paren, buffer, only, all, flat, part, limit, indent);
   if (!only) {
-    string::append_ascii(buffer->data2, ")");
+    string::append_ascii(series::node_of(buffer), ")");
     --limit;
   }
   return limit;

@@ -7,9 +7,11 @@
 #include "core/actions.h"
 #include "core/block_storage.h"
 #include "core/registry.h"
+#include "core/series_cell.h"
 #include "core/stack.h"
 #include "core/string_storage.h"
 #include "core/symbol.h"
+#include "core/word.h"
 #include "datatypes/float.h"
 #include "datatypes/number_text.h"
 #include "datatypes/random.h"
@@ -22,7 +24,7 @@ uint32_t field_index(const cell* word, uint32_t limit) {
   static const uint32_t fields[3] = {symbol::resolve(symbol::make("x")),
                                      symbol::resolve(symbol::make("y")),
                                      symbol::resolve(symbol::make("z"))};
-  uint32_t s = symbol::resolve(word->data2);
+  uint32_t s = symbol::resolve(word::symbol_of(word));
   for (uint32_t i = 0; i < limit; ++i)
     if (fields[i] == s) return i + 1;
   return 0;
@@ -141,7 +143,7 @@ int32_t form(cell* v, cell* buffer, cell*, int32_t limit) {
                               float_::text_kind::point, float_type::pretty_print_q);
   }
   text[len++] = ')';
-  string::append_ascii(buffer->data2, std::string_view(text, len));
+  string::append_ascii(series::node_of(buffer), std::string_view(text, len));
   return limit - static_cast<int32_t>(len);
 }
 

@@ -9,10 +9,14 @@
 #include "core/context.h"
 #include "core/evaluator.h"
 #include "core/exit_in_flight.h"
+#include "core/function.h"
 #include "core/object.h"
+#include "core/series_cell.h"
 #include "core/string_storage.h"
 #include "core/symbol.h"
+#include "core/word.h"
 #include "core/words.h"
+#include "datatypes/integer.h"
 #include "runtime/fire.h"
 
 namespace kaz::port_type {
@@ -30,8 +34,8 @@ const action_row no_actions{};
 
 // The value cell of an object's field, or null when the object has no such field.
 cell* field(const cell* object, std::string_view name) {
-  int32_t i = context::find_symbol(object->data1, symbol::make(name), true);
-  return i < 0 ? nullptr : context::values(object->data1) + i;
+  int32_t i = context::find_symbol(object::context_of(object), symbol::make(name), true);
+  return i < 0 ? nullptr : context::values(object::context_of(object)) + i;
 }
 
 // A word! for a name (the global word: errors and frame names show it).
@@ -85,7 +89,7 @@ cell* make(cell* proto, cell* spec_in, uint32_t) {
   // 2. Its first field names the scheme.
   cell scheme;
   scheme.header = type::none;
-  if (context::size(spec_object->data1) > 0) scheme = context::values(spec_object->data1)[0];
+  if (context::size(object::context_of(spec_object)) > 0) scheme = context::values(object::context_of(spec_object))[0];
   if (type_of(&scheme) != type::word) fire(err::access_no_scheme, &spec);
   // 3. A copy of the standard port, typed port!, with its spec and scheme fields set.
   cell* port = stack::reserve_cell();
@@ -108,7 +112,7 @@ cell* make(cell* proto, cell* spec_in, uint32_t) {
   // 4. The scheme object registered under that word.
   cell schemes = system_value({"schemes"});
   cell* found = type_of(&schemes) == type::block
-                    ? block::select_word(&schemes, scheme.data2, false)
+                    ? block::select_word(&schemes, word::symbol_of(&scheme), false)
                     : nullptr;
   cell scheme_object;
   scheme_object.header = type::none;
@@ -131,17 +135,17 @@ cell* make(cell* proto, cell* spec_in, uint32_t) {
 
 int32_t mold(cell* v, cell* buffer, bool, bool all, bool flat, cell* part, int32_t limit,
              int32_t indent) {
-  node_t out = buffer->data2;
+  node_t out = series::node_of(buffer);
   string::append_ascii(out, "make port! [");
   // The fields as an object body, one level in.
   limit = registry::row(type::object).mold(v, buffer, true, all, flat, part, limit - 12,
                                            indent + 1);
   if (!flat) {
-    string::append_ascii(buffer->data2, "\n");
-    for (int32_t k = 0; k < indent; ++k) string::append_ascii(buffer->data2, "    ");
+    string::append_ascii(series::node_of(buffer), "\n");
+    for (int32_t k = 0; k < indent; ++k) string::append_ascii(series::node_of(buffer), "    ");
     limit -= 1 + 4 * indent;
   }
-  string::append_ascii(buffer->data2, "]");
+  string::append_ascii(series::node_of(buffer), "]");
   return limit - 1;
 }
 
@@ -247,7 +251,7 @@ flow call_actor(const cell* actor, uint32_t s, const arguments& args) {
   cell fn = *fn_cell;
   stack::open_interpreted_function_frame(&name);
   for (uint32_t i = 0; i < args.count; ++i) stack::push(&args.cells[i]);
-  uint32_t slots = context::size(fn.data1);
+  uint32_t slots = context::size(function::context_of(&fn));
   if (static_cast<uint32_t>(stack::top - stack::arguments) < slots) {
     stack::push_logic(false);
     while (static_cast<uint32_t>(stack::top - stack::arguments) < slots) stack::push_none();
@@ -288,7 +292,7 @@ void insert_arguments(arguments& a, const int32_t* refs) {
   const cell* dup = opt(refs, 2);
   cell times;
   if (dup) times = as_count(dup);
-  bool many = dup && type_of(&times) == type::integer && static_cast<int32_t>(times.data2) > 1;
+  bool many = dup && type_of(&times) == type::integer && integer_type::value_of(&times) > 1;
   a.refinement(many ? &times : nullptr);
 }
 

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "datatypes/simple_types.h"
 #include "runtime/fire.h"
 
 namespace kaz::random {
@@ -92,7 +93,7 @@ int32_t next_in_range(int32_t n, bool secure) {
 
 cell* logic_value(cell* value, bool seed_q, bool secure, bool) {
   if (seed_q) {
-    seed(value->data1);
+    seed(logic_type::value_of(value));
     value->header = type::unset;
     return value;
   }

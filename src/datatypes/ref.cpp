@@ -1,5 +1,6 @@
 // ref!: text molded after an "@", formed without it.
 #include "core/registry.h"
+#include "core/series_cell.h"
 #include "core/string_storage.h"
 #include "datatypes/series_types.h"
 #include "datatypes/string_actions.h"
@@ -9,7 +10,7 @@ namespace kaz::ref_type {
 namespace {
 
 int32_t mold(cell* value, cell* buffer, bool, bool, bool, cell* part, int32_t limit, int32_t) {
-  string::append_ascii(buffer->data2, "@");
+  string::append_ascii(series::node_of(buffer), "@");
   return string_type::form(value, buffer, part, limit - 1);
 }
 

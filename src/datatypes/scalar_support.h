@@ -7,6 +7,7 @@
 #include "core/context.h"
 #include "core/stack.h"
 #include "core/symbol.h"
+#include "core/word.h"
 #include "datatypes/integer.h"
 #include "runtime/cell.h"
 #include "runtime/fire.h"
@@ -72,7 +73,7 @@ class field_words {
   int32_t index_of(const cell* w) {
     if (!is_word(w)) return -1;
     intern();
-    uint32_t s = symbol::resolve(w->data2);
+    uint32_t s = symbol::resolve(word::symbol_of(w));
     for (uint32_t i = 0; i < N; ++i)
       if (symbols_[i] == s) return static_cast<int32_t>(i) + 1;
     return -1;

@@ -12,8 +12,11 @@
 #include "core/stack.h"
 #include "core/string_storage.h"
 #include "core/symbol.h"
+#include "core/word.h"
 #include "core/words.h"
+#include "datatypes/integer.h"
 #include "datatypes/random.h"
+#include "datatypes/scalar_types.h"
 #include "datatypes/series_common.h"
 #include "datatypes/series_types.h"
 #include "datatypes/simple_types.h"
@@ -74,7 +77,7 @@ void bad_refine_arg(const cell* series, const char* word, const cell* value) {
 
 int32_t to_int_arg(const cell* number) {
   if (type_of(number) != type::float_ && type_of(number) != type::percent)
-    return static_cast<int32_t>(number->data2);
+    return integer_type::value_of(number);
   double d = get_double(number);
   if (!(d >= -2147483648.0 && d <= 2147483647.0)) fire(err::script_out_of_range, number);
   return static_cast<int32_t>(std::trunc(d));
@@ -115,7 +118,7 @@ void element_value(const cell* series, uint32_t index, cell* out) {
   } else if (t == type::binary) {
     *out = cell{type::integer, 0, *p, 0};
   } else if (t == type::vector) {
-    vector::read_element(p, s->unit(), series->data3, out);
+    vector::read_element(p, s->unit(), vector::element_type_of(series), out);
   } else if (t == type::image) {
     uint32_t raw;
     std::memcpy(&raw, p, 4);
@@ -198,7 +201,7 @@ void back() {
 void compute_position(bool at) {
   cell* offset = stack::arguments + 1;
   if (type_of(offset) != type::integer) invalid_arg(offset);
-  int64_t n = static_cast<int32_t>(offset->data2);
+  int64_t n = integer_type::value_of(offset);
   int64_t index = int64_t(subject()->data1) + n - (at && n >= 1 ? 1 : 0);
   int64_t len = absolute_length(subject());
   subject()->data1 = static_cast<uint32_t>(std::clamp<int64_t>(index, 0, len));
@@ -239,7 +242,7 @@ cell* poke(cell* series, int32_t index, cell* value, cell*) {
   }
   uint32_t vt = type_of(&v);
   // The value is checked before anything changes.
-  if (t == type::vector && vt != series->data3) invalid_arg(&v);
+  if (t == type::vector && vt != vector::element_type_of(series)) invalid_arg(&v);
   if (t == type::binary) {
     auto n = static_cast<int32_t>(v.data2);
     if ((vt != type::integer && vt != type::char_) || n < -128 || n > 255) invalid_arg(&v);
@@ -264,7 +267,7 @@ cell* poke(cell* series, int32_t index, cell* value, cell*) {
   } else if (t == type::image) {
     std::memcpy(unit_at(s, at), &v.data2, 4);
   } else {
-    string::overwrite_char(series->data2, s->offset / s->unit() + at, v.data2);
+    string::overwrite_char(series->data2, s->offset / s->unit() + at, char_type::code_of(&v));
   }
   if (owned) owned_after(series, change::poke, &v, static_cast<int32_t>(at), 1);
   return value;
@@ -350,7 +353,7 @@ cell* reverse(cell* series, cell* part, cell* skip_arg) {
   int32_t k = 1;
   if (skip_arg) {
     if (type_of(skip_arg) != type::integer) bad_refine_arg(series, "skip", skip_arg);
-    k = static_cast<int32_t>(skip_arg->data2);
+    k = integer_type::value_of(skip_arg);
     if (k == count) return series;
     if (k < 1) fire(err::script_out_of_range, skip_arg);
     if (count < k || count % k != 0) bad_refine_arg(series, "skip", skip_arg);
@@ -405,7 +408,7 @@ cell* copy(cell* series, cell* result, cell* part, bool, cell*) {
   int64_t count = std::max<int64_t>(len - start, 0);
   if (part) {
     if (type_of(part) == type::pair) {
-      auto x = static_cast<int32_t>(part->data2), y = static_cast<int32_t>(part->data3);
+      auto x = pair_type::x_of(part), y = pair_type::y_of(part);
       start = std::max<int64_t>(int64_t(series->data1) + x - (x > 0 ? 1 : 0), 0);
       count = y < x ? 0 : int64_t(y) - x;
     } else {
@@ -571,7 +574,7 @@ void check_move_kinds(const cell* origin, const cell* target) {
   bool o_text = is_any_string(o), t_text = is_any_string(t);
   if (o_text && t_text) return;
   if (o == type::vector || t == type::vector) {
-    if (o != t || origin->data3 != target->data3) move_bad(origin, target);
+    if (o != t || vector::element_type_of(origin) != vector::element_type_of(target)) move_bad(origin, target);
   }
   if ((o == type::image) != (t == type::image)) move_bad(origin, target);
   if (buffer_of(origin)->unit() != buffer_of(target)->unit()) move_bad(origin, target);
@@ -659,7 +662,7 @@ cell* move(cell* origin, cell* target, cell* part) {
   int32_t count = 1;
   if (part) {
     if (type_of(part) != type::integer) bad_refine_arg(origin, "part", part);
-    count = static_cast<int32_t>(part->data2);
+    count = integer_type::value_of(part);
     if (count < 1) return target;
   }
   count = std::min<int32_t>(count, static_cast<int32_t>(length_from_head(origin)));
@@ -693,7 +696,7 @@ cell* reflect(cell* series, uint32_t field) {
 // The field `owned`: none takes ownership away; [owner field] gives it to that object through
 // that field word.
 cell* modify(cell* series, cell* field, cell* value, bool) {
-  if (type_of(field) != type::word || !is_owned_field(field->data2)) return value;
+  if (type_of(field) != type::word || !is_owned_field(word::symbol_of(field))) return value;
   cell v = *value;
   if (type_of(&v) == type::none) {
     ownership::unbind(series);

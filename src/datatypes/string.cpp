@@ -10,9 +10,11 @@
 #include "core/stack.h"
 #include "core/string_storage.h"
 #include "core/symbol.h"
+#include "datatypes/integer.h"
 #include "datatypes/series_common.h"
 #include "datatypes/series_types.h"
 #include "datatypes/string_actions.h"
+#include "datatypes/vector.h"
 #include "runtime/fire.h"
 
 namespace kaz::string_type {
@@ -67,7 +69,7 @@ void element_at(const cell* series, uint32_t index, cell* out) {
   series_buffer* s = string::buffer_of(series);
   uint32_t t = type_of(series);
   uint32_t unit = t == type::vector || t == type::binary ? s->unit() : string::checked_unit(s);
-  element_value(s->head() + size_t(index) * unit, unit, t, series->data3, out);
+  element_value(s->head() + size_t(index) * unit, unit, t, vector::element_type_of(series), out);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -156,7 +158,7 @@ cell* eval_path(cell* parent, cell* element, cell* value, cell* path, cell*, cel
   uint32_t et = type_of(element);
   const action_row& row = registry::row(type_of(parent));
   if (et == type::integer) {
-    auto i = static_cast<int32_t>(element->data2);
+    auto i = integer_type::value_of(element);
     if (!value) {
       if (!row.pick) actions::unsupported(parent, slot::pick);
       return row.pick(parent, i, element);

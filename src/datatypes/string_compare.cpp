@@ -3,6 +3,8 @@
 
 #include "core/actions.h"
 #include "core/string_storage.h"
+#include "datatypes/bitset.h"
+#include "datatypes/scalar_types.h"
 
 namespace kaz::string {
 
@@ -65,7 +67,7 @@ bool match_at_head_q(const cell* s, const cell* pattern, int32_t op) {
   if (pt == type::char_) {
     text t = text_of(s);
     if (t.length == 0) return false;
-    uint32_t c = t.at(0), p = pattern->data2;
+    uint32_t c = t.at(0), p = char_type::code_of(pattern);
     return op == actions::op::strict_equal ? c == p : fold(c) == fold(p);
   }
   if (pt == type::tag) {
@@ -79,7 +81,7 @@ bool match_at_head_q(const cell* s, const cell* pattern, int32_t op) {
 }
 
 bool bitset_has(const cell* bitset, uint32_t c) {
-  series_buffer* b = memory::buffer_of(bitset->data2);
+  series_buffer* b = memory::buffer_of(bitset_type::node_of(bitset));
   uint64_t bits = uint64_t(b->used_bytes()) * 8;
   if (c >= bits) return (b->flags & series_flag::complement) != 0;
   return (b->head()[c >> 3] & (0x80 >> (c & 7))) != 0;

@@ -7,8 +7,12 @@
 #include "core/stack.h"
 #include "core/string_storage.h"
 #include "core/symbol.h"
+#include "core/word.h"
+#include "datatypes/integer.h"
+#include "datatypes/scalar_types.h"
 #include "datatypes/series_common.h"
 #include "datatypes/string_actions.h"
+#include "datatypes/vector.h"
 #include "memory/unicode_units.h"
 #include "memory/unicode_utf8.h"
 #include "runtime/fire.h"
@@ -163,11 +167,11 @@ bool prepare(matcher& m, const cell* series, const cell* value, bool folding) {
   }
   if (vt == type::char_ && !bytes) {
     m.k = kind::unit;
-    m.c = folding ? string::fold(value->data2) : value->data2;
+    m.c = folding ? string::fold(char_type::code_of(value)) : char_type::code_of(value);
     return true;
   }
   if (vt == type::integer && bytes) {
-    int32_t b = static_cast<int32_t>(value->data2);
+    int32_t b = integer_type::value_of(value);
     if (b < 0 || b > 255) return false;
     m.k = kind::unit;
     m.c = static_cast<uint32_t>(b);
@@ -187,10 +191,10 @@ bool prepare(matcher& m, const cell* series, const cell* value, bool folding) {
   if (vt == type::binary || (is_any_string(vt) && vt != type::tag)) {
     m.pattern = *value;
   } else if (is_any_word(vt)) {
-    m.pattern = cell{type::string, 0, symbol::name_string(value->data2), 0};
+    m.pattern = cell{type::string, 0, symbol::name_string(word::symbol_of(value)), 0};
   } else if (vt == type::char_) {
     uint8_t buf[4];
-    uint32_t n = unicode::utf8_append_encoded(value->data2, buf);
+    uint32_t n = unicode::utf8_append_encoded(char_type::code_of(value), buf);
     m.bytes.assign(reinterpret_cast<const char*>(buf), n);
     m.in_bytes = true;
   } else {
@@ -260,7 +264,7 @@ found search(cell* series, cell* value, cell* part, bool case_, bool same, bool 
   uint32_t step = 1;
   if (skip) {
     if (type_of(skip) != type::integer) series::bad_refine_arg(series, "skip", skip);
-    int32_t n = static_cast<int32_t>(skip->data2);
+    int32_t n = integer_type::value_of(skip);
     if (n < 1) fire(err::script_out_of_range, skip);
     step = static_cast<uint32_t>(n);
   }
@@ -287,7 +291,7 @@ found search(cell* series, cell* value, cell* part, bool case_, bool same, bool 
   series_buffer* s = string::buffer_of(series);
   uint32_t unit = s->unit();
   if (st != type::vector && st != type::binary) unit = string::checked_unit(s);
-  haystack h{s->head(), unit, st == type::vector ? series->data3 : 0};
+  haystack h{s->head(), unit, st == type::vector ? vector::element_type_of(series) : 0};
   return scan(m, h, r, step, match);
 }
 

@@ -5,6 +5,7 @@
 #include "core/actions.h"
 #include "core/block_storage.h"
 #include "core/string_storage.h"
+#include "datatypes/scalar_types.h"
 #include "datatypes/series_common.h"
 #include "datatypes/string_actions.h"
 #include "runtime/fire.h"
@@ -30,7 +31,7 @@ bool known_size(const cell* value, int32_t part, known_text& k) {
   uint64_t n;
   if (t == type::char_) {
     n = 1;
-    k.unit = string::append_unit_for(value->data2);
+    k.unit = string::append_unit_for(char_type::code_of(value));
   } else if (is_any_string(t)) {
     n = string::length_from_head(value) + (t == type::tag ? 2 : 0);
     k.unit = string::checked_unit(string::buffer_of(value));
@@ -45,7 +46,7 @@ bool known_size(const cell* value, int32_t part, known_text& k) {
 // Writes the first k.units units of the value's text at p (tag!: "<" text ">").
 void write_known(uint8_t* p, uint32_t unit, const cell* value, uint32_t units) {
   if (type_of(value) == type::char_) {
-    string::put_char(p, unit, value->data2);
+    string::put_char(p, unit, char_type::code_of(value));
     return;
   }
   string::text t = string::text_of(value);

@@ -5,6 +5,7 @@
 
 #include "core/stack.h"
 #include "core/string_storage.h"
+#include "datatypes/integer.h"
 #include "datatypes/series_common.h"
 #include "datatypes/string_actions.h"
 
@@ -37,9 +38,9 @@ cell* set_operation(bool case_, cell* skip, int32_t op) {
   cell* b = a + 1;
   uint32_t step = 1;
   if (skip) {
-    if (type_of(skip) != type::integer || static_cast<int32_t>(skip->data2) < 1)
+    if (type_of(skip) != type::integer || integer_type::value_of(skip) < 1)
       series::bad_refine_arg(a, "skip", skip);
-    step = skip->data2;
+    step = static_cast<uint32_t>(integer_type::value_of(skip));
   }
   bool second = op != set_op::unique;
   bool both_passes = op == set_op::union_ || op == set_op::difference;

@@ -11,8 +11,11 @@
 #include "core/stack.h"
 #include "core/string_storage.h"
 #include "core/symbol.h"
+#include "datatypes/integer.h"
 #include "datatypes/series_common.h"
+#include "datatypes/simple_types.h"
 #include "datatypes/string_actions.h"
+#include "datatypes/vector.h"
 #include "memory/sort.h"
 #include "runtime/fire.h"
 
@@ -134,9 +137,9 @@ int call_comparator(const uint8_t* x, const uint8_t* y, int32_t, uint32_t flags)
   stack::unwind_to(saved);
   switch (type_of(&result)) {
     case type::logic:
-      return result.data1 ? 1 : -1;
+      return logic_type::value_of(&result) ? 1 : -1;
     case type::integer: {
-      auto n = static_cast<int32_t>(result.data2);
+      auto n = integer_type::value_of(&result);
       return n > 0 ? -1 : n < 0 ? 1 : 0;
     }
     case type::float_: {
@@ -214,7 +217,7 @@ cell* sort(cell* series, bool case_, cell* skip, cell* comparator, cell* part, b
   if (n == 0) return series;
   uint32_t record = 1;
   if (skip) {
-    int32_t k = type_of(skip) == type::integer ? static_cast<int32_t>(skip->data2) : 0;
+    int32_t k = type_of(skip) == type::integer ? integer_type::value_of(skip) : 0;
     if (k < 1 || n % static_cast<uint32_t>(k) != 0 || n < static_cast<uint32_t>(k))
       series::bad_refine_arg(series, "skip", skip);
     record = static_cast<uint32_t>(k);
@@ -229,7 +232,7 @@ cell* sort(cell* series, bool case_, cell* skip, cell* comparator, cell* part, b
     by_function = true;
   } else if (type_of(comparator) == type::integer) {
     if (!skip || all) fire(err::script_bad_refines);
-    auto k = static_cast<int32_t>(comparator->data2);
+    auto k = integer_type::value_of(comparator);
     if (k < 1 || static_cast<uint32_t>(k) > record) fire(err::script_out_of_range, comparator);
     flags |= static_cast<uint32_t>(k - 1) << 2;
   } else {
@@ -237,7 +240,7 @@ cell* sort(cell* series, bool case_, cell* skip, cell* comparator, cell* part, b
   }
   series_buffer* s = string::buffer_of(series);
   uint32_t unit = t == type::vector || t == type::binary ? s->unit() : string::checked_unit(s);
-  uint32_t element_type = t == type::vector ? series->data3 : 0;
+  uint32_t element_type = t == type::vector ? vector::element_type_of(series) : 0;
   uint32_t count = n / record;
   bool owned = series::owned_before(series, series::change::sort, nullptr,
                                     static_cast<int32_t>(head), static_cast<int32_t>(n));

@@ -1,6 +1,7 @@
 #include "datatypes/system_settings.h"
 
 #include "core/context.h"
+#include "core/object.h"
 #include "core/symbol.h"
 #include "core/words.h"
 
@@ -18,9 +19,9 @@ struct field_path {
 
 const cell* field_of(const cell* object, uint32_t symbol) {
   if (type_of(object) != type::object) return nullptr;
-  int32_t i = context::find_symbol(object->data1, symbol, true);
+  int32_t i = context::find_symbol(object::context_of(object), symbol, true);
   if (i < 0) return nullptr;
-  const cell* v = context::values(object->data1) + i;
+  const cell* v = context::values(object::context_of(object)) + i;
   return type_of(v) == type::unset ? nullptr : v;
 }
 

@@ -1,5 +1,6 @@
 // tag!: text shown between angle brackets, which the buffer does not hold.
 #include "core/registry.h"
+#include "core/series_cell.h"
 #include "core/string_storage.h"
 #include "datatypes/series_types.h"
 #include "datatypes/string_actions.h"
@@ -10,9 +11,9 @@ namespace {
 
 // The brackets count against the budget like the text does.
 int32_t form(cell* value, cell* buffer, cell* part, int32_t limit) {
-  string::append_ascii(buffer->data2, "<");
+  string::append_ascii(series::node_of(buffer), "<");
   limit = string_type::form(value, buffer, part, limit - 1);
-  string::append_ascii(buffer->data2, ">");
+  string::append_ascii(series::node_of(buffer), ">");
   return limit - 1;
 }
 

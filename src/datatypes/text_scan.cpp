@@ -4,6 +4,7 @@
 #include <string>
 
 #include "core/string_storage.h"
+#include "datatypes/simple_types.h"
 
 namespace kaz::scalar {
 
@@ -15,7 +16,7 @@ bool scan_text_as(const cell* text, uint32_t wanted, cell* out) {
   check.one = true;
   cell kind;
   text_loader::scan_utf8(utf8, check, &kind);
-  if (type_of(&kind) != type::datatype_ || kind.data1 != wanted) return false;
+  if (type_of(&kind) != type::datatype_ || datatype_type::id_of(&kind) != wanted) return false;
   lexer::scan_options load;
   load.one = true;
   text_loader::scan_utf8(utf8, load, out);

@@ -8,9 +8,11 @@
 #include "core/actions.h"
 #include "core/block_storage.h"
 #include "core/registry.h"
+#include "core/series_cell.h"
 #include "core/string_storage.h"
 #include "datatypes/date.h"
 #include "datatypes/float.h"
+#include "datatypes/integer.h"
 #include "datatypes/scalar_support.h"
 #include "datatypes/scalar_types.h"
 #include "datatypes/text_scan.h"
@@ -35,7 +37,7 @@ cell field_result;
 
 // The number a time operand stands for, in seconds.
 double seconds_of_operand(const cell* c) {
-  return type_of(c) == type::integer ? static_cast<int32_t>(c->data2) : get_double(c);
+  return type_of(c) == type::integer ? integer_type::value_of(c) : get_double(c);
 }
 
 // [hours minutes seconds]: only the hours may be negative, and then the whole time is.
@@ -85,17 +87,17 @@ cell* make(cell* proto, cell* spec, uint32_t) {
 }
 
 int32_t form(cell* v, cell* buffer, cell*, int32_t limit) {
-  return write_text(buffer->data2, get_double(v), limit);
+  return write_text(series::node_of(buffer), get_double(v), limit);
 }
 
 int32_t mold(cell* v, cell* buffer, bool, bool, bool, cell*, int32_t limit, int32_t) {
-  return write_text(buffer->data2, get_double(v), limit);
+  return write_text(series::node_of(buffer), get_double(v), limit);
 }
 
 // A path element as a field index (0 when it names none).
 int32_t element_index(const cell* e) {
   if (type_of(e) == type::integer) {
-    int32_t i = static_cast<int32_t>(e->data2);
+    int32_t i = integer_type::value_of(e);
     return i >= 1 && i <= 3 ? i : 0;
   }
   int32_t i = field_index(e);
@@ -123,7 +125,7 @@ cell* pick(cell* t, int32_t number, cell* picked) {
   const cell* boxed = scalar::pick_index(picked, number, &n);
   int32_t index;
   if (type_of(boxed) == type::integer) {
-    index = static_cast<int32_t>(boxed->data2);
+    index = integer_type::value_of(boxed);
     if (index < 1 || index > 3) fire(err::script_out_of_range, boxed);
   } else if (is_word(boxed)) {
     index = field_index(boxed, t);

@@ -1,6 +1,7 @@
 // triple!: three 32-bit integers in words 1 to 3, used by the runtime internally. It has no
 // literal form and no actions but its text.
 #include "core/registry.h"
+#include "core/series_cell.h"
 #include "core/string_storage.h"
 #include "datatypes/integer.h"
 #include "datatypes/scalar_types.h"
@@ -18,7 +19,7 @@ int32_t form(cell* v, cell* buffer, cell*, int32_t limit) {
     n += integer_type::to_decimal(text + n, static_cast<int32_t>(words[i]));
   }
   text[n++] = ']';
-  string::append_ascii(buffer->data2, std::string_view(text, n));
+  string::append_ascii(series::node_of(buffer), std::string_view(text, n));
   return limit - static_cast<int32_t>(n);
 }
 

@@ -7,9 +7,12 @@
 
 #include "core/block_storage.h"
 #include "core/registry.h"
+#include "core/series_cell.h"
 #include "core/string_storage.h"
 #include "core/symbol.h"
+#include "core/word.h"
 #include "datatypes/float.h"
+#include "datatypes/integer.h"
 #include "datatypes/random.h"
 #include "datatypes/scalar_support.h"
 #include "datatypes/scalar_types.h"
@@ -73,7 +76,7 @@ int32_t hex_digit(uint32_t c) {
 
 // #F80 is 255.136.0 (each digit doubled), #FF8800 the same, #FF880080 four bytes.
 cell* from_issue(cell* out, const cell* issue) {
-  std::string_view name = symbol::spelling(issue->data2);
+  std::string_view name = symbol::spelling(word::symbol_of(issue));
   uint8_t b[4] = {};
   uint32_t n = 0;
   auto bad = [&]() {
@@ -121,9 +124,9 @@ cell* from_block(cell* out, cell* spec) {
 
 // The bytes of a binary! from its position, at most 12.
 cell* from_binary(cell* out, const cell* bin) {
-  series_buffer* s = memory::buffer_of(bin->data2);
+  series_buffer* s = memory::buffer_of(series::node_of(bin));
   uint32_t used = s->used_bytes();
-  uint32_t index = bin->data1;
+  uint32_t index = series::index_of(bin);
   uint32_t n = index < used ? std::min(used - index, max_length) : 0;
   uint8_t b[max_length] = {};
   std::copy_n(s->head() + index, n, b);
@@ -153,7 +156,7 @@ int32_t form(cell* v, cell* buffer, cell*, int32_t limit) {
   for (uint32_t i = 0; i < length_of(v); ++i)
     n += std::snprintf(text + n, sizeof text - static_cast<size_t>(n), i ? ".%u" : "%u",
                        static_cast<unsigned>(byte_at(v, i)));
-  string::append_ascii(buffer->data2, std::string_view(text, static_cast<size_t>(n)));
+  string::append_ascii(series::node_of(buffer), std::string_view(text, static_cast<size_t>(n)));
   return limit - n;
 }
 
@@ -208,7 +211,7 @@ cell* random_(cell* v, bool seed, bool secure, bool) {
 }
 
 int32_t index_in_range(const cell* t, const cell* index) {
-  int32_t i = static_cast<int32_t>(index->data2);
+  int32_t i = integer_type::value_of(index);
   if (i < 1 || i > static_cast<int32_t>(length_of(t))) fire(err::script_out_of_range, index);
   return i;
 }
@@ -236,7 +239,7 @@ cell* eval_path(cell* parent, cell* element, cell* value, cell*, cell*, cell*, i
   bytes_of(parent, b);
   uint32_t n = length_of(parent);
   if (type_of(value) == type::integer) {
-    b[i] = clamp_byte(static_cast<int64_t>(static_cast<int32_t>(value->data2)));
+    b[i] = clamp_byte(static_cast<int64_t>(integer_type::value_of(value)));
   } else if (type_of(value) == type::none) {
     std::fill(b + i, b + max_length, 0);
     n = i;
@@ -261,14 +264,14 @@ cell* reverse(cell* t, cell* part, cell* skip) {
   int64_t n = len;
   if (part) {
     if (type_of(part) != type::integer) bad_refinement("part", part);
-    int32_t p = static_cast<int32_t>(part->data2);
+    int32_t p = integer_type::value_of(part);
     if (p < 0) fire(err::script_out_of_range, part);
     n = std::min<int64_t>(p, len);
   }
   int64_t k = 1;
   if (skip) {
     if (type_of(skip) != type::integer) bad_refinement("skip", skip);
-    k = static_cast<int32_t>(skip->data2);
+    k = integer_type::value_of(skip);
     if (k < 1) fire(err::script_out_of_range, skip);
     if (k == n) return t;
     if (k > n || n % k != 0) bad_refinement("skip", skip);
@@ -340,7 +343,7 @@ void math(kaz::math op) {
   uint32_t n = length_of(a);
   switch (type_of(b)) {
     case type::integer: {
-      int64_t r = static_cast<int32_t>(b->data2);
+      int64_t r = integer_type::value_of(b);
       for (uint32_t i = 0; i < n; ++i) out[i] = integer_op(x[i], r, op);
       break;
     }

@@ -1,5 +1,6 @@
 // unset!: the value of nothing.
 #include "core/registry.h"
+#include "core/series_cell.h"
 #include "core/stack.h"
 #include "core/string_storage.h"
 #include "datatypes/simple_types.h"
@@ -18,7 +19,7 @@ cell* make(cell*, cell*, uint32_t) { return stack::push_unset(); }
 int32_t form(cell*, cell*, cell*, int32_t limit) { return limit; }
 
 int32_t mold(cell*, cell* buffer, bool, bool all, bool, cell*, int32_t limit, int32_t) {
-  string::append_ascii(buffer->data2, all ? "#(unset)" : "unset");
+  string::append_ascii(series::node_of(buffer), all ? "#(unset)" : "unset");
   return limit - (all ? 8 : 5);
 }
 

@@ -5,9 +5,11 @@
 #include "core/actions.h"
 #include "core/block_storage.h"
 #include "core/registry.h"
+#include "core/series_cell.h"
 #include "core/stack.h"
 #include "core/string_storage.h"
 #include "core/symbol.h"
+#include "core/word.h"
 #include "datatypes/base_codecs.h"
 #include "datatypes/port.h"
 #include "datatypes/string_actions.h"
@@ -183,7 +185,7 @@ cell* make(cell* proto, cell* spec, uint32_t t) {
 int32_t mold(cell* v, cell* buffer, bool, bool, bool, cell* part, int32_t limit, int32_t) {
   int32_t written = 0;
   each_utf8_byte(v, [&](uint8_t b) {
-    written += static_cast<int32_t>(put_byte(buffer->data2, b, 0));
+    written += static_cast<int32_t>(put_byte(series::node_of(buffer), b, 0));
     return !(part && written >= limit);
   });
   return limit - written;
@@ -278,7 +280,7 @@ cell* write(cell* u, cell* data, bool binary, bool lines, bool info, bool append
     } else {
       cell m = *block::rs_head(&d);
       if (type_of(&m) != type::word) fire(err::script_invalid_arg, &m);
-      method = symbol::resolve(m.data2);
+      method = symbol::resolve(word::symbol_of(&m));
       if (n > 1) {
         h = block::rs_head(&d)[1];
         if (type_of(&h) != type::block) fire(err::script_invalid_arg, &h);

@@ -7,9 +7,13 @@
 
 #include "core/block_storage.h"
 #include "core/registry.h"
+#include "core/series_cell.h"
 #include "core/stack.h"
 #include "core/string_storage.h"
 #include "core/symbol.h"
+#include "core/word.h"
+#include "datatypes/integer.h"
+#include "datatypes/scalar_types.h"
 #include "datatypes/series_common.h"
 #include "datatypes/vector_math.h"
 #include "runtime/fire.h"
@@ -70,7 +74,7 @@ void fill_pattern(uint8_t* p, size_t n, size_t total) {
 // make.
 
 uint32_t element_type_of_word(const cell* word) {
-  uint32_t s = symbol::resolve(word->data2);
+  uint32_t s = symbol::resolve(word::symbol_of(word));
   for (uint32_t t : {uint32_t(type::integer), uint32_t(type::char_), uint32_t(type::float_),
                      uint32_t(type::percent)})
     if (s == symbol::resolve(symbol::make(registry::name(t)))) return t;
@@ -104,7 +108,7 @@ cell* make(cell* proto, cell* spec_arg, uint32_t) {
       int32_t i = 1;
       cell next = at[i];
       if (type_of(&next) == type::integer) {
-        uint32_t bits = next.data2;
+        uint32_t bits = static_cast<uint32_t>(integer_type::value_of(&next));
         if (element_type == type::percent) bits = 64;
         else if (!width_allowed(element_type, bits)) fire(err::script_bad_make_arg, &dt, &spec);
         width = bits / 8;
@@ -117,7 +121,7 @@ cell* make(cell* proto, cell* spec_arg, uint32_t) {
       if (i >= n) fire(err::script_invalid_spec_field, &spec);
       cell size = block::rs_head(&spec)[i];
       if (type_of(&size) == type::integer) {
-        count = static_cast<int32_t>(size.data2);
+        count = integer_type::value_of(&size);
         if (i + 1 < n && type_of(block::rs_head(&spec) + i + 1) == type::block)
           values = block::rs_head(&spec)[i + 1];
       } else if (type_of(&size) == type::block) {
@@ -183,12 +187,12 @@ int32_t serialize(const cell* v, node_t out, bool all, cell* part, int32_t limit
     read_element(element_address(&vec, i), width, t, &e);
     if (t == type::char_) {
       if (mold) string::append_ascii(out, "#\"");
-      string::append_escaped_char(out, e.data2, mold ? string::escape::text : string::escape::plain,
+      string::append_escaped_char(out, char_type::code_of(&e), mold ? string::escape::text : string::escape::plain,
                                   all);
       if (mold) string::append_ascii(out, "\"");
     } else if (t == type::integer) {
       char text[12];
-      auto r = std::to_chars(text, text + sizeof text, static_cast<int32_t>(e.data2));
+      auto r = std::to_chars(text, text + sizeof text, integer_type::value_of(&e));
       string::append_ascii(out, std::string_view(text, size_t(r.ptr - text)));
     } else {
       char text[float_text_size];
@@ -211,12 +215,12 @@ int32_t serialize(const cell* v, node_t out, bool all, cell* part, int32_t limit
 }
 
 int32_t form(cell* v, cell* buffer, cell* part, int32_t limit) {
-  return serialize(v, buffer->data2, false, part, limit, false);
+  return serialize(v, series::node_of(buffer), false, part, limit, false);
 }
 
 int32_t mold(cell* v, cell* buffer, bool only, bool all, bool, cell* part, int32_t limit,
              int32_t) {
-  node_t out = buffer->data2;
+  node_t out = series::node_of(buffer);
   cell vec = *v;
   if (!only) {
     string::append_ascii(out, "make vector! [");
@@ -267,8 +271,8 @@ int32_t compare(cell* a, cell* b, int32_t op) {
       if (dp < dq) return -1;
       if (dp > dq) return 1;
     } else {
-      int64_t ip = t == type::char_ ? int64_t(p.data2) : int64_t(int32_t(p.data2));
-      int64_t iq = t == type::char_ ? int64_t(q.data2) : int64_t(int32_t(q.data2));
+      int64_t ip = t == type::char_ ? int64_t(char_type::code_of(&p)) : int64_t(integer_type::value_of(&p));
+      int64_t iq = t == type::char_ ? int64_t(char_type::code_of(&q)) : int64_t(integer_type::value_of(&q));
       if (ip != iq) return ip < iq ? -1 : 1;
     }
   }

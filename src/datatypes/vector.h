@@ -14,6 +14,8 @@ namespace kaz::vector {
  * float! (32 or 64 bits, IEEE) and percent! (64 bits, the double of the value, 1.0 = 100%).
  */
 
+inline uint32_t element_type_of(const cell* v) { return v->data3; }
+
 // The default width in bytes of an element datatype (4 for integer!/char!, 8 for the others).
 uint32_t default_width(uint32_t element_type);
 

@@ -6,6 +6,7 @@
 
 #include "core/registry.h"
 #include "core/stack.h"
+#include "datatypes/integer.h"
 #include "datatypes/series_common.h"
 #include "datatypes/vector.h"
 #include "runtime/fire.h"
@@ -115,7 +116,7 @@ void with_scalar(cell* v, cell* scalar, int code) {
   uint32_t t = v->data3, st = type_of(scalar);
   if (is_float_type(t)) {
     double d;
-    if (st == type::integer) d = static_cast<int32_t>(scalar->data2);
+    if (st == type::integer) d = integer_type::value_of(scalar);
     else if (is_float_type(st)) d = get_double(scalar);
     else fire(err::internal_not_done);
     if (code >= op_or) cannot_use_on_float();
@@ -133,7 +134,7 @@ void with_scalar(cell* v, cell* scalar, int code) {
     return;
   }
   int32_t k;
-  if (st == type::integer) k = static_cast<int32_t>(scalar->data2);
+  if (st == type::integer) k = integer_type::value_of(scalar);
   else if (is_float_type(st)) k = series::to_int_arg(scalar);
   else fire(err::internal_not_done);
   if (((code == op_add || code == op_subtract) && k == 0) ||

@@ -6,10 +6,13 @@
 #include "core/context.h"
 #include "core/error.h"
 #include "core/registry.h"
+#include "core/series_cell.h"
 #include "core/stack.h"
 #include "core/string_storage.h"
 #include "core/symbol.h"
 #include "core/words.h"
+#include "datatypes/scalar_types.h"
+#include "datatypes/simple_types.h"
 #include "datatypes/text_loader.h"
 #include "datatypes/word_types.h"
 #include "runtime/fire.h"
@@ -20,12 +23,12 @@ namespace {
 
 int32_t form(cell* v, cell* buffer, cell*, int32_t limit) {
   cell name{type::string, 0, symbol::name_string(v->data2), 0};
-  string::append_string(buffer->data2, &name);
+  string::append_string(series::node_of(buffer), &name);
   return limit - static_cast<int32_t>(string::length_from_head(&name));
 }
 
 int32_t mold(cell* v, cell* buffer, bool, bool, bool, cell* part, int32_t limit, int32_t) {
-  node_t out = buffer->data2;
+  node_t out = series::node_of(buffer);
   switch (type_of(v)) {
     case type::lit_word:
       string::append_ascii(out, "'");
@@ -89,7 +92,7 @@ std::string text_of(const cell* v) {
   if (type_of(v) == type::char_) {
     cell s;
     string::make_at(&s, 1);
-    string::append_code_point(s.data2, v->data2);
+    string::append_code_point(series::node_of(&s), char_type::code_of(v));
     return string::to_utf8(&s);
   }
   return string::to_utf8(v);
@@ -120,7 +123,7 @@ uint32_t scan_name(uint32_t symbol) {
   lexer::scan_options options;
   options.scan = true;
   text_loader::scan_utf8(text, options, &t);
-  return type_of(&t) == type::datatype_ ? t.data1 : 0;
+  return type_of(&t) == type::datatype_ ? datatype_type::id_of(&t) : 0;
 }
 
 [[noreturn]] void bad_to_arg(uint32_t t, const cell* v) {
@@ -148,9 +151,9 @@ cell* make(cell* proto, cell* spec_in, uint32_t t) {
   } else if (st == type::string || st == type::char_) {
     if (!load_word(text_of(&spec), &out)) fire(err::script_invalid_chars);
   } else if (st == type::datatype_) {
-    context::intern_global(symbol::make(registry::name(spec.data1)), &out);
+    context::intern_global(symbol::make(registry::name(datatype_type::id_of(&spec))), &out);
   } else if (st == type::logic) {
-    context::intern_global(spec.data1 ? words::sym.true_ : words::sym.false_, &out);
+    context::intern_global(logic_type::value_of(&spec) ? words::sym.true_ : words::sym.false_, &out);
   } else {
     bad_to_arg(t, &spec);
   }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/block_storage.h"
+#include "core/series_cell.h"
 #include "core/stack.h"
 #include "core/string_storage.h"
 #include "loader/kazbin_decoder.h"
@@ -170,8 +171,8 @@ void codec_decode(const cell* payload, cell* out) {
   std::vector<uint8_t> bytes;
   uint32_t t = type_of(&source);
   if (t == type::binary) {
-    series_buffer* s = memory::buffer_of(source.data2);
-    uint32_t head = source.data1 < s->length() ? source.data1 : s->length();
+    series_buffer* s = memory::buffer_of(series::node_of(&source));
+    uint32_t head = series::index_of(&source) < s->length() ? series::index_of(&source) : s->length();
     bytes.assign(s->head() + head, s->tail_ptr());
   } else if (t == type::file) {
     std::ifstream f(string::to_utf8(&source), std::ios::binary);
@@ -184,7 +185,7 @@ void codec_decode(const cell* payload, cell* out) {
   codec_q = true;
   cell* block = block::push_only(4);
   uint32_t at = stack::index_of(block);
-  decode(bytes.data(), static_cast<uint32_t>(bytes.size()), block->data2, true, &source);
+  decode(bytes.data(), static_cast<uint32_t>(bytes.size()), series::node_of(block), true, &source);
   cell result = *stack::at_index(at);
   stack::top = stack::at_index(at);
   if (block::absolute_length(&result) == 1)

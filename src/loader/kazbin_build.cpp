@@ -5,7 +5,9 @@
 #include "core/context.h"
 #include "core/error.h"
 #include "core/function.h"
+#include "core/object.h"
 #include "core/registry.h"
+#include "core/word.h"
 #include "loader/kazbin_decoder.h"
 #include "runtime/fire.h"
 
@@ -72,7 +74,7 @@ bool make_function(cell* out, node_t ctx, node_t spec, const cell* body) {
   uint32_t n = context::size(expected);
   if (context::size(ctx) != n || !context::on_stack(ctx)) return false;
   for (uint32_t i = 0; i < n; ++i) {
-    if (context::words(ctx)[i].data2 != context::words(expected)[i].data2) return false;
+    if (word::symbol_of(&context::words(ctx)[i]) != word::symbol_of(&context::words(expected)[i])) return false;
   }
   node_t extra_node = memory::alloc_cells_cleared(5);
   series_buffer* x = memory::buffer_of(extra_node);
@@ -96,7 +98,7 @@ bool runtime_native(uint32_t type_id, uint32_t index, cell* out) {
   cell* values = context::values(context::global);
   uint32_t n = context::size(context::global);
   for (uint32_t i = 0; i < n; ++i) {
-    if (type_of(values + i) == type_id && values[i].data1 == index) {
+    if (type_of(values + i) == type_id && function::table_index_of(values + i) == index) {
       *out = values[i];
       out->header = type_id;
       return true;
@@ -137,9 +139,9 @@ node_t context_of(const cell* v) {
   uint32_t t = type_of(v);
   node_t ctx = 0;
   if ((t >= type::word && t <= type::refinement) || t == type::object || t == type::function)
-    ctx = v->data1;
+    ctx = t == type::object ? object::context_of(v) : t == type::function ? function::context_of(v) : word::context_of(v);
   else if (t == type::op && ((v->header >> 16) & 0xFF) == type::function)
-    ctx = v->data1;
+    ctx = function::context_of(v);
   if (!ctx || !memory::valid_node(ctx)) return 0;
   return ctx;
 }
@@ -154,9 +156,9 @@ bool bind_to(cell* word, node_t ctx, int32_t index) {
 void bind_global(cell* word) {
   if (type_of(word) == type::refinement) return;  // unbound, as the lexer makes them
   cell w;
-  context::intern_global(word->data2, &w);
-  word->data1 = w.data1;
-  word->data3 = w.data3;
+  context::intern_global(word::symbol_of(word), &w);
+  word->data1 = word::context_of(&w);
+  word->data3 = word::index_of(&w);
 }
 
 bool known_datatype(uint32_t id) {

@@ -2,6 +2,7 @@
 #include <cstring>
 #include <vector>
 
+#include "core/word.h"
 #include "datatypes/tuple.h"
 #include "loader/kazbin_readers.h"
 #include "loader/kazbin_record_reader.h"
@@ -258,7 +259,7 @@ void compact_reader::word(node_t target, const record& r, bool set) {
     uint32_t n = block_length(d_.root) - d_.root_base;
     node_t ctx = literal < n ? context_of(slot(d_.root, d_.root_base + literal)) : 0;
     if (!ctx) in_.invalid_at(index_at);
-    if (index == -1) index = context::find_symbol(ctx, c.data2, true);
+    if (index == -1) index = context::find_symbol(ctx, word::symbol_of(&c), true);
     if (index < 0 || !bind_to(&c, ctx, index)) in_.invalid_at(index_at);
   } else {
     int32_t index = in_.read_zigzag();
@@ -281,7 +282,7 @@ void compact_reader::word(node_t target, const record& r, bool set) {
         in_.invalid_at(owner_at);
       cut_block(target, at + 1);
       cell* w = slot(target, at);
-      if (!bind_to(w, w->data1, index)) in_.invalid_at(index_at);
+      if (!bind_to(w, word::context_of(w), index)) in_.invalid_at(index_at);
       return;
     }
   }

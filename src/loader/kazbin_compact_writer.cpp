@@ -6,10 +6,19 @@
 #include "core/context.h"
 #include "core/error.h"
 #include "core/function.h"
+#include "core/object.h"
+#include "core/series_cell.h"
 #include "core/string_storage.h"
+#include "core/word.h"
+#include "datatypes/bitset.h"
+#include "datatypes/date.h"
 #include "datatypes/image.h"
+#include "datatypes/integer.h"
 #include "datatypes/map.h"
+#include "datatypes/scalar_types.h"
+#include "datatypes/simple_types.h"
 #include "datatypes/tuple.h"
+#include "datatypes/vector.h"
 #include "loader/kazbin_cursor.h"
 #include "loader/kazbin_encoder.h"
 #include "loader/kazbin_format.h"
@@ -82,25 +91,25 @@ void compact_writer::value(const cell* v) {
   switch (t) {
     case type::datatype_:
       header(t, false);
-      e_.emit_varint(v->data1);
+      e_.emit_varint(datatype_type::id_of(v));
       break;
     case type::unset:
     case type::none:
       header(t, false);
       break;
     case type::logic:
-      e_.emit_byte(v->data1 ? logic_true : logic_false);
+      e_.emit_byte(logic_type::value_of(v) ? logic_true : logic_false);
       break;
     case type::char_:
       header(t, false);
-      e_.emit_varint(v->data2);
+      e_.emit_varint(char_type::code_of(v));
       break;
     case type::integer:
-      if (v->data2 < 64) {
-        e_.emit_byte(static_cast<uint8_t>(small_integer + v->data2));
+      if (static_cast<uint32_t>(integer_type::value_of(v)) < 64) {
+        e_.emit_byte(static_cast<uint8_t>(small_integer + integer_type::value_of(v)));
       } else {
         header(t, false);
-        zigzag(static_cast<int32_t>(v->data2));
+        zigzag(integer_type::value_of(v));
       }
       break;
     case type::float_:
@@ -109,9 +118,9 @@ void compact_writer::value(const cell* v) {
       number(v);
       break;
     case type::date: {
-      bool timed = (v->data1 & 0x10000) != 0;
+      bool timed = (date_type::word_of(v) & 0x10000) != 0;
       header(t, timed);
-      e_.emit_int32(v->data1);
+      e_.emit_int32(date_type::word_of(v));
       if (timed) double_words(v);
       break;
     }
@@ -137,8 +146,8 @@ void compact_writer::value(const cell* v) {
       break;
     case type::pair:
       header(t, false);
-      zigzag(static_cast<int32_t>(v->data2));
-      zigzag(static_cast<int32_t>(v->data3));
+      zigzag(pair_type::x_of(v));
+      zigzag(pair_type::y_of(v));
       break;
     case type::point2d:
       header(t, false);
@@ -160,7 +169,7 @@ void compact_writer::value(const cell* v) {
       break;
     case type::issue:
       header(t, false);
-      symbol(v->data2);
+      symbol(word::symbol_of(v));
       break;
     case type::block:
     case type::paren:
@@ -197,8 +206,8 @@ void compact_writer::value(const cell* v) {
     case type::native:
     case type::action: {
       header(t, false);
-      e_.emit_varint(v->data1);
-      cell spec{type::block, 0, v->data2, 0};
+      e_.emit_varint(function::table_index_of(v));
+      cell spec{type::block, 0, function::spec_of(v), 0};
       value(&spec);
       e_.counter--;  // the spec is no value of this level
       break;
@@ -218,15 +227,15 @@ void compact_writer::value(const cell* v) {
       break;
     case type::object:
     case type::function: {
-      if (const uint32_t* p = e_.find(v->data1)) {
+      if (const uint32_t* p = e_.find(t == type::object ? object::context_of(v) : function::context_of(v))) {
         e_.emit_byte(compact::reference);
         header(t, false);
         path(p);
         break;
       }
-      e_.enter(v->data1);
+      e_.enter(t == type::object ? object::context_of(v) : function::context_of(v));
       if (t == type::object) {
-        header(t, v->data3 != 0);
+        header(t, object::hooks_of(v) != 0);
         object_payload(v);
       } else {
         header(t, false);
@@ -278,14 +287,14 @@ void compact_writer::word(const cell* v) {
   node_t ctx = word_context(v);
   if (!ctx) {
     header(t, false);
-    symbol(v->data2);
+    symbol(word::symbol_of(v));
     return;
   }
   const uint32_t* p = e_.find(ctx);
   if (p) e_.emit_byte(compact::reference);
   header(t, true);
-  symbol(v->data2);
-  zigzag(static_cast<int32_t>(v->data3));
+  symbol(word::symbol_of(v));
+  zigzag(static_cast<int32_t>(word::index_of(v)));
   if (p) {
     path(p);
     return;
@@ -293,7 +302,7 @@ void compact_writer::word(const cell* v) {
   cell owner = *context::owner_cell(ctx);
   e_.enter(ctx);
   if (type_of(&owner) == type::object) {
-    header(type::object, owner.data3 != 0);
+    header(type::object, object::hooks_of(&owner) != 0);
     object_payload(&owner);
   } else {
     header(type::function, false);
@@ -304,14 +313,14 @@ void compact_writer::word(const cell* v) {
 
 void compact_writer::block(const cell* v) {
   uint32_t t = type_of(v);
-  if (reference(v->data2, t, v->data1)) return;
-  header(t, v->data1 != 0);
-  if (v->data1) e_.emit_varint(v->data1);
-  e_.enter(v->data2);
-  uint32_t n = memory::buffer_of(v->data2)->length();
+  if (reference(series::node_of(v), t, series::index_of(v))) return;
+  header(t, series::index_of(v) != 0);
+  if (series::index_of(v)) e_.emit_varint(series::index_of(v));
+  e_.enter(series::node_of(v));
+  uint32_t n = memory::buffer_of(series::node_of(v))->length();
   e_.emit_varint(n);
   for (uint32_t k = 0; k < n; ++k) {
-    cell item = memory::buffer_of(v->data2)->cells()[k];
+    cell item = memory::buffer_of(series::node_of(v))->cells()[k];
     value(&item);
   }
   e_.leave();
@@ -319,11 +328,11 @@ void compact_writer::block(const cell* v) {
 
 void compact_writer::text(const cell* v) {
   uint32_t t = type_of(v);
-  if (reference(v->data2, t, v->data1)) return;
-  header(t, v->data1 != 0);
-  if (v->data1) e_.emit_varint(v->data1);
-  e_.enter(v->data2);
-  series_buffer* s = memory::buffer_of(v->data2);
+  if (reference(series::node_of(v), t, series::index_of(v))) return;
+  header(t, series::index_of(v) != 0);
+  if (series::index_of(v)) e_.emit_varint(series::index_of(v));
+  e_.enter(series::node_of(v));
+  series_buffer* s = memory::buffer_of(series::node_of(v));
   uint32_t unit = s->unit();
   uint32_t code = unit == 1 ? 0 : unit == 2 ? 1 : 2;
   uint32_t n = s->length();
@@ -336,11 +345,11 @@ void compact_writer::text(const cell* v) {
 }
 
 void compact_writer::binary(const cell* v) {
-  if (reference(v->data2, type::binary, v->data1)) return;
-  header(type::binary, v->data1 != 0);
-  if (v->data1) e_.emit_varint(v->data1);
-  e_.enter(v->data2);
-  series_buffer* s = memory::buffer_of(v->data2);
+  if (reference(series::node_of(v), type::binary, series::index_of(v))) return;
+  header(type::binary, series::index_of(v) != 0);
+  if (series::index_of(v)) e_.emit_varint(series::index_of(v));
+  e_.enter(series::node_of(v));
+  series_buffer* s = memory::buffer_of(series::node_of(v));
   e_.emit_varint(s->length());
   e_.emit_bytes(s->head(), s->length());
   e_.leave();
@@ -348,14 +357,14 @@ void compact_writer::binary(const cell* v) {
 
 // map!: its live pairs, keys and values alternating.
 void compact_writer::map(const cell* v) {
-  if (const uint32_t* p = e_.find(v->data2)) {
+  if (const uint32_t* p = e_.find(map::entries_of(v))) {
     e_.emit_byte(compact::reference);
     header(type::map, false);
     path(p);
     return;
   }
   header(type::map, false);
-  e_.enter(v->data2);
+  e_.enter(map::entries_of(v));
   e_.emit_varint(2 * map::entry_count(v));
   write_map_pairs(v, [this](const cell* item) { value(item); });
   e_.leave();
@@ -363,14 +372,14 @@ void compact_writer::map(const cell* v) {
 
 // vector!: the element type and width code in one byte, the count, the elements as stored.
 void compact_writer::vector(const cell* v) {
-  if (reference(v->data2, type::vector, v->data1)) return;
-  header(type::vector, v->data1 != 0);
-  if (v->data1) e_.emit_varint(v->data1);
-  e_.enter(v->data2);
-  series_buffer* s = memory::buffer_of(v->data2);
+  if (reference(series::node_of(v), type::vector, series::index_of(v))) return;
+  header(type::vector, series::index_of(v) != 0);
+  if (series::index_of(v)) e_.emit_varint(series::index_of(v));
+  e_.enter(series::node_of(v));
+  series_buffer* s = memory::buffer_of(series::node_of(v));
   uint32_t width = s->unit();
   uint32_t code = width == 1 ? 0 : width == 2 ? 1 : width == 4 ? 2 : 3;
-  e_.emit_byte(static_cast<uint8_t>(v->data3 << 2 | code));
+  e_.emit_byte(static_cast<uint8_t>(vector::element_type_of(v) << 2 | code));
   e_.emit_varint(s->length());
   e_.emit_bytes(s->head(), s->used_bytes());
   e_.leave();
@@ -378,27 +387,27 @@ void compact_writer::vector(const cell* v) {
 
 // image!: the width, the height, the pixels as stored.
 void compact_writer::image(const cell* v) {
-  if (reference(v->data2, type::image, v->data1)) return;
-  header(type::image, v->data1 != 0);
-  if (v->data1) e_.emit_varint(v->data1);
-  e_.enter(v->data2);
+  if (reference(series::node_of(v), type::image, series::index_of(v))) return;
+  header(type::image, series::index_of(v) != 0);
+  if (series::index_of(v)) e_.emit_varint(series::index_of(v));
+  e_.enter(series::node_of(v));
   e_.emit_varint(image::width_of(v));
   e_.emit_varint(image::height_of(v));
-  e_.emit_bytes(memory::buffer_of(v->data2)->head(), image::count_of(v) * 4);
+  e_.emit_bytes(memory::buffer_of(series::node_of(v))->head(), image::count_of(v) * 4);
   e_.leave();
 }
 
 void compact_writer::bitset(const cell* v) {
-  series_buffer* s = memory::buffer_of(v->data2);
+  series_buffer* s = memory::buffer_of(bitset_type::node_of(v));
   bool complement = s->flags & series_flag::complement;
-  if (const uint32_t* p = e_.find(v->data2)) {
+  if (const uint32_t* p = e_.find(bitset_type::node_of(v))) {
     e_.emit_byte(compact::reference);
     header(type::bitset, complement);
     path(p);
     return;
   }
   header(type::bitset, complement);
-  e_.enter(v->data2);
+  e_.enter(bitset_type::node_of(v));
   e_.emit_varint(s->used_bytes());
   e_.emit_bytes(s->head(), s->used_bytes());
   e_.leave();
@@ -413,7 +422,7 @@ void compact_writer::context(node_t ctx) {
   e_.emit_byte(static_cast<uint8_t>((context::kind(ctx) & 3) | (on_stack ? 4 : 0) |
                                     (with_values ? 16 : 0)));
   e_.emit_varint(n);
-  for (uint32_t k = 0; k < n; ++k) symbol(context::words(ctx)[k].data2);
+  for (uint32_t k = 0; k < n; ++k) symbol(word::symbol_of(&context::words(ctx)[k]));
   for (uint32_t k = 0; with_values && k < n; ++k) {
     cell item = context::values(ctx)[k];
     value(&item);
@@ -421,21 +430,21 @@ void compact_writer::context(node_t ctx) {
 }
 
 void compact_writer::object_payload(const cell* v) {
-  zigzag(static_cast<int32_t>(v->data2));
-  if (v->data3) {
-    cell* hooks = memory::buffer_of(v->data3)->cells();
-    zigzag(static_cast<int32_t>(hooks[0].data2));
-    zigzag(static_cast<int32_t>(hooks[1].data2));
+  zigzag(static_cast<int32_t>(object::class_of(v)));
+  if (object::hooks_of(v)) {
+    cell* hooks = memory::buffer_of(object::hooks_of(v))->cells();
+    zigzag(static_cast<int32_t>(pair_type::x_of(&hooks[0])));
+    zigzag(static_cast<int32_t>(pair_type::x_of(&hooks[1])));
   }
-  context(v->data1);
+  context(object::context_of(v));
 }
 
 void compact_writer::function_payload(const cell* v) {
   cell spec, body;
   function_blocks(v, &spec, &body);
-  e_.emit_varint(memory::buffer_of(v->data2)->length());
-  e_.emit_varint(memory::buffer_of(body.data2)->length());
-  context(v->data1);
+  e_.emit_varint(memory::buffer_of(function::spec_of(v))->length());
+  e_.emit_varint(memory::buffer_of(series::node_of(&body))->length());
+  context(function::context_of(v));
   value(&spec);
   value(&body);
 }
@@ -443,7 +452,7 @@ void compact_writer::function_payload(const cell* v) {
 // An error is written in full each time; its context is recorded for what it holds.
 void compact_writer::error(const cell* v) {
   header(type::error, false);
-  e_.emit_varint(error::field_of(v, error::field::code)->data2);
+  e_.emit_varint(static_cast<uint32_t>(integer_type::value_of(error::field_of(v, error::field::code))));
   write_error_fields(e_, v, [this](const cell* item) { value(item); });
 }
 

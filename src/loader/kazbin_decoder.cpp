@@ -5,7 +5,10 @@
 #include "core/block_storage.h"
 #include "core/context.h"
 #include "core/function.h"
+#include "core/object.h"
+#include "core/series_cell.h"
 #include "core/symbol.h"
+#include "core/word.h"
 #include "memory/unicode_utf8.h"
 
 namespace kaz::kazbin {
@@ -65,7 +68,7 @@ void decoder::bind_global_entry(cell* word, uint32_t index) {
     return;
   }
   bind_global(word);
-  if (index < symbol_count && word->data1 == context::global) globals[index] = word->data3 + 1;
+  if (index < symbol_count && word::context_of(word) == context::global) globals[index] = word::index_of(word) + 1;
 }
 
 /*
@@ -104,14 +107,14 @@ cell function_body(const cell& f) { return function::extra_cells(&f)[extra::body
 // A function still being read may not have its spec or its extra cells yet.
 bool step_function(const cell& f, uint32_t index, cell& v) {
   if (index == 0) {
-    if (!memory::valid_node(f.data2)) return false;
-    v = cell{type::block, 0, f.data2, 0};
+    if (!memory::valid_node(function::spec_of(&f))) return false;
+    v = cell{type::block, 0, function::spec_of(&f), 0};
     return true;
   }
   if (index == 1 && type_of(&f) == type::function) {
-    if (!memory::valid_node(f.data3) || block_length(f.data3) <= extra::body) return false;
+    if (!memory::valid_node(function::extra_of(&f)) || block_length(function::extra_of(&f)) <= extra::body) return false;
     v = function_body(f);
-    return type_of(&v) == type::block && memory::valid_node(v.data2);
+    return type_of(&v) == type::block && memory::valid_node(series::node_of(&v));
   }
   return false;
 }
@@ -127,19 +130,19 @@ cell decoder::resolve(uint32_t at) const {
     if (k == 0) {
       ok = index <= UINT32_MAX - root_base && step_block(root, root_base + index, v);
     } else if (is_any_block(t) || t == type::map) {
-      ok = step_block(v.data2, index, v);
-    } else if (t >= type::word && t <= type::refinement && v.data1) {
-      cell owner = *context::owner_cell(v.data1);
+      ok = step_block(series::node_of(&v), index, v);
+    } else if (t >= type::word && t <= type::refinement && word::context_of(&v)) {
+      cell owner = *context::owner_cell(word::context_of(&v));
       if (type_of(&owner) == type::function)
         ok = step_function(owner, index, v);
       else
-        ok = step_context(v.data1, index, v);
+        ok = step_context(word::context_of(&v), index, v);
     } else if (t == type::object) {
-      ok = step_context(v.data1, index, v);
+      ok = step_context(object::context_of(&v), index, v);
     } else if (t == type::error) {
-      ok = index <= 5 && step_context(v.data1, index + 3, v);
+      ok = index <= 5 && step_context(object::context_of(&v), index + 3, v);
     } else if (t == type::native || t == type::action) {
-      ok = step_block(v.data2, index, v);
+      ok = step_block(function::spec_of(&v), index, v);
     } else if (t == type::function || t == type::op) {
       ok = step_function(v, index, v);
     }

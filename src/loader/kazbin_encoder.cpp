@@ -3,6 +3,7 @@
 #include "core/context.h"
 #include "core/function.h"
 #include "core/symbol.h"
+#include "core/word.h"
 #include "loader/kazbin_format.h"
 #include "runtime/fire.h"
 
@@ -90,11 +91,11 @@ bool values_follow(node_t ctx) {
 void function_blocks(const cell* f, cell* spec, cell* body) {
   *body = function::extra_cells(f)[extra::body];
   if (type_of(body) != type::block) no_codec(type::function);
-  *spec = cell{type::block, 0, f->data2, 0};
+  *spec = cell{type::block, 0, function::spec_of(f), 0};
 }
 
 node_t word_context(const cell* word) {
-  node_t ctx = word->data1;
+  node_t ctx = word::context_of(word);
   if (!ctx || ctx == context::global) return 0;
   uint32_t owner = type_of(context::owner_cell(ctx));
   return owner == type::object || owner == type::function ? ctx : 0;

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "core/context.h"
+#include "core/object.h"
+#include "datatypes/map.h"
 #include "memory/series.h"
 #include "runtime/cell.h"
 
@@ -75,10 +77,10 @@ void write_error_fields(encoder& e, const cell* error, Write write);
 // A map's live pairs (removed pairs keep a value cell of header 0), key then value.
 template <class Write>
 void write_map_pairs(const cell* map, Write write) {
-  uint32_t n = memory::buffer_of(map->data2)->length();
+  uint32_t n = memory::buffer_of(map::entries_of(map))->length();
   for (uint32_t k = 0; k + 1 < n; k += 2) {
-    cell key = memory::buffer_of(map->data2)->cells()[k];
-    cell value = memory::buffer_of(map->data2)->cells()[k + 1];
+    cell key = memory::buffer_of(map::entries_of(map))->cells()[k];
+    cell value = memory::buffer_of(map::entries_of(map))->cells()[k + 1];
     if (value.header == 0) continue;
     write(&key);
     write(&value);
@@ -90,9 +92,9 @@ node_t word_context(const cell* word);
 
 template <class Write>
 void write_error_fields(encoder& e, const cell* error, Write write) {
-  e.enter(error->data1);
+  e.enter(object::context_of(error));
   for (uint32_t k = 0; k < 6; ++k) {
-    cell item = context::values(error->data1)[3 + k];
+    cell item = context::values(object::context_of(error))[3 + k];
     write(&item);
   }
   e.leave();

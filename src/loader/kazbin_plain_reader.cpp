@@ -1,6 +1,7 @@
 // The plain KAZBIN reader: records of 32-bit words.
 #include <vector>
 
+#include "core/word.h"
 #include "datatypes/tuple.h"
 #include "loader/kazbin_readers.h"
 #include "loader/kazbin_record_reader.h"
@@ -214,7 +215,7 @@ void plain_reader::any_word(node_t target, const record& r) {
       in_.invalid_at(owner_at);
     cut_block(target, w + 1);
     cell* x = slot(target, w);
-    if (!bind_to(x, x->data1, index)) in_.invalid_at(at);
+    if (!bind_to(x, word::context_of(x), index)) in_.invalid_at(at);
     return;
   }
   put(target, c, r.new_line);
@@ -237,7 +238,7 @@ void plain_reader::boot_word(node_t target, const record& r, cell c) {
   if (ctx == context::global && index == -1) {
     bind_global(&c);
   } else {
-    if (index == -1) index = context::find_symbol(ctx, c.data2, true);
+    if (index == -1) index = context::find_symbol(ctx, word::symbol_of(&c), true);
     if (index < 0 || !bind_to(&c, ctx, index)) in_.invalid_at(at);
   }
   uint32_t w = put(target, c, r.new_line);

@@ -2,9 +2,17 @@
 #include "core/context.h"
 #include "core/error.h"
 #include "core/function.h"
+#include "core/object.h"
+#include "core/series_cell.h"
+#include "core/word.h"
+#include "datatypes/bitset.h"
+#include "datatypes/date.h"
 #include "datatypes/image.h"
+#include "datatypes/integer.h"
 #include "datatypes/map.h"
+#include "datatypes/scalar_types.h"
 #include "datatypes/tuple.h"
+#include "datatypes/vector.h"
 #include "loader/kazbin_encoder.h"
 #include "loader/kazbin_format.h"
 
@@ -79,8 +87,8 @@ void plain_writer::value(const cell* v) {
       break;
     case type::pair:
       word(h);
-      word(v->data2);
-      word(v->data3);
+      word(pair_type::x_of(v));
+      word(pair_type::y_of(v));
       break;
     case type::point2d:
       word(h);
@@ -100,13 +108,13 @@ void plain_writer::value(const cell* v) {
       break;
     case type::date:
       word(h);
-      word(v->data1);
+      word(date_type::word_of(v));
       word(v->data3);
       word(v->data2);
       break;
     case type::issue:
       word(h);
-      word(e_.symbol(v->data2));
+      word(e_.symbol(word::symbol_of(v)));
       break;
     case type::word:
     case type::set_word:
@@ -128,8 +136,8 @@ void plain_writer::value(const cell* v) {
       text(v, h);
       break;
     case type::map:
-      if (series_header(h, v->data2, false, 0)) break;
-      e_.enter(v->data2);
+      if (series_header(h, map::entries_of(v), false, 0)) break;
+      e_.enter(map::entries_of(v));
       word(2 * map::entry_count(v));
       write_map_pairs(v, [this](const cell* item) { value(item); });
       e_.leave();
@@ -147,17 +155,17 @@ void plain_writer::value(const cell* v) {
       bitset(v, h);
       break;
     case type::image:  // the size word, then the pixels as stored
-      if (series_header(h, v->data2, true, v->data1)) break;
-      e_.enter(v->data2);
-      word(v->data3);
-      padded(memory::buffer_of(v->data2)->head(), image::count_of(v) * 4);
+      if (series_header(h, image::record_of(v), true, series::index_of(v))) break;
+      e_.enter(image::record_of(v));
+      word(image::width_of(v) | image::height_of(v) << 16);
+      padded(memory::buffer_of(image::record_of(v))->head(), image::count_of(v) * 4);
       e_.leave();
       break;
     case type::native:
     case type::action: {
       word(h);
-      word(v->data1);
-      cell spec{type::block, 0, v->data2, 0};
+      word(function::table_index_of(v));
+      cell spec{type::block, 0, function::spec_of(v), 0};
       value(&spec);
       e_.counter--;  // the spec is no value of this level
       break;
@@ -188,12 +196,12 @@ void plain_writer::value(const cell* v) {
 }
 
 void plain_writer::block(const cell* v, uint32_t h) {
-  if (series_header(h, v->data2, true, v->data1)) return;
-  e_.enter(v->data2);
-  uint32_t n = memory::buffer_of(v->data2)->length();
+  if (series_header(h, series::node_of(v), true, series::index_of(v))) return;
+  e_.enter(series::node_of(v));
+  uint32_t n = memory::buffer_of(series::node_of(v))->length();
   word(n);
   for (uint32_t k = 0; k < n; ++k) {
-    cell item = memory::buffer_of(v->data2)->cells()[k];
+    cell item = memory::buffer_of(series::node_of(v))->cells()[k];
     value(&item);
   }
   e_.leave();
@@ -202,22 +210,22 @@ void plain_writer::block(const cell* v, uint32_t h) {
 // The string family, binary! and vector!: units of the series' own width, little-endian; a
 // vector's element type after its length.
 void plain_writer::text(const cell* v, uint32_t h) {
-  series_buffer* s = memory::buffer_of(v->data2);
+  series_buffer* s = memory::buffer_of(series::node_of(v));
   uint32_t unit = s->unit();
-  if (series_header(h | unit << 8, v->data2, true, v->data1)) return;
-  e_.enter(v->data2);
-  s = memory::buffer_of(v->data2);
+  if (series_header(h | unit << 8, series::node_of(v), true, series::index_of(v))) return;
+  e_.enter(series::node_of(v));
+  s = memory::buffer_of(series::node_of(v));
   word(s->length());
-  if (type_of(v) == type::vector) word(v->data3);
+  if (type_of(v) == type::vector) word(vector::element_type_of(v));
   padded(s->head(), s->used_bytes());
   e_.leave();
 }
 
 void plain_writer::bitset(const cell* v, uint32_t h) {
-  series_buffer* s = memory::buffer_of(v->data2);
+  series_buffer* s = memory::buffer_of(bitset_type::node_of(v));
   if (s->flags & series_flag::complement) h |= bitset_complement;
-  if (series_header(h, v->data2, false, 0)) return;
-  e_.enter(v->data2);
+  if (series_header(h, bitset_type::node_of(v), false, 0)) return;
+  e_.enter(bitset_type::node_of(v));
   word(s->used_bytes());
   padded(s->head(), s->used_bytes());
   e_.leave();
@@ -228,8 +236,8 @@ void plain_writer::word_value(const cell* v, uint32_t h) {
   node_t ctx = word_context(v);
   const uint32_t* p = ctx ? e_.find(ctx) : nullptr;
   word(h | (!ctx ? global_word : p ? reference : 0));
-  word(e_.symbol(v->data2));
-  word(v->data3);
+  word(e_.symbol(word::symbol_of(v)));
+  word(word::index_of(v));
   if (!ctx) return;
   if (p) {
     path(p);
@@ -238,12 +246,12 @@ void plain_writer::word_value(const cell* v, uint32_t h) {
   cell owner = *context::owner_cell(ctx);
   e_.enter(ctx);
   if (type_of(&owner) == type::object) {
-    word(type::object | (owner.data3 ? on_change : 0));
-    word(owner.data2);
-    if (owner.data3) {
-      cell* hooks = memory::buffer_of(owner.data3)->cells();
-      word(hooks[0].data2);
-      word(hooks[1].data2);
+    word(type::object | (object::hooks_of(&owner) ? on_change : 0));
+    word(object::class_of(&owner));
+    if (object::hooks_of(&owner)) {
+      cell* hooks = memory::buffer_of(object::hooks_of(&owner))->cells();
+      word(pair_type::x_of(&hooks[0]));
+      word(pair_type::x_of(&hooks[1]));
     }
     context(ctx);
   } else {
@@ -260,7 +268,7 @@ void plain_writer::context(node_t ctx) {
   word(type::context | (context::kind(ctx) & 3) << ctx_kind_shift | (on_stack ? ctx_on_stack : 0) |
        (with_values ? ctx_values : 0));
   word(n);
-  for (uint32_t k = 0; k < n; ++k) word(e_.symbol(context::words(ctx)[k].data2));
+  for (uint32_t k = 0; k < n; ++k) word(e_.symbol(word::symbol_of(&context::words(ctx)[k])));
   for (uint32_t k = 0; with_values && k < n; ++k) {
     cell item = context::values(ctx)[k];
     value(&item);
@@ -268,39 +276,39 @@ void plain_writer::context(node_t ctx) {
 }
 
 void plain_writer::object(const cell* v, uint32_t h) {
-  if (const uint32_t* p = e_.find(v->data1)) {
+  if (const uint32_t* p = e_.find(object::context_of(v))) {
     word(h | reference);
     path(p);
     return;
   }
-  e_.enter(v->data1);
-  word(h | (v->data3 ? on_change : 0));
-  word(v->data2);
-  if (v->data3) {
-    cell* hooks = memory::buffer_of(v->data3)->cells();
-    word(hooks[0].data2);
-    word(hooks[1].data2);
+  e_.enter(object::context_of(v));
+  word(h | (object::hooks_of(v) ? on_change : 0));
+  word(object::class_of(v));
+  if (object::hooks_of(v)) {
+    cell* hooks = memory::buffer_of(object::hooks_of(v))->cells();
+    word(pair_type::x_of(&hooks[0]));
+    word(pair_type::x_of(&hooks[1]));
   }
-  context(v->data1);
+  context(object::context_of(v));
   e_.leave();
 }
 
 // The header word is written by the caller when `h` is 0 (an owner inline).
 void plain_writer::function(const cell* v, uint32_t h) {
   if (h) {
-    if (const uint32_t* p = e_.find(v->data1)) {
+    if (const uint32_t* p = e_.find(function::context_of(v))) {
       word(h | reference);
       path(p);
       return;
     }
-    e_.enter(v->data1);
+    e_.enter(function::context_of(v));
     word(h);
   }
   cell spec, body;
   function_blocks(v, &spec, &body);
-  word(memory::buffer_of(v->data2)->length());
-  word(memory::buffer_of(body.data2)->length());
-  context(v->data1);
+  word(memory::buffer_of(function::spec_of(v))->length());
+  word(memory::buffer_of(series::node_of(&body))->length());
+  context(function::context_of(v));
   value(&spec);
   value(&body);
   if (h) e_.leave();
@@ -308,7 +316,7 @@ void plain_writer::function(const cell* v, uint32_t h) {
 
 void plain_writer::error(const cell* v, uint32_t h) {
   word(h);
-  word(error::field_of(v, error::field::code)->data2);
+  word(integer_type::value_of(error::field_of(v, error::field::code)));
   write_error_fields(e_, v, [this](const cell* item) { value(item); });
 }
 

@@ -10,6 +10,7 @@
 #include "core/context.h"
 #include "core/error.h"
 #include "core/object.h"
+#include "core/series_cell.h"
 #include "core/string_storage.h"
 #include "datatypes/bitset.h"
 #include "datatypes/image.h"
@@ -110,7 +111,7 @@ class record_reader {
     uint32_t extra = t == type::hash || t == type::map || t == type::vector || t == type::image
                          ? found.data3
                          : 0;
-    put(target, cell{t, head, found.data2, extra}, new_line);
+    put(target, cell{t, head, series::node_of(&found), extra}, new_line);
   }
 
   // An object! or function! by reference: the owner of the context of the value at the path.
@@ -250,11 +251,11 @@ class record_reader {
     if (p.block) slot(p.block, p.index)->data1 = ctx;
     uint32_t f_at = put(target, placeholder, false);
     self().read(target, type::block);
-    slot(target, f_at)->data2 = slot(target, f_at + 1)->data2;
+    slot(target, f_at)->data2 = series::node_of(slot(target, f_at + 1));
     self().read(target, type::block);
     cell body = *slot(target, f_at + 2);
     cell f;
-    if (!make_function(&f, ctx, slot(target, f_at + 1)->data2, &body)) in_.invalid_at(at);
+    if (!make_function(&f, ctx, series::node_of(slot(target, f_at + 1)), &body)) in_.invalid_at(at);
     if (new_line) f.header |= new_line_flag;
     *slot(target, f_at) = f;
     cut_block(target, f_at + 1);

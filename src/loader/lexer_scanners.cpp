@@ -1,5 +1,6 @@
 // Scanners of the structural tokens: blocks, parens, points, maps, paths, brace strings,
 // construction literals, comments and commas.
+#include "datatypes/integer.h"
 #include "loader/lexer_cells.h"
 #include "loader/lexer_classes.h"
 #include "loader/lexer_state.h"
@@ -52,7 +53,7 @@ void close_comma_point(lexer_state& s) {
     float v[3];
     for (uint32_t i = 0; i < n; ++i) {
       const cell* c = buffer_cell(s, from + i);
-      if (type_of(c) == type::integer) v[i] = float(int32_t(c->data2));
+      if (type_of(c) == type::integer) v[i] = float(integer_type::value_of(c));
       else if (type_of(c) == type::float_) v[i] = float(get_double(c));
       else throw_error(s, int32_t(err_type));
     }

@@ -5,9 +5,11 @@
 #include "core/evaluator.h"
 #include "core/exit_in_flight.h"
 #include "core/function.h"
+#include "core/series_cell.h"
 #include "core/stack.h"
 #include "core/symbol.h"
 #include "core/truth.h"
+#include "core/word.h"
 #include "loader/lexer_hooks.h"
 #include "loader/lexer_state.h"
 
@@ -39,7 +41,7 @@ uint32_t callback_event_mask(const cell* f) {
     const cell* w = block::rs_head(&first) + i;
     if (type_of(w) != type::word) continue;
     for (uint32_t bit = 1; bit <= event::error; bit <<= 1)
-      if (symbol::resolve(w->data2) == symbol::resolve(event_symbol(bit))) mask |= bit;
+      if (symbol::resolve(word::symbol_of(w)) == symbol::resolve(event_symbol(bit))) mask |= bit;
   }
   return mask;
 }
@@ -161,9 +163,9 @@ bool fire_event(lexer_state& s, uint32_t bit, uint32_t type_id, const cell* valu
 
   // A moved input: the index of the same series changed.
   const cell& in = args[1];
-  if (type_of(&in) == type_of(&s.source) && in.data2 == s.source.data2 && in.data1 != input_index &&
-      in.data1 >= s.source_index) {
-    s.resume = position_of_units(s, in.data1 - s.source_index);
+  if (type_of(&in) == type_of(&s.source) && series::node_of(&in) == series::node_of(&s.source) && series::index_of(&in) != input_index &&
+      series::index_of(&in) >= s.source_index) {
+    s.resume = position_of_units(s, series::index_of(&in) - s.source_index);
     if (moved) *moved = true;
   }
   return answer;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/block_storage.h"
+#include "core/series_cell.h"
 #include "core/string_storage.h"
 #include "loader/lexer_hooks.h"
 #include "loader/lexer_scan.h"
@@ -162,7 +163,7 @@ size_t scan_utf8(std::string_view text, const scan_options& o, cell* out, const 
 uint32_t transcode(const cell* source, int32_t part, const scan_options& o, cell* out) {
   text_lease lease;
   std::string& text = lease.text;
-  uint32_t head = source->data1;
+  uint32_t head = series::index_of(source);
   uint32_t start_index = head;
   bool is_string = type_of(source) != type::binary;
 
@@ -180,7 +181,7 @@ uint32_t transcode(const cell* source, int32_t part, const scan_options& o, cell
     unicode::utf8_encode_units(units, count, unit, reinterpret_cast<uint8_t*>(text.data()),
                                size, false);
   } else {
-    series_buffer* b = memory::buffer_of(source->data2);
+    series_buffer* b = memory::buffer_of(series::node_of(source));
     uint32_t count = head < b->tail ? b->tail - head : 0;
     if (part >= 0 && uint32_t(part) < count) count = uint32_t(part);
     const uint8_t* bytes = b->data() + head;

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "core/block_storage.h"
+#include "core/series_cell.h"
 #include "datatypes/map.h"
 #include "loader/lexer_hooks.h"
 #include "loader/lexer_state.h"
@@ -59,7 +60,7 @@ void make_map(cell* out, cell* pairs) {
   series_buffer* b = block::buffer_of(pairs);
   for (cell* c = b->cells(); c < b->cells_tail(); ++c) c->header &= ~new_line_flag;
   uint32_t n = b->length();
-  node_t block_node = pairs->data2;
+  node_t block_node = series::node_of(pairs);
   node_t table = hashtable::create(n ? n : 2, block_node, hashtable::map_block, 1);
   *out = cell{type::map, 0, block_node, table};
 }
