@@ -14,6 +14,7 @@
 #include "eval/natives.h"
 #include "platform/terminal.h"
 #include "platform/terminal_input.h"
+#include "runtime/fault_signals.h"
 #include "runtime/output_hooks.h"
 #include "runtime/runtime_error.h"
 #include "view/tui_backend.h"
@@ -233,7 +234,7 @@ void query_screen_size() {
 }
 
 void enter_raw_mode() {
-  if (!be.raw && tty::input_is_terminal() && tty::enter_raw_mode()) {
+  if (!be.raw && tty::input_is_terminal() && tty::enter_raw_mode(true)) {
     on_console_resize();
     be.raw = true;
   }
@@ -339,6 +340,11 @@ bool do_events(bool no_wait) {
       d = int32_t(now_ms() - start);
       if (!nested) collect_graveyard();
       if (no_wait || be.loop_level <= remembered || be.windows.empty()) break;
+      // Ctrl-C while no actor runs ends the loop, as a halt inside an actor does
+      if (sysrt::interrupt_pending) {
+        sysrt::interrupt_pending = 0;
+        break;
+      }
     }
   } catch (...) {
     be.loop_level = remembered;

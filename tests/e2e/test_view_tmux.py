@@ -269,23 +269,33 @@ print "start"
 view [button "Act" [ACTION] button "Close" [unview]]
 print "after"
 """
+    # how: a signal sent to kaz, or keys typed (a tmux key name when it is a list)
     cases = [
-        ("normal end", "unview", None, "0", "after"),
-        ("an error in an actor", "1 / 0", None, "0", "after"),
-        ("halt in an actor", "halt", None, "0", "after"),
-        ("quit in an actor", "quit/return 3", None, "3", None),
+        ("normal end", "unview", ENTER, "0", "after"),
+        ("an error in an actor", "1 / 0", ENTER, "0", "after"),
+        ("halt in an actor", "halt", ENTER, "0", "after"),
+        ("quit in an actor", "quit/return 3", ENTER, "3", None),
+        ("Ctrl-C in an actor that never returns", "forever []", [ENTER, "C-c"], "0", "after"),
+        ("Ctrl-C while the window waits", "none", ["C-c"], "0", "after"),
         ("SIGTERM", "none", signal.SIGTERM, str(128 + signal.SIGTERM), None),
     ]
-    for name, action, sig, status, after in cases:
+    for name, action, how, status, after in cases:
         p = Pane(tmp, window.replace("ACTION", action))
         check(name + ": drawn", p.wait_for("Close"), p.text())
-        if sig:
+        if isinstance(how, str):
+            p.send(how)
+        elif isinstance(how, list):
+            for key in how:
+                if key.startswith("C-"):
+                    p.tmux("send-keys", "-t", "0", key)
+                    time.sleep(0.3)
+                else:
+                    p.send(key)
+        else:
             pid = p.kaz_pid()
             check(name + ": process found", pid is not None)
             if pid:
-                os.kill(pid, sig)
-        else:
-            p.send(ENTER)
+                os.kill(pid, how)
         if "error" in name:
             check(name + ": printed, and the window goes on",
                   p.wait_for("Math Error") and p.wait_for("Close"), p.text())
