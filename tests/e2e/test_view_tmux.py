@@ -142,6 +142,33 @@ print "end"
     p.close()
 
 
+def remove_face(tmp):
+    """A button that takes itself out of its window: the window goes on without it, and a
+    button in a panel is reached by the mouse through the panel."""
+    p = Pane(tmp, """
+print "start"
+view [
+	gone: button "Remove me" [w: face/parent remove find/same w/pane face show w]
+	panel [b: button "In" [b/text: "Hit" show b]]
+	button "Close" [unview]
+]
+print "end"
+""")
+    want = ["start", "", " Remove me         Close", "            In"]
+    check("remove: the frame", p.wait_frame(want) == want, "\n" + p.text())
+    p.click(3, 2)
+    want = ["start", "", "                   Close", "            In"]
+    check("remove: the button is gone, the window goes on", p.wait_frame(want) == want
+          and "end" not in p.screen(), "\n" + p.text())
+    p.click(13, 3)
+    want = ["start", "", "                   Close", "            Hit"]
+    check("remove: a click reaches the button in the panel", p.wait_frame(want) == want, "\n" + p.text())
+    p.click(20, 2)
+    check("remove: Close ends the view", p.wait_for("end"), p.text())
+    restored("remove", p, 0)
+    p.close()
+
+
 FORM = """
 log: copy []
 print "start"
@@ -314,7 +341,7 @@ def main():
         print("tmux is missing: tools/install-deps installs it")
         return 1
     with tempfile.TemporaryDirectory() as tmp:
-        for case in (view_and_unview, focus_events_reactor, alert_dialog, form_program, exits):
+        for case in (view_and_unview, remove_face, focus_events_reactor, alert_dialog, form_program, exits):
             try:
                 case(tmp)
             except Exception as e:  # a broken case must not hide the others
