@@ -244,8 +244,12 @@ print ["log:" mold log]
     check("alert: the window's faces are enabled again", p.reversed_row(2) == "Ask",
           repr(p.screen(True)[2]))
     p.send(TAB + ENTER)
+    p.send(BACK_TAB + ENTER)
+    want = ["start", "", " " * 24 + "Careful now", "", " " * 27 + "OK"]
+    check("alert: a second dialog", p.wait_frame(want) == want, "\n" + p.text())
     p.send(ESC)
-    check("alert: Esc closes the window", p.wait_for("log: [answered other]"), p.text())
+    check("alert: Esc closes the dialog and the window", p.wait_for("log: [answered other answered]"),
+          p.text())
     restored("alert", p, 0)
     p.close()
 
