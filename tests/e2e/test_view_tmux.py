@@ -169,6 +169,32 @@ print "end"
     p.close()
 
 
+def timer_and_reactor(tmp):
+    """A face's timer runs its on-time actor until the actor stops it; a reactor follows a check
+    box set by the mouse and by Space."""
+    p = Pane(tmp, """
+print "start"
+n: 0
+view [
+	t: text 8x1 "tick 0" rate 20 on-time [n: n + 1 t/text: rejoin ["tick " n] if n = 3 [face/rate: none]]
+	c: check "on" l: text 6x1 react [l/text: either c/data ["yes"]["no"]]
+]
+print ["ticks:" n]
+""")
+    want = ["start", "", " tick 3   \u2610 on  no"]
+    check("timer: three ticks, then stopped", p.wait_frame(want) == want, "\n" + p.text())
+    p.click(11, 2)
+    want[2] = " tick 3   \U0001F795 on  yes"
+    check("reactor: a click on the check box", p.wait_frame(want) == want, "\n" + p.text())
+    p.send(" ")
+    want[2] = " tick 3   \u2610 on  no"
+    check("reactor: Space on the check box", p.wait_frame(want) == want, "\n" + p.text())
+    p.send(ESC)
+    check("timer: no tick after the actor stopped it", p.wait_for("ticks: 3"), p.text())
+    restored("timer", p, 0)
+    p.close()
+
+
 FORM = """
 log: copy []
 print "start"
@@ -345,7 +371,7 @@ def main():
         print("tmux is missing: tools/install-deps installs it")
         return 1
     with tempfile.TemporaryDirectory() as tmp:
-        for case in (view_and_unview, remove_face, focus_events_reactor, alert_dialog, form_program, exits):
+        for case in (view_and_unview, remove_face, timer_and_reactor, focus_events_reactor, alert_dialog, form_program, exits):
             try:
                 case(tmp)
             except Exception as e:  # a broken case must not hide the others
