@@ -60,7 +60,7 @@ bool interactive() {
   return !(term && std::strcmp(term, "dumb") == 0);
 }
 
-bool enter_raw_mode() {
+bool enter_raw_mode(bool interrupt_key) {
   if (!stdin_tty) return false;
   if (raw) return true;
   struct termios t;
@@ -68,7 +68,12 @@ bool enter_raw_mode() {
   saved_settings = t;
   t.c_iflag &= ~static_cast<tcflag_t>(BRKINT | ICRNL | INLCR | IGNCR | INPCK | ISTRIP | IXON);
   t.c_cflag |= CS8;
-  t.c_lflag &= ~static_cast<tcflag_t>(ECHO | ICANON | IEXTEN | ISIG);
+  t.c_lflag &= ~static_cast<tcflag_t>(ECHO | ICANON | IEXTEN | (interrupt_key ? 0 : ISIG));
+  if (interrupt_key) {
+    // only Ctrl-C: a stop or a quit from the keyboard would leave the terminal in our modes
+    t.c_cc[VQUIT] = _POSIX_VDISABLE;
+    t.c_cc[VSUSP] = _POSIX_VDISABLE;
+  }
   t.c_cc[VMIN] = 1;
   t.c_cc[VTIME] = 0;
   raw = 1;

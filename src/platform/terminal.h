@@ -26,9 +26,11 @@ bool interactive();
  * arrives as the character 3), no flow control, CR kept as CR. Output processing stays on, so
  * a line feed written still starts a new line. The settings found on entry are put back by
  * leave_raw_mode and by every exit path. Entering twice keeps the first saved settings;
- * answers false when standard input is not a terminal.
+ * answers false when standard input is not a terminal. With `interrupt_key`, Ctrl-C stays a
+ * SIGINT (the terminal windows: so it can halt an actor that never returns); the stop and quit
+ * keys stay off.
  */
-bool enter_raw_mode();
+bool enter_raw_mode(bool interrupt_key = false);
 void leave_raw_mode();
 bool in_raw_mode();
 

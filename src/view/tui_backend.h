@@ -182,6 +182,9 @@ void broadcast_resize(int32_t columns, int32_t rows);
 void render();
 void erase_inline_ui();
 void end_inline_ui();
+// The rows below the cursor that a window drawn inline covers (negative: none drawn), for the
+// restore hook.
+void remember_rows_below(int32_t rows);
 void shutdown();
 
 // ---------------------------------------------------------------- faces (tui_faces.cpp)

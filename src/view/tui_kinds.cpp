@@ -81,6 +81,7 @@ int32_t field_event(widget* w, int32_t code, float x, int32_t k) {
   uint32_t length = string::length_from_head(&s);
   if (f.caret_index > int32_t(length)) f.caret_index = int32_t(length);
   auto char_at = [&](int32_t i) { return string::text_of(&s).at(uint32_t(i)); };
+  bool edited = false;
   if (code == ev::click) {
     extent e = text_extent(text_of_string(&s), std::max(0, to_cells(x)));
     f.caret_index = e.chars;
@@ -98,6 +99,7 @@ int32_t field_event(widget* w, int32_t code, float x, int32_t k) {
         --f.caret_index;
         f.caret_column -= cw;
         f.text_width -= cw;
+        edited = true;
       }
     } else if (k > 31 && k != 127) {
       int32_t cw = width_of(uint32_t(k));
@@ -106,6 +108,7 @@ int32_t field_event(widget* w, int32_t code, float x, int32_t k) {
       ++f.caret_index;
       f.caret_column += cw;
       f.text_width += cw;
+      edited = true;
     } else {
       return 0;
     }
@@ -113,6 +116,9 @@ int32_t field_event(widget* w, int32_t code, float x, int32_t k) {
     return 0;
   }
   request_redraw(w);
+  // Each edit is a change: the field's on-change actor runs, its data follows its text and the
+  // reactions on it are told.
+  if (edited) send_widget_event(ev::change, w, 0);
   return 0;
 }
 

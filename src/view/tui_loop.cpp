@@ -14,6 +14,7 @@
 #include "eval/natives.h"
 #include "platform/terminal.h"
 #include "platform/terminal_input.h"
+#include "runtime/fault_signals.h"
 #include "runtime/output_hooks.h"
 #include "runtime/runtime_error.h"
 #include "view/tui_backend.h"
@@ -28,6 +29,11 @@ constexpr int32_t frame_ms = 33;
 volatile sig_atomic_t mouse_on = 0;
 volatile sig_atomic_t alt_on = 0;
 volatile sig_atomic_t cursor_off = 0;
+// The escape that moves the cursor below a window drawn inline: a way out that skips the event
+// loop's own end (quit in an actor, a signal) writes it, so the shell's prompt is not put
+// on the window's rows.
+char leave_window[24];
+volatile sig_atomic_t leave_window_length = 0;
 bool outer_running = false;
 
 int64_t now_ms() {
@@ -71,6 +77,10 @@ void leave_alt_screen() {
 // Puts the terminal back on every way out of the process: an error report, quit, a signal.
 // Only async-signal-safe calls.
 void restore_terminal() {
+  if (leave_window_length > 0) {
+    tty::write_raw(leave_window, size_t(leave_window_length));
+    leave_window_length = 0;
+  }
   if (mouse_on) {
     const char s[] = "\x1b[?1000l\x1b[?1003l\x1b[?1015l\x1b[?1006l";
     tty::write_raw(s, sizeof s - 1);
@@ -193,6 +203,14 @@ void after_print() {
 
 // ---------------------------------------------------------------- terminal control
 
+void remember_rows_below(int32_t rows) {
+  leave_window_length = 0;
+  if (rows < 0) return;
+  int n = rows > 0 ? std::snprintf(leave_window, sizeof leave_window, "\x1b[%dB\r\n", rows)
+                   : std::snprintf(leave_window, sizeof leave_window, "\r\n");
+  if (n > 0 && size_t(n) < sizeof leave_window) leave_window_length = n;
+}
+
 void write_raw(const char* data, size_t n) { tty::write_raw(data, n); }
 
 void hide_cursor() {
@@ -216,7 +234,7 @@ void query_screen_size() {
 }
 
 void enter_raw_mode() {
-  if (!be.raw && tty::input_is_terminal() && tty::enter_raw_mode()) {
+  if (!be.raw && tty::input_is_terminal() && tty::enter_raw_mode(true)) {
     on_console_resize();
     be.raw = true;
   }
@@ -322,6 +340,11 @@ bool do_events(bool no_wait) {
       d = int32_t(now_ms() - start);
       if (!nested) collect_graveyard();
       if (no_wait || be.loop_level <= remembered || be.windows.empty()) break;
+      // Ctrl-C while no actor runs ends the loop, as a halt inside an actor does
+      if (sysrt::interrupt_pending) {
+        sysrt::interrupt_pending = 0;
+        break;
+      }
     }
   } catch (...) {
     be.loop_level = remembered;

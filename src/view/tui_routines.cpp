@@ -423,8 +423,13 @@ void update_para(cell* a) {
 
 void destroy_view(cell* a) {
   cell face = a[0];
+  // Only a closed window ends a loop level: a face taken out of a pane is destroyed too, and
+  // its window goes on.
+  widget* w = widget_of_face(&face);
+  cell* type = field_of(&face, facet::type);
+  bool window = w ? w->k == kind::window : type && is_word_named(type, "window");
   free_face_tree(&face);
-  post_quit();
+  if (window) post_quit();
   if (!be.windows.empty()) request_redraw(nullptr);
   set_none(a);
 }

@@ -305,6 +305,7 @@ void render() {
   if (be.screen.width > 0 && be.screen.height > 0) {
     write_raw(be.frame.data(), be.frame.size());
     be.inline_drawn = true;
+    if (!be.fullscreen) remember_rows_below(std::max(0, be.screen.height - 1 - be.lines_drawn));
   }
   be.frame.clear();
   be.dirty = false;
@@ -324,6 +325,7 @@ void erase_inline_ui() {
                              : std::snprintf(b, sizeof b, "\r\x1b[0J");
   write_raw(b, size_t(n));
   be.lines_drawn = 0;
+  remember_rows_below(-1);
 }
 
 void end_inline_ui() {
@@ -335,6 +337,7 @@ void end_inline_ui() {
     write_raw(b, size_t(n));
   }
   write_raw("\r\n", 2);
+  remember_rows_below(-1);
 }
 
 void shutdown() {
