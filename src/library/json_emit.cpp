@@ -120,7 +120,10 @@ class encoder {
     out_ += '"';
     for (uint32_t i = 0; i < t.length; ++i) {
       uint32_t c = t.at(i);
-      if (c >= 0x20 && c != '"' && c != '\\' && (!ascii_ || c < 0x80)) {
+      // FFFEh and the surrogates are written as escapes: the UTF-8 the result is made from
+      // would refuse them, and the text would end there.
+      bool raw_safe = c != 0xFFFE && (c < 0xD800 || c > 0xDFFF);
+      if (c >= 0x20 && c != '"' && c != '\\' && (!ascii_ || c < 0x80) && raw_safe) {
         utf8(c);
         continue;
       }
@@ -266,7 +269,8 @@ void emit(cell* a) {
   if (text.size() >= memory::max_series_bytes / 4) fire(err::internal_no_memory);
   cell* result = stack::reserve_cell();
   string::make_at(result, static_cast<uint32_t>(text.size() + 1));
-  string::append_utf8(series::node_of(result), text);
+  if (string::append_utf8(series::node_of(result), text) < text.size())
+    fire(err::access_invalid_utf8);  // never a text cut short
   *a = *result;
   stack::top = stack::at_index(base);
 }
