@@ -255,6 +255,12 @@ uint32_t parse_ansi(const text_source& t, uint32_t from, text_style& style);
 void apply_sgr_code(text_style& style, int32_t code);
 void render_face(int32_t x, int32_t y, widget* w, uint32_t flags);
 
+// ---------------------------------------------------------------- image (tui_image.cpp)
+
+// Rebuilds the widget's image cells from an image! at the widget's size; anything else, an
+// empty image or an empty widget leaves none.
+void image_to_cells(widget* w, const cell* image);
+
 // ---------------------------------------------------------------- kinds (tui_kinds.cpp)
 
 void attach_kind(widget* w);        // the maker of the widget's face type

@@ -5,11 +5,14 @@
 #include "core/block_storage.h"
 #include "core/context.h"
 #include "core/function.h"
+#include "core/ownership.h"
 #include "core/string_storage.h"
 #include "core/symbol.h"
 #include "datatypes/handle.h"
+#include "datatypes/image.h"
 #include "datatypes/integer.h"
 #include "datatypes/point.h"
+#include "datatypes/series_common.h"
 #include "datatypes/simple_types.h"
 #include "datatypes/time.h"
 #include "datatypes/tuple.h"
@@ -140,6 +143,7 @@ void os_update_view(const cell* face_in) {
       if (w->k == kind::window) resize_screen_for(w);
     }
   }
+  if (changes & 0x10) image_to_cells(w, field_of(&face, facet::image));
   if (changes & 0x400) {
     cell* sel = field_of(&face, facet::selected);
     if (w->k == kind::window && sel && type_of(sel) == type::object) {
@@ -498,6 +502,7 @@ void make_view(cell* a) {
   w->type_symbol = type_symbol;
   if (type_symbol) attach_kind(w);
   if (w->dead) return set_none(a);
+  image_to_cells(w, field_of(&w->face, facet::image));
   if (parent) {
     extend_window_bounds(w);
     count_in_window(w);
@@ -516,11 +521,20 @@ void make_view(cell* a) {
   handle_type::init_cell(a, w->handle, handle_type::class_::window);
 }
 
+void detach_image(cell* a) {
+  cell img = a[0];
+  ownership::unbind(&img);
+  set_none(a);
+}
+
 void draw_image(cell* a) {
+  cell img = a[0], cmds = a[1];
+  uint32_t count = image::count_of(&img);
+  if (count == 0) return set_none(a);
   // The cell canvas has no pixels: the commands are checked and nothing is painted.
-  cell cmds = a[1];
   rect none{0, 0, 0, 0};
   run_draw(nullptr, 0, 0, none, &cmds);
+  series::owned_after(&img, series::change::change, nullptr, 0, int32_t(count));
   set_none(a);
 }
 
@@ -576,7 +590,7 @@ void init_routines() {
       {routine_index::update_font, started<update_font>, -1},
       {routine_index::update_para, started<update_para>, -1},
       {routine_index::destroy_view, started<destroy_view>, -1},
-      {routine_index::detach_image, started<nothing>, -1},
+      {routine_index::detach_image, started<detach_image>, -1},
       {routine_index::update_view, started<update_view>, -1},
       {routine_index::refresh_window, started<refresh_window>, -1},
       {routine_index::redraw, started<refresh_window>, -1},

@@ -93,6 +93,8 @@ void free_widget(widget* w) {
   release_slot(w);
   w->face = cell{0, 0, 0, 0};
   w->ui = cell{0, 0, 0, 0};
+  w->image_cells = {};
+  w->image_width = 0;
   if (be.busy > 0)
     be.graveyard.push_back(w);
   else

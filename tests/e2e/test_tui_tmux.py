@@ -315,6 +315,60 @@ view-window win
         p.close()
 
 
+def ansi256(rgb):
+    """The palette index the back-end maps a colour to: cube or grey ramp, whichever is nearer."""
+    levels = [0, 95, 135, 175, 215, 255]
+    r, g, b = (rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF
+    level = lambda v: 0 if v < 48 else 1 if v < 115 else (v - 35) // 40
+    cube = 16 + 36 * level(r) + 6 * level(g) + level(b)
+    average = (r + g + b) // 3
+    grey = 232 + (23 if average > 238 else 0 if average < 3 else (average - 3) // 10)
+    def rgb_of(i):
+        if i >= 232:
+            v = 8 + 10 * (i - 232)
+            return v, v, v
+        i -= 16
+        return levels[i // 36], levels[(i // 6) % 6], levels[i % 6]
+    dist = lambda i: sum((a - c) ** 2 for a, c in zip((r, g, b), rgb_of(i)))
+    return cube if dist(cube) < dist(grey) else grey
+
+
+def image_cells(tmp):
+    """An image face: two pixels a cell, upper as background and lower as foreground of a lower
+    half block; a transparent upper pixel leaves a plain space, so a transparent top row gives
+    spaces in the first row."""
+    body = """
+img: make image! reduce [3x4
+	#{000000 000000 FF0000  0000FF 00FF00 FFFFFF  102030 405060 708090  A0B0C0 D0E0F0 010203}
+	#{FFFF00 000000 000000 000000}
+]
+win: make-face [type: 'window size: 10x3 rate: 2 actors: [time [close-window win]] pane: reduce [
+	make-face [type: 'base offset: 0x0 size: 3x2 image: img]
+	make-face [type: 'text offset: 0x2 size: 3x1 text: "img"]
+]]
+view-window win
+"""
+    half = "\u2584"
+    cells = [(0xFF0000, 0xFFFFFF), (0x102030, 0xA0B0C0), (0x405060, 0xD0E0F0), (0x708090, 0x010203)]
+    rgb = lambda c: f"{(c >> 16) & 0xFF};{(c >> 8) & 0xFF};{c & 0xFF}"
+    for env, colour in (({"COLORTERM": "truecolor"}, lambda fg, c: f"\x1b[{fg};2;{rgb(c)}m"),
+                        ({"COLORTERM": "", "TERM": "xterm-256color"},
+                         lambda fg, c: f"\x1b[{fg};5;{ansi256(c)}m")):
+        p = Pane(tmp, body, env=env)
+        seen = p.wait_for("img")
+        plain = p.screen()
+        check(f"image {env}: cells", seen and plain[0][:3] == "  " + half and plain[1][:3] == half * 3,
+              repr(plain[:2]))
+        lines = p.screen(escapes=True)
+        cell = lambda c: colour(38, c[1]) + colour(48, c[0]) + half
+        want = ["  " + cell(cells[0]) + "\x1b[39m\x1b[49m",
+                "".join(cell(c) for c in cells[1:]) + "\x1b[39m\x1b[49m"]
+        check(f"image {env}: exact cells, the transparent pixels as plain spaces", lines[:2] == want,
+              repr(lines[:2]))
+        restored(f"image {env}", p, 0)
+        p.close()
+
+
 def keyboard(tmp):
     """The first focusable face takes the focus; typing edits the field in place."""
     p = Pane(tmp, """
@@ -497,7 +551,7 @@ def main():
         print("tmux is missing: tools/install-deps installs it")
         return 1
     with tempfile.TemporaryDirectory() as tmp:
-        for case in (widget_frame, text_layout, draw_dialect, lists_radios_rich_text, colour_depths, keyboard, mouse, timers, exits, resize):
+        for case in (widget_frame, text_layout, draw_dialect, lists_radios_rich_text, colour_depths, image_cells, keyboard, mouse, timers, exits, resize):
             try:
                 case(tmp)
             except Exception as e:  # a broken case must not hide the others
