@@ -1184,7 +1184,7 @@ flow apply(const cell* fn_in, const cell* name_in, const cell* args_in, bool all
   }
   if (all) {
     for (uint32_t k = i; k < n_desc; ++k) {
-      cell* d = memory::buffer_of(desc_block.data2)->cells() + k;
+      cell* d = memory::buffer_of(series::node_of(&desc_block))->cells() + k;
       if (type_of(d) != type::refinement) continue;
       bool missing;
       flow f = next_value(true, missing);
