@@ -1,6 +1,7 @@
 #include "core/actions.h"
 
 #include "core/function.h"
+#include "core/scalar_cell.h"
 #include "core/stack.h"
 #include "core/string_storage.h"
 #include "core/symbol.h"
@@ -89,7 +90,8 @@ int32_t compare_direct(const cell* a, const cell* b, int32_t op) {
   switch (t) {
     case type::logic:
       if (type_of(b) != type::logic) return -2;
-      return static_cast<int32_t>(a->data1) - static_cast<int32_t>(b->data1);
+      return static_cast<int32_t>(logic_type::value_of(a)) -
+             static_cast<int32_t>(logic_type::value_of(b));
     default:
       break;
   }

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "core/actions.h"
+#include "core/scalar_cell.h"
 #include "core/stack.h"
 #include "core/symbol.h"
 #include "core/typeset.h"
@@ -217,7 +218,7 @@ bool copied_by_type(uint32_t t) {
 
 bool type_matches(const cell* types, uint32_t t) {
   if (type_of(types) == type::typeset) return typeset::has(types, t);
-  return type_of(types) == type::datatype_ && types->data1 == t;
+  return type_of(types) == type::datatype_ && datatype_type::id_of(types) == t;
 }
 
 }  // namespace

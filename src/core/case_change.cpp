@@ -1,5 +1,6 @@
 // Changing the case of char! and string values in place.
 #include "core/ownership.h"
+#include "core/scalar_cell.h"
 #include "core/series_cell.h"
 #include "core/symbol.h"
 #include "memory/case_map.h"
@@ -16,7 +17,7 @@ uint32_t part_count(const cell* value, const cell* part, uint32_t available) {
   if (!part) return available;
   int64_t n;
   if (type_of(part) == type::integer) {
-    n = static_cast<int32_t>(part->data2);
+    n = integer_type::value_of(part);
   } else if (type_of(part) == type_of(value) && series::node_of(part) == series::node_of(value)) {
     n = int64_t(series::index_of(part)) - series::index_of(value);
   } else {
@@ -32,7 +33,7 @@ uint32_t part_count(const cell* value, const cell* part, uint32_t available) {
 void change_case_value(cell* value, const cell* part, bool upper) {
   uint32_t t = type_of(value);
   if (t == type::char_) {
-    value->data2 = change_case_char(value->data2, upper);
+    value->data2 = change_case_char(char_type::code_of(value), upper);
     return;
   }
   if (!is_any_string(t)) return;

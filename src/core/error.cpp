@@ -8,6 +8,7 @@
 #include "core/object.h"
 #include "core/object_internal.h"
 #include "core/registry.h"
+#include "core/scalar_cell.h"
 #include "core/stack.h"
 #include "core/symbol.h"
 #include "core/word.h"
@@ -86,7 +87,7 @@ void make_from_spec(cell* out, const cell* spec_in) {
   };
   switch (type_of(&spec)) {
     case type::integer: {
-      auto code = static_cast<int32_t>(spec.data2);
+      auto code = integer_type::value_of(&spec);
       if (code < 0 || static_cast<uint32_t>(code / 100) >= category_count() ||
           static_cast<uint32_t>(code % 100) >= id_count(static_cast<uint32_t>(code / 100)))
         fire(err::script_out_of_range, &spec);
@@ -161,7 +162,7 @@ void raise(const cell* e_in) {
     cell level{type::integer, 0, static_cast<uint32_t>(stack::frame_top - stack::frame_bottom), 0};
     set_field(&e, field::stack, &level);
   }
-  uint32_t code = field_of(&e, field::code)->data2;
+  uint32_t code = static_cast<uint32_t>(integer_type::value_of(field_of(&e, field::code)));
   err id = type_of(field_of(&e, field::code)) == type::integer ? entry_of_code(code)
                                                                 : err::internal_invalid_error;
   // A trace callback needs frames: not while the stacks are full.

@@ -9,6 +9,7 @@
 #include "core/block_storage.h"
 #include "core/error_internal.h"
 #include "core/object.h"
+#include "core/scalar_cell.h"
 #include "core/series_cell.h"
 #include "core/stack.h"
 #include "core/string_storage.h"
@@ -132,7 +133,7 @@ void form_message(const cell* tmpl, cell* buffer, const cell* fields, node_t err
 
 int32_t stack_trace_level() {
   const cell* v = system_state("stack-trace");
-  return v && type_of(v) == type::integer ? static_cast<int32_t>(v->data2) : 0;
+  return v && type_of(v) == type::integer ? integer_type::value_of(v) : 0;
 }
 
 int32_t form(const cell* e_in, cell* buffer, int32_t limit) {
@@ -195,7 +196,8 @@ int32_t form(const cell* e_in, cell* buffer, int32_t limit) {
       // was raised: only the frames still open are read.
       auto open = static_cast<uint32_t>(stack::frame_top - stack::frame_bottom);
       uint32_t base = stack::index_of(stack::top);
-      cell n = *push_call_words(call_symbols(level, 0, std::min(st.data2, open)));
+      auto to = static_cast<uint32_t>(integer_type::value_of(&st));
+      cell n = *push_call_words(call_symbols(level, 0, std::min(to, open)));
       if (block::rs_length(&n) > 0) {
         string::append_ascii(out, "\n*** Stack: ");
         append_value(buffer, &n, true, false, 0x7FFFFFFF);
@@ -213,7 +215,7 @@ void capture_stack(const cell* e_in) {
   cell e = *e_in;
   cell* st = field_of(&e, field::stack);
   if (type_of(st) == type::integer) {
-    uint32_t to = st->data2;
+    uint32_t to = static_cast<uint32_t>(integer_type::value_of(st));
     auto open = static_cast<uint32_t>(stack::frame_top - stack::frame_bottom);
     int32_t level = stack_trace_level();  // its names were interned at start-up
     if (level <= 0) level = 1;
@@ -248,7 +250,9 @@ void report_uncaught() {
   int32_t level = stack_trace_level();
   bool traced = type_of(&e) == type::error && level > 0 &&
                 type_of(field_of(&e, field::stack)) == type::integer;
-  if (traced) calls = call_symbols(level, 0, field_of(&e, field::stack)->data2);
+  if (traced)
+    calls = call_symbols(level, 0,
+                         static_cast<uint32_t>(integer_type::value_of(field_of(&e, field::stack))));
   stack::top = stack::arguments = stack::bottom;
   stack::frame_top = stack::frame_bottom;
   if (type_of(&e) == type::error) {

@@ -75,6 +75,9 @@ inline node_t context_of(const cell* f) {
   if (t == type::native || t == type::action) return extra_cells(f)[0].data2;
   return f->data1;
 }
+// The context of a value known to be a function! or routine!: context_of without the dispatch,
+// for the call paths.
+inline node_t own_context_of(const cell* f) { return f->data1; }
 
 // Checks a spec block (from its index); answers its attribute flags. Raises bad-func-def,
 // dup-vars or invalid-type-spec.

@@ -1,6 +1,7 @@
 // The language's truth: none! and false are false, every other value is true.
 #pragma once
 
+#include "core/scalar_cell.h"
 #include "runtime/cell.h"
 #include "runtime/fire.h"
 
@@ -8,7 +9,7 @@ namespace kaz {
 
 inline bool is_false(const cell* v) {
   uint32_t t = type_of(v);
-  return t == type::none || (t == type::logic && v->data1 != 1);
+  return t == type::none || (t == type::logic && logic_type::value_of(v) != 1);
 }
 inline bool is_true(const cell* v) { return !is_false(v); }
 

@@ -1,3 +1,4 @@
+#include "core/scalar_cell.h"
 #include "core/typeset.h"
 
 #include "core/block_storage.h"
@@ -31,7 +32,7 @@ void add_word(cell* ts, const cell* element) {
   if (type_of(v) == type::typeset) {
     merge(ts, v);
   } else if (type_of(v) == type::datatype_) {
-    add(ts, v->data1);
+    add(ts, datatype_type::id_of(v));
   } else {
     fire(err::script_invalid_arg, element);
   }
@@ -124,7 +125,7 @@ void set_operation(int32_t code) {
   cell other;
   if (type_of(b) == type::datatype_) {
     clear(&other);
-    add(&other, b->data1);
+    add(&other, datatype_type::id_of(b));
   } else if (type_of(b) == type::typeset) {
     other = *b;
   } else {
@@ -167,7 +168,7 @@ cell* complement(cell* v) {
 cell* find(cell* ts, cell* value, cell*, bool, bool, bool, bool, cell*, cell*, bool, bool, bool,
            bool) {
   if (type_of(value) != type::datatype_) fire(err::script_invalid_arg, value);
-  bool r = has(ts, value->data1);
+  bool r = has(ts, datatype_type::id_of(value));
   cell* out = stack::arguments;
   out->header = type::logic;
   out->data1 = r ? 1 : 0;
@@ -204,7 +205,7 @@ void make_from_spec(cell* ts, cell* type_block) {
     const cell* v = &e;
     if (type_of(v) == type::word) v = context::get_value(v);
     if (type_of(v) == type::datatype_) {
-      add(ts, v->data1);
+      add(ts, datatype_type::id_of(v));
     } else if (type_of(v) == type::typeset) {
       merge(ts, v);
     } else if (type_of(v) != type::block) {

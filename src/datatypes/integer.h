@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "core/registry.h"
+#include "core/scalar_cell.h"
 #include "runtime/cell.h"
 #include "runtime/fire.h"
 
@@ -54,8 +55,6 @@ void hand_to_composite(math op);
 }  // namespace number_dispatch
 
 namespace integer_type {
-
-inline int32_t value_of(const cell* c) { return static_cast<int32_t>(c->data2); }
 
 // Makes the cell an integer! (the header's flag bits stay).
 inline cell* init_cell(cell* c, int32_t v) {

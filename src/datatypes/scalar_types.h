@@ -3,14 +3,12 @@
 
 #include <cstdint>
 
+#include "core/scalar_cell.h"
 #include "runtime/cell.h"
 
 namespace kaz {
 namespace integer_type { void init(); }
-namespace char_type {
-void init();
-inline uint32_t code_of(const cell* c) { return c->data2; }  // the code point
-}  // namespace char_type
+namespace char_type { void init(); }
 namespace float_type { void init(); }
 namespace percent_type { void init(); }
 namespace pair_type {

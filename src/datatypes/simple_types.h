@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "core/scalar_cell.h"
 #include "runtime/cell.h"
 
 namespace kaz {
@@ -17,7 +18,6 @@ extern cell false_value;
 
 namespace datatype_type {
 void init();
-inline uint32_t id_of(const cell* d) { return d->data1; }  // the datatype's id
 cell* push(uint32_t id);                          // a datatype! on the evaluation stack
 cell* append_to_block(cell* block, uint32_t id);  // a datatype! at a block's tail
 }  // namespace datatype_type
@@ -42,7 +42,6 @@ void init();
 cell* box(uint32_t value);  // into the result slot
 cell* push(uint32_t value);
 cell* append_to_block(cell* block, uint32_t value);
-inline uint32_t value_of(const cell* v) { return v->data1; }
 
 // Truth tests. A value is false when it is none! or a logic! whose word 1 is not 1.
 // true_test: with check_unset, an unset! raises no-value naming `argument`.

@@ -6,9 +6,12 @@
 #include "core/block_storage.h"
 #include "core/function.h"
 #include "core/registry.h"
+#include "core/scalar_cell.h"
+#include "core/series_cell.h"
 #include "core/stack.h"
 #include "core/string_storage.h"
 #include "core/symbol.h"
+#include "core/word.h"
 #include "core/words.h"
 #include "datatypes/port.h"
 #include "datatypes/series_common.h"
@@ -57,7 +60,7 @@ F slot_of(const cell* v, uint32_t s, F action_row::*member) {
 // make and to dispatch on the type a datatype! names, else on the prototype's own type.
 flow make_or_to(bool to) {
   cell* proto = arg(0);
-  uint32_t t = type_of(proto) == type::datatype_ ? proto->data1 : type_of(proto);
+  uint32_t t = type_of(proto) == type::datatype_ ? datatype_type::id_of(proto) : type_of(proto);
   const action_row& row = registry::row(t);
   slot_fn::make f = to ? row.to : row.make;
   if (!f) {
@@ -76,7 +79,7 @@ flow make_or_to(bool to) {
   }
 
 int32_t count_of(cell* c) {
-  if (type_of(c) == type::integer) return static_cast<int32_t>(c->data2);
+  if (type_of(c) == type::integer) return integer_type::value_of(c);
   return 0;
 }
 
@@ -84,15 +87,15 @@ int32_t count_of(cell* c) {
 bool buffer_series_q(const cell* v) {
   uint32_t t = type_of(v);
   return (is_any_block(t) || is_any_string(t) || is_buffer_type(t) || t == type::map) &&
-         v->data2 != 0;
+         series::node_of(v) != 0;
 }
 
 // A series' index, clamped to its buffer's current length.
 int32_t clamped_index(const cell* v) {
-  const series_buffer* b = memory::buffer_of(v->data2);
+  const series_buffer* b = memory::buffer_of(series::node_of(v));
   uint32_t unit = b->unit() ? b->unit() : 1;
   uint64_t len = b->used_bytes() / unit;
-  return static_cast<int32_t>(v->data1 < len ? v->data1 : len);
+  return static_cast<int32_t>(series::index_of(v) < len ? series::index_of(v) : len);
 }
 
 void invalid_part_arg(cell* value, cell* part) { kaz::series::bad_refine_arg(value, "part", part); }
@@ -103,11 +106,13 @@ int32_t part_count(cell* series, cell* part, bool change) {
   if (!part) return -1;
   bool buffered = buffer_series_q(series);
   if (!change && !buffered) fire(err::script_invalid_part, part);
-  if (type_of(part) == type::integer) return static_cast<int32_t>(part->data2);
-  if (!buffered || type_of(part) != type_of(series) || part->data2 != series->data2)
+  if (type_of(part) == type::integer) return integer_type::value_of(part);
+  if (!buffered || type_of(part) != type_of(series) ||
+      kaz::series::node_of(part) != kaz::series::node_of(series))
     invalid_part_arg(series, part);
   if (change)
-    return static_cast<int32_t>(part->data1) - static_cast<int32_t>(series->data1);
+    return static_cast<int32_t>(kaz::series::index_of(part)) -
+           static_cast<int32_t>(kaz::series::index_of(series));
   return clamped_index(part) - clamped_index(series);
 }
 
@@ -115,7 +120,8 @@ int32_t part_count(cell* series, cell* part, bool change) {
 // becomes the distance moved.
 int32_t step_back(cell* series, int32_t part) {
   int32_t back = -part;
-  if (back > static_cast<int32_t>(series->data1)) back = static_cast<int32_t>(series->data1);
+  if (back > static_cast<int32_t>(kaz::series::index_of(series)))
+    back = static_cast<int32_t>(kaz::series::index_of(series));
   series->data1 -= static_cast<uint32_t>(back);
   return back;
 }
@@ -127,7 +133,7 @@ flow insert_or_append(bool append, const int32_t* refs) {
   int32_t part = part_count(series, opt(refs, 0), false);
   if (part == 0) return result(series);
   if (part < 0 && opt(refs, 0)) {
-    if (series->data1 == 0) return result(series);
+    if (kaz::series::index_of(series) == 0) return result(series);
     part = step_back(series, part);
   }
   int32_t dup = 1;
@@ -152,7 +158,7 @@ flow random(const int32_t* refs) {
 
 flow reflect(const int32_t*) {
   KAZ_SLOT(arg(0), reflect);
-  return result(f(arg(0), arg(1)->data2));
+  return result(f(arg(0), word::symbol_of(arg(1))));
 }
 
 // form and mold: an empty string for a /part limit below 1; otherwise the text written into a
@@ -315,7 +321,7 @@ int32_t index_argument(const cell* c) {
     case type::char_:
       return static_cast<int32_t>(c->data2);
     case type::logic:
-      return c->data1 ? 1 : 2;
+      return logic_type::value_of(c) ? 1 : 2;
     default:
       return 0;
   }

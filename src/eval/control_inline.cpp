@@ -4,8 +4,10 @@
 
 #include "core/context.h"
 #include "core/function.h"
+#include "core/series_cell.h"
 #include "core/truth.h"
 #include "core/typeset.h"
+#include "core/word.h"
 #include "eval/trace.h"
 #include "memory/collector.h"
 #include "runtime/fire.h"
@@ -39,10 +41,11 @@ uint32_t arity_of(int kind) { return kind == either ? 3 : 2; }
 
 void learn(cell* fn, int kind, known_native& k) {
   cell desc_block = *function::descriptors(fn);
-  const cell* d = memory::buffer_of(desc_block.data2)->cells();
-  const cell* end = memory::buffer_of(desc_block.data2)->cells_tail() - 1;  // the count cell
+  const cell* d = memory::buffer_of(series::node_of(&desc_block))->cells();
+  const cell* end =
+      memory::buffer_of(series::node_of(&desc_block))->cells_tail() - 1;  // the count cell
   known_native n{};
-  n.extra = fn->data3;
+  n.extra = function::extra_of(fn);
   uint32_t count = 0;
   for (; d < end && type_of(d) == type::typeset; ++d) {
     if (((d->header >> arg_kind::shift) & 3) != arg_kind::normal || count == max_arity) break;
@@ -61,16 +64,16 @@ bool literal_block_at(const cursor& c) {
   const cell* next = v + 1;
   if (type_of(next) != type::word) return true;
   // As the interpreter's look-ahead reads it: a bound word's value without an error.
-  node_t ctx = next->data1;
-  if (ctx == 0 || next->data3 == 0xFFFFFFFF) return true;
+  node_t ctx = word::context_of(next);
+  if (ctx == 0 || word::index_of(next) == word::unbound_index) return true;
   cell* h = context::header_cell(ctx);
   const cell* value;
   if (h->header & context_flag::on_stack) {
     if (h->data2 == context::no_values) return true;
-    value = stack::at_index(h->data2 + next->data3);
+    value = stack::at_index(h->data2 + word::index_of(next));
   } else {
     if (h->data2 == 0) return true;
-    value = memory::buffer_of(h->data2)->cells() + next->data3;
+    value = memory::buffer_of(h->data2)->cells() + word::index_of(next);
   }
   return type_of(value) != type::op;
 }
@@ -79,14 +82,14 @@ bool literal_block_at(const cursor& c) {
 
 int known_kind(const cell* fn) {
   int kind;
-  switch (fn->data1) {
+  switch (function::table_index_of(fn)) {
     case if_index: kind = if_; break;
     case unless_index: kind = unless; break;
     case either_index: kind = either; break;
     default: return none;
   }
   known_native& k = known[kind];
-  if (k.extra != fn->data3) {
+  if (k.extra != function::extra_of(fn)) {
     cell f = *fn;
     learn(&f, kind, k);
   }

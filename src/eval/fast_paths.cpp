@@ -4,7 +4,10 @@
 
 #include "core/actions.h"
 #include "core/context.h"
+#include "core/object.h"
+#include "core/scalar_cell.h"
 #include "core/symbol.h"
+#include "core/word.h"
 #include "core/words.h"
 #include "memory/collector.h"
 
@@ -43,9 +46,9 @@ inline field_entry& entry_for(node_t ctx, uint32_t symbol) {
 
 // The slot an object's eval-path step finds for a word element, or -1.
 int32_t field_index(node_t ctx, const cell* element) {
-  if (element->data1 == ctx && element->data3 != context::unresolved)
-    return static_cast<int32_t>(element->data3);
-  uint32_t symbol = element->data2;
+  if (word::context_of(element) == ctx && word::index_of(element) != context::unresolved)
+    return static_cast<int32_t>(word::index_of(element));
+  uint32_t symbol = word::symbol_of(element);
   field_entry& e = entry_for(ctx, symbol);
   if (e.ctx == ctx && e.symbol == symbol) return static_cast<int32_t>(e.index);
   int32_t index = context::find_symbol(ctx, symbol, true);
@@ -69,8 +72,8 @@ bool mixed(int kind, cell* left, const cell* right) {
   }
   if (kind == remainder) return false;
   // As float! arithmetic gives it: the result is a float!, whatever the left operand was.
-  double x = tl == type::integer ? double(static_cast<int32_t>(left->data2)) : get_double(left);
-  double y = tr == type::integer ? double(static_cast<int32_t>(right->data2)) : get_double(right);
+  double x = tl == type::integer ? double(integer_type::value_of(left)) : get_double(left);
+  double y = tr == type::integer ? double(integer_type::value_of(right)) : get_double(right);
   double r;
   switch (kind) {
     case add: r = x + y; break;
@@ -85,7 +88,7 @@ bool mixed(int kind, cell* left, const cell* right) {
 
 cell* object_field(const cell* object, const cell* element) {
   if (!word_key(type_of(element))) return nullptr;
-  node_t ctx = object->data1;
+  node_t ctx = object::context_of(object);
   int32_t index = field_index(ctx, element);
   if (index < 0) return nullptr;
   cell* vals = context::values(ctx);
@@ -97,15 +100,16 @@ cell* object_field(const cell* object, const cell* element) {
 
 bool set_object_field(const cell* object, const cell* element, const cell* value) {
   if (!word_key(type_of(element))) return false;
-  node_t ctx = object->data1;
+  node_t ctx = object::context_of(object);
   int32_t index = field_index(ctx, element);
-  if (index < 0 || symbol::resolve(element->data2) == symbol::resolve(words::sym.self))
+  if (index < 0 || symbol::resolve(word::symbol_of(element)) == symbol::resolve(words::sym.self))
     return false;
   cell* vals = context::values(ctx);
   if (!vals) return false;
   if (context::kind(ctx) == context::kind_object) {
     cell* owner = context::owner_cell(ctx);
-    if (owner->data3 != 0 && type_of(owner) == type::object) return false;  // its handler runs
+    if (object::hooks_of(owner) != 0 && type_of(owner) == type::object)
+      return false;  // its handler runs
     context::words(ctx)[index].header |= context_flag::word_set;
   }
   vals[index] = *value;

@@ -5,7 +5,10 @@
 
 #include <cstdint>
 
+#include "core/function.h"
 #include "core/registry.h"
+#include "core/scalar_cell.h"
+#include "core/series_cell.h"
 #include "memory/series.h"
 #include "runtime/cell.h"
 
@@ -21,7 +24,7 @@ constexpr uint32_t first_comparison_native = 25;
 inline int infix_kind(const cell* op) {
   uint32_t wrapped = (op->header >> 16) & 0xFF;
   if (wrapped == type::action) {
-    switch (op->data1) {
+    switch (function::table_index_of(op)) {
       case slot::add: return add;
       case slot::subtract: return subtract;
       case slot::multiply: return multiply;
@@ -30,9 +33,9 @@ inline int infix_kind(const cell* op) {
       default: return none;
     }
   }
-  if (wrapped == type::native && op->data1 >= first_comparison_native &&
-      op->data1 < first_comparison_native + 7)
-    return equal + static_cast<int>(op->data1 - first_comparison_native);
+  if (wrapped == type::native && function::table_index_of(op) >= first_comparison_native &&
+      function::table_index_of(op) < first_comparison_native + 7)
+    return equal + static_cast<int>(function::table_index_of(op) - first_comparison_native);
   return none;
 }
 
@@ -50,7 +53,7 @@ inline void put_logic(cell* c, bool b) {
 // Two integers, as the integer! actions compute them: a sum, difference or product that
 // overflows 32 bits is the float! of the exact result, an inexact quotient a float!.
 inline bool integers(int kind, cell* left, const cell* right) {
-  int32_t x = static_cast<int32_t>(left->data2), y = static_cast<int32_t>(right->data2);
+  int32_t x = integer_type::value_of(left), y = integer_type::value_of(right);
   int32_t r = 0;
   bool overflow = false;
   switch (kind) {
@@ -114,10 +117,10 @@ bool set_object_field(const cell* object, const cell* element, const cell* value
 // positions: the pick action's rules then apply).
 inline const cell* block_pick(const cell* parent, const cell* element) {
   if (type_of(parent) != type::block || type_of(element) != type::integer) return nullptr;
-  int32_t k = static_cast<int32_t>(element->data2);
+  int32_t k = integer_type::value_of(element);
   if (k < 1) return nullptr;
-  series_buffer* s = memory::buffer_of(parent->data2);
-  uint64_t at = uint64_t(parent->data1) + uint64_t(k) - 1;
+  series_buffer* s = memory::buffer_of(series::node_of(parent));
+  uint64_t at = uint64_t(series::index_of(parent)) + uint64_t(k) - 1;
   if (at >= s->length()) return nullptr;
   return s->cells() + at;
 }

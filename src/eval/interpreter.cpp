@@ -5,10 +5,14 @@
 #include "core/context.h"
 #include "core/exit_in_flight.h"
 #include "core/function.h"
+#include "core/object.h"
 #include "core/registry.h"
+#include "core/scalar_cell.h"
+#include "core/series_cell.h"
 #include "core/symbol.h"
 #include "core/truth.h"
 #include "core/typeset.h"
+#include "core/word.h"
 #include "core/words.h"
 #include "datatypes/series_common.h"
 #include "eval/control_inline.h"
@@ -39,15 +43,15 @@ void mark_roots() {
 
 // The value cell of a bound word, or null when it cannot be read without an error.
 inline cell* bound_value(const cell* w) {
-  node_t ctx = w->data1;
-  if (ctx == 0 || w->data3 == 0xFFFFFFFF) return nullptr;
+  node_t ctx = word::context_of(w);
+  if (ctx == 0 || word::index_of(w) == word::unbound_index) return nullptr;
   cell* h = context::header_cell(ctx);
   if (h->header & context_flag::on_stack) {
     if (h->data2 == context::no_values) return nullptr;
-    return stack::at_index(h->data2 + w->data3);
+    return stack::at_index(h->data2 + word::index_of(w));
   }
   if (h->data2 == 0) return nullptr;
-  return memory::buffer_of(h->data2)->cells() + w->data3;
+  return memory::buffer_of(h->data2)->cells() + word::index_of(w);
 }
 
 // A word's value for evaluation: unset! raises no-value.
@@ -77,7 +81,7 @@ namespace {
 // The spec word of the argument at position `pos` of a descriptor block (for error messages):
 // return: has a descriptor but is not counted among the spec's words.
 void arg_word_at(const cell* fn, const cell* desc, uint32_t pos, cell* out) {
-  const cell* d = memory::buffer_of(desc->data2)->cells();
+  const cell* d = memory::buffer_of(series::node_of(desc))->cells();
   uint32_t n = 0;
   for (uint32_t j = 0; j < pos; ++j)
     if (type_of(d + j) != type::typeset || ((d[j].header >> arg_kind::shift) & 3) != arg_kind::ret)
@@ -88,11 +92,11 @@ void arg_word_at(const cell* fn, const cell* desc, uint32_t pos, cell* out) {
 // The refinement of a descriptor block naming `symbol`, or null.
 cell* find_refinement(cell* desc, uint32_t symbol) {
   uint32_t want = symbol::resolve(symbol);
-  series_buffer* s = memory::buffer_of(desc->data2);
+  series_buffer* s = memory::buffer_of(series::node_of(desc));
   cell* c = s->cells();
   cell* end = s->cells_tail();
   for (; c < end; ++c)
-    if (type_of(c) == type::refinement && symbol::resolve(c->data2) == want) return c;
+    if (type_of(c) == type::refinement && symbol::resolve(word::symbol_of(c)) == want) return c;
   return nullptr;
 }
 
@@ -222,7 +226,8 @@ namespace {
 
 }  // namespace
 
-cursor::cursor(const cell* block) : node(block->data2), pos(block->data1), index(block->data1) {
+cursor::cursor(const cell* block)
+    : node(series::node_of(block)), pos(series::index_of(block)), index(series::index_of(block)) {
   refresh();
 }
 
@@ -240,7 +245,7 @@ namespace {
     stack::top = stack::arguments + 1;
   } else {
     // Library code leaves the position of the user's code in place for errors.
-    bool user_code = !(memory::buffer_of(code.data2)->flags & series_flag::library);
+    bool user_code = !(memory::buffer_of(series::node_of(&code))->flags & series_flag::library);
     if (user_code) {
       current_code = code;
       set_type(&current_code, type::block);  // a paren's code too
@@ -369,7 +374,7 @@ flow eval_expression(cursor& c, bool no_infix, bool literal_functions) {
         value = stack::last_value();
       }
       cell* value_cell = bound_value(&w);
-      if (value_cell && !(context::kind(w.data1) == context::kind_object)) {
+      if (value_cell && !(context::kind(word::context_of(&w)) == context::kind_object)) {
         *value_cell = *value;
       } else {
         cell set_value = *value;
@@ -398,7 +403,7 @@ flow eval_expression(cursor& c, bool no_infix, bool literal_functions) {
       break;
     }
     case type::issue: {
-      if (v->data2 == words::sym.system || v->data2 == words::sym.system_global)
+      if (word::symbol_of(v) == words::sym.system || word::symbol_of(v) == words::sym.system_global)
         fire(err::internal_kaz_system);
       stack::push(v);
       c.pos++;
@@ -521,7 +526,7 @@ flow call_infix_evaluated(const cell* op_in, const cell* name_in) {
   cell desc_block = *function::descriptors(&fn);
   uint32_t k = 0;
   for (uint32_t i = 0; k < 2; ++i) {
-    cell* d = memory::buffer_of(desc_block.data2)->cells() + i;
+    cell* d = memory::buffer_of(series::node_of(&desc_block))->cells() + i;
     if (type_of(d) != type::typeset) break;
     if (((d->header >> arg_kind::shift) & 3) == arg_kind::ret) continue;
     cell* got = stack::arguments + k;
@@ -580,8 +585,9 @@ flow eval_call(cursor& c, const cell* fn_in, const cell* name_in, bool infix, co
   // The descriptor block never changes once built, and a pointer into it on the native stack
   // pins it: it can be walked directly while arguments are evaluated.
   cell desc_block = *function::descriptors(&fn);
-  const cell* dcells = memory::buffer_of(desc_block.data2)->cells();
-  const cell* dend = memory::buffer_of(desc_block.data2)->cells_tail() - 1;  // the count cell
+  const cell* dcells = memory::buffer_of(series::node_of(&desc_block))->cells();
+  const cell* dend =
+      memory::buffer_of(series::node_of(&desc_block))->cells_tail() - 1;  // the count cell
   int32_t refs[max_refinements];
 
   // Fixed arguments.
@@ -641,7 +647,7 @@ flow eval_call(cursor& c, const cell* fn_in, const cell* name_in, bool infix, co
         }
       }
     }
-    uint32_t slots = context::size(fn.data1);
+    uint32_t slots = context::size(function::own_context_of(&fn));
     uint32_t pushed = static_cast<uint32_t>(stack::top - base);
     if (pushed < slots) {
       stack::push_logic(false);  // the /local slot
@@ -665,14 +671,15 @@ flow eval_call(cursor& c, const cell* fn_in, const cell* name_in, bool infix, co
         elem = *context::get_value(&elem);
       }
       if (!is_any_word(type_of(&elem))) fire(err::script_no_refine, &name, &elem);
-      cell* r = find_refinement(&desc_block, elem.data2);
+      cell* r = find_refinement(&desc_block, word::symbol_of(&elem));
       if (!r) fire(err::script_no_refine, &name, &elem);
       cell ref = *r;
       uint32_t ordinal = ref.data1;  // 1-based among refinements
       if (ordinal <= 32 && (used & (1u << (ordinal - 1)))) fire(err::script_dup_refine, &p);
       if (ordinal <= 32) used |= 1u << (ordinal - 1);
       // The refinement's argument typesets follow it in the descriptor block.
-      uint32_t at = static_cast<uint32_t>(r - memory::buffer_of(desc_block.data2)->cells());
+      uint32_t at =
+          static_cast<uint32_t>(r - memory::buffer_of(series::node_of(&desc_block))->cells());
       // A function! gets the refinement's slot set and its arguments stored in the slots after
       // it; a native gets the stack position where the arguments are pushed.
       bool is_fn = t == type::function;
@@ -684,7 +691,7 @@ flow eval_call(cursor& c, const cell* fn_in, const cell* name_in, bool infix, co
         refs[ordinal - 1] = static_cast<int32_t>(stack::top - stack::at_index(base_index));
       }
       for (uint32_t k = 1;; ++k) {
-        cell* d = memory::buffer_of(desc_block.data2)->cells() + at + k;
+        cell* d = memory::buffer_of(series::node_of(&desc_block))->cells() + at + k;
         if (type_of(d) != type::typeset || ((d->header >> arg_kind::shift) & 3) == arg_kind::ret)
           break;
         cell ts = *d;
@@ -745,7 +752,8 @@ flow eval_call(cursor& c, const cell* fn_in, const cell* name_in, bool infix, co
 }
 
 flow call_routine(const cell* fn) {
-  uint32_t index = function::extra_cells(fn)[extra::code].data2;
+  uint32_t index =
+      static_cast<uint32_t>(integer_type::value_of(&function::extra_cells(fn)[extra::code]));
   routine_entry e = function::routine_table_entry(index);
   if (!e) fire(err::internal_routines);
   // Without arguments the result slot lies at the top: taken in, so what a routine builds
@@ -758,7 +766,7 @@ flow call_routine(const cell* fn) {
 
 flow call_function(const cell* fn_in, node_t lookup) {
   cell fn = *fn_in;
-  node_t ctx = fn.data1;
+  node_t ctx = function::own_context_of(&fn);
   // The context's values and the tracing state are put back however the call ends: an error
   // or an exit out of a trace event crosses this frame, and the outer activation of a
   // recursive function must read its own values again.
@@ -821,8 +829,8 @@ flow eval_path(cursor& c, const cell* path_in, bool set, bool get, bool case_) {
   if (len <= 0) fire(err::script_empty_path);
   cell head = *block::rs_head(&path);
   if (trace::tracing) [[unlikely]] {
-    trace::fire(trace::event::enter, &path, path.data1, nullptr, nullptr);
-    trace::fire(trace::event::fetch, &path, path.data1, nullptr, &head);
+    trace::fire(trace::event::enter, &path, series::index_of(&path), nullptr, nullptr);
+    trace::fire(trace::event::fetch, &path, series::index_of(&path), nullptr, &head);
   }
   if (type_of(&head) != type::word) fire(err::script_word_first, &path);
   cell* hv = bound_value(&head);
@@ -844,7 +852,7 @@ flow eval_path(cursor& c, const cell* path_in, bool set, bool get, bool case_) {
         // The block's own path step: poke, with its checks, owners and errors.
         cell target = *hv;
         cell value = *stack::last_value();
-        series::poke(&target, static_cast<int32_t>(elem.data2), &value, &elem);
+        series::poke(&target, integer_type::value_of(&elem), &value, &elem);
         stack::push(&value);
         return flow::normal;
       }
@@ -888,7 +896,7 @@ flow eval_path(cursor& c, const cell* path_in, bool set, bool get, bool case_) {
   auto selector_at = [&](int32_t k) { return stack::at_index(start + 2 * uint32_t(k) + 1); };
   for (int32_t i = 1; i < len; ++i) {
     cell elem = *(block::rs_head(&path) + i);
-    uint32_t at = path.data1 + static_cast<uint32_t>(i);
+    uint32_t at = series::index_of(&path) + static_cast<uint32_t>(i);
     if (trace::tracing) [[unlikely]] trace::fire(trace::event::fetch, &path, at, nullptr, &elem);
     uint32_t et = type_of(&elem);
     if (et == type::get_word) {
@@ -969,7 +977,7 @@ flow eval_path(cursor& c, const cell* path_in, bool set, bool get, bool case_) {
     }
     cell next = *r;
     if (function::is_any_function(type_of(&next)) && !set && !get) {
-      node_t lookup = type_of(parent) == type::object ? parent->data1 : 0;
+      node_t lookup = type_of(parent) == type::object ? object::context_of(parent) : 0;
       stack::top = stack::at_index(start);
       return eval_call(c, &next, &elem, false, &path, static_cast<uint32_t>(i + 1), lookup);
     }
@@ -1010,11 +1018,11 @@ flow call_with_arguments(const cell* fn_in, const cell* name) {
   uint32_t t = type_of(&fn);
   if (t == type::function) {
     // Refinement and local slots after the given arguments.
-    uint32_t slots = context::size(fn.data1);
+    uint32_t slots = context::size(function::own_context_of(&fn));
     uint32_t have = static_cast<uint32_t>(stack::top - stack::arguments);
     cell* desc = function::descriptors(&fn);
     cell db = *desc;
-    series_buffer* ds = memory::buffer_of(db.data2);
+    series_buffer* ds = memory::buffer_of(series::node_of(&db));
     bool seen = false;
     for (cell* d = ds->cells(); d < ds->cells_tail() - 1; ++d) {
       if (type_of(d) == type::refinement) {
@@ -1094,11 +1102,11 @@ flow apply(const cell* fn_in, const cell* name_in, const cell* args_in, bool all
   };
 
   // Fixed arguments.
-  uint32_t n_desc = memory::buffer_of(desc_block.data2)->length() - 1;
+  uint32_t n_desc = memory::buffer_of(series::node_of(&desc_block))->length() - 1;
   uint32_t i = 0;
   uint32_t arg_index = 0;
   for (; i < n_desc; ++i) {
-    cell d = *(memory::buffer_of(desc_block.data2)->cells() + i);
+    cell d = *(memory::buffer_of(series::node_of(&desc_block))->cells() + i);
     if (type_of(&d) != type::typeset) break;
     if (((d.header >> arg_kind::shift) & 3) == arg_kind::ret) continue;
     bool missing;
@@ -1109,12 +1117,13 @@ flow apply(const cell* fn_in, const cell* name_in, const cell* args_in, bool all
   }
   int32_t refs[max_refinements];
   for (int32_t& r : refs) r = -1;
-  uint32_t refinement_total = (memory::buffer_of(desc_block.data2)->cells() + n_desc)->data2;
+  uint32_t refinement_total =
+      (memory::buffer_of(series::node_of(&desc_block))->cells() + n_desc)->data2;
   if (refinement_total > max_refinements) fire(err::internal_limit_hit);
   if (is_fn) {
     bool seen = false;
     for (uint32_t k = i; k < n_desc; ++k) {
-      cell* d = memory::buffer_of(desc_block.data2)->cells() + k;
+      cell* d = memory::buffer_of(series::node_of(&desc_block))->cells() + k;
       if (type_of(d) == type::refinement) {
         seen = true;
         stack::push_logic(false);
@@ -1122,7 +1131,7 @@ flow apply(const cell* fn_in, const cell* name_in, const cell* args_in, bool all
         stack::push_none();
       }
     }
-    uint32_t slots = context::size(fn.data1);
+    uint32_t slots = context::size(function::own_context_of(&fn));
     if (stack::index_of(stack::top) - base < slots) {
       stack::push_logic(false);
       while (stack::index_of(stack::top) - base < slots) stack::push_none();
@@ -1131,11 +1140,11 @@ flow apply(const cell* fn_in, const cell* name_in, const cell* args_in, bool all
   // Activates the refinement at descriptor index `at`, evaluating its arguments (or skipping
   // them when inactive under safer).
   auto refine = [&](uint32_t at, bool active) -> flow {
-    cell ref = *(memory::buffer_of(desc_block.data2)->cells() + at);
+    cell ref = *(memory::buffer_of(series::node_of(&desc_block))->cells() + at);
     if (is_fn) stack::at_index(base + ref.data3)->data1 = active ? 1 : 0;
     if (!is_fn && active) refs[ref.data1 - 1] = static_cast<int32_t>(stack::index_of(stack::top) - base);
     for (uint32_t k = 1;; ++k) {
-      cell d = *(memory::buffer_of(desc_block.data2)->cells() + at + k);
+      cell d = *(memory::buffer_of(series::node_of(&desc_block))->cells() + at + k);
       if (type_of(&d) != type::typeset || ((d.header >> arg_kind::shift) & 3) == arg_kind::ret)
         break;
       if (!active && safer) {
@@ -1165,15 +1174,17 @@ flow apply(const cell* fn_in, const cell* name_in, const cell* args_in, bool all
     cell p = *path;
     for (int32_t pi = static_cast<int32_t>(path_pos); pi < block::rs_length(&p); ++pi) {
       cell elem = *(block::rs_head(&p) + pi);
-      cell* r = find_refinement(&desc_block, elem.data2);
+      cell* r = find_refinement(&desc_block, word::symbol_of(&elem));
       if (!r) fire(err::script_no_refine, &name, &elem);
-      flow f = refine(static_cast<uint32_t>(r - memory::buffer_of(desc_block.data2)->cells()), true);
+      flow f = refine(
+          static_cast<uint32_t>(r - memory::buffer_of(series::node_of(&desc_block))->cells()),
+          true);
       if (f != flow::normal) return fail(f);
     }
   }
   if (all) {
     for (uint32_t k = i; k < n_desc; ++k) {
-      cell* d = memory::buffer_of(desc_block.data2)->cells() + k;
+      cell* d = memory::buffer_of(series::node_of(&desc_block))->cells() + k;
       if (type_of(d) != type::refinement) continue;
       bool missing;
       flow f = next_value(true, missing);
@@ -1188,9 +1199,10 @@ flow apply(const cell* fn_in, const cell* name_in, const cell* args_in, bool all
       cell r = *c.value();
       if (type_of(&r) != type::refinement) fire(err::script_invalid_arg, &r);
       c.pos++;
-      cell* found = find_refinement(&desc_block, r.data2);
+      cell* found = find_refinement(&desc_block, word::symbol_of(&r));
       if (!found) fire(err::script_no_refine, &name, &r);
-      uint32_t at = static_cast<uint32_t>(found - memory::buffer_of(desc_block.data2)->cells());
+      uint32_t at =
+          static_cast<uint32_t>(found - memory::buffer_of(series::node_of(&desc_block))->cells());
       bool missing;
       flow f = next_value(true, missing);
       if (f != flow::normal) return fail(f);

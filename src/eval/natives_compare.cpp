@@ -10,6 +10,7 @@
 #include "core/truth.h"
 #include "datatypes/float.h"
 #include "datatypes/point.h"
+#include "datatypes/scalar_types.h"
 #include "eval/natives.h"
 
 namespace kaz::natives {
@@ -139,16 +140,16 @@ bool combine(const cell* a, const cell* b, bool max, cell* out) {
     const cell* o = p == a ? b : a;
     int32_t ox, oy;
     if (type_of(o) == type::pair) {
-      ox = static_cast<int32_t>(o->data2);
-      oy = static_cast<int32_t>(o->data3);
+      ox = pair_type::x_of(o);
+      oy = pair_type::y_of(o);
     } else if (type_of(o) == type::integer || type_of(o) == type::float_) {
       ox = oy = pair_scalar(o);
     } else {
       return false;
     }
     *out = cell{type::pair, 0,
-                static_cast<uint32_t>(pick_bound(static_cast<int32_t>(p->data2), ox, max)),
-                static_cast<uint32_t>(pick_bound(static_cast<int32_t>(p->data3), oy, max))};
+                static_cast<uint32_t>(pick_bound(pair_type::x_of(p), ox, max)),
+                static_cast<uint32_t>(pick_bound(pair_type::y_of(p), oy, max))};
     return true;
   }
   if (is_point(ta) || is_point(tb)) {
@@ -253,7 +254,7 @@ bool zero_value(const cell* v) {
     case type::time:
       return get_double(v) == 0.0;
     case type::pair:
-      return v->data2 == 0 && v->data3 == 0;
+      return pair_type::x_of(v) == 0 && pair_type::y_of(v) == 0;
     case type::tuple:
       return v->data1 == 0 && v->data2 == 0 && v->data3 == 0;
     case type::money: {

@@ -5,6 +5,8 @@
 #include "core/block_storage.h"
 #include "core/context.h"
 #include "core/registry.h"
+#include "core/scalar_cell.h"
+#include "core/series_cell.h"
 #include "core/string_storage.h"
 #include "core/truth.h"
 #include "core/words.h"
@@ -32,7 +34,7 @@ void set_unset() {
 
 // A count argument: integer!, or float! truncated toward zero; out of range raises overflow.
 int32_t count_of(cell* c) {
-  if (type_of(c) == type::integer) return static_cast<int32_t>(c->data2);
+  if (type_of(c) == type::integer) return integer_type::value_of(c);
   double d = get_double(c);
   if (std::isnan(d) || d >= 2147483648.0 || d <= -2147483649.0) fire(err::math_overflow);
   int32_t n = static_cast<int32_t>(d);
@@ -97,9 +99,9 @@ int32_t series_remaining(const cell* s) {
   uint32_t t = type_of(s);
   if (is_any_block(t)) return block::rs_length(s);
   if (t == type::map) return -1;
-  series_buffer* b = memory::buffer_of(s->data2);
+  series_buffer* b = memory::buffer_of(kaz::series::node_of(s));
   uint32_t unit = b->unit() ? b->unit() : 1;
-  int64_t len = int64_t(b->used_bytes() / unit) - int64_t(s->data1);
+  int64_t len = int64_t(b->used_bytes() / unit) - int64_t(kaz::series::index_of(s));
   return len < 0 ? 0 : static_cast<int32_t>(len);
 }
 
@@ -373,7 +375,8 @@ flow forall(const int32_t*) {
       break;
     }
     cell now = *context::get_value(&word);
-    if (now.data2 != start.data2 || type_of(&now) != type_of(&start))
+    if (kaz::series::node_of(&now) != kaz::series::node_of(&start) ||
+        type_of(&now) != type_of(&start))
       fire(err::script_bad_loop_series, &now);
     now.data1 += 1;
     bool skip;
@@ -428,13 +431,13 @@ flow remove_each(const int32_t*) {
         break;
       }
       if (batched && series::absolute_length(&series) != length_before)
-        stack::at_index(pos_index)->data1 -= batch.flush(&series, at.data1);
+        stack::at_index(pos_index)->data1 -= batch.flush(&series, kaz::series::index_of(&at));
       cell* cur = stack::at_index(pos_index);
       int32_t left = series_remaining(cur);
       uint32_t take = left < static_cast<int32_t>(n) ? static_cast<uint32_t>(left) : n;
       if (f == flow::normal && is_true(stack::arguments)) {
         if (batched) {
-          batch.add(cur->data1, take);
+          batch.add(kaz::series::index_of(cur), take);
           cur->data1 += take;
           continue;
         }

@@ -9,8 +9,10 @@
 #include "core/function.h"
 #include "core/object.h"
 #include "core/registry.h"
+#include "core/series_cell.h"
 #include "core/symbol.h"
 #include "core/truth.h"
+#include "core/word.h"
 #include "core/words.h"
 #include "datatypes/map.h"
 #include "eval/interpreter.h"
@@ -142,7 +144,7 @@ flow do_value_of(const int32_t* refs) {
   if (has(refs, 2)) {  // /next position
     cell word = *ref_arg(refs, 2);
     if (!code_block) fire(err::script_invalid_arg, &value);
-    uint32_t index = value.data1;
+    uint32_t index = series::index_of(&value);
     flow f = interp::eval_next(&value, index);
     if (f != flow::normal) return f;
     cell moved = value;
@@ -299,7 +301,7 @@ flow get(const int32_t* refs) {
     return flow::normal;
   }
   if (t == type::object || t == type::error || t == type::port) {
-    node_t ctx = w.data1;
+    node_t ctx = object::context_of(&w);
     uint32_t n = context::size(ctx);
     cell* result = block::push_only(n ? n : 1);
     uint32_t ri = stack::index_of(result);
@@ -412,9 +414,9 @@ flow value_q(const int32_t*) {
   bool result;
   if (is_word_like(type_of(&v))) {
     cell* value = nullptr;
-    if (v.data1 && v.data3 != 0xFFFFFFFF) {
-      cell* vals = context::values(v.data1);
-      if (vals) value = vals + v.data3;
+    if (word::context_of(&v) && word::index_of(&v) != word::unbound_index) {
+      cell* vals = context::values(word::context_of(&v));
+      if (vals) value = vals + word::index_of(&v);
     }
     result = value && type_of(value) != type::unset;
   } else {
@@ -431,7 +433,7 @@ flow bind(const int32_t* refs) {
   node_t ctx = 0;
   uint32_t ct = type_of(&ctx_value);
   if (is_any_word(ct)) {
-    ctx = ctx_value.data1;
+    ctx = word::context_of(&ctx_value);
   } else if (ct == type::object || ct == type::error || ct == type::port ||
              ct == type::function) {
     ctx = ctx_value.data1;
@@ -455,7 +457,8 @@ flow in(const int32_t*) {
   cell obj = *arg(0);
   cell w = *arg(1);
   if (type_of(&w) == type::refinement) set_type(&w, type::word);
-  node_t ctx = function::is_any_function(type_of(&obj)) ? function::context_of(&obj) : obj.data1;
+  node_t ctx = function::is_any_function(type_of(&obj)) ? function::context_of(&obj)
+                                                        : object::context_of(&obj);
   if (context::bind_word(ctx, &w) < 0) {
     stack::arguments->header = type::none;
   } else {
@@ -477,8 +480,8 @@ flow construct(const int32_t* refs) {
 
 flow context_q(const int32_t*) {
   cell w = *arg(0);
-  if (w.data1 == 0) fire(err::script_not_defined, &w);
-  stack::set_result_only(context::owner_cell(w.data1));
+  if (word::context_of(&w) == 0) fire(err::script_not_defined, &w);
+  stack::set_result_only(context::owner_cell(word::context_of(&w)));
   return flow::normal;
 }
 
@@ -543,7 +546,7 @@ flow catch_(const int32_t* refs) {
   stack::close_frame_dropping();
   bool match = !named;
   if (named && is_any_word(type_of(&stack::flow_name))) {
-    uint32_t thrown = symbol::resolve(stack::flow_name.data2);
+    uint32_t thrown = symbol::resolve(word::symbol_of(&stack::flow_name));
     if (type_of(&names) == type::block) {
       for (int32_t i = 0; i < block::rs_length(&names); ++i) {
         cell* w = block::rs_head(&names) + i;
@@ -552,9 +555,9 @@ flow catch_(const int32_t* refs) {
           words::global_word(words::sym.name, &part);
           fire(err::script_invalid_refine_arg, &part, &names);
         }
-        if (symbol::resolve(w->data2) == thrown) match = true;
+        if (symbol::resolve(word::symbol_of(w)) == thrown) match = true;
       }
-    } else if (symbol::resolve(names.data2) == thrown) {
+    } else if (symbol::resolve(word::symbol_of(&names)) == thrown) {
       match = true;
     }
   }

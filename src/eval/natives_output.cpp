@@ -1,6 +1,7 @@
 // Output natives: print and prin hand the formed text to the print hooks.
 #include "core/actions.h"
 #include "core/block_storage.h"
+#include "core/series_cell.h"
 #include "core/string_storage.h"
 #include "eval/natives.h"
 #include "memory/collector.h"
@@ -74,7 +75,8 @@ flow print_value(bool line_end) {
   series_buffer* s = string::buffer_of(&text);
   uint32_t unit = s->unit();
   uint32_t length = string::length_from_head(&text);
-  sysrt::unit_text view{s->data() + uint64_t(text.data1) * unit, size_t(length) * unit, unit};
+  sysrt::unit_text view{s->data() + uint64_t(series::index_of(&text)) * unit, size_t(length) * unit,
+                        unit};
   sysrt::call_print_hooks(view, line_end);
   last_lf = line_end;
   stack::arguments->header = type::unset;

@@ -3,9 +3,12 @@
 #include "core/block_storage.h"
 #include "core/function.h"
 #include "core/registry.h"
+#include "core/scalar_cell.h"
+#include "core/series_cell.h"
 #include "core/string_storage.h"
 #include "core/symbol.h"
 #include "core/typeset.h"
+#include "core/word.h"
 #include "datatypes/base_codecs.h"
 #include "datatypes/binary.h"
 #include "datatypes/bitset.h"
@@ -136,7 +139,7 @@ flow set_operation(int32_t code, const int32_t* refs) {
 uint32_t base_of(const int32_t* refs) {
   cell* b = opt(refs, 0);
   if (!b) return 64;
-  auto base = static_cast<int32_t>(b->data2);
+  auto base = integer_type::value_of(b);
   if (base != 64 && base != 58 && base != 16 && base != 2) fire(err::script_invalid_arg, b);
   return static_cast<uint32_t>(base);
 }
@@ -157,7 +160,7 @@ flow exclude(const int32_t* refs) { return set_operation(set_code::exclude, refs
 
 flow complement_q(const int32_t*) {
   if (type_of(arg(0)) != type::bitset) expect_arg(arg(0), 0);
-  bool on = memory::buffer_of(arg(0)->data2)->flags & series_flag::complement;
+  bool on = memory::buffer_of(bitset_type::node_of(arg(0)))->flags & series_flag::complement;
   cell v{type::logic, on ? 1u : 0u, 0, 0};
   return done(&v);
 }
@@ -165,14 +168,15 @@ flow complement_q(const int32_t*) {
 flow dehex(const int32_t*) {
   cell value = *arg(0);
   cell* out = new_text(string::length_from_head(&value));
-  url::decode_percent(&value, out->data2);
+  url::decode_percent(&value, series::node_of(out));
   return done(out);
 }
 
 flow enhex(const int32_t*) {
   cell value = *arg(0);
   cell* out = new_text(string::length_from_head(&value) * 3);
-  url::encode_percent(&value, out->data2, type_of(&value) == type::string ? url::strict : 0);
+  url::encode_percent(&value, series::node_of(out),
+                      type_of(&value) == type::string ? url::strict : 0);
   return done(out);
 }
 
@@ -233,7 +237,7 @@ flow lowercase(const int32_t* refs) {
 
 flow new_line(const int32_t* refs) {
   cell position = *arg(0);
-  bool on = arg(1)->data1 != 0;
+  bool on = logic_type::value_of(arg(1)) != 0;
   bool all = refs[0] >= 0;
   cell* skip = opt(refs, 1);
   int32_t n = block::rs_length(&position);
@@ -242,7 +246,7 @@ flow new_line(const int32_t* refs) {
     v->header = set ? v->header | new_line_flag : v->header & ~new_line_flag;
   };
   if (skip) {
-    auto size = static_cast<int32_t>(skip->data2);
+    auto size = integer_type::value_of(skip);
     if (size <= 0) fire(err::script_out_of_range, skip);
     for (int32_t i = 0; i < n; ++i) mark(c + i, (i % size == 0) == on);
   } else if (all) {
@@ -279,7 +283,7 @@ flow extend(const int32_t* refs) {
 
 flow as_money(const int32_t*) {
   cell currency = *arg(0);
-  int32_t index = money_type::currency_index(symbol::spelling(currency.data2));
+  int32_t index = money_type::currency_index(symbol::spelling(word::symbol_of(&currency)));
   if (index < 0) fire(err::script_bad_denom, &currency);
   cell amount = *arg(1);
   cell* out = stack::reserve_cell();
@@ -291,7 +295,7 @@ flow as_money(const int32_t*) {
 flow as(const int32_t*) {
   cell* kind = arg(0);
   cell spec = *arg(1);
-  uint32_t target = type_of(kind) == type::datatype_ ? kind->data1 : type_of(kind);
+  uint32_t target = type_of(kind) == type::datatype_ ? datatype_type::id_of(kind) : type_of(kind);
   uint32_t from = type_of(&spec);
   auto list = [](uint32_t t) { return t == type::block || t == type::paren || is_any_path(t); };
   if (!((list(target) && list(from)) || (is_any_string(target) && is_any_string(from)))) {

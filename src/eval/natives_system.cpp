@@ -18,8 +18,11 @@
 #include "core/context.h"
 #include "core/function.h"
 #include "core/registry.h"
+#include "core/scalar_cell.h"
+#include "core/series_cell.h"
 #include "core/string_storage.h"
 #include "core/symbol.h"
+#include "core/word.h"
 #include "core/words.h"
 #include "datatypes/calendar.h"
 #include "datatypes/date.h"
@@ -83,14 +86,14 @@ cell string_from_utf8(std::string_view text) {
 
 // The text of an any-string value, or the spelling of an any-word.
 std::string name_text(const cell* v) {
-  if (is_any_word(type_of(v))) return std::string(symbol::spelling(v->data2));
+  if (is_any_word(type_of(v))) return std::string(symbol::spelling(word::symbol_of(v)));
   return string::to_utf8(v);
 }
 
 // A new binary! of `size` bytes of room, empty.
 cell new_binary(uint32_t size) { return cell{type::binary, 0, memory::alloc_bytes(size), 0}; }
 void set_binary_length(const cell* b, uint32_t n) {
-  series_buffer* s = memory::buffer_of(b->data2);
+  series_buffer* s = memory::buffer_of(series::node_of(b));
   s->tail = s->offset + n;
 }
 
@@ -191,7 +194,7 @@ flow stats(const int32_t* refs) {
     cell b;
     block::init_cell(&b, 8);
     cell* held = stack::push(&b);
-    memory::stats(held->data2, 2);
+    memory::stats(series::node_of(held), 2);
     cell figures = *held;
     if (!has(refs, 0)) return answer(figures);
     // /show: the library prints them.
@@ -262,7 +265,7 @@ flow wait(const int32_t*) {
   double seconds;
   switch (type_of(&v)) {
     case type::integer:
-      seconds = static_cast<int32_t>(v.data2);
+      seconds = integer_type::value_of(&v);
       break;
     case type::float_:
     case type::time:
@@ -419,7 +422,7 @@ sum_method method_of(const cell* word) {
   static constexpr std::string_view names[] = {"tcp",    "crc32",  "adler32", "md5", "sha1",
                                                "sha256", "sha384", "sha512",  "hash"};
   for (size_t i = 0; i < std::size(names); ++i)
-    if (symbol::resolve(word->data2) == symbol::resolve(symbol::make(names[i])))
+    if (symbol::resolve(word::symbol_of(word)) == symbol::resolve(symbol::make(names[i])))
       return static_cast<sum_method>(i);
   return sum_method::unknown;
 }
@@ -479,7 +482,7 @@ flow checksum(const int32_t* refs) {
   size_t n = keyed ? checksum::hmac(in.view(), key.view(), dm, to)
                    : checksum::crypto_api_hash(in.view(), dm, to);
   if (n == 0) fire(err::internal_feature_na);
-  std::copy(digest, digest + n, memory::buffer_of(out.data2)->head());
+  std::copy(digest, digest + n, memory::buffer_of(series::node_of(&out))->head());
   set_binary_length(&out, static_cast<uint32_t>(n));
   return answer(out);
 }
@@ -491,7 +494,7 @@ namespace {
 enum class framing { zlib, deflate, gzip };
 
 framing framing_of(const cell* word) {
-  uint32_t s = symbol::resolve(word->data2);
+  uint32_t s = symbol::resolve(word::symbol_of(word));
   if (s == symbol::resolve(symbol::make("zlib"))) return framing::zlib;
   if (s == symbol::resolve(symbol::make("deflate"))) return framing::deflate;
   if (s == symbol::resolve(symbol::make("gzip"))) return framing::gzip;
@@ -526,7 +529,7 @@ flow code_into_binary(framing f, bool pack, codec_input& in, size_t size) {
     cell out = new_binary(static_cast<uint32_t>(size));
     stack::top = stack::arguments + 2;
     stack::arguments[1] = out;  // kept where the collector sees it
-    series_buffer* s = memory::buffer_of(out.data2);
+    series_buffer* s = memory::buffer_of(series::node_of(&out));
     std::span<uint8_t> room(s->head(), size);
     deflate::result r = run_codec(f, pack, room, in.view());
     if (r.code == deflate::status::ok) {
@@ -553,7 +556,7 @@ flow decompress(const int32_t* refs) {
   size_t size = 0;
   if (has(refs, 0) && f != framing::gzip) {
     cell* sz = ref_arg(refs, 0);
-    int32_t n = static_cast<int32_t>(sz->data2);
+    int32_t n = integer_type::value_of(sz);
     if (n < 0) fire(err::script_invalid_arg, sz);
     size = static_cast<size_t>(n);
   } else {
@@ -575,11 +578,12 @@ flow transcode(const int32_t* refs) {
   if (has(refs, part)) {
     cell p = *ref_arg(refs, part);
     if (type_of(&p) == type::integer) {
-      length = static_cast<int32_t>(p.data2);
+      length = integer_type::value_of(&p);
     } else {
       if (type_of(&p) != type_of(&src)) fire(err::script_not_same_type);
-      if (p.data2 != src.data2) fire(err::script_invalid_part, &p);
-      length = static_cast<int32_t>(p.data1) - static_cast<int32_t>(src.data1);
+      if (series::node_of(&p) != series::node_of(&src)) fire(err::script_invalid_part, &p);
+      length =
+          static_cast<int32_t>(series::index_of(&p)) - static_cast<int32_t>(series::index_of(&src));
     }
     if (length < 0) length = 0;
   }

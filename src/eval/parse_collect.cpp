@@ -4,6 +4,7 @@
 #include "core/block_storage.h"
 #include "core/context.h"
 #include "core/registry.h"
+#include "core/scalar_cell.h"
 #include "core/string_storage.h"
 #include "eval/parse_internal.h"
 #include "runtime/fire.h"
@@ -16,7 +17,7 @@ namespace {
 // from the start of the data area, blocks and binaries from the used part's start.
 uint32_t storage_index(const engine& e, uint32_t pos) {
   if (e.fam != family::text) return pos;
-  series_buffer* s = memory::buffer_of(e.input.data2);
+  series_buffer* s = memory::buffer_of(series::node_of(&e.input));
   uint32_t first = s->offset / s->unit();
   return pos > first ? pos - first : 0;
 }
@@ -51,7 +52,9 @@ bool compatible(const engine& e, uint32_t t) {
 // Evaluation-stack layout of an open collect: [0] the target, [1] integer! of its kind,
 // [2] for `collect set` the word.
 cell* target_cell(const engine& e) { return stack::at_index(e.collect_target); }
-uint32_t target_kind(const engine& e) { return stack::at_index(e.collect_target + 1)->data2; }
+uint32_t target_kind(const engine& e) {
+  return static_cast<uint32_t>(integer_type::value_of(stack::at_index(e.collect_target + 1)));
+}
 
 // One value into the innermost collect's target: appended, or for `into` inserted at the
 // target's position, which moves past it. A block target takes the value as one cell; a text or
@@ -70,13 +73,13 @@ void put_value(const engine& e, const cell* value) {
   uint32_t t = type_of(target);
   if (type_of(&v) == type::char_ || type_of(&v) == type::integer) {
     uint32_t c = v.data2;
-    series_buffer* s = memory::buffer_of(target->data2);
+    series_buffer* s = memory::buffer_of(series::node_of(target));
     uint32_t first = t == type::binary ? s->offset : 0;  // binary heads count from the offset
     uint32_t used = s->tail / s->unit();
-    uint32_t at = at_tail ? used : first + target->data1;
+    uint32_t at = at_tail ? used : first + series::index_of(target);
     if (at > used) at = used;
     if (t == type::binary) c &= 0xFF;
-    string::insert_char(target->data2, at, c);
+    string::insert_char(series::node_of(target), at, c);
     if (!at_tail) target->data1++;
     return;
   }
@@ -85,7 +88,7 @@ void put_value(const engine& e, const cell* value) {
   if (!insert) actions::unsupported(target, at_tail ? slot::append : slot::insert);
   cell copy = *target;
   cell* moved = insert(&copy, &v, -1, true, 1, at_tail);
-  if (!at_tail) target_cell(e)->data1 = moved->data1;
+  if (!at_tail) target_cell(e)->data1 = series::index_of(moved);
 }
 
 }  // namespace
@@ -96,7 +99,7 @@ void copy_range(const engine& e, uint32_t from, uint32_t to, cell* out) {
   if (to > tail) to = tail;
   if (from > to) from = to;
   if (t == type::hash) t = type::block;  // a plain block of the values
-  series_buffer* s = memory::buffer_of(e.input.data2);
+  series_buffer* s = memory::buffer_of(series::node_of(&e.input));
   node_t node = memory::copy_part(s, storage_index(e, from), to - from);
   *out = cell{t, 0, node, 0};
 }
@@ -118,7 +121,7 @@ cell open_collect(engine& e, uint32_t kind, const cell* word) {
     cell v = *context::get_value(&w);
     uint32_t t = type_of(&v);
     if (!is_series_target(t) || !compatible(e, t)) fire(err::script_parse_into_type);
-    if (v.data2 == e.input.data2) fire(err::script_parse_into_bad);
+    if (series::node_of(&v) == series::node_of(&e.input)) fire(err::script_parse_into_bad);
     stack::push(&v);
   }
   stack::push_integer(int32_t(kind));

@@ -2,6 +2,7 @@
 // Simple rules match at once; commands push a frame and let the engine run their argument,
 // then apply themselves when it has matched (parse_engine.cpp).
 #include "core/context.h"
+#include "core/scalar_cell.h"
 #include "core/truth.h"
 #include "eval/parse_internal.h"
 #include "runtime/fire.h"
@@ -111,7 +112,7 @@ step repeat_rule(engine& e, const cell& arg, int32_t min, int32_t max, int32_t c
     kw k = keyword_of(&arg);
     if (k == kw::skip) {
       view in = view_of(e);
-      uint32_t pos = e.input.data1;
+      uint32_t pos = series::index_of(&e.input);
       uint32_t left = pos < in.end ? in.end - pos : 0;
       uint32_t n = max >= 0 && uint32_t(max) < left ? uint32_t(max) : left;
       bool ok = n >= uint32_t(min);
@@ -121,7 +122,7 @@ step repeat_rule(engine& e, const cell& arg, int32_t min, int32_t max, int32_t c
     if (k == kw::not_keyword) r = word_rule(arg);
   }
   if (type_of(&r) != type::word && simple(r)) {
-    uint32_t start = e.input.data1, pos = start;
+    uint32_t start = series::index_of(&e.input), pos = start;
     int32_t n = match_repeat(e, &r, max, pos);
     bool ok = n >= min || (n > 0 && pos == start);  // an empty match repeats up to the minimum
     if (ok) e.input.data1 = pos;
@@ -138,7 +139,7 @@ step repetition(engine& e, const cell& word, int32_t min, int32_t max, int32_t c
 
 // `n rule` and `n m rule`.
 step count(engine& e, const cell& n_cell) {
-  int32_t n = int32_t(n_cell.data2);
+  int32_t n = integer_type::value_of(&n_cell);
   if (n < 0) fire(err::script_out_of_range, &n_cell);
   cell next;
   if (!peek(e, 1, &next)) fire(err::script_parse_rule, &n_cell);
@@ -149,7 +150,7 @@ step count(engine& e, const cell& n_cell) {
     if (type_of(&value) == type::integer) m = value;
   }
   if (type_of(&m) == type::integer) {
-    max = int32_t(m.data2);
+    max = integer_type::value_of(&m);
     if (max < 0) fire(err::script_out_of_range, &m);
     if (max < n) fire(err::script_parse_rule, &n_cell);
     set_rule_pos(e, rule_pos(e) + 1);
@@ -178,13 +179,13 @@ step to_thru(engine& e, const cell& word, bool thru) {
     if (k == kw::not_keyword) r = word_rule(arg);
   }
   if (type_of(&r) != type::word && simple(r)) {
-    uint32_t pos = e.input.data1;
+    uint32_t pos = series::index_of(&e.input);
     bool ok = find_value(e, &r, thru, pos);
     if (ok) e.input.data1 = pos;
     return terminal(e, ok);
   }
   // Any other rule is tried at each position in turn.
-  cell attempt{type::triple, e.input.data1, 0, 0};
+  cell attempt{type::triple, series::index_of(&e.input), 0, 0};
   return start_command(e, thru ? code::thru : code::to, 0, attempt);
 }
 
@@ -219,7 +220,7 @@ step into(engine& e, const cell& word) {
   if (type_of(&arg) == type::word) rules = *context::get_value(&arg);
   if (type_of(&rules) != type::block) fire(err::script_parse_end, &word);
   view in = view_of(e);
-  uint32_t pos = e.input.data1;
+  uint32_t pos = series::index_of(&e.input);
   if (pos >= in.end) return terminal(e, false);
   cell inner = reinterpret_cast<cell*>(in.base)[pos];
   uint32_t t = type_of(&inner);
@@ -240,7 +241,7 @@ step remove(engine& e, const cell& word) {
   if (type_of(&arg) == type::path) fire(err::script_parse_rule, &arg);
   cell mark;
   if (input_position(e, arg, &mark)) {
-    uint32_t from = mark.data1, to = e.input.data1;
+    uint32_t from = series::index_of(&mark), to = series::index_of(&e.input);
     if (from > to) std::swap(from, to);
     remove_range(e, from, to);
     e.input.data1 = from;
@@ -253,19 +254,19 @@ step insert(engine& e, const cell& word) {
   cell v = argument(e, word);
   bool only = is_word(&v, kw::only);
   if (only) v = argument(e, word);
-  uint32_t at = e.input.data1;
+  uint32_t at = series::index_of(&e.input);
   cell mark;
   if (input_position(e, v, &mark)) {
     cell next;
     if (!peek(e, 1, &next)) fire(err::script_parse_rule, &v);
-    at = mark.data1;
+    at = series::index_of(&mark);
     v = argument(e, word);
   }
   cell value;
   flow f = command_value(e, &v, &value);
   if (f != flow::normal) return leave(e, f);
   uint32_t n = insert_at(e, at, &value, only);
-  if (at <= e.input.data1) e.input.data1 += n;  // the position stays on the same input
+  if (at <= series::index_of(&e.input)) e.input.data1 += n;  // the position stays on the same input
   return terminal(e, true);
 }
 
@@ -287,7 +288,7 @@ step change(engine& e, const cell& word) {
     cell value;
     flow f = command_value(e, &x, &value);
     if (f != flow::normal) return leave(e, f);
-    uint32_t from = mark.data1, to = e.input.data1;
+    uint32_t from = series::index_of(&mark), to = series::index_of(&e.input);
     if (from > to) std::swap(from, to);
     e.input.data1 = change_range(e, from, to, &value, only);
     return terminal(e, true);
@@ -363,7 +364,7 @@ step dispatch_value(engine& e, cell rule) {
     case type::get_word: {
       cell there = *context::get_value(&rule);
       if (!on_input(e, &there)) fire(err::script_parse_invalid_ref, &rule);
-      e.input.data1 = there.data1;
+      e.input.data1 = series::index_of(&there);
       return step::matched;
     }
     case type::paren: {
@@ -379,7 +380,7 @@ step dispatch_value(engine& e, cell rule) {
       return count(e, rule);
     case type::datatype_:
     case type::typeset: {
-      uint32_t pos = e.input.data1;
+      uint32_t pos = series::index_of(&e.input);
       bool ok = match_type(e, &rule, pos);
       if (ok) e.input.data1 = pos;
       return terminal(e, ok);
@@ -387,7 +388,7 @@ step dispatch_value(engine& e, cell rule) {
     case type::path:
       fire(err::script_parse_rule, &rule);
     default: {
-      uint32_t pos = e.input.data1;
+      uint32_t pos = series::index_of(&e.input);
       bool ok = match_literal(e, &rule, pos);
       if (ok) e.input.data1 = pos;
       return terminal(e, ok);
@@ -400,12 +401,12 @@ step keyword(engine& e, kw k, const cell& word) {
     case kw::bar:
       return step::bar;
     case kw::skip: {
-      bool ok = e.input.data1 < view_of(e).end;
+      bool ok = series::index_of(&e.input) < view_of(e).end;
       if (ok) e.input.data1++;
       return terminal(e, ok);
     }
     case kw::end:
-      return terminal(e, e.input.data1 >= view_of(e).end);
+      return terminal(e, series::index_of(&e.input) >= view_of(e).end);
     case kw::none:
       return terminal(e, true);
     case kw::fail:
@@ -431,7 +432,7 @@ step keyword(engine& e, kw k, const cell& word) {
       return start_command(e, k == kw::not_ ? code::not_ : code::ahead, 0, no_info);
     case kw::quote: {
       cell v = argument(e, word);
-      uint32_t pos = e.input.data1;
+      uint32_t pos = series::index_of(&e.input);
       bool ok = match_literal(e, &v, pos);
       if (ok) e.input.data1 = pos;
       return terminal(e, ok);

@@ -118,11 +118,11 @@ step after(engine& e, bool ok) {
         uint32_t length = view_of(e).tail;
         // An iteration that neither moved nor changed the input would repeat for ever; `while`
         // goes on as long as the iteration ran code that may change what the next one sees.
-        bool progress = e.input.data1 != start || length != start_length ||
+        bool progress = series::index_of(&e.input) != start || length != start_length ||
                         (command == code::while_ && e.activity != activity);
         if (progress && (max < 0 || count < max)) {
           c[0].data3 = uint32_t(count);
-          c[1].data2 = e.input.data1;
+          c[1].data2 = series::index_of(&e.input);
           c[1].data3 = length;
           c[2].data1 = e.activity;
           set_rule_pos(e, arg_pos);
@@ -161,14 +161,14 @@ step after(engine& e, bool ok) {
         if (ok) {
           cell value;
           if (command == code::copy)
-            copy_range(e, start, e.input.data1, &value);
+            copy_range(e, start, series::index_of(&e.input), &value);
           else
-            first_value(e, start, e.input.data1, &value);
+            first_value(e, start, series::index_of(&e.input), &value);
           context::set_value(&head, &value);
         }
         break;
       case code::into: {
-        bool whole = ok && e.input.data1 >= view_of(e).tail;
+        bool whole = ok && series::index_of(&e.input) >= view_of(e).tail;
         pop_input(e, &e.input);
         e.fam = family_of(type_of(&e.input));
         e.depth--;
@@ -178,7 +178,7 @@ step after(engine& e, bool ok) {
       }
       case code::remove:
         if (ok) {
-          remove_range(e, start, e.input.data1);
+          remove_range(e, start, series::index_of(&e.input));
           e.input.data1 = start;
         }
         break;
@@ -196,15 +196,15 @@ step after(engine& e, bool ok) {
         cell value;
         flow f = command_value(e, &v, &value);
         if (f != flow::normal) return leave(e, f);
-        e.input.data1 =
-            change_range(e, start, e.input.data1, &value, command == code::change_only);
+        e.input.data1 = change_range(e, start, series::index_of(&e.input), &value,
+                                     command == code::change_only);
         break;
       }
       case code::collect:
         close_collect(e, &head, ok);
         break;
       case code::keep:
-        if (ok) keep_range(e, start, e.input.data1, option != 0);
+        if (ok) keep_range(e, start, series::index_of(&e.input), option != 0);
         break;
       case code::case_:
         e.op = int32_t(head.data1);
@@ -227,7 +227,7 @@ step dispatch(engine& e) {
 // The result of a finished call, pushed in the result slot: the top-level collect's block when
 // one ran, else logic!.
 flow finish(engine& e) {
-  bool ok = e.matched && e.input.data1 >= view_of(e).end;
+  bool ok = e.matched && series::index_of(&e.input) >= view_of(e).end;
   e.matched = ok;
   fire_event(e, ev::end);
   if (e.stopped && e.exit != flow::normal) return e.exit;

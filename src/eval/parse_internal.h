@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "core/series_cell.h"
 #include "core/stack.h"
 #include "memory/series.h"
 #include "runtime/cell.h"
@@ -145,7 +146,7 @@ inline step leave(engine& e, flow f) {
 extern cell stacks[2];
 
 // Cell 0 of the rule stack (valid until the next allocation).
-inline cell* rule_cells() { return memory::buffer_of(stacks[0].data2)->cells(); }
+inline cell* rule_cells() { return memory::buffer_of(series::node_of(&stacks[0]))->cells(); }
 cell rule_stack_at(uint32_t index);  // the rule stack as a block value from a cell on
 void open_stacks(engine& e);
 void reset_stacks(const engine& e);

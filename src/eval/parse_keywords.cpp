@@ -2,6 +2,7 @@
 #include <vector>
 
 #include "core/symbol.h"
+#include "core/word.h"
 #include "eval/parse_internal.h"
 
 namespace kaz::parse {
@@ -44,7 +45,7 @@ kw learn(uint32_t id) {
 }
 
 inline kw lookup(const cell* word) {
-  uint32_t id = word->data2;
+  uint32_t id = word::symbol_of(word);
   if (id < by_symbol.size() && by_symbol[id] != unknown) [[likely]] return kw(by_symbol[id]);
   return learn(id);
 }

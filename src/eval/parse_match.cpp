@@ -5,8 +5,10 @@
 #include <string>
 
 #include "core/actions.h"
+#include "core/scalar_cell.h"
 #include "core/string_storage.h"
 #include "core/typeset.h"
+#include "datatypes/bitset.h"
 #include "eval/parse_internal.h"
 #include "loader/lexer_transcode.h"
 #include "memory/case_map.h"
@@ -15,7 +17,7 @@
 namespace kaz::parse {
 
 view view_of(const engine& e) {
-  series_buffer* s = memory::buffer_of(e.input.data2);
+  series_buffer* s = memory::buffer_of(series::node_of(&e.input));
   view v;
   switch (e.fam) {
     case family::block:
@@ -57,7 +59,7 @@ bool literal_like(uint32_t t) {
 }
 
 bool bitset_has(const cell* bitset, uint32_t c) {
-  series_buffer* s = memory::buffer_of(bitset->data2);
+  series_buffer* s = memory::buffer_of(bitset_type::node_of(bitset));
   if ((c >> 3) >= s->used_bytes()) return s->flags & series_flag::complement;
   return s->head()[c >> 3] & (0x80u >> (c & 7));
 }
@@ -80,10 +82,10 @@ struct text_ref {
 };
 
 text_ref text_of(const cell* rule) {
-  series_buffer* s = memory::buffer_of(rule->data2);
+  series_buffer* s = memory::buffer_of(series::node_of(rule));
   uint32_t unit = s->unit();
   uint32_t tail = s->tail / unit;
-  uint32_t head = rule->data1 < tail ? rule->data1 : tail;
+  uint32_t head = series::index_of(rule) < tail ? series::index_of(rule) : tail;
   return {s->data() + head * unit, unit, tail - head};
 }
 
@@ -166,9 +168,9 @@ std::string bytes_of(const cell* rule) {
 bool rule_bytes(const cell* rule, std::string& scratch, const uint8_t*& p, uint32_t& n) {
   uint32_t t = type_of(rule);
   if (t == type::binary) {
-    series_buffer* s = memory::buffer_of(rule->data2);
+    series_buffer* s = memory::buffer_of(series::node_of(rule));
     uint32_t used = s->used_bytes();
-    uint32_t head = rule->data1 < used ? rule->data1 : used;
+    uint32_t head = series::index_of(rule) < used ? series::index_of(rule) : used;
     p = s->head() + head;
     n = used - head;
     return true;
@@ -192,7 +194,7 @@ bool same_value(const engine& e, const cell* rule, uint32_t pos) {
 }
 
 bool type_fits(const cell* rule, uint32_t t) {
-  return type_of(rule) == type::datatype_ ? rule->data1 == t : typeset::has(rule, t);
+  return type_of(rule) == type::datatype_ ? datatype_type::id_of(rule) == t : typeset::has(rule, t);
 }
 
 // A value read by the lexer from the bytes at the position: its datatype and byte count.
@@ -205,7 +207,7 @@ bool scan_bytes(const view& in, uint32_t pos, uint32_t& t, uint32_t& length) {
   cell out;
   size_t read = lexer::scan_utf8(text, options, &out);
   if (type_of(&out) != type::datatype_ || read == 0) return false;
-  t = out.data1;
+  t = datatype_type::id_of(&out);
   length = uint32_t(read);
   return true;
 }
@@ -228,7 +230,7 @@ bool match_literal(engine& e, const cell* rule, uint32_t& pos) {
       return true;
     case family::text: {
       if (t == type::char_) {
-        uint32_t a = unit_at(in, pos), c = rule->data2;
+        uint32_t a = unit_at(in, pos), c = char_type::code_of(rule);
         if (a != c && (!fold_case || fold(a) != fold(c))) return false;
         pos++;
         return true;
@@ -252,7 +254,7 @@ bool match_literal(engine& e, const cell* rule, uint32_t& pos) {
         return true;
       }
       if (t == type::char_) {
-        if (in.base[pos] != rule->data2) return false;
+        if (in.base[pos] != char_type::code_of(rule)) return false;
         pos++;
         return true;
       }
@@ -298,7 +300,7 @@ int32_t match_repeat(engine& e, const cell* rule, int32_t max, uint32_t& pos) {
   bool fold_case = e.op != actions::op::strict_equal;
   // The hot loops: one character, byte or datatype at a time, nothing allocating.
   if (e.fam == family::text && t == type::char_) {
-    uint32_t c = rule->data2, f = fold(c);
+    uint32_t c = char_type::code_of(rule), f = fold(c);
     while (n < limit && pos < in.end) {
       uint32_t a = unit_at(in, pos);
       if (a != c && (!fold_case || fold(a) != f)) break;
@@ -334,7 +336,7 @@ bool find_value(engine& e, const cell* rule, bool thru, uint32_t& pos) {
     case family::text: {
       if (is_type_rule(t)) fire(err::script_parse_unsupported);
       if (t == type::char_) {
-        uint32_t i = scan_char(in, pos, in.end, rule->data2, fold_case);
+        uint32_t i = scan_char(in, pos, in.end, char_type::code_of(rule), fold_case);
         if (i >= in.end) return false;
         pos = thru ? i + 1 : i;
         return true;
@@ -376,7 +378,7 @@ bool find_value(engine& e, const cell* rule, bool thru, uint32_t& pos) {
       if (t == type::bitset || t == type::char_) {
         for (uint32_t i = pos; i < in.end; ++i) {
           uint8_t b = in.base[i];
-          if (t == type::bitset ? !bitset_has(rule, b) : b != rule->data2) continue;
+          if (t == type::bitset ? !bitset_has(rule, b) : b != char_type::code_of(rule)) continue;
           pos = thru ? i + 1 : i;
           return true;
         }

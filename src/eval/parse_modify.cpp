@@ -40,7 +40,8 @@ void moved(engine& e, uint32_t at, int64_t delta) {
 
 bool on_input(const engine& e, const cell* v) {
   uint32_t t = type_of(v);
-  return (is_any_block(t) || is_any_string(t) || t == type::binary) && v->data2 == e.input.data2;
+  return (is_any_block(t) || is_any_string(t) || t == type::binary) &&
+         series::node_of(v) == series::node_of(&e.input);
 }
 
 flow eval_paren(engine& e, const cell* paren, cell* out) {

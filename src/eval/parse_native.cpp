@@ -1,6 +1,7 @@
 // The `parse` native: its refinements turned into the engine's comparison, limit and callback.
 #include <cmath>
 
+#include "core/scalar_cell.h"
 #include "eval/natives.h"
 #include "eval/parse.h"
 #include "eval/parse_internal.h"
@@ -12,31 +13,31 @@ namespace {
 
 // Units from the series' index to its tail.
 uint32_t remaining(const cell* s) {
-  series_buffer* b = memory::buffer_of(s->data2);
+  series_buffer* b = memory::buffer_of(series::node_of(s));
   uint32_t t = type_of(s);
   uint32_t tail = is_any_block(t) ? b->used_bytes() / uint32_t(sizeof(cell))
                   : t == type::binary ? b->used_bytes()
                                       : b->tail / b->unit();
-  return s->data1 < tail ? tail - s->data1 : 0;
+  return series::index_of(s) < tail ? tail - series::index_of(s) : 0;
 }
 
 // The /part length as a count of units from the input's index.
 int64_t part_count(const cell* input, const cell* length) {
   switch (type_of(length)) {
     case type::integer:
-      return int32_t(length->data2);
+      return integer_type::value_of(length);
     case type::float_:
     case type::percent: {
       double d = std::trunc(get_double(length));
       return d > 2147483647.0 ? 2147483647 : d < -2147483648.0 ? -2147483648LL : int64_t(d);
     }
     default:
-      if (type_of(length) != type_of(input) || length->data2 != input->data2) {
+      if (type_of(length) != type_of(input) || series::node_of(length) != series::node_of(input)) {
         cell word, value = *length;
         parse::word_named("part", &word);
         fire(err::script_invalid_refine_arg, &word, &value);
       }
-      return int64_t(length->data1) - int64_t(input->data1);
+      return int64_t(series::index_of(length)) - int64_t(series::index_of(input));
   }
 }
 
@@ -54,7 +55,7 @@ flow parse(const int32_t* refs) {
       stack::set_result_only(&empty);
       return flow::normal;
     }
-    int64_t end = int64_t(input.data1) + n;
+    int64_t end = int64_t(series::index_of(&input)) + n;
     limit = end > INT32_MAX ? INT32_MAX : int32_t(end);
   }
   cell callback;

@@ -18,7 +18,7 @@ cell& input_stack = stacks[1];
 // Sets the stack's tail at `cells`, growing it first when needed; answers its cell 0. The cells
 // above the old tail are not written: the caller fills them before anything allocates.
 cell* resize(cell& stack, uint32_t cells) {
-  series_buffer* s = memory::buffer_of(stack.data2);
+  series_buffer* s = memory::buffer_of(series::node_of(&stack));
   uint64_t need = s->offset + uint64_t(cells) * sizeof(cell);
   if (need > s->size) s = memory::expand_series_copy(s, uint32_t(memory::round16(need * 2)));
   s->tail = s->offset + cells * uint32_t(sizeof(cell));
@@ -26,7 +26,7 @@ cell* resize(cell& stack, uint32_t cells) {
 }
 
 uint32_t cells_in(const cell& stack) {
-  return memory::buffer_of(stack.data2)->used_bytes() / uint32_t(sizeof(cell));
+  return memory::buffer_of(series::node_of(&stack))->used_bytes() / uint32_t(sizeof(cell));
 }
 
 }  // namespace
@@ -67,7 +67,7 @@ void push_input(engine&, const cell* series) {
 
 void pop_input(engine&, cell* out) {
   uint32_t n = cells_in(input_stack) - 1;
-  *out = memory::buffer_of(input_stack.data2)->cells()[n];
+  *out = memory::buffer_of(series::node_of(&input_stack))->cells()[n];
   resize(input_stack, n);
 }
 
@@ -77,8 +77,8 @@ bool push_block_frame(engine& e, const cell* block) {
   uint32_t length = view_of(e).tail;
   cell* f = resize(rule_stack, e.sp + frame_cells) + e.sp;
   f[0] = cell{type::none, e.bf, 0, 0};
-  f[1] = cell{type::triple, b.data1 - 1, e.input.data1, length};
-  f[2] = cell{type::block, b.data1, b.data2, 0};
+  f[1] = cell{type::triple, series::index_of(&b) - 1, series::index_of(&e.input), length};
+  f[2] = cell{type::block, series::index_of(&b), series::node_of(&b), 0};
   e.bf = e.sp;
   e.sp += frame_cells;
   return fire_event(e, ev::push);
@@ -91,7 +91,7 @@ bool push_command_frame(engine& e, int32_t command, int32_t option, const cell* 
   uint32_t length = view_of(e).tail;
   cell* f = resize(rule_stack, e.sp + frame_cells) + e.sp;
   f[0] = head;
-  f[1] = cell{type::triple, uint32_t(arg_pos), e.input.data1, length};
+  f[1] = cell{type::triple, uint32_t(arg_pos), series::index_of(&e.input), length};
   f[2] = cell{type::pair, e.activity, uint32_t(command), uint32_t(option)};
   e.sp += frame_cells;
   return fire_event(e, ev::push);

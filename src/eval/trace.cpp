@@ -4,7 +4,9 @@
 #include "core/context.h"
 #include "core/exit_in_flight.h"
 #include "core/function.h"
+#include "core/series_cell.h"
 #include "core/symbol.h"
+#include "core/word.h"
 #include "eval/interpreter.h"
 #include "memory/collector.h"
 #include "runtime/fire.h"
@@ -44,7 +46,8 @@ uint32_t mask_of(const cell* f) {
     cell* w = block::rs_head(&first) + i;
     if (type_of(w) != type::word) continue;
     for (uint32_t k = 0; k < 16; ++k)
-      if (symbol::resolve(w->data2) == symbol::resolve(symbol::make(event_names[k]))) m |= 1u << k;
+      if (symbol::resolve(word::symbol_of(w)) == symbol::resolve(symbol::make(event_names[k])))
+        m |= 1u << k;
   }
   return m;
 }
@@ -69,7 +72,7 @@ void fire(uint32_t bit, const cell* code, uint32_t position, const cell* ref, co
   stack::push(&ev);
   if (code) {
     stack::push(code);
-    int32_t offset = static_cast<int32_t>(position) - static_cast<int32_t>(code->data1);
+    int32_t offset = static_cast<int32_t>(position) - static_cast<int32_t>(series::index_of(code));
     if (offset < 0 || offset > block::rs_length(code)) offset = -1;
     stack::push_integer(offset);
   } else {
