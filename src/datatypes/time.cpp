@@ -229,8 +229,8 @@ int32_t write_text(node_t out, double s, int32_t limit) {
     return limit - static_cast<int32_t>(n);
   }
   if (s < 0.0) {
-    text[n++] = '-';
     s = -s;
+    if (s >= tolerance) text[n++] = '-';  // a time that shows as zero shows no sign
   }
   n += static_cast<size_t>(std::snprintf(text + n, sizeof text - n, "%.0f:%02d:",
                                          std::floor(s / seconds_per_hour), minutes_of(s)));
