@@ -7,6 +7,7 @@
 #include "core/object.h"
 #include "core/scalar_cell.h"
 #include "core/symbol.h"
+#include "core/typeset.h"
 #include "core/word.h"
 #include "core/words.h"
 #include "memory/collector.h"
@@ -56,11 +57,45 @@ int32_t field_index(node_t ctx, const cell* element) {
   return index;
 }
 
+// Operators whose wrapped action or native evaluates both arguments and lets each be integer!
+// or float!: computing inline then gives what the call gives. One made from a table entry with
+// another spec keeps its own checks. By extra node; emptied at every collection.
+struct operator_entry {
+  node_t extra;
+  bool plain;
+};
+constexpr uint32_t operator_cache_size = 64;
+operator_entry operator_cache[operator_cache_size];
+
+void clear_operator_cache() { std::memset(operator_cache, 0, sizeof operator_cache); }
+
 inline bool word_key(uint32_t t) {
   return t == type::word || t == type::set_word || t == type::get_word || t == type::lit_word;
 }
 
 }  // namespace
+
+bool plain_operator(const cell* op) {
+  node_t extra = function::extra_of(op);
+  operator_entry& e = operator_cache[(extra * 0x9E3779B1u) >> 26];
+  if (e.extra == extra) return e.plain;
+  const cell* block = function::extra_cells(op) + 1;  // an action's or native's descriptors
+  if (type_of(block) != type::block) return false;    // not built yet: the call builds them
+  series_buffer* b = memory::buffer_of(series::node_of(block));
+  const cell* d = b->cells();
+  const cell* end = b->cells_tail() - 1;  // the count cell
+  uint32_t args = 0;
+  bool plain = true;
+  for (; d < end && type_of(d) == type::typeset && args < 2; ++d) {
+    uint32_t k = (d->header >> arg_kind::shift) & 3;
+    if (k == arg_kind::ret) continue;
+    ++args;
+    if (k != arg_kind::normal || !typeset::has(d, type::integer) || !typeset::has(d, type::float_))
+      plain = false;
+  }
+  e = {extra, plain && args == 2};
+  return e.plain;
+}
 
 bool mixed(int kind, cell* left, const cell* right) {
   uint32_t tl = type_of(left), tr = type_of(right);
@@ -118,7 +153,9 @@ bool set_object_field(const cell* object, const cell* element, const cell* value
 
 void init() {
   clear_field_cache();
+  clear_operator_cache();
   collector::add_mark_callback(clear_field_cache);
+  collector::add_mark_callback(clear_operator_cache);
 }
 
 }  // namespace kaz::fast_paths

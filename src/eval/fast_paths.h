@@ -20,23 +20,29 @@ enum : int { none = 0, add, subtract, multiply, divide, remainder, equal, not_eq
 // The comparison natives by table index, from equal? on, in the order of the kinds above.
 constexpr uint32_t first_comparison_native = 25;
 
+// Whether the op!'s spec takes two evaluated arguments that may each be integer! or float!.
+bool plain_operator(const cell* op);
+
 // The operation an op! runs without a call (the wrapped action or native), or 0.
 inline int infix_kind(const cell* op) {
   uint32_t wrapped = (op->header >> 16) & 0xFF;
+  int kind = none;
   if (wrapped == type::action) {
     switch (function::table_index_of(op)) {
-      case slot::add: return add;
-      case slot::subtract: return subtract;
-      case slot::multiply: return multiply;
-      case slot::divide: return divide;
-      case slot::remainder: return remainder;
+      case slot::add: kind = add; break;
+      case slot::subtract: kind = subtract; break;
+      case slot::multiply: kind = multiply; break;
+      case slot::divide: kind = divide; break;
+      case slot::remainder: kind = remainder; break;
       default: return none;
     }
+  } else if (wrapped == type::native && function::table_index_of(op) >= first_comparison_native &&
+             function::table_index_of(op) < first_comparison_native + 7) {
+    kind = equal + static_cast<int>(function::table_index_of(op) - first_comparison_native);
+  } else {
+    return none;
   }
-  if (wrapped == type::native && function::table_index_of(op) >= first_comparison_native &&
-      function::table_index_of(op) < first_comparison_native + 7)
-    return equal + static_cast<int>(function::table_index_of(op) - first_comparison_native);
-  return none;
+  return plain_operator(op) ? kind : none;
 }
 
 // A left operand the inline operations take: integer! or float!.
