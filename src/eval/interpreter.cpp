@@ -198,10 +198,10 @@ flow call_infix_evaluated(const cell* op, const cell* name);
 
 namespace {
 
-// An infix operator after a float! left operand: its right operand is evaluated inside the
-// operator's frame, as the call does, then both computed in place (eval/fast_paths.h) or
-// handed to the call.
-[[gnu::noinline]] flow infix_after_float(cursor& c, const cell* op, const cell* name, int fast) {
+// An infix operator after a number: its right operand is evaluated inside the operator's
+// frame, as the call does (an error there names the operator), then both computed in place
+// (eval/fast_paths.h) or handed to the call.
+flow infix_in_frame(cursor& c, const cell* op, const cell* name, int fast) {
   stack::top--;
   stack::open_interpreted_native_frame(name);
   stack::top++;
@@ -212,7 +212,7 @@ namespace {
   }
   c.refresh();
   cell* right = stack::top - 1;
-  if (!trace::tracing && fast_paths::mixed(fast, right - 1, right)) {
+  if (!trace::tracing && fast_paths::infix(fast, right - 1, right)) [[likely]] {
     stack::close_frame();
     return flow::normal;
   }
@@ -480,30 +480,13 @@ flow eval_expression(cursor& c, bool no_infix, bool literal_functions) {
     cell name = *nv;
     c.pos++;
     // Fast path: numbers computed inline (eval/fast_paths.h), the call made only where they
-    // decline. An integer left operand has its right one evaluated outside any frame; a float
-    // left operand inside the operator's frame, as the call would (infix_after_float).
+    // decline; the right operand is evaluated inside the operator's frame, as the call would
+    // (infix_in_frame).
     int fast = trace::tracing ? 0 : fast_paths::infix_kind(&op);
     if (fast && !c.at_tail()) {
       uint32_t left_type = type_of(stack::top - 1);
-      if (left_type == type::integer) {
-        flow f = eval_expression(c, true);
-        if (f != flow::normal) return f;
-        c.refresh();
-        cell* right = stack::top - 1;
-        cell* left = right - 1;
-        if (!trace::tracing &&
-            (type_of(right) == type::integer ? fast_paths::integers(fast, left, right)
-                                             : fast_paths::mixed(fast, left, right))) [[likely]] {
-          stack::top = right;
-          continue;
-        }
-        f = call_infix_evaluated(&op, &name);
-        if (f != flow::normal) return f;
-        c.refresh();
-        continue;
-      }
-      if (left_type == type::float_) {
-        flow f = infix_after_float(c, &op, &name, fast);
+      if (left_type == type::integer || left_type == type::float_) {
+        flow f = infix_in_frame(c, &op, &name, fast);
         if (f != flow::normal) return f;
         continue;
       }
