@@ -11,6 +11,7 @@
 #include "core/stack.h"
 #include "core/string_storage.h"
 #include "core/symbol.h"
+#include "core/typeset.h"
 #include "core/word.h"
 #include "core/words.h"
 #include "datatypes/function_types.h"
@@ -143,6 +144,35 @@ constexpr uint8_t arity_unknown = 0xFF;
 uint8_t native_arity[121];
 uint8_t action_arity[63];
 
+/*
+ * The typesets of the first arguments of those first values: the entry trusts them (a block it
+ * evaluates, a series it walks). A later value's arguments admit no other datatype: its
+ * descriptors keep only what both specs allow, so the call's own check refuses the rest.
+ */
+constexpr uint32_t checked_args = 8;
+cell native_arg_types[121][checked_args];
+cell action_arg_types[63][checked_args];
+
+// Records the fixed arguments' typesets (the first value) or narrows a later value's to them;
+// arguments past the entry's own `count` are not read by it.
+void bound_arg_types(cell* f, cell* known, bool record, uint32_t count) {
+  cell db = *function::descriptors(f);
+  uint32_t k = 0;
+  for (int32_t i = 0; i < block::rs_length(&db) && k < checked_args && k < count; ++i) {
+    cell* c = block::rs_head(&db) + i;
+    if (type_of(c) != type::typeset) break;
+    if (((c->header >> arg_kind::shift) & 3) == arg_kind::ret) continue;
+    if (record) {
+      known[k] = *c;
+    } else {
+      uint8_t* now = typeset::map_bytes(c);
+      const uint8_t* was = typeset::map_bytes(&known[k]);
+      for (uint32_t b = 0; b < 12; ++b) now[b] &= was[b];
+    }
+    ++k;
+  }
+}
+
 // make native! / make action!: [spec index] with the index in the table and its entry present.
 cell* make_native_like(cell* proto, cell* spec, uint32_t t) {
   cell dt{type::datatype_, t, 0, 0};
@@ -159,10 +189,15 @@ cell* make_native_like(cell* proto, cell* spec, uint32_t t) {
   cell* held = stack::push(&made);
   uint32_t n = function::arity(held);
   uint8_t& needed = (t == type::native ? native_arity : action_arity)[i];
-  if (needed == arity_unknown)
+  cell* known = (t == type::native ? native_arg_types : action_arg_types)[i];
+  if (needed == arity_unknown) {
     needed = static_cast<uint8_t>(n < arity_unknown ? n : arity_unknown - 1);
-  else if (n < needed)
+    bound_arg_types(held, known, true, n);
+  } else if (n < needed) {
     fire(err::script_bad_make_arg, &dt, spec);
+  } else {
+    bound_arg_types(held, known, false, needed);
+  }
   *proto = *held;
   stack::top--;
   return proto;
