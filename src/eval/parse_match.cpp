@@ -13,6 +13,7 @@
 #include "loader/lexer_transcode.h"
 #include "memory/case_map.h"
 #include "runtime/fire.h"
+#include "runtime/utf8_encode.h"
 
 namespace kaz::parse {
 
@@ -142,24 +143,7 @@ std::string bytes_of(const cell* rule) {
   std::string out;
   pattern p = pattern_of(rule);
   uint32_t n = p.length();
-  for (uint32_t k = 0; k < n; ++k) {
-    uint32_t c = p.at(k);
-    if (c < 0x80) {
-      out += char(c);
-    } else if (c < 0x800) {
-      out += char(0xC0 | (c >> 6));
-      out += char(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += char(0xE0 | (c >> 12));
-      out += char(0x80 | ((c >> 6) & 0x3F));
-      out += char(0x80 | (c & 0x3F));
-    } else {
-      out += char(0xF0 | (c >> 18));
-      out += char(0x80 | ((c >> 12) & 0x3F));
-      out += char(0x80 | ((c >> 6) & 0x3F));
-      out += char(0x80 | (c & 0x3F));
-    }
-  }
+  for (uint32_t k = 0; k < n; ++k) unicode::utf8_append(out, p.at(k));
   return out;
 }
 

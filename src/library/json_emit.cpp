@@ -21,6 +21,7 @@
 #include "datatypes/map.h"
 #include "datatypes/simple_types.h"
 #include "runtime/fire.h"
+#include "runtime/utf8_encode.h"
 
 namespace kaz::library::json {
 
@@ -90,23 +91,7 @@ class encoder {
       actions::form(&value, scratch_, nullptr, 0x7FFFFFFF);
   }
 
-  void utf8(uint32_t c) {
-    if (c < 0x80) {
-      out_ += char(c);
-    } else if (c < 0x800) {
-      out_ += char(0xC0 | (c >> 6));
-      out_ += char(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out_ += char(0xE0 | (c >> 12));
-      out_ += char(0x80 | ((c >> 6) & 0x3F));
-      out_ += char(0x80 | (c & 0x3F));
-    } else {
-      out_ += char(0xF0 | (c >> 18));
-      out_ += char(0x80 | ((c >> 12) & 0x3F));
-      out_ += char(0x80 | ((c >> 6) & 0x3F));
-      out_ += char(0x80 | (c & 0x3F));
-    }
-  }
+  void utf8(uint32_t c) { unicode::utf8_append(out_, c); }
 
   void hex4(uint32_t code) {
     static const char digits[] = "0123456789ABCDEF";

@@ -22,6 +22,7 @@
 #include "loader/lexer_transcode.h"
 #include "memory/unicode_units.h"
 #include "runtime/fire.h"
+#include "runtime/utf8_encode.h"
 
 namespace kaz::library::json {
 
@@ -71,23 +72,7 @@ bool word_shape(const std::vector<uint32_t>& name) {
   return true;
 }
 
-void append_utf8(std::string& out, uint32_t c) {
-  if (c < 0x80) {
-    out += char(c);
-  } else if (c < 0x800) {
-    out += char(0xC0 | (c >> 6));
-    out += char(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += char(0xE0 | (c >> 12));
-    out += char(0x80 | ((c >> 6) & 0x3F));
-    out += char(0x80 | (c & 0x3F));
-  } else {
-    out += char(0xF0 | (c >> 18));
-    out += char(0x80 | ((c >> 12) & 0x3F));
-    out += char(0x80 | ((c >> 6) & 0x3F));
-    out += char(0x80 | (c & 0x3F));
-  }
-}
+void append_utf8(std::string& out, uint32_t c) { unicode::utf8_append(out, c); }
 
 /*
  * Whether the lexer reads a symbol's spelling as one word!. Object keys repeat, so verdicts are

@@ -1,3 +1,4 @@
+#include "runtime/utf8_encode.h"
 #include "view/tui_canvas.h"
 
 #include <cstdio>
@@ -153,23 +154,7 @@ void sgr_attributes(std::string& out, screen_cell& p, const screen_cell& c, int3
   p = c;
 }
 
-void append_utf8(std::string& out, uint32_t c) {
-  if (c < 0x80) {
-    out += char(c);
-  } else if (c < 0x800) {
-    out += char(0xC0 | (c >> 6));
-    out += char(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += char(0xE0 | (c >> 12));
-    out += char(0x80 | ((c >> 6) & 0x3F));
-    out += char(0x80 | (c & 0x3F));
-  } else {
-    out += char(0xF0 | (c >> 18));
-    out += char(0x80 | ((c >> 12) & 0x3F));
-    out += char(0x80 | ((c >> 6) & 0x3F));
-    out += char(0x80 | (c & 0x3F));
-  }
-}
+void append_utf8(std::string& out, uint32_t c) { unicode::utf8_append(out, c); }
 
 int32_t emit_frame(const canvas& cv, const frame_place& place, int32_t depth, std::string& out) {
   if (cv.width < 1 || cv.height < 1) return place.lines_drawn;
