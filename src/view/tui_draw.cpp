@@ -203,7 +203,7 @@ struct runner {
 
   // ---------------------------------------------------------------- commands
 
-  // A colour, `off`, or a paint specification; answers false for off.
+  // A colour, `off`, or a paint value; answers false for off.
   bool paint(uint32_t& colour, bool& set) {
     if (!more()) error();
     cell* v = at(i);

@@ -118,7 +118,7 @@ def main():
             ("text before the header", "leading.kaz", 0, ["6"]),
             ("missing script", "missing.kaz", 1, ['*** Access Error: cannot open: "missing.kaz"']),
             ("bad macro", "macro.kaz", 1,
-             ["*** Macro Error: invalid specification", "*** Where: [x] func [a]"]),
+             ["*** Macro Error: invalid macro definition", "*** Where: [x] func [a]"]),
             ("directive error", "directive.kaz", 1,
              ["*** Preprocessor Error in #if", "*** Math Error: attempt to divide by zero"]),
         ]
