@@ -9,6 +9,7 @@
 #include "core/typeset.h"
 #include "core/word.h"
 #include "eval/trace.h"
+#include "eval/word_values.h"
 #include "memory/collector.h"
 #include "runtime/fire.h"
 
@@ -63,19 +64,8 @@ bool literal_block_at(const cursor& c) {
   if (c.pos + 1 >= c.tail) return true;
   const cell* next = v + 1;
   if (type_of(next) != type::word) return true;
-  // As the interpreter's look-ahead reads it: a bound word's value without an error.
-  node_t ctx = word::context_of(next);
-  if (ctx == 0 || word::index_of(next) == word::unbound_index) return true;
-  cell* h = context::header_cell(ctx);
-  const cell* value;
-  if (h->header & context_flag::on_stack) {
-    if (h->data2 == context::no_values) return true;
-    value = stack::at_index(h->data2 + word::index_of(next));
-  } else {
-    if (h->data2 == 0) return true;
-    value = memory::buffer_of(h->data2)->cells() + word::index_of(next);
-  }
-  return type_of(value) != type::op;
+  const cell* value = bound_value(next);  // as the interpreter's look-ahead reads it
+  return !value || type_of(value) != type::op;
 }
 
 }  // namespace

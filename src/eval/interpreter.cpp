@@ -18,6 +18,7 @@
 #include "eval/control_inline.h"
 #include "eval/fast_paths.h"
 #include "eval/trace.h"
+#include "eval/word_values.h"
 #include "memory/collector.h"
 #include "runtime/fault_signals.h"
 #include "runtime/fire.h"
@@ -39,19 +40,6 @@ void mark_roots() {
   collector::mark_values(&current_code, &current_code + 1);
   collector::mark_values(&throw_where, &throw_where + 1);
   collector::mark_values(&throw_near, &throw_near + 1);
-}
-
-// The value cell of a bound word, or null when it cannot be read without an error.
-inline cell* bound_value(const cell* w) {
-  node_t ctx = word::context_of(w);
-  if (ctx == 0 || word::index_of(w) == word::unbound_index) return nullptr;
-  cell* h = context::header_cell(ctx);
-  if (h->header & context_flag::on_stack) {
-    if (h->data2 == context::no_values) return nullptr;
-    return stack::at_index(h->data2 + word::index_of(w));
-  }
-  if (h->data2 == 0) return nullptr;
-  return memory::buffer_of(h->data2)->cells() + word::index_of(w);
 }
 
 // A word's value for evaluation: unset! raises no-value.
@@ -202,6 +190,21 @@ namespace {
 // frame, as the call does (an error there names the operator), then both computed in place
 // (eval/fast_paths.h) or handed to the call.
 flow infix_in_frame(cursor& c, const cell* op, const cell* name, int fast) {
+  // A right operand that is a number, or a word holding one, runs no code and cannot fail:
+  // computed without the frame, which nothing could see.
+  if (!trace::tracing) [[likely]] {
+    const cell* right = c.value();
+    uint32_t rt = type_of(right);
+    if (rt == type::word) {
+      right = bound_value(right);
+      rt = right ? type_of(right) : type::unset;
+    }
+    if ((rt == type::integer || rt == type::float_) &&
+        fast_paths::infix(fast, stack::top - 1, right)) {
+      c.pos++;
+      return flow::normal;
+    }
+  }
   stack::top--;
   stack::open_interpreted_native_frame(name);
   stack::top++;
