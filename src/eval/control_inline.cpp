@@ -15,27 +15,20 @@
 
 namespace kaz::interp::control_inline {
 
+namespace detail {
+known_native known[4];
+}  // namespace detail
+
 namespace {
+
+using detail::known;
+using detail::known_native;
+using detail::max_arity;
 
 enum : int { none = 0, if_, unless, either };
 
 // The natives' table indexes (kind_of in the header knows the highest) and arities.
 constexpr uint32_t if_index = 1, unless_index = 2, either_index = 3;
-constexpr uint32_t max_arity = 3;
-
-/*
- * What is known of the native value last met for each kind: its extra block (the node of its
- * descriptors) and its arguments' typesets, taken from the descriptors once and checked to be
- * the expected spec (only evaluated arguments, no refinement). Emptied at every collection,
- * after which a node may belong to another value.
- */
-struct known_native {
-  node_t extra;
-  bool usable;
-  cell typesets[max_arity];
-};
-known_native known[4];
-
 void forget() { std::memset(static_cast<void*>(known), 0, sizeof known); }
 
 uint32_t arity_of(int kind) { return kind == either ? 3 : 2; }

@@ -10,11 +10,34 @@
 
 namespace kaz::interp::control_inline {
 
+namespace detail {
+
+constexpr uint32_t max_arity = 3;
+
+/*
+ * What is known of the native value last met for each conditional (by its table index): its
+ * extra block (the node of its descriptors) and its arguments' typesets, taken from the
+ * descriptors once and checked to be the expected spec (only evaluated arguments, no
+ * refinement). Emptied at every collection, after which a node may belong to another value.
+ */
+struct known_native {
+  node_t extra;
+  bool usable;
+  cell typesets[max_arity];
+};
+extern known_native known[4];
+
+}  // namespace detail
+
 // The conditional a native! value is (its own, not one made from its table entry with another
-// spec), or 0.
+// spec), or 0: its table index, 1 to 3.
 int known_kind(const cell* fn);
 inline int kind_of(const cell* fn) {
-  return function::table_index_of(fn) <= 3 ? known_kind(fn) : 0;
+  uint32_t index = function::table_index_of(fn);
+  if (index > 3) return 0;
+  const detail::known_native& k = detail::known[index];
+  if (k.extra == function::extra_of(fn) && index != 0) return k.usable ? int(index) : 0;
+  return known_kind(fn);
 }
 
 // The call, in place of eval_call for a prefix call without a path.

@@ -58,7 +58,7 @@ inline void put_logic(cell* c, bool b) {
 
 // Two integers, as the integer! actions compute them: a sum, difference or product that
 // overflows 32 bits is the float! of the exact result, an inexact quotient a float!.
-inline bool integers(int kind, cell* left, const cell* right) {
+[[gnu::always_inline]] inline bool integers(int kind, cell* left, const cell* right) {
   int32_t x = integer_type::value_of(left), y = integer_type::value_of(right);
   int32_t r = 0;
   bool overflow = false;
@@ -102,7 +102,7 @@ bool mixed(int kind, cell* left, const cell* right);
 
 // Two operands in place on the stack: the result replaces the left one. False where the call
 // must run (other types, a division by zero, an overflow that raises).
-inline bool infix(int kind, cell* left, const cell* right) {
+[[gnu::always_inline]] inline bool infix(int kind, cell* left, const cell* right) {
   if (type_of(left) == type::integer && type_of(right) == type::integer) [[likely]]
     return integers(kind, left, right);
   return mixed(kind, left, right);

@@ -191,8 +191,10 @@ namespace {
 // (eval/fast_paths.h) or handed to the call.
 flow infix_in_frame(cursor& c, const cell* op, const cell* name, int fast) {
   // A right operand that is a number, or a word holding one, runs no code and cannot fail:
-  // computed without the frame, which nothing could see.
-  if (!trace::tracing) [[likely]] {
+  // computed without the frame, which nothing could see (but a full stack, where opening it
+  // or pushing the operand overflows, as it does below).
+  if (!trace::tracing && stack::frame_top < stack::frame_limit && stack::top + 1 < stack::limit)
+      [[likely]] {
     const cell* right = c.value();
     uint32_t rt = type_of(right);
     if (rt == type::word) {
