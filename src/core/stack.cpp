@@ -90,13 +90,6 @@ void close_any_frame() {
   if (was_bottom) top = arguments = bottom;
 }
 
-void set_top_body_flag(bool on) {
-  call_frame* f = frame_top - 1;
-  if (on)
-    f->header |= frame_flag::body;
-  else
-    f->header &= ~frame_flag::body;
-}
 
 bool set_body_bit() {
   if (frame_top - frame_bottom < 2) return false;

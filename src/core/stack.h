@@ -171,7 +171,13 @@ inline uint32_t frame_kind_of(const call_frame* f) { return (f->header >> 24) & 
 inline uint32_t frame_symbol(const call_frame* f) { return f->symbol; }
 inline bool frame_has_body_flag(const call_frame* f) { return f->header & frame_flag::body; }
 
-void set_top_body_flag(bool on);
+inline void set_top_body_flag(bool on) {
+  call_frame* f = frame_top - 1;
+  if (on)
+    f->header |= frame_flag::body;
+  else
+    f->header &= ~frame_flag::body;
+}
 bool set_body_bit();  // on the frame below the top, unless set already; answers whether it set it
 void clear_body_bit(call_frame* f);
 

@@ -57,17 +57,7 @@ int32_t field_index(node_t ctx, const cell* element) {
   return index;
 }
 
-// Operators whose wrapped action or native evaluates both arguments and lets each be integer!
-// or float!: computing inline then gives what the call gives. One made from a table entry with
-// another spec keeps its own checks. By extra node; emptied at every collection.
-struct operator_entry {
-  node_t extra;
-  bool plain;
-};
-constexpr uint32_t operator_cache_size = 64;
-operator_entry operator_cache[operator_cache_size];
-
-void clear_operator_cache() { std::memset(operator_cache, 0, sizeof operator_cache); }
+void clear_operator_cache() { std::memset(detail::operator_cache, 0, sizeof detail::operator_cache); }
 
 inline bool word_key(uint32_t t) {
   return t == type::word || t == type::set_word || t == type::get_word || t == type::lit_word;
@@ -75,10 +65,13 @@ inline bool word_key(uint32_t t) {
 
 }  // namespace
 
-bool plain_operator(const cell* op) {
+namespace detail {
+operator_entry operator_cache[operator_cache_size];
+}  // namespace detail
+
+bool learn_operator(const cell* op) {
   node_t extra = function::extra_of(op);
-  operator_entry& e = operator_cache[(extra * 0x9E3779B1u) >> 26];
-  if (e.extra == extra) return e.plain;
+  detail::operator_entry& e = detail::operator_cache[detail::operator_slot(extra)];
   const cell* block = function::extra_cells(op) + 1;  // an action's or native's descriptors
   if (type_of(block) != type::block) return false;    // not built yet: the call builds them
   series_buffer* b = memory::buffer_of(series::node_of(block));

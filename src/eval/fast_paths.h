@@ -20,8 +20,29 @@ enum : int { none = 0, add, subtract, multiply, divide, remainder, equal, not_eq
 // The comparison natives by table index, from equal? on, in the order of the kinds above.
 constexpr uint32_t first_comparison_native = 25;
 
+namespace detail {
+
+// Operators whose wrapped action or native evaluates both arguments and lets each be integer!
+// or float!: computing inline then gives what the call gives. One made from a table entry with
+// another spec keeps its own checks. By extra node; emptied at every collection.
+struct operator_entry {
+  node_t extra;
+  bool plain;
+};
+constexpr uint32_t operator_cache_size = 64;
+extern operator_entry operator_cache[operator_cache_size];
+inline uint32_t operator_slot(node_t extra) { return (extra * 0x9E3779B1u) >> 26; }
+
+}  // namespace detail
+
 // Whether the op!'s spec takes two evaluated arguments that may each be integer! or float!.
-bool plain_operator(const cell* op);
+bool learn_operator(const cell* op);
+inline bool plain_operator(const cell* op) {
+  node_t extra = function::extra_of(op);
+  const detail::operator_entry& e = detail::operator_cache[detail::operator_slot(extra)];
+  if (e.extra == extra) return e.plain;
+  return learn_operator(op);
+}
 
 // The operation an op! runs without a call (the wrapped action or native), or 0.
 inline int infix_kind(const cell* op) {
