@@ -79,11 +79,13 @@ void arg_word_at(const cell* fn, const cell* desc, uint32_t pos, cell* out) {
 
 // The refinement of a descriptor block naming `symbol`, or null.
 cell* find_refinement(cell* desc, uint32_t symbol) {
-  uint32_t want = symbol::resolve(symbol);
   series_buffer* s = memory::buffer_of(series::node_of(desc));
-  cell* c = s->cells();
   cell* end = s->cells_tail();
-  for (; c < end; ++c)
+  // The same spelling first (the usual case); then any spelling of the same word.
+  for (cell* c = s->cells(); c < end; ++c)
+    if (type_of(c) == type::refinement && word::symbol_of(c) == symbol) return c;
+  uint32_t want = symbol::resolve(symbol);
+  for (cell* c = s->cells(); c < end; ++c)
     if (type_of(c) == type::refinement && symbol::resolve(word::symbol_of(c)) == want) return c;
   return nullptr;
 }
