@@ -49,6 +49,8 @@ bool has_variants(uint32_t id) {
   return static_cast<int32_t>(e->data1) > 0 || (e->header & variants_flag);
 }
 
+resolver::resolver() : entries_(entry(1)) {}
+
 int32_t alias(uint32_t id) { return static_cast<int32_t>(entry(id)->data1); }
 
 std::string_view spelling(uint32_t id) {

@@ -35,6 +35,20 @@ bool has_variants(uint32_t id);
 uint32_t resolve(uint32_t id);
 int32_t alias(uint32_t id);  // -1 for a canonical spelling
 
+// The symbol block read directly, for walks that resolve many ids: valid until the next
+// allocation (the block may move or grow).
+class resolver {
+ public:
+  resolver();
+  uint32_t resolve(uint32_t id) const {
+    auto a = static_cast<int32_t>(entries_[id - 1].data1);
+    return a > 0 ? static_cast<uint32_t>(a) : id;
+  }
+
+ private:
+  const cell* entries_;
+};
+
 // The UTF-8 spelling. It points into collector memory: valid until the next allocation.
 std::string_view spelling(uint32_t id);
 uint32_t count();
