@@ -27,11 +27,11 @@ uint32_t offset_of(const cursor& in, uint32_t offsets_at, uint32_t index) {
 
 }  // namespace
 
-uint32_t decoder::symbol_at(uint32_t index, uint32_t at) {
+uint32_t decoder::map_symbol(uint32_t index, uint32_t at) {
   if (index >= symbol_count) in.invalid_at(at);
   // Each name is checked and interned once, however often the data names it.
   if (mapped.size() != symbol_count) mapped.assign(symbol_count, 0);
-  if (mapped[index]) return mapped[index];
+  if (mapped[index]) return mapped[index];  // a name met before
   uint32_t offset = offset_of(in, offsets_at, index);
   uint32_t size = area_end - area_at;
   if (offset >= size) in.invalid_at(at);
@@ -59,7 +59,7 @@ void decoder::map_all_symbols() {
 }
 
 // A word's global slot never changes, so each name is looked up there once.
-void decoder::bind_global_entry(cell* word, uint32_t index) {
+void decoder::bind_new_global(cell* word, uint32_t index) {
   if (type_of(word) == type::refinement) return;  // unbound, as the lexer makes them
   if (globals.size() != symbol_count) globals.assign(symbol_count, 0);
   if (index < symbol_count && globals[index]) {
