@@ -27,7 +27,9 @@ struct decoder {
   bool codec = true;
   bool compact = true;
 
-  // The symbol table: `symbol_count` int32 offsets at `offsets_at`, names in [area_at, area_end).
+  // The symbol table: `symbol_count` int32 offsets at `offsets_at`, names in [area_at, area_end),
+  // positions in the data being decoded or, when `table` is set, in that shared table.
+  const uint8_t* table = nullptr;
   uint32_t symbol_count = 0;
   uint32_t offsets_at = 0;
   uint32_t area_at = 0;
