@@ -69,8 +69,10 @@ void adopt_block(cell* b, node_t lib) {
   cycle_guard guard(series::node_of(b));
   if (!guard.entered()) return;
   memory::set_series_flags(series::node_of(b), series_flag::library);
-  for (int32_t i = 0; i < block::rs_length(b); ++i) {
-    cell* v = block::rs_head(b) + i;
+  // Nothing here allocates: the cells stay where they are.
+  cell* head = block::rs_head(b);
+  for (int32_t i = 0, n = block::rs_length(b); i < n; ++i) {
+    cell* v = head + i;
     uint32_t t = type_of(v);
     if (is_any_word(t) && word::context_of(v) == context::global) {
       v->data1 = lib;
