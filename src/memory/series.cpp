@@ -205,7 +205,7 @@ series_buffer* reserve_tail(series_buffer* s, uint32_t n) {
   return s;
 }
 
-cell* append_cell(node_t node) {
+cell* append_cell_growing(node_t node) {
   series_buffer* s = buffer_of(node);
   if (uint64_t(s->tail) + sizeof(cell) > s->size) s = reserve_tail(s, 0), s = expand_series_copy(s, 0);
   cell* c = s->cells_tail();
