@@ -40,6 +40,10 @@ uint32_t decoder::map_symbol(uint32_t index, uint32_t at) {
   const uint8_t* end = base + area_end;
   const uint8_t* p = name;
   while (p < end && *p) {
+    if (*p < 0x80) {  // ASCII, valid as it stands
+      ++p;
+      continue;
+    }
     size_t used = 0;
     if (unicode::utf8_decode_char(p, static_cast<size_t>(end - p), used) < 0) in.invalid_at(at);
     p += used;
