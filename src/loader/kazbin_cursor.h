@@ -31,9 +31,14 @@ struct cursor {
     if (pos >= end) invalid();
     return data[pos];
   }
-  // LEB128 of a 32-bit value; most are one byte.
+  // LEB128 of a 32-bit value; most are one or two bytes.
   uint32_t read_varint() {
     if (pos < end && data[pos] < 0x80) return data[pos++];
+    if (pos < end && end - pos >= 2 && data[pos + 1] < 0x80) {
+      uint32_t v = (data[pos] & 0x7Fu) | uint32_t(data[pos + 1]) << 7;
+      pos += 2;
+      return v;
+    }
     return read_long_varint();
   }
   uint32_t read_long_varint();
