@@ -186,15 +186,18 @@ void copy_into(cell* target, const cell* source_in, bool deep, bool paths) {
     cycle_stack::reset();
     fire(err::internal_no_cycle);
   }
+  // The copy's cells are read again after each nested copy: it allocates, so they may move.
+  cell* cells = buffer_of(target)->cells();
   for (uint32_t i = 0; i < count; ++i) {
-    cell nested = *(buffer_of(target)->cells() + i);
-    uint32_t t = type_of(&nested);
+    uint32_t t = type_of(cells + i);
     if (t != type::block && !(paths && (t == type::paren || is_any_path(t)))) continue;
+    cell nested = cells[i];
     cell* copy = stack::reserve_cell();
     copy_into(copy, &nested, deep, paths);
     cell made = *copy;
     made.header = nested.header;  // the new-line marker and other flags stay
-    *(buffer_of(target)->cells() + i) = made;
+    cells = buffer_of(target)->cells();
+    cells[i] = made;
     stack::drop_values(1);
   }
 }

@@ -167,29 +167,6 @@ int32_t bind_word(node_t ctx, cell* word) {
   return index;
 }
 
-void bind_block(node_t ctx, const cell* block_in, bool self_bind) {
-  cell b = *block_in;
-  cycle_guard guard(series::node_of(&b));
-  if (!guard.entered()) return;
-  // Binding allocates nothing, but the cells are re-read at each step all the same: a nested
-  // bind walks the same buffers.
-  for (int32_t i = 0; i < block::rs_length(&b); ++i) {
-    cell* v = block::rs_head(&b) + i;
-    uint32_t t = type_of(v);
-    if (is_any_block(t)) {
-      cell nested = *v;
-      bind_block(ctx, &nested, self_bind);
-    } else if (t >= type::word && t <= type::refinement) {
-      if (self_bind && t == type::word && is_self(word::symbol_of(v))) {
-        v->data1 = ctx;
-        v->data3 = unresolved;
-      } else {
-        bind_word(ctx, v);
-      }
-    }
-  }
-}
-
 bool collect_set_words(node_t ctx, const cell* block_in) {
   uint32_t before = size(ctx);
   cell b = *block_in;

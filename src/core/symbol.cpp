@@ -8,16 +8,16 @@
 
 namespace kaz::symbol {
 
+node_t detail::index_node = 0;  // a root
+
 namespace {
 
+using detail::index_node;
+using detail::variants_flag;
+
 constexpr uint32_t initial_capacity = 4000;
-constexpr uint32_t variants_flag = 0x100;  // header bit of a canonical entry with aliases
 
-node_t index_node = 0;  // a root: the hashtable over the symbol block
-
-inline cell* entry(uint32_t id) {
-  return memory::buffer_of(hashtable::data_block(index_node))->cells() + (id - 1);
-}
+inline cell* entry(uint32_t id) { return const_cast<cell*>(detail::entry(id)); }
 
 uint32_t intern(std::string_view s, bool any_case) {
   // The bytes are copied into the new spelling's buffer after an allocation: keep them where
@@ -39,17 +39,8 @@ uint32_t make(std::string_view s) { return intern(s, false); }
 uint32_t make_ignore_case(std::string_view s) { return intern(s, true); }
 uint32_t make_from_string(const cell* str) { return intern(string::to_utf8(str), false); }
 
-uint32_t resolve(uint32_t id) {
-  auto a = static_cast<int32_t>(entry(id)->data1);
-  return a > 0 ? static_cast<uint32_t>(a) : id;
-}
+resolver::resolver() : entries_(entry(1)) {}
 
-bool has_variants(uint32_t id) {
-  const cell* e = entry(id);
-  return static_cast<int32_t>(e->data1) > 0 || (e->header & variants_flag);
-}
-
-int32_t alias(uint32_t id) { return static_cast<int32_t>(entry(id)->data1); }
 
 std::string_view spelling(uint32_t id) {
   series_buffer* s = memory::buffer_of(entry(id)->data3);

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "memory/hashtable.h"
 #include "memory/series.h"
 #include "runtime/cell.h"
 
@@ -28,12 +29,43 @@ uint32_t make_ignore_case(std::string_view utf8);  // answers any existing case 
 // The text of a string-family value from its head, as UTF-8, interned as make does.
 uint32_t make_from_string(const cell* string);
 
+namespace detail {
+extern node_t index_node;  // the hashtable over the symbol block
+constexpr uint32_t variants_flag = 0x100;  // header bit of a canonical entry with aliases
+// The symbol! cell of an id. Inline: every case-insensitive look-up of a word reads it.
+inline const cell* entry(uint32_t id) {
+  return memory::buffer_of(hashtable::data_block(index_node))->cells() + (id - 1);
+}
+}  // namespace detail
+
 // Whether other spellings of the symbol's name, equal without regard to case, were interned.
-bool has_variants(uint32_t id);
+inline bool has_variants(uint32_t id) {
+  const cell* e = detail::entry(id);
+  return static_cast<int32_t>(e->data1) > 0 || (e->header & detail::variants_flag);
+}
 
 // Canonical id (the alias when there is one, else the id itself).
-uint32_t resolve(uint32_t id);
-int32_t alias(uint32_t id);  // -1 for a canonical spelling
+inline uint32_t resolve(uint32_t id) {
+  auto a = static_cast<int32_t>(detail::entry(id)->data1);
+  return a > 0 ? static_cast<uint32_t>(a) : id;
+}
+inline int32_t alias(uint32_t id) {  // -1 for a canonical spelling
+  return static_cast<int32_t>(detail::entry(id)->data1);
+}
+
+// The symbol block read directly, for walks that resolve many ids: valid until the next
+// allocation (the block may move or grow).
+class resolver {
+ public:
+  resolver();
+  uint32_t resolve(uint32_t id) const {
+    auto a = static_cast<int32_t>(entries_[id - 1].data1);
+    return a > 0 ? static_cast<uint32_t>(a) : id;
+  }
+
+ private:
+  const cell* entries_;
+};
 
 // The UTF-8 spelling. It points into collector memory: valid until the next allocation.
 std::string_view spelling(uint32_t id);

@@ -42,10 +42,11 @@ void skip_header(cell* code) {
   }
 }
 
-void run_file(const boot_image& f) {
+void run_file(const boot_image& f, kazbin::boot_table& names) {
   uint32_t base = stack::index_of(stack::top);
   cell* root = block::push_only(1);
-  kazbin::decode_boot(f.data, static_cast<uint32_t>(f.length), series::node_of(root), true);
+  kazbin::decode_boot(f.data, static_cast<uint32_t>(f.length), series::node_of(root), true,
+                      &names);
   // The build wrote the file's values as one block.
   if (block::rs_length(root) != 1 || type_of(block::rs_head(root)) != type::block)
     fire(err::script_invalid_data, root);
@@ -68,8 +69,10 @@ void adopt_block(cell* b, node_t lib) {
   cycle_guard guard(series::node_of(b));
   if (!guard.entered()) return;
   memory::set_series_flags(series::node_of(b), series_flag::library);
-  for (int32_t i = 0; i < block::rs_length(b); ++i) {
-    cell* v = block::rs_head(b) + i;
+  // Nothing here allocates: the cells stay where they are.
+  cell* head = block::rs_head(b);
+  for (int32_t i = 0, n = block::rs_length(b); i < n; ++i) {
+    cell* v = head + i;
     uint32_t t = type_of(v);
     if (is_any_word(t) && word::context_of(v) == context::global) {
       v->data1 = lib;
@@ -124,11 +127,14 @@ void run_top_level() {
     stack::top = stack::at_index(base);
   }
   function::declaring_routines = true;
+  kazbin::boot_table names;
+  names.data = boot_symbol_table;
+  names.length = static_cast<uint32_t>(boot_symbol_table_length);
   for (std::string_view dir : {library_dir, view_dir, console_dir}) {
     for (const boot_image* f = boot_images; f->path; ++f) {
       if (std::string_view(f->path).substr(0, dir.size()) != dir) continue;
       try {
-        run_file(*f);
+        run_file(*f, names);
       } catch (...) {
         function::declaring_routines = false;
         throw;

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <vector>
 
 #include "core/block_storage.h"
@@ -86,11 +87,48 @@ void read_header(decoder& d, bool symbols, bool codec, const cell* source) {
 
 }  // namespace
 
-void decode(const uint8_t* data, uint32_t length, node_t root, bool codec, const cell* source) {
+namespace {
+
+/*
+ * A boot image's names from the shared table: the table is checked as a header's is, and what
+ * earlier images learnt about its entries is lent to this decode and taken back after it.
+ */
+class shared_names {
+ public:
+  shared_names(decoder& d, boot_table* shared) : d_(d), shared_(shared) {
+    cursor t{shared->data, 0, shared->length, 0};
+    uint32_t at = t.pos;
+    uint32_t n = t.read_varint();
+    uint32_t size = t.read_varint();
+    if (n > t.left() / 4 || size != t.left() - 4 * n) t.invalid_at(at);
+    d.table = shared->data;
+    d.symbol_count = n;
+    d.offsets_at = t.pos;
+    d.area_at = t.pos + 4 * n;
+    d.area_end = d.area_at + size;
+    if (size && shared->data[d.area_end - 1] != 0) t.invalid_at(at);
+    d.mapped = std::move(shared->mapped);
+    d.globals = std::move(shared->globals);
+  }
+  ~shared_names() {
+    shared_->mapped = std::move(d_.mapped);
+    shared_->globals = std::move(d_.globals);
+  }
+  shared_names(const shared_names&) = delete;
+  shared_names& operator=(const shared_names&) = delete;
+
+ private:
+  decoder& d_;
+  boot_table* shared_;
+};
+
+void decode_with(const uint8_t* data, uint32_t length, node_t root, bool codec,
+                 const cell* source, boot_table* shared) {
   if (length < fixed_header || std::memcmp(data, magic, sizeof magic) != 0)
     refuse(codec, source, "Error: Not a Kazbin file!");
   uint8_t flags = data[7];
-  // The decode works on its own copy: the caller's series may move while values are made.
+  // A codec decode works on its own copy: the caller's series may move while values are made.
+  // Boot data stays put.
   std::vector<uint8_t> copy;
   unpacked packed;
   decoder d;
@@ -103,11 +141,15 @@ void decode(const uint8_t* data, uint32_t length, node_t root, bool codec, const
     packed.data = compress::unpack(data + fixed_header, length - fixed_header, &size);
     if (!packed.data) refuse(codec, source, "Error: Kazbin compressed data corrupted!");
     d.in = cursor{packed.data, 0, size, fixed_header};
-  } else {
+  } else if (codec) {
     copy.assign(data, data + length);
     d.in = cursor{copy.data(), fixed_header, length, 0};
+  } else {
+    d.in = cursor{data, fixed_header, length, 0};
   }
   read_header(d, flags & flag::symbols, codec, source);
+  std::optional<shared_names> names;
+  if (shared && !codec && d.compact && !(flags & flag::symbols)) names.emplace(d, shared);
   if (!d.compact && !codec && d.symbol_count) d.map_all_symbols();
   if (d.compact)
     read_compact_records(d);
@@ -115,16 +157,29 @@ void decode(const uint8_t* data, uint32_t length, node_t root, bool codec, const
     read_plain_records(d);
 }
 
-void decode_boot(const uint8_t* data, uint32_t length, node_t root, bool keep_base) {
+}  // namespace
+
+void decode(const uint8_t* data, uint32_t length, node_t root, bool codec, const cell* source) {
+  decode_with(data, length, root, codec, source, nullptr);
+}
+
+void decode_boot(const uint8_t* data, uint32_t length, node_t root, bool keep_base,
+                 boot_table* shared) {
+  // The collector is off while boot data is decoded, and back as it was however the decode ends.
+  struct collector_off {
+    bool was_active = collector::active();
+    collector_off() { collector::set_active(false); }
+    ~collector_off() { collector::set_active(was_active); }
+  };
   node_t saved_root = boot_root;
   uint32_t saved_base = boot_base;
   codec_q = false;
-  bool was_active = collector::active();
-  collector::set_active(false);
-  boot_root = root;
-  boot_base = memory::buffer_of(root)->length();
-  decode(data, length, root, false, nullptr);
-  collector::set_active(was_active);
+  {
+    collector_off off;
+    boot_root = root;
+    boot_base = memory::buffer_of(root)->length();
+    decode_with(data, length, root, false, nullptr, shared);
+  }
   if (keep_base) {
     boot_root = saved_root;
     boot_base = saved_base;
@@ -157,10 +212,35 @@ void encode_with(const cell* value, bool plain, cell* out) {
   to_binary(e.container(), out);
 }
 
+// The names met by the boot images written so far (only its symbol members are used).
+encoder boot_names(false);
+
 }  // namespace
 
 void encode(const cell* value, cell* out) { encode_with(value, true, out); }
 void encode_cp(const cell* value, cell* out) { encode_with(value, false, out); }
+
+std::vector<uint8_t> encode_boot(const cell* value) {
+  codec_q = true;
+  encoder e(false);
+  e.table_apart = true;
+  auto trade = [&] {
+    std::swap(e.symbol_index, boot_names.symbol_index);
+    std::swap(e.offsets, boot_names.offsets);
+    std::swap(e.area, boot_names.area);
+  };
+  trade();
+  try {
+    write_compact_value(e, value);
+  } catch (...) {
+    trade();
+    throw;
+  }
+  trade();
+  return e.container();
+}
+
+std::vector<uint8_t> boot_symbol_table() { return boot_names.table(); }
 
 void codec_encode(const cell* value, bool compact, cell* out) {
   encode_with(value, !compact, out);

@@ -32,6 +32,24 @@ class compact_reader : public record_reader<compact_reader> {
   void read(node_t target, uint32_t required = 0);
 
  private:
+  // The commonest record, a word bound to the global context (after a new-line marker or
+  // none), read straight; false when the next record is another one.
+  bool global_word(node_t target) {
+    uint32_t p = in_.pos;
+    bool new_line = p < in_.end && in_.data[p] == compact::new_line;
+    if (new_line) ++p;
+    if (p >= in_.end || in_.data[p] < type::word || in_.data[p] > type::refinement) return false;
+    uint8_t lead = in_.data[p];
+    in_.pos = p + 1;
+    d_.enter();
+    uint32_t name_at = in_.pos;
+    uint32_t name = in_.read_varint();
+    cell c{lead, 0, d_.symbol_at(name, name_at), 0};
+    d_.bind_global_entry(&c, name);
+    put(target, c, new_line);
+    d_.leave();
+    return true;
+  }
   uint32_t symbol() {
     uint32_t at = in_.pos;
     return d_.symbol_at(in_.read_varint(), at);
@@ -62,6 +80,7 @@ class compact_reader : public record_reader<compact_reader> {
 };
 
 void compact_reader::read(node_t target, uint32_t required) {
+  if (!required && global_word(target)) return;
   bool new_line = false, reference = false, binding = false;
   for (;;) {
     uint8_t b = in_.peek_byte();

@@ -9,18 +9,8 @@ void cursor::invalid_at(uint32_t at) const {
   fire(err::script_kb_invalid_record, &index);
 }
 
-uint8_t cursor::read_byte() {
-  if (pos >= end) invalid();
-  return data[pos++];
-}
-
-uint8_t cursor::peek_byte() const {
-  if (pos >= end) invalid();
-  return data[pos];
-}
-
-// LEB128 of a 32-bit value: the fifth byte may carry its low 4 bits only.
-uint32_t cursor::read_varint() {
+// The fifth byte of a varint may carry its low 4 bits only.
+uint32_t cursor::read_long_varint() {
   uint32_t value = 0;
   for (uint32_t shift = 0;; shift += 7) {
     uint32_t at = pos;

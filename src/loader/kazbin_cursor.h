@@ -23,9 +23,25 @@ struct cursor {
   [[noreturn]] void invalid() const { invalid_at(pos); }
   [[noreturn]] void invalid_at(uint32_t at) const;
 
-  uint8_t read_byte();
-  uint8_t peek_byte() const;
-  uint32_t read_varint();
+  uint8_t read_byte() {
+    if (pos >= end) invalid();
+    return data[pos++];
+  }
+  uint8_t peek_byte() const {
+    if (pos >= end) invalid();
+    return data[pos];
+  }
+  // LEB128 of a 32-bit value; most are one or two bytes.
+  uint32_t read_varint() {
+    if (pos < end && data[pos] < 0x80) return data[pos++];
+    if (pos < end && end - pos >= 2 && data[pos + 1] < 0x80) {
+      uint32_t v = (data[pos] & 0x7Fu) | uint32_t(data[pos + 1]) << 7;
+      pos += 2;
+      return v;
+    }
+    return read_long_varint();
+  }
+  uint32_t read_long_varint();
   int32_t read_zigzag();
   uint32_t read_int32();
   // A count that announces at least `unit_bytes` bytes per item still to come.

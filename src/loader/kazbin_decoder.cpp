@@ -20,25 +20,30 @@ namespace kaz::kazbin {
  */
 namespace {
 
-uint32_t offset_of(const cursor& in, uint32_t offsets_at, uint32_t index) {
-  const uint8_t* p = in.data + offsets_at + 4 * index;
+uint32_t offset_of(const uint8_t* table, uint32_t offsets_at, uint32_t index) {
+  const uint8_t* p = table + offsets_at + 4 * index;
   return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
 }  // namespace
 
-uint32_t decoder::symbol_at(uint32_t index, uint32_t at) {
+uint32_t decoder::map_symbol(uint32_t index, uint32_t at) {
   if (index >= symbol_count) in.invalid_at(at);
   // Each name is checked and interned once, however often the data names it.
   if (mapped.size() != symbol_count) mapped.assign(symbol_count, 0);
-  if (mapped[index]) return mapped[index];
-  uint32_t offset = offset_of(in, offsets_at, index);
+  if (mapped[index]) return mapped[index];  // a name met before
+  const uint8_t* base = table ? table : in.data;
+  uint32_t offset = offset_of(base, offsets_at, index);
   uint32_t size = area_end - area_at;
   if (offset >= size) in.invalid_at(at);
-  const uint8_t* name = in.data + area_at + offset;
-  const uint8_t* end = in.data + area_end;
+  const uint8_t* name = base + area_at + offset;
+  const uint8_t* end = base + area_end;
   const uint8_t* p = name;
   while (p < end && *p) {
+    if (*p < 0x80) {  // ASCII, valid as it stands
+      ++p;
+      continue;
+    }
     size_t used = 0;
     if (unicode::utf8_decode_char(p, static_cast<size_t>(end - p), used) < 0) in.invalid_at(at);
     p += used;
@@ -59,7 +64,7 @@ void decoder::map_all_symbols() {
 }
 
 // A word's global slot never changes, so each name is looked up there once.
-void decoder::bind_global_entry(cell* word, uint32_t index) {
+void decoder::bind_new_global(cell* word, uint32_t index) {
   if (type_of(word) == type::refinement) return;  // unbound, as the lexer makes them
   if (globals.size() != symbol_count) globals.assign(symbol_count, 0);
   if (index < symbol_count && globals[index]) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/context.h"
 #include "loader/kazbin_cursor.h"
 #include "loader/kazbin_format.h"
 #include "memory/series.h"
@@ -26,7 +27,9 @@ struct decoder {
   bool codec = true;
   bool compact = true;
 
-  // The symbol table: `symbol_count` int32 offsets at `offsets_at`, names in [area_at, area_end).
+  // The symbol table: `symbol_count` int32 offsets at `offsets_at`, names in [area_at, area_end),
+  // positions in the data being decoded or, when `table` is set, in that shared table.
+  const uint8_t* table = nullptr;
   uint32_t symbol_count = 0;
   uint32_t offsets_at = 0;
   uint32_t area_at = 0;
@@ -38,13 +41,27 @@ struct decoder {
   std::vector<uint32_t> path;  // the path being read
 
   // The symbol id of table entry `index`; `at` is the position reported when it is invalid.
-  uint32_t symbol_at(uint32_t index, uint32_t at);
+  uint32_t symbol_at(uint32_t index, uint32_t at) {
+    if (index < mapped.size() && mapped[index]) return mapped[index];
+    return map_symbol(index, at);
+  }
+  // The same for an entry met for the first time: checks and interns its name.
+  uint32_t map_symbol(uint32_t index, uint32_t at);
   // Checks the table read from the header (names inside the area, zero-terminated UTF-8).
   void check_symbol_table(uint32_t at);
   // Maps every name of the table (the plain boot reader).
   void map_all_symbols();
   // Binds a word whose name is table entry `index` to the global context (adding it there).
-  void bind_global_entry(cell* word, uint32_t index);
+  void bind_global_entry(cell* word, uint32_t index) {
+    if (index < globals.size() && globals[index] && type_of(word) != type::refinement) {
+      word->data1 = context::global;
+      word->data3 = globals[index] - 1;
+      return;
+    }
+    bind_new_global(word, index);
+  }
+  // The same for a name not bound before (or a refinement, which stays unbound).
+  void bind_new_global(cell* word, uint32_t index);
 
   // The value at `path`, from the root block: a copy of the cell found there (a function's spec
   // and body are given as block! cells over them). `at` is the position reported on failure.

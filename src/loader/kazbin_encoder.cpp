@@ -59,7 +59,7 @@ std::vector<uint8_t> encoder::container() const {
   encoder head(plain);
   head.emit_bytes(magic, sizeof magic);
   head.emit_byte(version);
-  bool symbols = !offsets.empty();
+  bool symbols = !offsets.empty() && !table_apart;
   head.emit_byte(static_cast<uint8_t>((plain ? 0 : flag::compact) | (symbols ? flag::symbols : 0)));
   auto count = [&](uint32_t v) { plain ? head.emit_int32(v) : head.emit_varint(v); };
   count(1);
@@ -72,6 +72,15 @@ std::vector<uint8_t> encoder::container() const {
   }
   head.emit_bytes(out.data(), out.size());
   return std::move(head.out);
+}
+
+std::vector<uint8_t> encoder::table() const {
+  encoder t(false);
+  t.emit_varint(static_cast<uint32_t>(offsets.size()));
+  t.emit_varint(static_cast<uint32_t>(area.size()));
+  for (uint32_t o : offsets) t.emit_int32(o);
+  t.emit_bytes(reinterpret_cast<const uint8_t*>(area.data()), area.size());
+  return std::move(t.out);
 }
 
 void no_codec(uint32_t type_id) {

@@ -28,6 +28,7 @@ struct encoder {
   explicit encoder(bool plain) : plain(plain) {}
 
   bool plain;
+  bool table_apart = false;  // the header leaves the symbol table out (boot images)
   std::vector<uint8_t> out;
 
   std::unordered_map<uint32_t, uint32_t> symbol_index;
@@ -58,6 +59,8 @@ struct encoder {
 
   // The whole container: header, symbol table and the payload written so far.
   std::vector<uint8_t> container() const;
+  // The symbol table alone: varint count and size, int32 offsets, the names.
+  std::vector<uint8_t> table() const;
 };
 
 // The writers: one value (with its nested values) into the encoder's payload.

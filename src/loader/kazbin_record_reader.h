@@ -80,9 +80,9 @@ class record_reader {
 
   uint32_t put(node_t target, cell c, bool new_line) {
     if (new_line) c.header |= new_line_flag;
-    uint32_t index = append_slot(target);
-    *slot(target, index) = c;
-    return index;
+    cell* at = memory::append_cell(target);
+    *at = c;
+    return static_cast<uint32_t>(at - memory::buffer_of(target)->cells());
   }
 
   [[noreturn]] void refuse(uint32_t t) {

@@ -8,18 +8,23 @@ namespace kaz {
 
 namespace cycle_stack {
 
-namespace {
+namespace detail {
 node_t entries[capacity];
 uint32_t top = 0;
 bool registered = false;
+}  // namespace detail
 
+using detail::entries;
+using detail::top;
+
+namespace {
 // After a collection that renumbered nodes, the entries follow them.
 void follow_moves() {
   if (collector::nodes_moved()) relocate(collector::forwarded);
 }
 }  // namespace
 
-void push(node_t node) {
+void detail::push_slow(node_t node) {
   if (!registered) {
     collector::add_sweep_callback(follow_moves);
     registered = true;
@@ -31,21 +36,9 @@ void push(node_t node) {
   }
 }
 
-void pop() {
-  if (top > 0) --top;
-}
-
 void drop(uint32_t n) { top = n < top ? top - n : 0; }
 
 void reset() { top = 0; }
-
-bool contains(node_t node) {
-  for (uint32_t i = top; i-- > 0;)  // the innermost series are the likeliest
-    if (entries[i] == node) return true;
-  return false;
-}
-
-uint32_t depth() { return top; }
 
 void relocate(node_t (*forward)(node_t)) {
   for (uint32_t i = 0; i < top; ++i) entries[i] = forward(entries[i]);
@@ -71,15 +64,6 @@ const char* marker(uint32_t t, bool mold) {
 }  // namespace cycle_stack
 
 // The scoped form of push and pop that walks use.
-cycle_guard::cycle_guard(node_t node) : entered_(!cycle_stack::contains(node)) {
-  if (entered_) cycle_stack::push(node);
-}
-
-cycle_guard::~cycle_guard() {
-  if (entered_) cycle_stack::pop();
-}
-
-bool cycle_guard::contains(node_t node) { return cycle_stack::contains(node); }
 void cycle_guard::reset() { cycle_stack::reset(); }
 
 }  // namespace kaz

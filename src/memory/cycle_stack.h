@@ -15,16 +15,34 @@ namespace kaz::cycle_stack {
  */
 constexpr uint32_t capacity = 1000;
 
+namespace detail {
+extern node_t entries[capacity];
+extern uint32_t top;
+extern bool registered;  // the collector knows to relocate the entries
+void push_slow(node_t node);
+}  // namespace detail
+
 // Pushes a node. Storing the 1000th entry empties the stack and raises internal too-deep.
-void push(node_t node);
+inline void push(node_t node) {
+  if (detail::registered && detail::top + 1 < capacity)
+    detail::entries[detail::top++] = node;
+  else
+    detail::push_slow(node);
+}
 // Moves the top back one entry when the stack is not empty.
-void pop();
+inline void pop() {
+  if (detail::top > 0) --detail::top;
+}
 // Moves the top back n entries (at most down to empty).
 void drop(uint32_t n);
 // Empties the stack; called before an error abandons a walk.
 void reset();
-bool contains(node_t node);
-uint32_t depth();
+inline bool contains(node_t node) {
+  for (uint32_t i = detail::top; i-- > 0;)  // the innermost series are the likeliest
+    if (detail::entries[i] == node) return true;
+  return false;
+}
+inline uint32_t depth() { return detail::top; }
 // Rewrites every entry through `forward` (old node id to new); for the collector.
 void relocate(node_t (*forward)(node_t));
 

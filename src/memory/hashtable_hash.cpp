@@ -95,19 +95,17 @@ uint32_t hash_string(const cell* v, bool case_sensitive) {
 }
 
 uint32_t hash_name(const uint8_t* name, uint32_t len) {
-  // ASCII letters fold to lower case, four bytes at a time through a small window, so no
-  // folded copy of the name is kept.
+  // ASCII letters fold to lower case, four bytes at a time in one word, so no folded copy of
+  // the name is kept. A byte's low seven bits plus 0x3F reach 0x80 from 'A' on, plus 0x25
+  // from past 'Z' on; bytes with the high bit set are no letters.
   murmur3_stream h(seed());
   uint32_t i = 0;
   for (; i + 4 <= len; i += 4) {
-    uint8_t b[4];
-    for (int j = 0; j < 4; ++j) {
-      uint8_t c = name[i + j];
-      b[j] = c >= 'A' && c <= 'Z' ? c | 0x20 : c;
-    }
     uint32_t k;
-    std::memcpy(&k, b, 4);
-    h.block(k);
+    std::memcpy(&k, name + i, 4);
+    uint32_t low = k & 0x7F7F7F7F;
+    uint32_t upper = (low + 0x3F3F3F3F) & ~(low + 0x25252525) & ~k & 0x80808080;
+    h.block(k | upper >> 2);
   }
   uint8_t rest[4] = {0, 0, 0, 0};
   for (uint32_t j = 0; i + j < len; ++j) {

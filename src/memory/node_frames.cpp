@@ -60,7 +60,8 @@ void init() {
   }
   if (!table) fire(err::internal_no_memory);
   detail::node_slots = static_cast<uintptr_t*>(table);
-  for (auto& f : frames) f.free_head = no_slot;
+  // The frame records stay as the program image gives them (zero): only made frames are read,
+  // and making one sets its record, so the table's pages are touched as frames are made.
   current = new_frame();
 }
 

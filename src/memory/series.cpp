@@ -25,7 +25,8 @@ uint64_t data_bytes(uint64_t count, uint32_t unit) {
 }
 
 // Fills in a fresh buffer's header; offset in units, -1 for head room.
-void set_header(series_buffer* b, uint64_t size, uint32_t unit, int64_t offset, uint32_t extra) {
+[[gnu::always_inline]] inline void set_header(series_buffer* b, uint64_t size, uint32_t unit,
+                                              int64_t offset, uint32_t extra) {
   uint64_t off;
   uint32_t flags = unit | series_flag::live | series_flag::always | extra;
   if (offset < 0) {
@@ -41,8 +42,10 @@ void set_header(series_buffer* b, uint64_t size, uint32_t unit, int64_t offset, 
   b->pad = 0;
 }
 
-// A buffer of `size` data bytes (already checked) in a frame or a big region.
-series_buffer* alloc_buffer(uint64_t size, uint32_t unit, int64_t offset) {
+// A buffer of `size` data bytes (already checked) in a frame or a big region. Inline, so that
+// each allocator gets it for its own unit and offset.
+[[gnu::always_inline]] inline series_buffer* alloc_buffer(uint64_t size, uint32_t unit,
+                                                          int64_t offset) {
   uint64_t need = header_bytes + size;
   series_buffer* b = frames::take(need);
   set_header(b, size, unit, offset, need >= frames::largest_frame_size ? series_flag::big : 0);
@@ -96,7 +99,11 @@ node_t new_series(uint32_t count, uint32_t unit, int32_t offset) {
   return link_node(alloc_buffer(size, unit, offset));
 }
 
-node_t alloc_cells(uint32_t count) { return new_series(count, 16, 0); }
+node_t alloc_cells(uint32_t count) {
+  uint64_t size = data_bytes(count, 16);
+  if (!detail::node_slots) init();
+  return link_node(alloc_buffer(size, 16, 0));
+}
 
 node_t alloc_cells_cleared(uint32_t count) {
   node_t node = new_series(count, 16, 0);
@@ -205,7 +212,7 @@ series_buffer* reserve_tail(series_buffer* s, uint32_t n) {
   return s;
 }
 
-cell* append_cell(node_t node) {
+cell* append_cell_growing(node_t node) {
   series_buffer* s = buffer_of(node);
   if (uint64_t(s->tail) + sizeof(cell) > s->size) s = reserve_tail(s, 0), s = expand_series_copy(s, 0);
   cell* c = s->cells_tail();

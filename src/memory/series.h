@@ -103,7 +103,15 @@ node_t copy_part(series_buffer* s, uint32_t index, uint32_t length);  // units, 
 series_buffer* reserve_tail(series_buffer* s, uint32_t n);
 
 // Appends one cell (header unset!, payload not written) at the tail, growing when full.
-cell* append_cell(node_t node);
+cell* append_cell_growing(node_t node);
+inline cell* append_cell(node_t node) {
+  series_buffer* s = buffer_of(node);
+  if (uint64_t(s->tail) + sizeof(cell) > s->size) return append_cell_growing(node);
+  cell* c = s->cells_tail();
+  c->header = type::unset;
+  s->tail += sizeof(cell);
+  return c;
+}
 // The same on the block a cell refers to (its node in word 2).
 inline cell* append_to_block(const cell* block) { return append_cell(block->data2); }
 

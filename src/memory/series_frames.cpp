@@ -135,7 +135,7 @@ void free_frame(series_frame* f) {
   os::unmap(f, f->map_bytes);
 }
 
-series_buffer* take(uint64_t need) {
+series_buffer* take_slow(uint64_t need) {
   if (collector::detail::torture_left && --collector::detail::torture_left == 0)
     collector::detail::torture_collect();
   if (collector::detail::collecting) __builtin_trap();  // the collector never allocates

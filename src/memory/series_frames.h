@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "memory/collector.h"
+#include "memory/heap_check.h"
 #include "memory/series.h"
 
 namespace kaz::memory::frames {
@@ -69,7 +71,20 @@ series_buffer* buffer_at_or_before(series_frame* f, const uint8_t* at);
 
 // Takes `need` bytes (a buffer header and data area) from a frame or a big region; may
 // collect. Big regions answer their buffer with the big flag set in its flags.
-series_buffer* take(uint64_t need);
+series_buffer* take_slow(uint64_t need);
+// Inline: a bump in the current frame when it has room (and no torture collection is counted).
+inline series_buffer* take(uint64_t need) {
+  series_frame* f = current;
+  if (f && !collector::detail::torture_left && !collector::detail::collecting &&
+      need < largest_frame_size && uint64_t(f->end - f->bump) >= need) {
+    uint8_t* p = f->bump;
+    f->bump += need;
+    mark_start(f, p);
+    check::expose(p, need);
+    return reinterpret_cast<series_buffer*>(p);
+  }
+  return take_slow(need);
+}
 
 // A frame for at least `need` bytes: 1 MB for the first, 2 MB from the second on.
 series_frame* add_frame(uint64_t need, bool may_fail);

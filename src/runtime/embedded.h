@@ -17,4 +17,8 @@ struct boot_image {
 // Every file in path order, ended by an entry whose path is null.
 extern const boot_image boot_images[];
 
+// The symbol table the images share (their own headers hold none).
+extern const uint8_t boot_symbol_table[];
+extern const std::size_t boot_symbol_table_length;
+
 }  // namespace kaz

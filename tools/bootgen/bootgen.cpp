@@ -1,6 +1,7 @@
 // kaz-bootgen: a build step. Lexes the library's Kaz source files and writes a C++ file that
 // holds each one as a KAZBIN image (compact layout, words bound to the global context written
-// unbound, new-line markers kept), for start-up to decode.
+// unbound, new-line markers kept), and the one symbol table the images share, for start-up to
+// decode.
 //
 //   kaz-bootgen <output.cpp> <source root> <file.kaz>...
 #include <cstdio>
@@ -8,6 +9,7 @@
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "core/block_storage.h"
 #include "core/error.h"
@@ -24,6 +26,8 @@
 namespace kaz {
 // This program makes the images: it has none of its own, nor any build data.
 const boot_image boot_images[] = {{nullptr, nullptr, 0}};
+const uint8_t boot_symbol_table[] = {0};
+const std::size_t boot_symbol_table_length = 0;
 namespace build_info {
 const char* const commit = "";
 const char* const branch = "";
@@ -46,16 +50,22 @@ bool read_file(const std::string& path, std::string& out) {
   return true;
 }
 
+void write_array(std::ostringstream& out, const std::string& name, const std::string& bytes) {
+  out << "const uint8_t " << name << "[] = {";
+  for (std::size_t k = 0; k < bytes.size(); ++k) {
+    if (k % 24 == 0) out << "\n";
+    out << unsigned(static_cast<uint8_t>(bytes[k])) << ",";
+  }
+  out << "};\n";
+}
+
 // The image of one source file's values.
 std::string image_of(const std::string& text) {
   cell* code = stack::reserve_cell();
   lexer::load_text_block(text, code);
-  cell* bin = stack::reserve_cell();
-  kazbin::encode_cp(code, bin);
-  series_buffer* s = memory::buffer_of(bin->data2);
-  std::string bytes(reinterpret_cast<const char*>(s->head()), s->length());
+  std::vector<uint8_t> image = kazbin::encode_boot(code);
   stack::top = code;
-  return bytes;
+  return std::string(image.begin(), image.end());
 }
 
 int run(int argc, char** argv) {
@@ -83,16 +93,15 @@ int run(int argc, char** argv) {
       std::fprintf(stderr, "kaz-bootgen: %s:\n", rel.c_str());
       error::report_uncaught();
     }
-    body << "const uint8_t image_" << i << "[] = {";
-    for (std::size_t k = 0; k < bytes.size(); ++k) {
-      if (k % 24 == 0) body << "\n";
-      body << unsigned(static_cast<uint8_t>(bytes[k])) << ",";
-    }
-    body << "};\n";
+    write_array(body, "image_" + std::to_string(i), bytes);
     table << "    {\"" << rel << "\", image_" << i << ", " << bytes.size() << "},\n";
   }
   body << "}  // namespace\n\nconst boot_image boot_images[] = {\n"
-       << table.str() << "    {nullptr, nullptr, 0}};\n\n}  // namespace kaz\n";
+       << table.str() << "    {nullptr, nullptr, 0}};\n\n";
+  std::vector<uint8_t> names = kazbin::boot_symbol_table();
+  write_array(body, "boot_symbol_table", std::string(names.begin(), names.end()));
+  body << "const std::size_t boot_symbol_table_length = " << names.size() << ";\n\n"
+       << "}  // namespace kaz\n";
   std::string out = argv[1];
   std::ofstream f(out + ".tmp", std::ios::binary);
   f << body.str();

@@ -45,6 +45,9 @@ std::string binding_difference(cell* a, cell* b, int depth = 0) {
 TEST(BootImage, EveryLibraryFileDecodesToWhatItsSourceLexesTo) {
   testing::boot();
   std::set<std::string> imaged;
+  kazbin::boot_table names;
+  names.data = boot_symbol_table;
+  names.length = static_cast<uint32_t>(boot_symbol_table_length);
   for (const boot_image* f = boot_images; f->path; ++f) {
     SCOPED_TRACE(f->path);
     imaged.insert(f->path);
@@ -52,7 +55,7 @@ TEST(BootImage, EveryLibraryFileDecodesToWhatItsSourceLexesTo) {
     cell* lexed = stack::reserve_cell();
     lexer::load_text_block(read_source(f->path), lexed);
     cell* root = block::push_only(1);
-    kazbin::decode_boot(f->data, static_cast<uint32_t>(f->length), root->data2, true);
+    kazbin::decode_boot(f->data, static_cast<uint32_t>(f->length), root->data2, true, &names);
     ASSERT_EQ(block::rs_length(root), 1);
     cell* decoded = block::rs_head(root);
     EXPECT_EQ(testing::molded(lexed, true), testing::molded(decoded, true));

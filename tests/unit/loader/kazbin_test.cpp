@@ -484,6 +484,47 @@ TEST_F(Kazbin, BootDataSetsWordsAndNumbersLiterals) {
   stack::unwind_to(saved);
 }
 
+// Boot images share one symbol table: their headers hold none, a name keeps its entry in every
+// image, and a damaged table is refused like a damaged header.
+TEST_F(Kazbin, BootImagesShareOneSymbolTable) {
+  ASSERT_EQ(kaz("kb-i1: [kb-n1 \"x\" [kb-n2 kb-n1]] kb-i2: [kb-n2 kb-n3: 4] 'ok"), "ok");
+  cell one = global("kb-i1");
+  cell two = global("kb-i2");
+  std::vector<uint8_t> first = kazbin::encode_boot(&one);
+  std::vector<uint8_t> second = kazbin::encode_boot(&two);
+  std::vector<uint8_t> table = kazbin::boot_symbol_table();
+  EXPECT_EQ(first[7] & 4, 0);  // no table in the header
+  EXPECT_EQ(second[7] & 4, 0);
+  kazbin::boot_table names;
+  names.data = table.data();
+  names.length = static_cast<uint32_t>(table.size());
+  stack::saved_state saved = stack::save();
+  cell* root = block::push_only(4);
+  kazbin::decode_boot(first.data(), static_cast<uint32_t>(first.size()), root->data2, true, &names);
+  kazbin::decode_boot(second.data(), static_cast<uint32_t>(second.size()), root->data2, true,
+                      &names);
+  ASSERT_EQ(block::rs_length(root), 2);
+  EXPECT_EQ(describe(block::rs_head(root)), describe(&one));
+  EXPECT_EQ(describe(block::rs_head(root) + 1), describe(&two));
+  cell w = *block::rs_head(block::rs_head(root));
+  EXPECT_EQ(w.data1, context::global);  // kb-n1 bound to the global context
+
+  for (uint32_t cut : {1u, 3u}) {
+    kazbin::boot_table damaged;
+    damaged.data = table.data();
+    damaged.length = static_cast<uint32_t>(table.size()) - cut;
+    try {
+      kazbin::decode_boot(second.data(), static_cast<uint32_t>(second.size()), root->data2, true,
+                          &damaged);
+      ADD_FAILURE() << "a table cut by " << cut << " was taken";
+    } catch (const language_error&) {
+      cell e = error::in_flight;
+      EXPECT_EQ(error::id_name(&e), "kb-invalid-record");
+    }
+  }
+  stack::unwind_to(saved);
+}
+
 // The codec's routines: encode* chooses the layout by its compact? argument; decode answers the
 // one value, a block for several, and refuses what is not KAZBIN data.
 TEST_F(Kazbin, CodecRoutines) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "memory/collector.h"
+#include "memory/murmur3.h"
 #include "memory/unicode_units.h"
 
 using namespace kaz;
@@ -96,6 +97,23 @@ TEST(Hashtable, EqualValuesHashAlike) {
   EXPECT_FALSE(basic_equal(&a, &b, 2));
   cell none{type::none, 0, 0, 0}, unset{type::unset, 0, 0, 0};
   EXPECT_NE(hash_value(&none, false), hash_value(&unset, false));
+}
+
+// A name hashes as MurmurHash3 of its bytes with A-Z folded to a-z, and only those: every byte
+// value, in each position of a four-byte block and in the tail.
+TEST(Hashtable, NameHashFoldsAsciiLettersOnly) {
+  for (uint32_t b = 0; b < 256; ++b) {
+    for (uint32_t len : {1u, 4u, 7u}) {
+      for (uint32_t at = 0; at < len; ++at) {
+        uint8_t name[8] = {'k', 'A', 'z', 'Q', '-', 0xC3, 'Z'};
+        name[at] = static_cast<uint8_t>(b);
+        uint8_t folded[8];
+        for (uint32_t i = 0; i < len; ++i)
+          folded[i] = name[i] >= 'A' && name[i] <= 'Z' ? name[i] | 0x20 : name[i];
+        ASSERT_EQ(hash_name(name, len), murmur3(folded, len, seed())) << b << " at " << at;
+      }
+    }
+  }
 }
 
 // map!: random puts, removals and growth, checked against std::unordered_map with exact
