@@ -4,6 +4,7 @@
 
 #include "core/block_storage.h"
 #include "core/context.h"
+#include "core/object.h"
 #include "core/symbol.h"
 #include "loader/lexer_hooks.h"
 
@@ -14,8 +15,9 @@ namespace {
 // The value of a field of an object, or null.
 const cell* field_of(const cell* object, uint32_t symbol) {
   if (!object || type_of(object) != type::object) return nullptr;
-  int32_t i = context::find_symbol(object->data1, symbol, true);
-  return i < 0 ? nullptr : context::values(object->data1) + i;
+  node_t ctx = object::context_of(object);
+  int32_t i = context::find_symbol(ctx, symbol, true);
+  return i < 0 ? nullptr : context::values(ctx) + i;
 }
 
 // Entry `token_class` (1-based) of system/lexer/exit-states, when that is a block holding one.

@@ -66,10 +66,12 @@ TEST(BootImage, EveryLibraryFileDecodesToWhatItsSourceLexesTo) {
   for (const char* dir : {"src/library", "src/console", "src/view"}) {
     std::filesystem::path p = std::filesystem::path(KAZ_SOURCE_DIR) / dir;
     if (!std::filesystem::exists(p)) continue;
-    for (const auto& e : std::filesystem::directory_iterator(p))
-      if (e.path().extension() == ".kaz")
+    for (const auto& e : std::filesystem::directory_iterator(p)) {
+      if (e.path().extension() == ".kaz") {
         EXPECT_TRUE(imaged.count(std::string(dir) + "/" + e.path().filename().string()))
             << e.path();
+      }
+    }
   }
 }
 

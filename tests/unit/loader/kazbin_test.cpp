@@ -71,7 +71,8 @@ std::string decode_status(const std::vector<uint8_t>& bytes, cell* out = nullptr
 // Compact data with no symbols around a payload.
 std::vector<uint8_t> compact_data(const std::vector<uint8_t>& payload) {
   std::vector<uint8_t> d = {'K', 'A', 'Z', 'B', 'I', 'N', 2, 1, 1, uint8_t(payload.size())};
-  d.insert(d.end(), payload.begin(), payload.end());
+  d.reserve(d.size() + payload.size());
+  for (uint8_t b : payload) d.push_back(b);
   return d;
 }
 

@@ -544,13 +544,18 @@ class LexerTrace : public Lexer {
   void SetUp() override {
     lexer::hooks.call_trace = test_trace;
     lexer::hooks.event_mask = nullptr;
+    // Tokens of no datatype report none, whether or not a booted library installed its words.
+    saved_class_word = lexer::hooks.class_word;
+    lexer::hooks.class_word = nullptr;
     active_log = &log;
   }
   void TearDown() override {
     lexer::hooks.call_trace = nullptr;
     lexer::hooks.event_mask = nullptr;
+    lexer::hooks.class_word = saved_class_word;
     active_log = nullptr;
   }
+  bool (*saved_class_word)(uint32_t, cell*) = nullptr;
   std::string traced(std::string_view text) {
     cell fn{type::none, 0, 0, 0};  // the test hook ignores the function
     lexer::scan_options o;

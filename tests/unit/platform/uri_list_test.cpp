@@ -34,7 +34,9 @@ TEST(UriList, ReadsWhatDesktopsWrite) {
   for (const row& r : rows) {
     std::vector<std::string> paths;
     EXPECT_EQ(to_paths(r.list, paths), r.ok) << r.list;
-    if (r.ok) EXPECT_EQ(paths, r.paths) << r.list;
+    if (r.ok) {
+      EXPECT_EQ(paths, r.paths) << r.list;
+    }
   }
 }
 
