@@ -298,7 +298,9 @@ namespace {
   }
 }
 
-flow eval_body(const cell* block) {
+namespace {
+
+[[gnu::always_inline]] inline flow body(const cell* block) {
   sysrt::check_native_stack();
   if (sysrt::interrupt_pending) [[unlikely]] {
     if (halt_on_interrupt() != flow::normal) return flow::throw_;
@@ -307,9 +309,13 @@ flow eval_body(const cell* block) {
   return eval_expressions(block);
 }
 
+}  // namespace
+
+flow eval_body(const cell* block) { return body(block); }
+
 flow eval_block(const cell* block, bool to_result) {
   stack::open_block_frame(&body_name);
-  flow f = eval_body(block);
+  flow f = body(block);
   if (f != flow::normal) [[unlikely]] {
     stack::close_frame_dropping();
     return f;
