@@ -29,9 +29,9 @@ enum : int { none = 0, if_, unless, either };
 
 // The natives' table indexes (kind_of in the header knows the highest) and arities.
 constexpr uint32_t if_index = 1, unless_index = 2, either_index = 3;
-void forget() { std::memset(static_cast<void*>(known), 0, sizeof known); }
-
 uint32_t arity_of(int kind) { return kind == either ? 3 : 2; }
+
+void forget() { std::memset(static_cast<void*>(known), 0, sizeof known); }
 
 void learn(cell* fn, int kind, known_native& k) {
   cell desc_block = *function::descriptors(fn);
