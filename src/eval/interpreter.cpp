@@ -92,6 +92,15 @@ cell* find_refinement(cell* desc, uint32_t symbol) {
 
 constexpr uint32_t max_refinements = 32;
 
+// Every refinement absent: what a call without a path gives a native.
+struct absent_refinements {
+  int32_t refs[max_refinements];
+  absent_refinements() {
+    for (int32_t& r : refs) r = -1;
+  }
+};
+const absent_refinements no_refinements;
+
 // The push event for the value just pushed, taken from position `at` of the code.
 void trace_push(cursor& c, uint32_t at) {
   cell code = c.code();
@@ -649,7 +658,7 @@ flow eval_call(cursor& c, const cell* fn_in, const cell* name_in, bool infix, co
       stack::push_logic(false);  // the /local slot
       while (static_cast<uint32_t>(stack::top - base) < slots) stack::push_none();
     }
-  } else {
+  } else if (path) {
     // Every slot starts absent: a native made at run time may have fewer refinements in its
     // spec than its entry reads.
     for (int32_t& r : refs) r = -1;
@@ -725,7 +734,7 @@ flow eval_call(cursor& c, const cell* fn_in, const cell* name_in, bool infix, co
         return call_function(&fn, lookup);
       case type::native:
       case type::action:
-        return function::entry_of(&fn)(refs);
+        return function::entry_of(&fn)(path ? refs : no_refinements.refs);
       case type::routine:
         return call_routine(&fn);
       default:
