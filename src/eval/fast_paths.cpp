@@ -57,7 +57,9 @@ int32_t field_index(node_t ctx, const cell* element) {
   return index;
 }
 
-void clear_operator_cache() { std::memset(detail::operator_cache, 0, sizeof detail::operator_cache); }
+void clear_operator_cache() {
+  std::memset(detail::operator_cache, 0, sizeof detail::operator_cache);
+}
 
 inline bool word_key(uint32_t t) {
   return t == type::word || t == type::set_word || t == type::get_word || t == type::lit_word;

@@ -29,7 +29,7 @@ constexpr uintptr_t forward_tag = 2;
 constexpr uintptr_t tag_mask = 7;
 
 struct node_frame {
-  uint32_t free_head;     // first free slot, no_slot when none (or when released), 0 when never made
+  uint32_t free_head;     // first free slot, no_slot when none or released (0: never made)
   uint32_t used;          // slots in use
   uint32_t born;          // collections run when it was made
   uint32_t used_at_last;  // used count seen by the previous collection
