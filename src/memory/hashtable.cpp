@@ -173,6 +173,14 @@ void reindex(node_t t, uint32_t buckets) {
 
 // The bucket of a key strict-equal to `key`, or the bucket where it would go.
 uint32_t seek_key_bucket(node_t t, const cell* key, bool* found) {
+  if (type_of(key) == type::integer) {
+    // As in find_integer_key: integers are equal exactly when their values are.
+    uint32_t value = key->data2;
+    return seek(t, hash_value(key, false), found, [&](int32_t k) {
+      const cell* there = at(t, static_cast<uint32_t>(k));
+      return type_of(there) == type::integer && there->data2 == value;
+    });
+  }
   return seek(t, hash_value(key, false), found, [&](int32_t k) {
     const cell* there = at(t, static_cast<uint32_t>(k));
     return type_of(there) == type_of(key) && equal(there, key, 2);
