@@ -8,6 +8,7 @@
 #include "core/truth.h"
 #include "core/typeset.h"
 #include "core/word.h"
+#include "eval/call_end.h"
 #include "eval/trace.h"
 #include "eval/word_values.h"
 #include "memory/collector.h"
@@ -130,19 +131,7 @@ flow run(cursor& c, const cell* fn_in, const cell* name_in, int kind) {
     cell body = run_first ? args[1] : args[2];
     return eval_body(&body);
   });
-  if (f != flow::normal) {
-    stack::close_frame_dropping();
-    return f;
-  }
-  stack::close_frame();
-  c.refresh();
-  if (trace::tracing) [[unlikely]] {
-    cell r = *(stack::top - 1);
-    cell code = c.code();
-    trace::fire(trace::event::return_, &code, c.pos, &name, &r);
-    c.refresh();
-  }
-  return flow::normal;
+  return end_call(c, f, &name);
 }
 
 void init() {

@@ -15,6 +15,7 @@
 #include "core/word.h"
 #include "core/words.h"
 #include "datatypes/series_common.h"
+#include "eval/call_end.h"
 #include "eval/control_inline.h"
 #include "eval/fast_paths.h"
 #include "eval/trace.h"
@@ -741,19 +742,7 @@ flow eval_call(cursor& c, const cell* fn_in, const cell* name_in, bool infix, co
         fire(err::internal_not_done);
     }
   });
-  if (f != flow::normal) {
-    stack::close_frame_dropping();
-    return f;
-  }
-  stack::close_frame();
-  c.refresh();
-  if (trace::tracing) [[unlikely]] {
-    cell r = *(stack::top - 1);
-    cell code = c.code();
-    trace::fire(trace::event::return_, &code, c.pos, &name, &r);
-    c.refresh();
-  }
-  return flow::normal;
+  return end_call(c, f, &name);
 }
 
 flow call_routine(const cell* fn) {
