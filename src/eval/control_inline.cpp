@@ -9,6 +9,7 @@
 #include "core/typeset.h"
 #include "core/word.h"
 #include "eval/call_end.h"
+#include "eval/leaf_values.h"
 #include "eval/trace.h"
 #include "eval/word_values.h"
 #include "memory/collector.h"
@@ -97,7 +98,7 @@ flow run(cursor& c, const cell* fn_in, const cell* name_in, int kind) {
       stack::push(c.value());
       c.pos++;
     } else {
-      flow f = eval_expression(c, false);
+      flow f = eval_operand(c, false);
       if (f != flow::normal) [[unlikely]] {
         stack::close_frame_dropping();
         return f;

@@ -18,6 +18,7 @@
 #include "eval/call_end.h"
 #include "eval/control_inline.h"
 #include "eval/fast_paths.h"
+#include "eval/leaf_values.h"
 #include "eval/trace.h"
 #include "eval/word_values.h"
 #include "memory/collector.h"
@@ -126,7 +127,7 @@ flow fetch_argument(cursor& c, const cell* ts_in, bool infix_right, bool& missin
   }
   switch (kind) {
     case arg_kind::normal:
-      return eval_expression(c, infix_right);
+      return eval_operand(c, infix_right);
     case arg_kind::get:
       if (trace::tracing) [[unlikely]] {
         cell code = c.code();
@@ -201,7 +202,7 @@ namespace {
 // An infix operator after a number: its right operand is evaluated inside the operator's
 // frame, as the call does (an error there names the operator), then both computed in place
 // (eval/fast_paths.h) or handed to the call.
-flow infix_in_frame(cursor& c, const cell* op, const cell* name, int fast) {
+[[gnu::always_inline]] inline flow infix_in_frame(cursor& c, const cell* op, const cell* name, int fast) {
   // A right operand that is a number, or a word holding one, runs no code and cannot fail:
   // computed without the frame, which nothing could see (but a full stack, where opening it
   // or pushing the operand overflows, as it does below).
@@ -222,7 +223,7 @@ flow infix_in_frame(cursor& c, const cell* op, const cell* name, int fast) {
   stack::top--;
   stack::open_interpreted_native_frame(name);
   stack::top++;
-  flow f = eval_expression(c, true);
+  flow f = eval_operand(c, true);
   if (f != flow::normal) {
     stack::close_frame_dropping();
     return f;
@@ -270,7 +271,7 @@ namespace {
     do {
       stack::top = stack::arguments;
       if (user_code) current_code.data1 = c.pos;
-      flow f = eval_expression(c, false);
+      flow f = eval_operand(c, false);
       if (f != flow::normal) [[unlikely]] {
         current_code = saved_code;
         return f;
@@ -337,6 +338,41 @@ flow eval_block(const cell* block, bool to_result) {
   return flow::normal;
 }
 
+namespace {
+
+// Infix operators chain left to right, with no precedence, after the value just pushed.
+[[gnu::always_inline]] inline flow infix_chain(cursor& c) {
+  for (;;) {
+    if (c.at_tail()) break;
+    cell* nv = c.value();
+    if (type_of(nv) != type::word) break;
+    cell* val = bound_value(nv);
+    if (!val || type_of(val) != type::op) break;
+    cell op = *val;
+    cell name = *nv;
+    c.pos++;
+    // Fast path: numbers computed inline (eval/fast_paths.h), the call made only where they
+    // decline; the right operand is evaluated inside the operator's frame, as the call would
+    // (infix_in_frame).
+    int fast = trace::tracing ? 0 : fast_paths::infix_kind(&op);
+    if (fast && !c.at_tail()) {
+      uint32_t left_type = type_of(stack::top - 1);
+      if (left_type == type::integer || left_type == type::float_) {
+        flow f = infix_in_frame(c, &op, &name, fast);
+        if (f != flow::normal) return f;
+        continue;
+      }
+    }
+    flow f = eval_call(c, &op, &name, true, nullptr, 0, 0);
+    if (f != flow::normal) return f;
+  }
+  return flow::normal;
+}
+
+}  // namespace
+
+flow eval_infix(cursor& c) { return infix_chain(c); }
+
 flow eval_expression(cursor& c, bool no_infix, bool literal_functions) {
   if (trace::tracing) [[unlikely]] {
     cell code = c.code();
@@ -384,7 +420,7 @@ flow eval_expression(cursor& c, bool no_infix, bool literal_functions) {
         trace_push(c, c.pos - 1);
         stack::top--;
       }
-      flow f = eval_expression(c, false);
+      flow f = eval_operand(c, false);
       if (f != flow::normal) {
         stack::close_frame_dropping();
         return f;
@@ -469,7 +505,7 @@ flow eval_expression(cursor& c, bool no_infix, bool literal_functions) {
       c.pos++;
       if (c.at_tail()) fire(err::script_need_value, &p);
       stack::open_native_frame(&set_path_name);
-      flow f = eval_expression(c, false);
+      flow f = eval_operand(c, false);
       // Setting may run an owner's handler: its exit crosses the path's C++ code.
       if (f == flow::normal) f = catching_exits_flow([&] { return eval_path(c, &p, true, false); });
       if (f != flow::normal) {
@@ -491,33 +527,9 @@ flow eval_expression(cursor& c, bool no_infix, bool literal_functions) {
       break;
   }
 
-  // Infix operators chain left to right, with no precedence.
   // Every path above leaves the cursor refreshed after anything that could run code.
-  while (!no_infix) {
-    if (c.at_tail()) break;
-    cell* nv = c.value();
-    if (type_of(nv) != type::word) break;
-    cell* val = bound_value(nv);
-    if (!val || type_of(val) != type::op) break;
-    cell op = *val;
-    cell name = *nv;
-    c.pos++;
-    // Fast path: numbers computed inline (eval/fast_paths.h), the call made only where they
-    // decline; the right operand is evaluated inside the operator's frame, as the call would
-    // (infix_in_frame).
-    int fast = trace::tracing ? 0 : fast_paths::infix_kind(&op);
-    if (fast && !c.at_tail()) {
-      uint32_t left_type = type_of(stack::top - 1);
-      if (left_type == type::integer || left_type == type::float_) {
-        flow f = infix_in_frame(c, &op, &name, fast);
-        if (f != flow::normal) return f;
-        continue;
-      }
-    }
-    flow f = eval_call(c, &op, &name, true, nullptr, 0, 0);
-    if (f != flow::normal) return f;
-  }
-  return flow::normal;
+  if (no_infix) return flow::normal;
+  return infix_chain(c);
 }
 
 flow call_infix_evaluated(const cell* op_in, const cell* name_in) {
@@ -615,7 +627,7 @@ flow eval_call(cursor& c, const cell* fn_in, const cell* name_in, bool infix, co
       first = false;
       bool missing = false;
       flow f = (!c.at_tail() && ((d->header >> arg_kind::shift) & 3) == arg_kind::normal)
-                   ? eval_expression(c, infix)
+                   ? eval_operand(c, infix)
                    : fetch_argument(c, d, infix, missing);
       if (missing) [[unlikely]] {
         cell aw;

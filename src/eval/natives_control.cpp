@@ -14,6 +14,7 @@
 #include "datatypes/removal_batch.h"
 #include "datatypes/series_common.h"
 #include "eval/interpreter.h"
+#include "eval/leaf_values.h"
 #include "eval/natives.h"
 #include "runtime/fire.h"
 
@@ -181,7 +182,7 @@ flow any(const int32_t*) {
   interp::cursor c(&code);
   while (!c.at_tail()) {
     uint32_t mark = stack::index_of(stack::top);
-    flow f = interp::eval_expression(c, false);
+    flow f = interp::eval_operand(c, false);
     if (f != flow::normal) return f;
     c.refresh();
     cell* v = stack::last_value();
@@ -206,7 +207,7 @@ flow all(const int32_t*) {
   cell last{type::unset, 0, 0, 0};
   while (!c.at_tail()) {
     uint32_t mark = stack::index_of(stack::top);
-    flow f = interp::eval_expression(c, false);
+    flow f = interp::eval_operand(c, false);
     if (f != flow::normal) return f;
     c.refresh();
     cell* v = stack::last_value();
@@ -518,7 +519,7 @@ flow case_(const int32_t* refs) {
   cell result{type::none, 0, 0, 0};
   while (!c.at_tail()) {
     uint32_t mark = stack::index_of(stack::top);
-    flow f = interp::eval_expression(c, false);
+    flow f = interp::eval_operand(c, false);
     if (f != flow::normal) return f;
     c.refresh();
     if (c.at_tail()) {

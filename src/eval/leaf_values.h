@@ -1,0 +1,108 @@
+// Leaves of the code: a value that evaluates to itself, or a word holding a value that is
+// pushed as it stands. A leaf runs no code and cannot fail: eval_operand pushes it, and calls
+// a function a word holds, without an activation of eval_expression.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "core/stack.h"
+#include "eval/interpreter.h"
+#include "eval/trace.h"
+#include "eval/word_values.h"
+#include "runtime/cell.h"
+
+namespace kaz::interp::leaf {
+
+namespace detail {
+
+// Types the interpreter evaluates in a way of their own (eval_expression's cases); every other
+// type is pushed as it stands.
+constexpr bool evaluates(uint32_t t) {
+  switch (t) {
+    case type::paren:
+    case type::word:
+    case type::set_word:
+    case type::lit_word:
+    case type::lit_path:
+    case type::get_word:
+    case type::issue:
+    case type::native:
+    case type::action:
+    case type::function:
+    case type::routine:
+    case type::op:
+    case type::path:
+    case type::get_path:
+    case type::set_path:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// What a word's value must not be to be pushed as it stands: a function (called), an op (an
+// error) or unset! (no value).
+constexpr bool called_or_refused(uint32_t t) {
+  return t == type::native || t == type::action || t == type::function || t == type::routine ||
+         t == type::op || t == type::unset;
+}
+
+struct tables {
+  std::array<bool, 256> self_evaluating{};
+  std::array<bool, 256> plain{};
+  constexpr tables() {
+    for (uint32_t t = 0; t < 256; ++t) {
+      self_evaluating[t] = !evaluates(t);
+      plain[t] = !called_or_refused(t);
+    }
+  }
+};
+inline constexpr tables table;
+
+}  // namespace detail
+
+inline bool self_evaluating(uint32_t t) { return detail::table.self_evaluating[t]; }
+inline bool plain_value(uint32_t t) { return detail::table.plain[t]; }
+
+}  // namespace kaz::interp::leaf
+
+namespace kaz::interp {
+
+// eval_expression with its leaves and its calls through a word taken here: what it gives,
+// with one activation fewer. Anything else, and everything while tracing, goes to it.
+[[gnu::always_inline]] inline flow eval_operand(cursor& c, bool no_infix) {
+  if (!trace::tracing) [[likely]] {
+    const cell* v = c.value();
+    uint32_t t = type_of(v);
+    if (t == type::word) {
+      const cell* val = bound_value(v);
+      if (!val) return eval_expression(c, no_infix);
+      uint32_t vt = type_of(val);
+      if (leaf::plain_value(vt)) {
+        stack::push(val);
+        c.pos++;
+      } else if (vt == type::native || vt == type::action || vt == type::function ||
+                 vt == type::routine) {
+        cell fn = *val;
+        cell name = *v;
+        c.pos++;
+        flow f = eval_call(c, &fn, &name, false, nullptr, 0, 0);
+        if (f != flow::normal) return f;
+      } else {
+        return eval_expression(c, no_infix);
+      }
+    } else if (leaf::self_evaluating(t)) {
+      stack::push(v);
+      c.pos++;
+    } else {
+      return eval_expression(c, no_infix);
+    }
+    // Only a word can be an operator.
+    if (no_infix || c.at_tail() || type_of(c.value()) != type::word) return flow::normal;
+    return eval_infix(c);
+  }
+  return eval_expression(c, no_infix);
+}
+
+}  // namespace kaz::interp
