@@ -181,6 +181,14 @@ uint32_t seek_key_bucket(node_t t, const cell* key, bool* found) {
       return type_of(there) == type::integer && there->data2 == value;
     });
   }
+  if (type_of(key) == type::set_word) {
+    // Strict equality of words: the same spelling.
+    uint32_t symbol = key->data2;
+    return seek(t, hash_value(key, false), found, [&](int32_t k) {
+      const cell* there = at(t, static_cast<uint32_t>(k));
+      return type_of(there) == type::set_word && there->data2 == symbol;
+    });
+  }
   return seek(t, hash_value(key, false), found, [&](int32_t k) {
     const cell* there = at(t, static_cast<uint32_t>(k));
     return type_of(there) == type_of(key) && equal(there, key, 2);
@@ -281,9 +289,9 @@ void clear(node_t t) {
 namespace {
 
 // A table whose hashes came from node ids that have since moved is indexed again.
-void refresh(node_t t) {
+[[gnu::noinline]] void refresh_stamped(node_t t) {
   uint32_t* r = record(t);
-  if (r[f_stamp] == 0 || r[f_stamp] == epoch()) return;
+  if (r[f_stamp] == epoch()) return;
   if (r[f_kind] == hash_block) {
     rebuild_values(t);
   } else {
@@ -292,12 +300,18 @@ void refresh(node_t t) {
   }
 }
 
+inline void refresh(node_t t) {
+  if (record(t)[f_stamp] != 0) refresh_stamped(t);
+}
+
 /*
- * find for a map! key of integer!, the commonest key after words. Integers are equal under
- * every comparison exactly when their values are, so the probe compares the cells itself and,
- * running no code, finds the buffers once.
+ * find for a map! key whose equality is read from the cells themselves (integers, words): the
+ * probe runs no code, so it finds the buffers once. `same(c)` is asked of keys of the key's
+ * type only. Where it is the strict equality that put keeps keys unique under (`unique`), the
+ * first match is the only one; otherwise the earliest position wins.
  */
-int32_t find_integer_key(node_t t, const cell* key, uint32_t hash) {
+template <class Same>
+int32_t find_plain_key(node_t t, uint32_t key_type, uint32_t hash, bool unique, Same same) {
   probe pr(hash, record(t)[f_buckets]);
   const uint32_t* flags = flags_of(t);
   const int32_t* keys = keys_of(t);
@@ -309,13 +323,35 @@ int32_t find_integer_key(node_t t, const cell* key, uint32_t hash) {
     if (st == st_empty) break;
     if (st == st_deleted) continue;
     auto p = static_cast<uint32_t>(keys[pr.bucket]);
-    if (p + 1 < length && data[p + 1].header == 0) continue;  // a removed pair
     const cell* c = data + p;
-    if (type_of(c) == type::integer && c->data2 == key->data2 &&
-        (best < 0 || p < static_cast<uint32_t>(best)))
-      best = static_cast<int32_t>(p);
+    if (type_of(c) != key_type || !same(c)) continue;
+    if (p + 1 < length && data[p + 1].header == 0) continue;  // a removed pair
+    if (unique) return static_cast<int32_t>(p);
+    if (best < 0 || p < static_cast<uint32_t>(best)) best = static_cast<int32_t>(p);
   } while (pr.next());
   return best;
+}
+
+// Integers are equal under every comparison exactly when their values are.
+int32_t find_integer_key(node_t t, const cell* key) {
+  uint32_t value = key->data2;
+  return find_plain_key(t, type::integer, hash_value(key, false), true,
+                        [value](const cell* c) { return c->data2 == value; });
+}
+
+// Words (map! keys are kept as set-words) compare by symbol: the spelling itself under the
+// strict comparisons (2, 10), any spelling of the word under the others that compare words by
+// name alone (0, 1, 11, 12). Other comparisons answer -1: not taken here.
+int32_t find_word_key(node_t t, const cell* key, int32_t op) {
+  uint32_t symbol = key->data2;
+  uint32_t hash = hash_value(key, false);
+  if (op == 2 || op == 10)
+    return find_plain_key(t, type::set_word, hash, true,
+                          [symbol](const cell* c) { return c->data2 == symbol; });
+  uint32_t want = resolve(symbol);
+  return find_plain_key(t, type::set_word, hash, false, [symbol, want](const cell* c) {
+    return c->data2 == symbol || resolve(c->data2) == want;
+  });
 }
 
 }  // namespace
@@ -387,7 +423,9 @@ int32_t find(node_t t, const cell* key_in, int32_t start, int32_t skip, int32_t 
   if (kind == map_block) {
     uint32_t kt = type_of(&key);
     if (kt == type::word || kt == type::lit_word || kt == type::get_word) set_type(&key, type::set_word);
-    if (kt == type::integer) return find_integer_key(t, &key, hash_value(&key, false));
+    if (kt == type::integer) return find_integer_key(t, &key);
+    if (type_of(&key) == type::set_word && ((op >= 0 && op <= 2) || (op >= 10 && op <= 12)))
+      return find_word_key(t, &key, op);
   }
   uint32_t k = static_cast<uint32_t>(skip < 0 ? -skip : skip == 0 ? 1 : skip);
   int64_t s = start;
