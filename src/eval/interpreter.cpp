@@ -242,6 +242,38 @@ namespace {
   return f;
 }
 
+// A number in the code, or the number a word holds; null for anything else.
+inline const cell* number_at(const cell* c) {
+  if (type_of(c) == type::word) c = bound_value(c);
+  return c && fast_paths::number_operand(c) ? c : nullptr;
+}
+
+// A paren of numbers and operators on them, `(x * x)`, `(i % 10)`, computed in place where every
+// operand is a number, or a word holding one, and every operator takes the inline way: nothing
+// in it runs code or can fail, so its frame, which nothing could see, is not opened (but where
+// the stacks are full: there the frame's way overflows as it does). False: nothing was pushed.
+[[gnu::always_inline]] inline bool number_paren(const cell* p) {
+  series_buffer* s = memory::buffer_of(series::node_of(p));
+  const cell* at = s->cells() + series::index_of(p);
+  const cell* end = s->cells_tail();
+  if (at >= end || (end - at) % 2 == 0) return false;  // a number, then operator and number pairs
+  if (trace::tracing || stack::frame_top >= stack::frame_limit || stack::top + 1 >= stack::limit)
+    return false;
+  const cell* first = number_at(at);
+  if (!first) return false;
+  cell* left = stack::push(first);
+  for (++at; at < end; at += 2) {
+    const cell* op = at + 1 < end && type_of(at) == type::word ? bound_value(at) : nullptr;
+    int kind = op && type_of(op) == type::op ? fast_paths::infix_kind(op) : 0;
+    const cell* right = kind ? number_at(at + 1) : nullptr;
+    if (!right || !fast_paths::infix(kind, left, right)) {
+      stack::top--;
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 cursor::cursor(const cell* block)
@@ -386,6 +418,7 @@ flow eval_expression(cursor& c, bool no_infix, bool literal_functions) {
     case type::paren: {
       cell p = *v;
       c.pos++;
+      if (number_paren(&p)) break;
       flow f = eval_block(&p, false);
       c.refresh();
       if (f != flow::normal) return f;
