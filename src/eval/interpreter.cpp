@@ -199,23 +199,45 @@ flow call_infix_evaluated(const cell* op, const cell* name);
 
 namespace {
 
+// The number a two-element path reads without its walk (an object's field, a block's value at
+// an integer), or null.
+[[gnu::noinline]] const cell* path_number(const cell* path) {
+  if (block::rs_length(path) != 2) return nullptr;
+  const cell* head = block::rs_abs_at(path, series::index_of(path));
+  const cell* hv = type_of(head) == type::word ? bound_value(head) : nullptr;
+  if (!hv) return nullptr;
+  const cell* elem = head + 1;
+  const cell* v = nullptr;
+  if (type_of(hv) == type::object && type_of(elem) == type::word)
+    v = fast_paths::object_field(hv, elem);
+  else
+    v = fast_paths::block_pick(hv, elem);
+  return v && fast_paths::number_operand(v) ? v : nullptr;
+}
+
+// A number in the code, or the number a word holds; null for anything else. Reading it runs no
+// code and cannot fail.
+inline const cell* number_at(const cell* c) {
+  if (type_of(c) == type::word) c = bound_value(c);
+  return c && fast_paths::number_operand(c) ? c : nullptr;
+}
+
+// The same, or the number such a path holds.
+inline const cell* number_or_path_at(const cell* c) {
+  return type_of(c) == type::path ? path_number(c) : number_at(c);
+}
+
 // An infix operator after a number: its right operand is evaluated inside the operator's
 // frame, as the call does (an error there names the operator), then both computed in place
 // (eval/fast_paths.h) or handed to the call.
 [[gnu::always_inline]] inline flow infix_in_frame(cursor& c, const cell* op, const cell* name, int fast) {
-  // A right operand that is a number, or a word holding one, runs no code and cannot fail:
-  // computed without the frame, which nothing could see (but a full stack, where opening it
+  // A right operand that is a number, or a word holding one, runs no code and cannot
+  // fail: computed without the frame, which nothing could see (but a full stack, where opening it
   // or pushing the operand overflows, as it does below).
   if (!trace::tracing && stack::frame_top < stack::frame_limit && stack::top + 1 < stack::limit)
       [[likely]] {
-    const cell* right = c.value();
-    uint32_t rt = type_of(right);
-    if (rt == type::word) {
-      right = bound_value(right);
-      rt = right ? type_of(right) : type::unset;
-    }
-    if ((rt == type::integer || rt == type::float_) &&
-        fast_paths::infix(fast, stack::top - 1, right)) {
+    const cell* right = number_at(c.value());
+    if (right && fast_paths::infix(fast, stack::top - 1, right)) {
       c.pos++;
       return flow::normal;
     }
@@ -242,11 +264,6 @@ namespace {
   return f;
 }
 
-// A number in the code, or the number a word holds; null for anything else.
-inline const cell* number_at(const cell* c) {
-  if (type_of(c) == type::word) c = bound_value(c);
-  return c && fast_paths::number_operand(c) ? c : nullptr;
-}
 
 // A paren of numbers and operators on them, `(x * x)`, `(i % 10)`, computed in place where every
 // operand is a number, or a word holding one, and every operator takes the inline way: nothing
@@ -259,13 +276,13 @@ inline const cell* number_at(const cell* c) {
   if (at >= end || (end - at) % 2 == 0) return false;  // a number, then operator and number pairs
   if (trace::tracing || stack::frame_top >= stack::frame_limit || stack::top + 1 >= stack::limit)
     return false;
-  const cell* first = number_at(at);
+  const cell* first = number_or_path_at(at);
   if (!first) return false;
   cell* left = stack::push(first);
   for (++at; at < end; at += 2) {
     const cell* op = at + 1 < end && type_of(at) == type::word ? bound_value(at) : nullptr;
     int kind = op && type_of(op) == type::op ? fast_paths::infix_kind(op) : 0;
-    const cell* right = kind ? number_at(at + 1) : nullptr;
+    const cell* right = kind ? number_or_path_at(at + 1) : nullptr;
     if (!right || !fast_paths::infix(kind, left, right)) {
       stack::top--;
       return false;
