@@ -444,12 +444,8 @@ flow eval_expression(cursor& c, bool no_infix, bool literal_functions) {
     case type::word: {
       cell* val = word_value(v);
       uint32_t vt = type_of(val);
-      if (vt == type::native || vt == type::action || vt == type::function ||
-          vt == type::routine) {
-        cell fn = *val;
-        cell name = *v;
-        c.pos++;
-        flow f = eval_call(c, &fn, &name, false, nullptr, 0, 0);
+      if (calls_value(vt)) {
+        flow f = call_through_word(c, v, val);
         if (f != flow::normal) return f;
       } else if (vt == type::op) {
         fire(err::script_no_op_arg, v);

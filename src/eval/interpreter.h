@@ -74,6 +74,19 @@ flow call_with_arguments(const cell* fn, const cell* name);
 flow eval_call(cursor& c, const cell* fn, const cell* name, bool infix, const cell* path,
                uint32_t path_pos, node_t lookup);
 
+// Calls the function value `fn` that the word at the cursor holds, past the word.
+[[gnu::always_inline]] inline flow call_through_word(cursor& c, const cell* word_in, const cell* fn_in) {
+  cell fn = *fn_in;
+  cell name = *word_in;
+  c.pos++;
+  return eval_call(c, &fn, &name, false, nullptr, 0, 0);
+}
+
+// Whether a word holding a value of type `t` calls it (an op! is called only after a value).
+constexpr bool calls_value(uint32_t t) {
+  return t == type::native || t == type::action || t == type::function || t == type::routine;
+}
+
 // Raises script expect-arg for a call's argument: the call's name, the value, the spec word.
 [[noreturn]] void expect_arg(const cell* name, const cell* value, const cell* arg_word);
 

@@ -44,8 +44,7 @@ constexpr bool evaluates(uint32_t t) {
 // What a word's value must not be to be pushed as it stands: a function (called), an op (an
 // error) or unset! (no value).
 constexpr bool called_or_refused(uint32_t t) {
-  return t == type::native || t == type::action || t == type::function || t == type::routine ||
-         t == type::op || t == type::unset;
+  return calls_value(t) || t == type::op || t == type::unset;
 }
 
 struct tables {
@@ -82,12 +81,8 @@ namespace kaz::interp {
       if (leaf::plain_value(vt)) {
         stack::push(val);
         c.pos++;
-      } else if (vt == type::native || vt == type::action || vt == type::function ||
-                 vt == type::routine) {
-        cell fn = *val;
-        cell name = *v;
-        c.pos++;
-        flow f = eval_call(c, &fn, &name, false, nullptr, 0, 0);
+      } else if (calls_value(vt)) {
+        flow f = call_through_word(c, v, val);
         if (f != flow::normal) return f;
       } else {
         return eval_expression(c, no_infix);
