@@ -341,7 +341,7 @@ int32_t find_integer_key(node_t t, const cell* key) {
 
 // Words (map! keys are kept as set-words) compare by symbol: the spelling itself under the
 // strict comparisons (2, 10), any spelling of the word under the others that compare words by
-// name alone (0, 1, 11, 12). Other comparisons answer -1: not taken here.
+// name alone (0, 11, 12).
 int32_t find_word_key(node_t t, const cell* key, int32_t op) {
   uint32_t symbol = key->data2;
   uint32_t hash = hash_value(key, false);
@@ -424,7 +424,7 @@ int32_t find(node_t t, const cell* key_in, int32_t start, int32_t skip, int32_t 
     uint32_t kt = type_of(&key);
     if (kt == type::word || kt == type::lit_word || kt == type::get_word) set_type(&key, type::set_word);
     if (kt == type::integer) return find_integer_key(t, &key);
-    if (type_of(&key) == type::set_word && ((op >= 0 && op <= 2) || (op >= 10 && op <= 12)))
+    if (type_of(&key) == type::set_word && (op == 0 || op == 2 || (op >= 10 && op <= 12)))
       return find_word_key(t, &key, op);
   }
   uint32_t k = static_cast<uint32_t>(skip < 0 ? -skip : skip == 0 ? 1 : skip);

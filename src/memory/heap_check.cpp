@@ -21,6 +21,12 @@ bool from_environment() {
 
 bool verify_on = from_environment();
 
+bool poison_from_environment() {
+  const char* v = std::getenv("KAZ_GC_POISON");
+  return verify_on || (v && v[0] == '1');
+}
+
+
 [[noreturn]] void fail(const char* what, const void* where, uint64_t value) {
   std::fprintf(stderr, "*** heap verifier: %s at %p (%llu)\n", what, where,
                static_cast<unsigned long long>(value));
@@ -132,8 +138,16 @@ uint64_t verify_nodes() {
 
 }  // namespace
 
+bool poison_on = poison_from_environment();
+
 bool verifying() { return verify_on; }
-void set_verifying(bool on) { verify_on = on; }
+void set_verifying(bool on) {
+  verify_on = on;
+  if (on) poison_on = true;
+}
+
+bool poisoning() { return poison_on; }
+void set_poisoning(bool on) { poison_on = on; }
 
 void verify_heap() {
   uint64_t live = verify_frames() + verify_others();
