@@ -3,6 +3,7 @@
 
 #include "core/actions.h"
 #include "core/block_storage.h"
+#include "core/symbol.h"
 #include "core/typeset.h"
 #include "datatypes/block_actions.h"
 #include "datatypes/integer.h"
@@ -78,6 +79,45 @@ bool hashed(const cell* series, const matcher& m, const search& how) {
          ((t != type::object && !is_any_block(t)) || m.op == actions::op::same);
 }
 
+/*
+ * A search for one integer, or one word, under find's own comparison or the strict one: the
+ * cells are compared in place (what the datatypes' compare answers for them), and since that
+ * runs no code the block is walked without reading it again. From p by step up to stop; -1:
+ * not found; -2: not such a search.
+ */
+int64_t scan_in_place(const cell* series, const matcher& m, int64_t p, int64_t stop,
+                      int64_t step, bool anchored) {
+  if (m.mode != matching::whole) return -2;
+  uint32_t t = type_of(&m.value);
+  bool find_op = m.op == actions::op::find;
+  if (!(find_op || m.op == actions::op::strict_equal)) return -2;
+  const cell* cells = block::rs_abs_at(series, 0);
+  auto scan = [&](auto same) -> int64_t {
+    for (;;) {
+      if (same(cells + p)) return p;
+      if (anchored) return -1;
+      p += step;
+      if (step < 0 ? p < stop : p > stop) return -1;
+    }
+  };
+  if (t == type::integer) {
+    uint32_t want = m.value.data2;
+    return scan([want](const cell* c) { return type_of(c) == type::integer && c->data2 == want; });
+  }
+  if (!is_any_word(t)) return -2;
+  uint32_t symbol = m.value.data2;
+  if (!find_op)  // the same type and spelling
+    return scan([t, symbol](const cell* c) { return type_of(c) == t && c->data2 == symbol; });
+  // Any word type but issue! with issue! apart, any spelling of the word.
+  bool issue = t == type::issue;
+  uint32_t want = symbol::resolve(symbol);
+  return scan([issue, symbol, want](const cell* c) {
+    uint32_t ct = type_of(c);
+    return is_any_word(ct) && (ct == type::issue) == issue &&
+           (c->data2 == symbol || symbol::resolve(c->data2) == want);
+  });
+}
+
 }  // namespace
 
 int64_t locate(cell* series, const cell* value, const search& how, uint32_t* length) {
@@ -121,6 +161,8 @@ int64_t locate(cell* series, const cell* value, const search& how, uint32_t* len
                                   static_cast<int32_t>(step), how.op);
     return hit >= 0 && hit <= stop ? hit : -1;
   }
+  int64_t found = scan_in_place(series, m, p, stop, step, how.match);
+  if (found != -2) return found;
   for (;;) {
     if (p + span <= block::absolute_length(series) && m.at(series, static_cast<uint32_t>(p)))
       return p;
