@@ -19,10 +19,7 @@ uint32_t checked_unit(const series_buffer* s) {
   return unit;
 }
 
-uint32_t fold(uint32_t c) {
-  if (c < 0x80) return c >= 'a' && c <= 'z' ? c - 32 : c;
-  return unicode::fold_case(c);
-}
+uint32_t fold_beyond_ascii(uint32_t c) { return unicode::fold_case(c); }
 
 namespace {
 
@@ -48,7 +45,7 @@ text text_of(const cell* v) {
   uint32_t head;
   series_buffer* s = source_buffer(v, head);
   uint32_t unit = checked_unit(s);
-  uint32_t total = s->length();
+  uint32_t total = s->used_bytes() >> (unit >> 1);  // units of 1, 2 or 4 bytes
   if (head > total) head = total;
   return {s->head() + size_t(head) * unit, unit, total - head};
 }

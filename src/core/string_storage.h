@@ -39,8 +39,13 @@ inline uint32_t append_unit_for(uint32_t c) { return c < 0x80 ? 1 : c <= 0xFFFF 
 // The unit a written or inserted code point needs.
 inline uint32_t write_unit_for(uint32_t c) { return unicode::unit_for(c); }
 
-// Upper-case folding of case-insensitive comparison, search and sorting (every unit width).
-uint32_t fold(uint32_t c);
+// Upper-case folding of case-insensitive comparison, search and sorting (every unit width);
+// ASCII inline, the rest through the case tables.
+uint32_t fold_beyond_ascii(uint32_t c);
+inline uint32_t fold(uint32_t c) {
+  if (c < 0x80) return c - 'a' < 26u ? c - 32 : c;
+  return fold_beyond_ascii(c);
+}
 
 // ---------------------------------------------------------------------------------------------
 // Reading.

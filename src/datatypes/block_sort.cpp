@@ -148,8 +148,27 @@ void sort_copy(cell* series, uint32_t head, uint32_t count, uint32_t records, si
   stack::top = base_cell;
 }
 
+// Single cells that are all integers (the commonest sort) are ordered by their values with the
+// comparison inline; false where the cells are of other kinds.
+bool sort_integers(cell* cells, uint32_t count, bool stable, bool reverse) {
+  for (uint32_t i = 0; i < count; ++i)
+    if (type_of(cells + i) != type::integer) return false;
+  auto by_value = [reverse](const cell& a, const cell& b) {
+    int32_t p = integer_type::value_of(&a), q = integer_type::value_of(&b);
+    return reverse ? q < p : p < q;
+  };
+  if (stable)
+    std::stable_sort(cells, cells + count, by_value);
+  else
+    std::sort(cells, cells + count, by_value);
+  return true;
+}
+
 void sort_in_buffer(cell* series, uint32_t head, uint32_t records, size_t width, bool stable,
                     int32_t op) {
+  if (width == sizeof(cell) &&
+      sort_integers(block::buffer_of(series)->cells() + head, records, stable, current->reverse))
+    return;
   cell* base_cell = stack::top;
   cell* work = stable ? scratch_block(static_cast<uint32_t>(
                             sort::merge_sort_work_bytes(records, width) / 16 + 1))

@@ -42,16 +42,27 @@ int32_t compare_strings(const cell* a, const cell* b, int32_t op, bool prefix) {
     if (n == 0) return 0;
   }
   bool folding = !(op == actions::op::strict_equal || op == actions::op::case_sort);
-  for (uint32_t i = 0; i < n; ++i) {
-    uint32_t c1 = x.at(i), c2 = y.at(i);
-    if (c1 == c2) continue;
-    if (folding) {
-      c1 = fold(c1);
-      c2 = fold(c2);
+  // The first characters that differ decide (folded unless the comparison keeps case); texts of
+  // one byte a character, the commonest, are read without the width switch.
+  auto first_difference = [&](auto at_x, auto at_y) -> int32_t {
+    for (uint32_t i = 0; i < n; ++i) {
+      uint32_t c1 = at_x(i), c2 = at_y(i);
       if (c1 == c2) continue;
+      if (folding) {
+        c1 = fold(c1);
+        c2 = fold(c2);
+        if (c1 == c2) continue;
+      }
+      return c1 > c2 ? 1 : -1;
     }
-    return c1 > c2 ? 1 : -1;
-  }
+    return 0;
+  };
+  int32_t r = x.unit == 1 && y.unit == 1
+                  ? first_difference([&](uint32_t i) -> uint32_t { return x.p[i]; },
+                                     [&](uint32_t i) -> uint32_t { return y.p[i]; })
+                  : first_difference([&](uint32_t i) { return x.at(i); },
+                                     [&](uint32_t i) { return y.at(i); });
+  if (r) return r;
   if (prefix) return 0;
   return x.length > y.length ? 1 : x.length == y.length ? 0 : -1;
 }

@@ -61,11 +61,7 @@ struct haystack {
   uint32_t at(uint32_t i) const { return string::get_char(p + size_t(i) * unit, unit); }
 };
 
-// string::fold with its ASCII case inline: most searched text is ASCII.
-inline uint32_t fold(uint32_t c) {
-  if (c < 0x80) return c - 'a' < 26u ? c - 32 : c;
-  return string::fold(c);
-}
+using string::fold;
 
 bool unit_matches(const matcher& m, const haystack& h, uint32_t i) {
   switch (m.k) {

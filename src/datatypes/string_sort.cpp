@@ -45,11 +45,7 @@ int compare_records(const uint8_t* x, const uint8_t* y, uint32_t unit, uint32_t 
   return 0;
 }
 
-// string::fold with its ASCII case inline: most sorted text is ASCII.
-inline uint32_t fold(uint32_t c) {
-  if (c < 0x80) return c >= 'a' && c <= 'z' ? c - 32 : c;
-  return string::fold(c);
-}
+using string::fold;
 
 template <uint32_t Unit>
 int compare_units(const uint8_t* x, const uint8_t* y, int32_t case_sensitive, uint32_t flags) {
