@@ -1,5 +1,7 @@
 #include "memory/unicode_utf8.h"
 
+#include <cstring>
+
 #include "memory/unicode_units.h"
 #include "runtime/cell.h"
 #include "runtime/fire.h"
@@ -143,6 +145,28 @@ int32_t utf8_decode_char(const uint8_t* p, size_t avail, size_t& used) {
   return static_cast<int32_t>(cp);
 }
 
+namespace {
+
+// Eight bytes from i that are all ASCII (and no CR where CR LF is folded): the OR of the eight
+// bytes folded into its low byte, never 0 (bit 8 set); 0 otherwise.
+inline uint64_t ascii_run_word(const uint8_t* src, size_t i, size_t len, bool fold_crlf) {
+  if (i + 8 > len) return 0;
+  uint64_t w;
+  std::memcpy(&w, src + i, 8);
+  constexpr uint64_t ones = 0x0101010101010101ull, highs = 0x8080808080808080ull;
+  if (w & highs) return 0;
+  if (fold_crlf) {
+    uint64_t x = w ^ (ones * '\r');
+    if ((x - ones) & ~x & highs) return 0;  // a CR among them
+  }
+  w |= w >> 32;
+  w |= w >> 16;
+  w |= w >> 8;
+  return (w & 0x7F) | 0x100;
+}
+
+}  // namespace
+
 utf8_scan_result utf8_scan(const uint8_t* src, size_t len, bool fold_crlf, bool more_follows,
                            bool skip_bom) {
   utf8_scan_result r{0, 0, 0, 0, false};
@@ -152,6 +176,13 @@ utf8_scan_result utf8_scan(const uint8_t* src, size_t len, bool fold_crlf, bool 
   uint32_t max_cp = 0;
   size_t count = 0;
   while (i < len) {
+    uint64_t ascii = ascii_run_word(src, i, len, fold_crlf);
+    if (ascii) {  // eight ASCII characters: their OR is below 0x80, as large as their largest
+      max_cp |= static_cast<uint32_t>(ascii) & 0x7F;
+      count += 8;
+      i += 8;
+      continue;
+    }
     uint8_t b = src[i];
     if (b < 0x80) {
       if (b == '\r' && fold_crlf) {
@@ -191,6 +222,12 @@ size_t utf8_decode_units(const uint8_t* src, size_t len, uint8_t* dst, uint32_t 
                          bool fold_crlf) {
   size_t i = 0, n = 0;
   while (i < len) {
+    if (ascii_run_word(src, i, len, fold_crlf)) {
+      for (int k = 0; k < 8; ++k) put_char(dst + (n + k) * unit, unit, src[i + k]);
+      i += 8;
+      n += 8;
+      continue;
+    }
     uint32_t cp = src[i];
     if (cp < 0x80) {
       ++i;

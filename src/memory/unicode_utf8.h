@@ -46,7 +46,8 @@ struct utf8_scan_result {
   size_t start;         // bytes skipped at the front (a byte-order mark)
   size_t end;           // the complete sequences are [start, end)
   size_t code_points;   // units needed for them, after CR LF folding
-  uint32_t max_cp;      // the largest code point met (0 when none)
+  uint32_t max_cp;      // the largest code point met (0 when none); where all are ASCII,
+                        // a value under 0x80 no smaller
   bool malformed;       // decoding stopped at a malformed sequence at `end`
 };
 

@@ -188,6 +188,41 @@ TEST(Utf8, LoadingPicksTheNarrowestUnitAndFoldsLineEnds) {
   EXPECT_EQ(load(bytes({'a', '\r'}), true, false), (std::vector<uint32_t>{'a', '\n'}));
 }
 
+// ASCII is taken eight bytes at a time: a line end or a wider character at any place in or
+// across those words is met as it is one byte at a time.
+TEST(Utf8, AsciiRunsMeetLineEndsAndWideCharactersAnywhere) {
+  for (size_t at = 0; at <= 20; ++at) {
+    std::vector<uint8_t> in(24, 'x');
+    std::vector<uint32_t> want(24, 'x');
+    for (size_t k = 0; k < in.size(); ++k) in[k] = want[k] = 'a' + k % 26;
+    // CR LF folds to one LF; a lone CR to LF; without folding both stay.
+    std::vector<uint8_t> crlf = in, lone = in;
+    crlf.insert(crlf.begin() + at, {'\r', '\n'});
+    lone.insert(lone.begin() + at, '\r');
+    std::vector<uint32_t> lf = want;
+    lf.insert(lf.begin() + at, '\n');
+    EXPECT_EQ(load(crlf, true, false), lf) << at;
+    EXPECT_EQ(load(lone, true, false), lf) << at;
+    std::vector<uint32_t> kept(crlf.begin(), crlf.end());
+    EXPECT_EQ(load(crlf, false, false), kept) << at;
+    // A two-byte and a three-byte character.
+    for (auto wide : {std::vector<uint8_t>{0xC3, 0xA9}, std::vector<uint8_t>{0xE4, 0xB8, 0x80}}) {
+      std::vector<uint8_t> mixed = in;
+      mixed.insert(mixed.begin() + at, wide.begin(), wide.end());
+      std::vector<uint32_t> cps = want;
+      cps.insert(cps.begin() + at, wide.size() == 2 ? 0xE9 : 0x4E00);
+      utf8_scan_result s;
+      EXPECT_EQ(load(mixed, true, false, &s), cps) << at;
+      EXPECT_EQ(unit_for(s.max_cp), wide.size() == 2 ? 1u : 2u) << at;
+    }
+  }
+  utf8_scan_result s;
+  load(std::vector<uint8_t>(40, '~'), true, false, &s);
+  EXPECT_EQ(s.code_points, 40u);
+  EXPECT_GE(s.max_cp, uint32_t('~'));
+  EXPECT_LT(s.max_cp, 0x80u);
+}
+
 TEST(Utf8, BoundedOutputNeverCutsASequence) {
   uint8_t buf[8] = {};
   EXPECT_EQ(utf8_put_char_bounded(0x20AC, buf, 2), 0u);
