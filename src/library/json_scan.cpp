@@ -3,6 +3,7 @@
 #include "library/json_scan.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -282,15 +283,25 @@ class decoder {
   // A key: a word when its text is one, else the string.
   bool name(cell* out) {
     if (!scan_string()) return false;
-    if (word_shape(chars_)) {
-      utf8_.clear();
-      for (uint32_t c : chars_) append_utf8(utf8_, c);
-      uint32_t sym = symbol::make(utf8_);
-      if (loads_as_word(sym, utf8_)) {
-        context::intern_global(sym, out);
-        set_type(out, type::word);
-        return true;
+    // Keys repeat: the verdict on a spelling is kept by its characters.
+    uint32_t h = 2166136261u;
+    for (uint32_t c : chars_) h = (h ^ c) * 16777619u;
+    known_key& known = known_[h % known_.size()];
+    if (!known.used || known.chars != chars_) {
+      known.used = true;
+      known.chars = chars_;
+      known.symbol = 0;
+      if (word_shape(chars_)) {
+        utf8_.clear();
+        for (uint32_t c : chars_) append_utf8(utf8_, c);
+        uint32_t sym = symbol::make(utf8_);
+        if (loads_as_word(sym, utf8_)) known.symbol = sym;
       }
+    }
+    if (known.symbol) {
+      context::intern_global(known.symbol, out);
+      set_type(out, type::word);
+      return true;
     }
     make_string(out, chars_.data(), chars_.size(), widest_);
     return true;
@@ -436,9 +447,21 @@ class decoder {
       i = j;
       integral = false;
     }
-    text_.clear();
-    for (size_t k = pos_; k < i; ++k) text_ += char(p_[k]);
+    size_t start = pos_;
     pos_ = i;
+    // Integers of up to nine digits, the commonest numbers, fit integer! as they stand.
+    if (integral) {
+      bool negative = p_[start] == '-';
+      size_t first = start + negative;
+      if (i - first <= 9) {
+        int32_t v = 0;
+        for (size_t k = first; k < i; ++k) v = v * 10 + static_cast<int32_t>(p_[k] - '0');
+        *out = cell{type::integer, 0, static_cast<uint32_t>(negative ? -v : v), 0};
+        return true;
+      }
+    }
+    text_.resize(i - start);
+    for (size_t k = start; k < i; ++k) text_[k - start] = char(p_[k]);
     auto* b = reinterpret_cast<const uint8_t*>(text_.data());
     const uint8_t* e = b + text_.size();
     if (integral) {
@@ -468,6 +491,13 @@ class decoder {
   std::vector<uint32_t> chars_;
   uint32_t widest_ = 0;
   std::string utf8_;
+  // A key's spelling and the symbol of the word it loads as (0: it stays a string).
+  struct known_key {
+    bool used = false;
+    std::vector<uint32_t> chars;
+    uint32_t symbol = 0;
+  };
+  std::array<known_key, 64> known_;
   std::string text_;
 };
 
