@@ -147,22 +147,21 @@ int32_t utf8_decode_char(const uint8_t* p, size_t avail, size_t& used) {
 
 namespace {
 
-// Eight bytes from i that are all ASCII (and no CR where CR LF is folded): the OR of the eight
-// bytes folded into its low byte, never 0 (bit 8 set); 0 otherwise.
-inline uint64_t ascii_run_word(const uint8_t* src, size_t i, size_t len, bool fold_crlf) {
-  if (i + 8 > len) return 0;
-  uint64_t w;
-  std::memcpy(&w, src + i, 8);
+// The eight bytes at p into w, when all are ASCII and none is `avoid` (0: none is avoided).
+inline bool ascii_word(const uint8_t* p, uint8_t avoid, uint64_t& w) {
+  std::memcpy(&w, p, 8);
   constexpr uint64_t ones = 0x0101010101010101ull, highs = 0x8080808080808080ull;
-  if (w & highs) return 0;
-  if (fold_crlf) {
-    uint64_t x = w ^ (ones * '\r');
-    if ((x - ones) & ~x & highs) return 0;  // a CR among them
-  }
+  if (w & highs) return false;
+  uint64_t x = w ^ (ones * avoid);
+  return !avoid || !((x - ones) & ~x & highs);
+}
+
+// The OR of a word's eight bytes.
+inline uint32_t or_of_bytes(uint64_t w) {
   w |= w >> 32;
   w |= w >> 16;
   w |= w >> 8;
-  return (w & 0x7F) | 0x100;
+  return static_cast<uint32_t>(w & 0xFF);
 }
 
 }  // namespace
@@ -175,10 +174,11 @@ utf8_scan_result utf8_scan(const uint8_t* src, size_t len, bool fold_crlf, bool 
   r.start = i;
   uint32_t max_cp = 0;
   size_t count = 0;
+  uint8_t avoid = fold_crlf ? '\r' : 0;
   while (i < len) {
-    uint64_t ascii = ascii_run_word(src, i, len, fold_crlf);
-    if (ascii) {  // eight ASCII characters: their OR is below 0x80, as large as their largest
-      max_cp |= static_cast<uint32_t>(ascii) & 0x7F;
+    uint64_t w;
+    if (i + 8 <= len && ascii_word(src + i, avoid, w)) {
+      max_cp |= or_of_bytes(w);  // below 0x80, and as large as their largest
       count += 8;
       i += 8;
       continue;
@@ -221,8 +221,10 @@ utf8_scan_result utf8_scan(const uint8_t* src, size_t len, bool fold_crlf, bool 
 size_t utf8_decode_units(const uint8_t* src, size_t len, uint8_t* dst, uint32_t unit,
                          bool fold_crlf) {
   size_t i = 0, n = 0;
+  uint8_t avoid = fold_crlf ? '\r' : 0;
   while (i < len) {
-    if (ascii_run_word(src, i, len, fold_crlf)) {
+    uint64_t w;
+    if (i + 8 <= len && ascii_word(src + i, avoid, w)) {
       for (int k = 0; k < 8; ++k) put_char(dst + (n + k) * unit, unit, src[i + k]);
       i += 8;
       n += 8;
@@ -269,24 +271,73 @@ size_t utf8_size_of_units(const uint8_t* units, size_t count, uint32_t unit, boo
   return bytes;
 }
 
-size_t utf8_encode_units(const uint8_t* units, size_t count, uint32_t unit, uint8_t* dst,
-                         size_t room, bool crlf, size_t* units_done) {
+namespace {
+
+// Four two-byte units at p, when all are ASCII and none is `avoid`: their low bytes into four.
+inline bool ascii_units2(const uint8_t* p, uint8_t avoid, uint32_t& four) {
+  uint64_t w;
+  std::memcpy(&w, p, 8);
+  if (w & 0xFF80FF80FF80FF80ull) return false;
+  four = static_cast<uint32_t>((w & 0xFF) | ((w >> 8) & 0xFF00) | ((w >> 16) & 0xFF0000) |
+                               ((w >> 24) & 0xFF000000));
+  uint32_t x = four ^ (0x01010101u * avoid);
+  return !avoid || !((x - 0x01010101u) & ~x & 0x80808080u);
+}
+
+template <uint32_t Unit>
+size_t encode_units(const uint8_t* units, size_t count, uint8_t* dst, size_t room, bool crlf,
+                    size_t* units_done) {
   size_t out = 0, i = 0;
-  for (; i < count; ++i) {
-    uint32_t c = get_char(units + i * unit, unit);
+  uint8_t avoid = crlf ? '\n' : 0;
+  while (i < count) {
+    // Runs of ASCII go eight (or four) characters at a time.
+    if constexpr (Unit == 1) {
+      uint64_t eight;
+      if (i + 8 <= count && room - out >= 8 && ascii_word(units + i, avoid, eight)) {
+        std::memcpy(dst + out, &eight, 8);
+        out += 8;
+        i += 8;
+        continue;
+      }
+    } else if constexpr (Unit == 2) {
+      uint32_t four;
+      if (i + 4 <= count && room - out >= 4 && ascii_units2(units + i * 2, avoid, four)) {
+        std::memcpy(dst + out, &four, 4);
+        out += 4;
+        i += 4;
+        continue;
+      }
+    }
+    uint32_t c = get_char(units + i * Unit, Unit);
     if (c < 0x80) {
       size_t need = crlf && c == '\n' ? 2 : 1;
       if (room - out < need) break;
       if (need == 2) dst[out++] = '\r';
       dst[out++] = static_cast<uint8_t>(c);
+      ++i;
       continue;
     }
     uint32_t w = utf8_put_char_bounded(c, dst + out, room - out);
     if (w == 0) break;
     out += w;
+    ++i;
   }
   if (units_done) *units_done = i;
   return out;
+}
+
+}  // namespace
+
+size_t utf8_encode_units(const uint8_t* units, size_t count, uint32_t unit, uint8_t* dst,
+                         size_t room, bool crlf, size_t* units_done) {
+  switch (unit) {
+    case 1:
+      return encode_units<1>(units, count, dst, room, crlf, units_done);
+    case 2:
+      return encode_units<2>(units, count, dst, room, crlf, units_done);
+    default:
+      return encode_units<4>(units, count, dst, room, crlf, units_done);
+  }
 }
 
 }  // namespace kaz::unicode

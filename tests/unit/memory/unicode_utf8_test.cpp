@@ -258,6 +258,47 @@ TEST(Utf8, BoundedOutputNeverCutsASequence) {
   EXPECT_EQ(out[3], 0);  // a NUL is text like any other
 }
 
+// Encoding takes ASCII eight (two-byte units: four) characters at a time: an LF or a wider
+// character anywhere, and any room, give what encoding one character at a time gives.
+TEST(Utf8, EncodingAsciiRunsMatchesOneCharacterAtATime) {
+  auto one_at_a_time = [](const std::vector<uint32_t>& cps, bool crlf, size_t room,
+                          size_t* done) {
+    std::string out;
+    size_t i = 0;
+    for (; i < cps.size(); ++i) {
+      std::string c = crlf && cps[i] == '\n' ? "\r\n" : "";
+      if (c.empty()) {
+        uint8_t b[4];
+        c.assign(reinterpret_cast<char*>(b), utf8_append_encoded(cps[i], b));
+      }
+      if (out.size() + c.size() > room) break;
+      out += c;
+    }
+    *done = i;
+    return out;
+  };
+  for (uint32_t unit : {1u, 2u, 4u})
+    for (size_t at = 0; at <= 20; ++at)
+      for (uint32_t odd : {uint32_t('\n'), 0xE9u, 0x4E00u}) {
+        if (unit_for(odd) > unit) continue;
+        std::vector<uint32_t> cps(24);
+        for (size_t k = 0; k < cps.size(); ++k) cps[k] = 'a' + k % 26;
+        cps.insert(cps.begin() + at, odd);
+        std::vector<uint8_t> units(cps.size() * unit);
+        for (size_t k = 0; k < cps.size(); ++k) put_char(units.data() + k * unit, unit, cps[k]);
+        for (bool crlf : {false, true})
+          for (size_t room : {size_t(3), size_t(9), size_t(17), size_t(64)}) {
+            size_t want_done, done;
+            std::string want = one_at_a_time(cps, crlf, room, &want_done);
+            uint8_t out[64];
+            size_t n = utf8_encode_units(units.data(), cps.size(), unit, out, room, crlf, &done);
+            EXPECT_EQ(std::string(reinterpret_cast<char*>(out), n), want)
+                << unit << " " << at << " " << odd << " " << crlf << " " << room;
+            EXPECT_EQ(done, want_done);
+          }
+      }
+}
+
 TEST(Utf8, AboveTheLastCodePointIsAnInvalidChar) {
   uint8_t buf[4];
   EXPECT_TRUE(raises_invalid_char([&] { utf8_encoded_length(0x110000); }));
