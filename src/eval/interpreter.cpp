@@ -230,9 +230,10 @@ inline const cell* number_or_path_at(const cell* c) {
 // An infix operator after a number: its right operand is evaluated inside the operator's
 // frame, as the call does (an error there names the operator), then both computed in place
 // (eval/fast_paths.h) or handed to the call.
-[[gnu::always_inline]] inline flow infix_in_frame(cursor& c, const cell* op, const cell* name, int fast) {
-  // A right operand that is a number, or a word holding one, runs no code and cannot
-  // fail: computed without the frame, which nothing could see (but a full stack, where opening it
+[[gnu::always_inline]] inline flow infix_in_frame(cursor& c, const cell* op, const cell* name,
+                                                  int fast) {
+  // A right operand that is a number, or a word holding one, runs no code and cannot fail:
+  // computed without the frame, which nothing could see (but a full stack, where opening it
   // or pushing the operand overflows, as it does below).
   if (!trace::tracing && stack::frame_top < stack::frame_limit && stack::top + 1 < stack::limit)
       [[likely]] {
@@ -263,7 +264,6 @@ inline const cell* number_or_path_at(const cell* c) {
   c.refresh();
   return f;
 }
-
 
 // A paren of numbers and operators on them, `(x * x)`, `(i % 10)`, computed in place where every
 // operand is a number, or a word holding one, and every operator takes the inline way: nothing
