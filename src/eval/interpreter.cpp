@@ -199,19 +199,30 @@ flow call_infix_evaluated(const cell* op, const cell* name);
 
 namespace {
 
-// The number a two-element path reads without its walk (an object's field, a block's value at
-// an integer), or null.
-[[gnu::noinline]] const cell* path_number(const cell* path) {
-  if (block::rs_length(path) != 2) return nullptr;
+// The value of a path's head word where it is bound and set; null otherwise.
+inline const cell* path_head_value(const cell* path) {
+  if (block::rs_length(path) < 1) return nullptr;
   const cell* head = block::rs_abs_at(path, series::index_of(path));
-  const cell* hv = type_of(head) == type::word ? bound_value(head) : nullptr;
-  if (!hv) return nullptr;
-  const cell* elem = head + 1;
-  const cell* v = nullptr;
+  if (type_of(head) != type::word) return nullptr;
+  const cell* hv = bound_value(head);
+  return hv && type_of(hv) != type::unset ? hv : nullptr;
+}
+
+// The value a two-element path reads without its walk (an object's field named by a word, a
+// block's value at an integer), or null: the walk then runs, with its errors.
+// `hv` is the value of its head word (path_head_value).
+inline const cell* two_element_value(const cell* path, const cell* hv) {
+  if (block::rs_length(path) != 2) return nullptr;
+  const cell* elem = block::rs_abs_at(path, series::index_of(path)) + 1;
   if (type_of(hv) == type::object && type_of(elem) == type::word)
-    v = fast_paths::object_field(hv, elem);
-  else
-    v = fast_paths::block_pick(hv, elem);
+    return fast_paths::object_field(hv, elem);
+  return fast_paths::block_pick(hv, elem);
+}
+
+// The number such a path holds, or null.
+[[gnu::noinline]] const cell* path_number(const cell* path) {
+  const cell* hv = path_head_value(path);
+  const cell* v = hv ? two_element_value(path, hv) : nullptr;
   return v && fast_paths::number_operand(v) ? v : nullptr;
 }
 
@@ -533,6 +544,23 @@ flow eval_expression(cursor& c, bool no_infix, bool literal_functions) {
     case type::path: {
       cell p = *v;
       c.pos++;
+      // The commonest paths without the walk's set-up: a function called with refinements, an
+      // object's field or a block's value read (as eval_path takes them).
+      if (const cell* hv = trace::tracing ? nullptr : path_head_value(&p)) {
+        if (function::is_any_function(type_of(hv))) {
+          cell fn = *hv;
+          cell head = *block::rs_abs_at(&p, series::index_of(&p));
+          flow f = eval_call(c, &fn, &head, false, &p, 1, 0);
+          if (f != flow::normal) return f;
+          c.refresh();
+          break;
+        }
+        const cell* read = two_element_value(&p, hv);
+        if (read && !function::is_any_function(type_of(read))) {
+          stack::push(read);
+          break;
+        }
+      }
       flow f = eval_path(c, &p, false, false);
       if (f != flow::normal) return f;
       c.refresh();
@@ -875,66 +903,13 @@ flow call_function(const cell* fn_in, node_t lookup) {
   return f;
 }
 
-flow eval_path(cursor& c, const cell* path_in, bool set, bool get, bool case_) {
-  cell path = *path_in;
-  int32_t len = block::rs_length(&path);
-  if (len <= 0) fire(err::script_empty_path);
-  cell head = *block::rs_head(&path);
-  if (trace::tracing) [[unlikely]] {
-    trace::fire(trace::event::enter, &path, series::index_of(&path), nullptr, nullptr);
-    trace::fire(trace::event::fetch, &path, series::index_of(&path), nullptr, &head);
-  }
-  if (type_of(&head) != type::word) fire(err::script_word_first, &path);
-  cell* hv = bound_value(&head);
-  if (!hv) hv = context::get_value(&head);
-  if (type_of(hv) == type::unset) fire(err::script_unset_path, &path, &head);
-  if (function::is_any_function(type_of(hv))) {
-    if (set) fire(err::script_invalid_path_set, &path);
-    if (get) fire(err::script_invalid_path_get, &path);
-    cell fn = *hv;
-    return eval_call(c, &fn, &head, false, &path, 1, 0);
-  }
-  // Fast path: block/integer and block/:word read or set without the walk (eval/fast_paths.h).
-  if (len == 2 && type_of(hv) == type::block && !trace::tracing) {
-    cell elem = *(block::rs_head(&path) + 1);
-    // A get-word is read again by the walk when this declines: reading changes nothing.
-    if (type_of(&elem) == type::get_word) elem = *context::get_value(&elem);
-    if (set) {
-      if (type_of(&elem) == type::integer) {
-        // The block's own path step: poke, with its checks, owners and errors.
-        cell target = *hv;
-        cell value = *stack::last_value();
-        series::poke(&target, integer_type::value_of(&elem), &value, &elem);
-        stack::push(&value);
-        return flow::normal;
-      }
-    } else if (const cell* picked = fast_paths::block_pick(hv, &elem)) {
-      cell next = *picked;
-      if (!(function::is_any_function(type_of(&next)) && !get)) {
-        stack::push(&next);
-        return flow::normal;
-      }
-    }
-  }
-  // Fast path: object/field read or set without the walk (eval/fast_paths.h).
-  if (len == 2 && type_of(hv) == type::object && !trace::tracing) {
-    cell elem = *(block::rs_head(&path) + 1);
-    if (type_of(&elem) == type::word) {
-      if (set) {
-        cell value = *stack::last_value();
-        if (fast_paths::set_object_field(hv, &elem, &value)) {
-          stack::push(&value);
-          return flow::normal;
-        }
-      } else if (cell* field = fast_paths::object_field(hv, &elem)) {
-        cell next = *field;
-        if (!(function::is_any_function(type_of(&next)) && !get)) {
-          stack::push(&next);
-          return flow::normal;
-        }
-      }
-    }
-  }
+namespace {
+
+// The walk of a path from its head's value: each value reached and the selector that reached it
+// kept on the stack, each step taken by the parent's datatype (out of line: the common paths
+// are answered before it).
+[[gnu::noinline]] flow walk_path(cursor& c, cell path, cell head, cell* hv, int32_t len, bool set,
+                                 bool get, bool case_) {
   // The value to store in set mode is the last pushed value.
   cell to_set;
   if (set) to_set = *stack::last_value();
@@ -1040,6 +1015,71 @@ flow eval_path(cursor& c, const cell* path_in, bool set, bool get, bool case_) {
   stack::top = stack::at_index(start);
   stack::push(&result);
   return flow::normal;
+}
+
+}  // namespace
+
+flow eval_path(cursor& c, const cell* path_in, bool set, bool get, bool case_) {
+  cell path = *path_in;
+  int32_t len = block::rs_length(&path);
+  if (len <= 0) fire(err::script_empty_path);
+  cell head = *block::rs_head(&path);
+  if (trace::tracing) [[unlikely]] {
+    trace::fire(trace::event::enter, &path, series::index_of(&path), nullptr, nullptr);
+    trace::fire(trace::event::fetch, &path, series::index_of(&path), nullptr, &head);
+  }
+  if (type_of(&head) != type::word) fire(err::script_word_first, &path);
+  cell* hv = bound_value(&head);
+  if (!hv) hv = context::get_value(&head);
+  if (type_of(hv) == type::unset) fire(err::script_unset_path, &path, &head);
+  if (function::is_any_function(type_of(hv))) {
+    if (set) fire(err::script_invalid_path_set, &path);
+    if (get) fire(err::script_invalid_path_get, &path);
+    cell fn = *hv;
+    return eval_call(c, &fn, &head, false, &path, 1, 0);
+  }
+  // Fast path: block/integer and block/:word read or set without the walk (eval/fast_paths.h).
+  if (len == 2 && type_of(hv) == type::block && !trace::tracing) {
+    cell elem = *(block::rs_head(&path) + 1);
+    // A get-word is read again by the walk when this declines: reading changes nothing.
+    if (type_of(&elem) == type::get_word) elem = *context::get_value(&elem);
+    if (set) {
+      if (type_of(&elem) == type::integer) {
+        // The block's own path step: poke, with its checks, owners and errors.
+        cell target = *hv;
+        cell value = *stack::last_value();
+        series::poke(&target, integer_type::value_of(&elem), &value, &elem);
+        stack::push(&value);
+        return flow::normal;
+      }
+    } else if (const cell* picked = fast_paths::block_pick(hv, &elem)) {
+      cell next = *picked;
+      if (!(function::is_any_function(type_of(&next)) && !get)) {
+        stack::push(&next);
+        return flow::normal;
+      }
+    }
+  }
+  // Fast path: object/field read or set without the walk (eval/fast_paths.h).
+  if (len == 2 && type_of(hv) == type::object && !trace::tracing) {
+    cell elem = *(block::rs_head(&path) + 1);
+    if (type_of(&elem) == type::word) {
+      if (set) {
+        cell value = *stack::last_value();
+        if (fast_paths::set_object_field(hv, &elem, &value)) {
+          stack::push(&value);
+          return flow::normal;
+        }
+      } else if (cell* field = fast_paths::object_field(hv, &elem)) {
+        cell next = *field;
+        if (!(function::is_any_function(type_of(&next)) && !get)) {
+          stack::push(&next);
+          return flow::normal;
+        }
+      }
+    }
+  }
+  return walk_path(c, path, head, hv, len, set, get, case_);
 }
 
 flow eval_next(const cell* block, uint32_t& index_out) {
