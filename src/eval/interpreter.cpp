@@ -311,6 +311,16 @@ cursor::cursor(const cell* block)
 
 namespace {
 
+flow eval_set_word(cursor& c);
+
+// A set-word's expression as eval_expression takes it, with one activation fewer: operators
+// after it are applied to its value (a word the set made an op! is one).
+inline flow set_word_expression(cursor& c) {
+  flow f = eval_set_word(c);
+  if (f != flow::normal || c.at_tail() || type_of(c.value()) != type::word) return f;
+  return eval_infix(c);
+}
+
 // The expressions of a block, in the current frame.
 [[gnu::always_inline]] inline flow eval_expressions(const cell* block) {
   cell saved_code = current_code;
@@ -331,7 +341,8 @@ namespace {
     do {
       stack::top = stack::arguments;
       if (user_code) current_code.data1 = c.pos;
-      flow f = eval_operand(c, false);
+      flow f = type_of(c.value()) == type::set_word && !trace::tracing ? set_word_expression(c)
+                                                                      : eval_operand(c, false);
       if (f != flow::normal) [[unlikely]] {
         current_code = saved_code;
         return f;
@@ -399,6 +410,46 @@ flow eval_block(const cell* block, bool to_result) {
 }
 
 namespace {
+
+// A set-word and the expression whose value it takes (the set-word at the cursor).
+[[gnu::noinline]] flow eval_set_word(cursor& c) {
+  const cell* v = c.value();
+  cell w = *v;
+  c.pos++;
+  if (c.at_tail()) fire(err::script_need_value, &w);
+  stack::open_native_frame(&w);
+  if (trace::tracing) [[unlikely]] {
+    stack::push(&w);
+    trace_push(c, c.pos - 1);
+    stack::top--;
+  }
+  flow f = eval_operand(c, false);
+  if (f != flow::normal) {
+    stack::close_frame_dropping();
+    return f;
+  }
+  cell* value = stack::last_value();
+  if (type_of(value) == type::unset) fire(err::script_need_value, &w);
+  if (trace::tracing) [[unlikely]] {
+    cell set_value = *value;
+    trace::fire(trace::event::set, nullptr, 0, &w, &set_value);
+    value = stack::last_value();
+  }
+  cell* value_cell = bound_value(&w);
+  if (value_cell && !(context::kind(word::context_of(&w)) == context::kind_object)) {
+    *value_cell = *value;
+  } else {
+    cell set_value = *value;
+    f = catching_exits([&] { context::set_value(&w, &set_value); });  // on-change*
+    if (f != flow::normal) {
+      stack::close_frame_dropping();
+      return f;
+    }
+  }
+  stack::close_frame();  // the set value stays as the expression's value
+  c.refresh();
+  return flow::normal;
+}
 
 // Infix operators chain left to right, with no precedence, after the value just pushed.
 [[gnu::always_inline]] inline flow infix_chain(cursor& c) {
@@ -468,40 +519,8 @@ flow eval_expression(cursor& c, bool no_infix, bool literal_functions) {
       break;
     }
     case type::set_word: {
-      cell w = *v;
-      c.pos++;
-      if (c.at_tail()) fire(err::script_need_value, &w);
-      stack::open_native_frame(&w);
-      if (trace::tracing) [[unlikely]] {
-        stack::push(&w);
-        trace_push(c, c.pos - 1);
-        stack::top--;
-      }
-      flow f = eval_operand(c, false);
-      if (f != flow::normal) {
-        stack::close_frame_dropping();
-        return f;
-      }
-      cell* value = stack::last_value();
-      if (type_of(value) == type::unset) fire(err::script_need_value, &w);
-      if (trace::tracing) [[unlikely]] {
-        cell set_value = *value;
-        trace::fire(trace::event::set, nullptr, 0, &w, &set_value);
-        value = stack::last_value();
-      }
-      cell* value_cell = bound_value(&w);
-      if (value_cell && !(context::kind(word::context_of(&w)) == context::kind_object)) {
-        *value_cell = *value;
-      } else {
-        cell set_value = *value;
-        f = catching_exits([&] { context::set_value(&w, &set_value); });  // on-change*
-        if (f != flow::normal) {
-          stack::close_frame_dropping();
-          return f;
-        }
-      }
-      stack::close_frame();  // the set value stays as the expression's value
-      c.refresh();
+      flow f = eval_set_word(c);
+      if (f != flow::normal) return f;
       break;
     }
     case type::lit_word:
