@@ -4,15 +4,16 @@ mode, alternate screen, mouse reporting, cursor) are back after each way of leav
 import os
 import shutil
 import signal
-import subprocess
 import sys
 import tempfile
 import time
 
+import tmux_pane
+
 KAZ = os.path.abspath(sys.argv[1])
 FACES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "tui", "faces.kaz")
 failures = []
-ESC = "\x1b"
+ESC = tmux_pane.ESC
 
 
 def check(name, cond, detail=""):
@@ -20,61 +21,12 @@ def check(name, cond, detail=""):
         failures.append(f"{name}: {detail}")
 
 
-class Pane:
-    """kaz running a script in a tmux pane of its own server; after kaz ends the pane shows its
-    exit status and the terminal settings it left."""
-
-    count = 0
+class Pane(tmux_pane.Pane):
+    """A script run after the faces' definitions."""
 
     def __init__(self, tmp, body, columns=50, rows=16, env=None):
-        Pane.count += 1
-        self.socket = f"kaz-tui-{os.getpid()}-{Pane.count}"
-        script = os.path.join(tmp, f"case{Pane.count}.kaz")
-        with open(script, "w") as f:
-            f.write(f"Kaz []\ndo %{FACES}\n{body}\n")
-        settings = {"TERM": "xterm-256color", "COLORTERM": ""}
-        settings.update(env or {})
-        assigns = " ".join(f"{k}='{v}'" for k, v in settings.items())
-        self.stty = os.path.join(tmp, f"stty{Pane.count}.txt")
-        command = f"env {assigns} {KAZ} {script}; echo EXIT=$?; stty -a > {self.stty}; sleep 120"
-        self.tmux("new-session", "-d", "-x", str(columns), "-y", str(rows), command)
-
-    def tmux(self, *args):
-        r = subprocess.run(["tmux", "-L", self.socket, "-f", "/dev/null", *args],
-                           capture_output=True, text=True)
-        return r.stdout
-
-    def screen(self, escapes=False):
-        args = ["capture-pane", "-p", "-t", "0"] + (["-e"] if escapes else [])
-        return [line.rstrip() for line in self.tmux(*args).split("\n")]
-
-    def wait_for(self, text, timeout=8, escapes=False):
-        end = time.time() + timeout
-        while time.time() < end:
-            if text in "\n".join(self.screen(escapes)):
-                return True
-            time.sleep(0.05)
-        return False
-
-    def send(self, keys, pause=0.25):
-        self.tmux("send-keys", "-t", "0", "-l", keys)
-        time.sleep(pause)
-
-    def click(self, column, row, button=0):
-        """A press and a release at a 0-based cell of the pane."""
-        self.send(f"{ESC}[<{button};{column + 1};{row + 1}M{ESC}[<{button};{column + 1};{row + 1}m")
-
-    def modes(self):
-        return self.tmux("display", "-p", "-t", "0",
-                         "#{alternate_on} #{mouse_any_flag} #{mouse_sgr_flag} #{cursor_flag}").strip()
-
-    def kaz_pid(self):
-        shell = self.tmux("display", "-p", "-t", "0", "#{pane_pid}").strip()
-        r = subprocess.run(["pgrep", "-P", shell, "-f", KAZ], capture_output=True, text=True)
-        return int(r.stdout.split()[0]) if r.stdout.split() else None
-
-    def close(self):
-        self.tmux("kill-server")
+        super().__init__(KAZ, tmp, "case", f"Kaz []\ndo %{FACES}\n{body}\n", columns, rows, env,
+                         pause=0.25)
 
 
 def rows_of(screen, first, count):
@@ -89,13 +41,7 @@ def restored(name, p, exit_status):
     check(name + ": exit status", f"EXIT={exit_status}" in text, text)
     check(name + ": alternate screen, mouse reporting and cursor put back", p.modes() == "0 0 0 1",
           p.modes())
-    settings = ""
-    end = time.time() + 5
-    while time.time() < end and " echo " not in settings:
-        time.sleep(0.05)
-        if os.path.exists(p.stty):
-            with open(p.stty) as f:
-                settings = " " + f.read().replace("\n", " ").replace(";", " ") + " "
+    settings = p.settings()
     check(name + ": line discipline and echo put back", " icanon " in settings and " echo " in settings,
           settings)
 

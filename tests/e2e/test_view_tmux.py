@@ -4,14 +4,15 @@ compares the frames tmux shows, then checks that the terminal is back after each
 import os
 import shutil
 import signal
-import subprocess
 import sys
 import tempfile
 import time
 
+import tmux_pane
+
 KAZ = os.path.abspath(sys.argv[1])
 failures = []
-ESC = "\x1b"
+ESC = tmux_pane.ESC
 TAB = "\t"
 BACK_TAB = ESC + "[Z"
 ENTER = "\r"
@@ -24,77 +25,15 @@ def check(name, cond, detail=""):
         failures.append(f"{name}: {detail}")
 
 
-class Pane:
-    """kaz running a script in a tmux pane of its own server; after kaz ends the pane shows its
-    exit status and the terminal settings it left."""
-
-    count = 0
-
+class Pane(tmux_pane.Pane):
     def __init__(self, tmp, body, columns=60, rows=16):
-        Pane.count += 1
-        self.socket = f"kaz-view-{os.getpid()}-{Pane.count}"
-        script = os.path.join(tmp, f"view{Pane.count}.kaz")
-        with open(script, "w") as f:
-            f.write(f"Kaz []\n{body}\n")
-        self.stty = os.path.join(tmp, f"stty{Pane.count}.txt")
-        command = (f"env TERM=xterm-256color COLORTERM= {KAZ} {script}; echo EXIT=$?; "
-                   f"stty -a > {self.stty}; sleep 120")
-        self.tmux("new-session", "-d", "-x", str(columns), "-y", str(rows), command)
-
-    def tmux(self, *args):
-        r = subprocess.run(["tmux", "-L", self.socket, "-f", "/dev/null", *args],
-                           capture_output=True, text=True)
-        return r.stdout
-
-    def screen(self, escapes=False):
-        args = ["capture-pane", "-p", "-t", "0"] + (["-e"] if escapes else [])
-        return [line.rstrip() for line in self.tmux(*args).split("\n")]
-
-    def text(self):
-        return "\n".join(self.screen())
-
-    def wait_for(self, text, timeout=8, escapes=False):
-        end = time.time() + timeout
-        while time.time() < end:
-            if text in "\n".join(self.screen(escapes)):
-                return True
-            time.sleep(0.05)
-        return False
-
-    def wait_frame(self, want, first=0, timeout=8):
-        """Waits until the rows from `first` are exactly `want`; answers the rows last seen."""
-        end = time.time() + timeout
-        while True:
-            got = self.screen()[first:first + len(want)]
-            if got == want or time.time() > end:
-                return got
-            time.sleep(0.05)
-
-    def send(self, keys, pause=0.3):
-        self.tmux("send-keys", "-t", "0", "-l", keys)
-        time.sleep(pause)
-
-    def click(self, column, row):
-        """A left press and release at a 0-based cell of the pane."""
-        self.send(f"{ESC}[<0;{column + 1};{row + 1}M{ESC}[<0;{column + 1};{row + 1}m")
+        super().__init__(KAZ, tmp, "view", f"Kaz []\n{body}\n", columns, rows)
 
     def reversed_row(self, row):
         """The text shown in reverse video on a row: the focused face."""
         line = self.screen(escapes=True)[row]
         at = line.find(REVERSE)
         return None if at < 0 else line[at + len(REVERSE):].split(ESC, 1)[0]
-
-    def modes(self):
-        return self.tmux("display", "-p", "-t", "0",
-                         "#{alternate_on} #{mouse_any_flag} #{mouse_sgr_flag} #{cursor_flag}").strip()
-
-    def kaz_pid(self):
-        shell = self.tmux("display", "-p", "-t", "0", "#{pane_pid}").strip()
-        r = subprocess.run(["pgrep", "-P", shell, "-f", KAZ], capture_output=True, text=True)
-        return int(r.stdout.split()[0]) if r.stdout.split() else None
-
-    def close(self):
-        self.tmux("kill-server")
 
 
 def restored(name, p, exit_status):
@@ -106,13 +45,7 @@ def restored(name, p, exit_status):
           f"EXIT={exit_status}" in lines, "\n".join(lines))
     check(name + ": alternate screen, mouse reporting and cursor put back", p.modes() == "0 0 0 1",
           p.modes())
-    settings = ""
-    end = time.time() + 5
-    while time.time() < end and " echo " not in settings:
-        time.sleep(0.05)
-        if os.path.exists(p.stty):
-            with open(p.stty) as f:
-                settings = " " + f.read().replace("\n", " ").replace(";", " ") + " "
+    settings = p.settings()
     check(name + ": line discipline and echo put back", " icanon " in settings and " echo " in settings,
           settings)
 
