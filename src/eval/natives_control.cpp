@@ -308,16 +308,27 @@ flow forever(const int32_t*) {
   return end_loop(out);
 }
 
+namespace {
+
+// How many values one step of foreach or remove-each takes: one for a word, one for each word
+// of a block (an empty block is refused).
+uint32_t words_per_step(const cell* words_arg) {
+  if (type_of(words_arg) != type::block) return 1;
+  int32_t len = block::rs_length(words_arg);
+  if (len <= 0) {
+    cell w = *words_arg;
+    fire(err::script_invalid_arg, &w);
+  }
+  return static_cast<uint32_t>(len);
+}
+
+}  // namespace
+
 flow foreach(const int32_t*) {
   cell words_arg = *arg(0);
   cell series = *arg(1);
   cell body = *arg(2);
-  uint32_t n = 1;
-  if (type_of(&words_arg) == type::block) {
-    int32_t len = block::rs_length(&words_arg);
-    if (len <= 0) fire(err::script_invalid_arg, &words_arg);
-    n = static_cast<uint32_t>(len);
-  }
+  uint32_t n = words_per_step(&words_arg);
   if (type_of(&series) == type::map) {
     if (type_of(&words_arg) != type::block || n != 2) fire(err::script_invalid_arg, &words_arg);
   }
@@ -397,12 +408,7 @@ flow remove_each(const int32_t*) {
   cell words_arg = *arg(0);
   cell series = *arg(1);
   cell body = *arg(2);
-  uint32_t n = 1;
-  if (type_of(&words_arg) == type::block) {
-    int32_t len = block::rs_length(&words_arg);
-    if (len <= 0) fire(err::script_invalid_arg, &words_arg);
-    n = static_cast<uint32_t>(len);
-  }
+  uint32_t n = words_per_step(&words_arg);
   cell* pos = stack::push(&series);
   uint32_t pos_index = stack::index_of(pos);
   stack::open_loop_frame(body_name());

@@ -16,6 +16,7 @@
 #include "core/words.h"
 #include "datatypes/map.h"
 #include "eval/interpreter.h"
+#include "eval/leaf_values.h"
 #include "eval/natives.h"
 #include "eval/trace.h"
 #include "loader/lexer_transcode.h"
@@ -175,6 +176,28 @@ flow do_value_of(const int32_t* refs) {
 
 }  // namespace
 
+namespace {
+
+// The block reduce or compose made is the result; with /into (refinement number `into`) its values
+// are inserted into the target, which is the result.
+flow answer_made_block(const cell* made, const int32_t* refs, int into) {
+  cell r = *made;
+  if (!has(refs, into)) {
+    stack::set_result_only(&r);
+    return flow::normal;
+  }
+  cell out = *ref_arg(refs, into);
+  int32_t n = block::rs_length(&r);
+  for (int32_t i = 0; i < n; ++i) {
+    cell v = *(block::rs_head(&r) + i);
+    block::insert_value(&out, &v, true, false);
+  }
+  stack::set_result_only(&out);
+  return flow::normal;
+}
+
+}  // namespace
+
 flow reduce(const int32_t* refs) {
   cell value = *arg(0);
   if (type_of(&value) != type::block) {
@@ -191,7 +214,7 @@ flow reduce(const int32_t* refs) {
   interp::cursor c(&value);
   while (!c.at_tail()) {
     uint32_t mark = stack::index_of(stack::top);
-    flow f = interp::eval_expression(c, false);
+    flow f = interp::eval_operand(c, false);
     if (f != flow::normal) return f;
     c.refresh();
     cell v = *stack::last_value();
@@ -199,18 +222,7 @@ flow reduce(const int32_t* refs) {
     block::append_copy(stack::at_index(result_index), &v);
   }
   cell r = *stack::at_index(result_index);
-  if (has(refs, 0)) {
-    cell out = *ref_arg(refs, 0);
-    int32_t n = block::rs_length(&r);
-    for (int32_t i = 0; i < n; ++i) {
-      cell v = *(block::rs_head(&r) + i);
-      block::insert_value(&out, &v, true, false);
-    }
-    stack::set_result_only(&out);
-    return flow::normal;
-  }
-  stack::set_result_only(&r);
-  return flow::normal;
+  return answer_made_block(&r, refs, 0);
 }
 
 namespace {
@@ -269,18 +281,7 @@ flow compose(const int32_t* refs) {
   flow f = compose_into(result, &value, deep, only);
   if (f != flow::normal) return f;
   cell r = *stack::at_index(ri);
-  if (has(refs, 2)) {
-    cell out = *ref_arg(refs, 2);
-    int32_t n = block::rs_length(&r);
-    for (int32_t i = 0; i < n; ++i) {
-      cell v = *(block::rs_head(&r) + i);
-      block::insert_value(&out, &v, true, false);
-    }
-    stack::set_result_only(&out);
-    return flow::normal;
-  }
-  stack::set_result_only(&r);
-  return flow::normal;
+  return answer_made_block(&r, refs, 2);
 }
 
 flow get(const int32_t* refs) {
