@@ -344,11 +344,11 @@ int32_t find_integer_key(node_t t, const cell* key) {
 // name alone (0, 11, 12).
 int32_t find_word_key(node_t t, const cell* key, int32_t op) {
   uint32_t symbol = key->data2;
-  uint32_t hash = hash_value(key, false);
+  uint32_t want = resolve(symbol);
+  uint32_t hash = mix32(want);  // as hash_value hashes a word
   if (op == 2 || op == 10)
     return find_plain_key(t, type::set_word, hash, true,
                           [symbol](const cell* c) { return c->data2 == symbol; });
-  uint32_t want = resolve(symbol);
   return find_plain_key(t, type::set_word, hash, false, [symbol, want](const cell* c) {
     return c->data2 == symbol || resolve(c->data2) == want;
   });
