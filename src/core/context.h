@@ -115,7 +115,16 @@ inline cell* get_in(node_t ctx, uint32_t index) { return values(ctx) + index; }
  */
 void set_in(cell* word, const cell* value, node_t ctx, bool fire_hook);
 inline void set_value(cell* word, const cell* value, bool fire_hook = true) {
-  set_in(word, value, word::context_of(word), fire_hook);
+  // The commonest case here: a word resolved in a heap context that is not an object's.
+  node_t ctx = word::context_of(word);
+  if (ctx != 0 && word::index_of(word) != unresolved) {
+    const cell* h = header_cell(ctx);
+    if (!(h->header & context_flag::on_stack) && h->data2 != 0 && kind(ctx) != kind_object) {
+      memory::buffer_of(h->data2)->cells()[word::index_of(word)] = *value;
+      return;
+    }
+  }
+  set_in(word, value, ctx, fire_hook);
 }
 
 // A new context with the same size, flags and words, its words rebound to it; answers the node.
