@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "core/stack.h"
 #include "core/word.h"
 #include "memory/hashtable.h"
 #include "memory/series.h"
@@ -115,13 +116,21 @@ inline cell* get_in(node_t ctx, uint32_t index) { return values(ctx) + index; }
  */
 void set_in(cell* word, const cell* value, node_t ctx, bool fire_hook);
 inline void set_value(cell* word, const cell* value, bool fire_hook = true) {
-  // The commonest case here: a word resolved in a heap context that is not an object's.
+  // The commonest cases here: a word resolved in a context that is not an object's, its values
+  // on the heap or in a running call's frame.
   node_t ctx = word::context_of(word);
   if (ctx != 0 && word::index_of(word) != unresolved) {
     const cell* h = header_cell(ctx);
-    if (!(h->header & context_flag::on_stack) && h->data2 != 0 && kind(ctx) != kind_object) {
-      memory::buffer_of(h->data2)->cells()[word::index_of(word)] = *value;
-      return;
+    if (kind(ctx) != kind_object) {
+      if (!(h->header & context_flag::on_stack)) {
+        if (h->data2 != 0) {
+          memory::buffer_of(h->data2)->cells()[word::index_of(word)] = *value;
+          return;
+        }
+      } else if (h->data2 != no_values) {
+        *stack::at_index(h->data2 + word::index_of(word)) = *value;
+        return;
+      }
     }
   }
   set_in(word, value, ctx, fire_hook);
