@@ -276,29 +276,116 @@ inline const cell* number_or_path_at(const cell* c) {
   return f;
 }
 
-// A paren of numbers and operators on them, `(x * x)`, `(i % 10)`, computed in place where every
-// operand is a number, or a word holding one, and every operator takes the inline way: nothing
-// in it runs code or can fail, so its frame, which nothing could see, is not opened (but where
-// the stacks are full: there the frame's way overflows as it does). False: nothing was pushed.
-[[gnu::always_inline]] inline bool number_paren(const cell* p) {
-  series_buffer* s = memory::buffer_of(series::node_of(p));
-  const cell* at = s->cells() + series::index_of(p);
-  const cell* end = s->cells_tail();
-  if (at >= end || (end - at) % 2 == 0) return false;  // a number, then operator and number pairs
-  if (trace::tracing || stack::frame_top >= stack::frame_limit || stack::top + 1 >= stack::limit)
-    return false;
-  const cell* first = number_or_path_at(at);
-  if (!first) return false;
-  cell* left = stack::push(first);
-  for (++at; at < end; at += 2) {
-    const cell* op = at + 1 < end && type_of(at) == type::word ? bound_value(at) : nullptr;
-    int kind = op && type_of(op) == type::op ? fast_paths::infix_kind(op) : 0;
-    const cell* right = kind ? number_or_path_at(at + 1) : nullptr;
-    if (!right || !fast_paths::infix(kind, left, right)) {
-      stack::top--;
-      return false;
-    }
+// The generic way opens frames and pushes values for a chain of numbers (a set-word's frame, an
+// operator's, a paren's): the chains below are computed in place only with room for all of
+// them, so that where the stacks are full the generic way overflows where it does.
+constexpr uint32_t number_headroom = 8;
+// Parens nested in a chain that are computed in place.
+constexpr int number_paren_depth = 2;
+
+inline bool room_for_numbers() {
+  return !trace::tracing && stack::frame_top + number_headroom < stack::frame_limit &&
+         stack::top + number_headroom < stack::limit;
+}
+
+const cell* chain_rest(const cell* at, const cell* end, cell* acc, int depth);
+
+// The cells of a paren that may be a chain as a whole (a number, then operator and number
+// pairs: an odd count); false for others.
+inline bool chain_paren_cells(const cell* paren, const cell*& p, const cell*& end) {
+  series_buffer* s = memory::buffer_of(series::node_of(paren));
+  p = s->cells() + series::index_of(paren);
+  end = s->cells_tail();
+  return p < end && (end - p) % 2 == 1;
+}
+
+// One operand of a chain, copied to `out`: a number, a word or two-element path holding one, or
+// a paren that is a chain as a whole. False where it is anything else.
+inline bool chain_operand(const cell* at, cell* out, int depth) {
+  if (type_of(at) != type::paren) {
+    const cell* v = number_or_path_at(at);
+    if (!v) return false;
+    *out = *v;
+    return true;
   }
+  const cell *p, *end;
+  if (depth == 0 || !chain_paren_cells(at, p, end)) return false;
+  return chain_operand(p, out, depth - 1) && chain_rest(p + 1, end, out, depth - 1) == end;
+}
+
+/*
+ * A chain of numbers and operators on them (`x * x`, `i % 10`, `o/a + (x / r * dt)`): an
+ * operand, then operator and operand pairs, up to the first cell that is not a word holding an
+ * op!. Its value is computed in place when every operator takes the inline way: nothing in it
+ * runs code or can fail, so the frames the generic way opens, which nothing could see, are not
+ * opened. This takes the operator and operand pairs from `at` on, the value so far in `acc`,
+ * and answers the position past the chain, or null where any of it must take the generic way.
+ */
+const cell* chain_rest(const cell* at, const cell* end, cell* acc, int depth) {
+  for (; at < end && type_of(at) == type::word; at += 2) {
+    const cell* op = bound_value(at);
+    if (!op || type_of(op) != type::op) break;
+    cell right;
+    if (at + 1 >= end || !chain_operand(at + 1, &right, depth)) return nullptr;
+    int kind = fast_paths::infix_kind(op);
+    if (!kind || !fast_paths::infix(kind, acc, &right)) return nullptr;
+  }
+  return at;
+}
+
+// A paren that is a chain as a whole, its value pushed. False: nothing was pushed.
+[[gnu::always_inline]] inline bool number_paren(const cell* paren) {
+  const cell *p, *end;
+  if (!chain_paren_cells(paren, p, end) || !room_for_numbers()) return false;
+  cell value;
+  if (!chain_operand(p, &value, number_paren_depth - 1) ||
+      chain_rest(p + 1, end, &value, number_paren_depth - 1) != end)
+    return false;
+  stack::push(&value);
+  return true;
+}
+
+/*
+ * A set-word or a set-path to an object's field, and a chain (`n: n + 1`, `o/a: o/a + 1`),
+ * taken in place: the word or field set and the value pushed, as the generic way leaves them. A word of an object, and a field with a change handler, are set the
+ * generic way. False: nothing was changed. The first operand is looked at here, so that a
+ * set-word before a call costs little.
+ */
+[[gnu::always_inline]] inline bool number_set(cursor& c) {
+  const cell* target = c.value();
+  const cell* at = target + 1;
+  const cell* end = c.head + c.tail;
+  if (at >= end) return false;
+  uint32_t t = type_of(at);
+  const cell* first = at;
+  if (t == type::word) {
+    first = bound_value(at);
+    if (!first) return false;
+    t = type_of(first);
+  }
+  if (t != type::integer && t != type::float_ && t != type::path) return false;
+  if (!room_for_numbers()) return false;
+  cell value;
+  if (t == type::path) {
+    if (!chain_operand(at, &value, 0)) return false;
+  } else {
+    value = *first;
+  }
+  const cell* past = chain_rest(at + 1, end, &value, number_paren_depth);
+  if (!past) return false;
+  if (type_of(target) == type::set_word) {
+    cell* slot = bound_value(target);
+    if (!slot || context::kind(word::context_of(target)) == context::kind_object) return false;
+    *slot = value;
+  } else {
+    const cell* object = path_head_value(target);
+    if (!object || type_of(object) != type::object || block::rs_length(target) != 2) return false;
+    const cell* field = block::rs_abs_at(target, series::index_of(target)) + 1;
+    if (type_of(field) != type::word || !fast_paths::set_object_field(object, field, &value))
+      return false;
+  }
+  stack::push(&value);
+  c.pos = static_cast<uint32_t>(past - c.head);
   return true;
 }
 
@@ -413,6 +500,7 @@ namespace {
 
 // A set-word and the expression whose value it takes (the set-word at the cursor).
 [[gnu::noinline]] flow eval_set_word(cursor& c) {
+  if (number_set(c)) return flow::normal;
   const cell* v = c.value();
   cell w = *v;
   c.pos++;
@@ -594,6 +682,7 @@ flow eval_expression(cursor& c, bool no_infix, bool literal_functions) {
       break;
     }
     case type::set_path: {
+      if (number_set(c)) break;
       cell p = *v;
       c.pos++;
       if (c.at_tail()) fire(err::script_need_value, &p);
