@@ -15,6 +15,7 @@
 #include "core/words.h"
 #include "datatypes/port.h"
 #include "datatypes/series_common.h"
+#include "eval/fast_paths.h"
 #include "runtime/fire.h"
 
 namespace kaz::actions {
@@ -328,11 +329,17 @@ int32_t index_argument(const cell* c) {
 }
 
 flow pick(const int32_t*) {
+  // The commonest pick and poke, a block! at an integer position inside it, taken directly.
+  if (const cell* v = fast_paths::block_pick(arg(0), arg(1))) return result(v);
   KAZ_SLOT(arg(0), pick);
   return result(f(arg(0), index_argument(arg(1)), arg(1)));
 }
 
 flow poke(const int32_t*) {
+  if (cell* at = fast_paths::block_poke_slot(arg(0), arg(1))) {
+    *at = *arg(2);
+    return result(arg(2));
+  }
   KAZ_SLOT(arg(0), poke);
   return result(f(arg(0), index_argument(arg(1)), arg(2), arg(1)));
 }

@@ -142,7 +142,7 @@ bool set_object_field(const cell* object, const cell* element, const cell* value
 
 // A block's value at a 1-based integer path element inside it, or null (other types, other
 // positions: the pick action's rules then apply).
-inline const cell* block_pick(const cell* parent, const cell* element) {
+inline cell* block_pick(const cell* parent, const cell* element) {
   if (type_of(parent) != type::block || type_of(element) != type::integer) return nullptr;
   int32_t k = integer_type::value_of(element);
   if (k < 1) return nullptr;
@@ -150,6 +150,14 @@ inline const cell* block_pick(const cell* parent, const cell* element) {
   uint64_t at = uint64_t(series::index_of(parent)) + uint64_t(k) - 1;
   if (at >= s->length()) return nullptr;
   return s->cells() + at;
+}
+
+// The same cell for a poke that nothing else sees (no owner to tell), or null: the poke
+// action's checks, owners and errors then apply.
+inline cell* block_poke_slot(const cell* parent, const cell* element) {
+  cell* at = block_pick(parent, element);
+  if (!at || (memory::buffer_of(series::node_of(parent))->flags & series_flag::owned)) return nullptr;
+  return at;
 }
 
 void init();
