@@ -333,13 +333,17 @@ const cell* chain_rest(const cell* at, const cell* end, cell* acc, int depth) {
   return at;
 }
 
-// A paren that is a chain as a whole, its value pushed. False: nothing was pushed.
+// A paren that is a chain as a whole, its value pushed. False: nothing was pushed. One without
+// parens inside needs only a value's room (where the stacks are full, its frame's way
+// overflows as it does); parens inside it are computed in place only with room to spare.
 [[gnu::always_inline]] inline bool number_paren(const cell* paren) {
   const cell *p, *end;
-  if (!chain_paren_cells(paren, p, end) || !room_for_numbers()) return false;
+  if (!chain_paren_cells(paren, p, end) || trace::tracing ||
+      stack::frame_top >= stack::frame_limit || stack::top + 1 >= stack::limit)
+    return false;
+  int depth = room_for_numbers() ? number_paren_depth - 1 : 0;
   cell value;
-  if (!chain_operand(p, &value, number_paren_depth - 1) ||
-      chain_rest(p + 1, end, &value, number_paren_depth - 1) != end)
+  if (!chain_operand(p, &value, depth) || chain_rest(p + 1, end, &value, depth) != end)
     return false;
   stack::push(&value);
   return true;
