@@ -156,7 +156,8 @@ inline cell* block_pick(const cell* parent, const cell* element) {
 // action's checks, owners and errors then apply.
 inline cell* block_poke_slot(const cell* parent, const cell* element) {
   cell* at = block_pick(parent, element);
-  if (!at || (memory::buffer_of(series::node_of(parent))->flags & series_flag::owned)) return nullptr;
+  if (!at || (memory::buffer_of(series::node_of(parent))->flags & series_flag::owned))
+    return nullptr;
   return at;
 }
 

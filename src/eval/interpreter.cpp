@@ -351,9 +351,10 @@ const cell* chain_rest(const cell* at, const cell* end, cell* acc, int depth) {
 
 /*
  * A set-word or a set-path to an object's field, and a chain (`n: n + 1`, `o/a: o/a + 1`),
- * taken in place: the word or field set and the value pushed, as the generic way leaves them. A word of an object, and a field with a change handler, are set the
- * generic way. False: nothing was changed. The first operand is looked at here, so that a
- * set-word before a call costs little.
+ * taken in place: the word or field set and the value pushed, as the generic way leaves them.
+ * A word of an object, and a field with a change handler, are set the generic way. False:
+ * nothing was changed. The first operand is looked at here, so that a set-word before a call
+ * costs little.
  */
 [[gnu::always_inline]] inline bool number_set(cursor& c) {
   const cell* target = c.value();
