@@ -321,7 +321,8 @@ inline bool chain_operand(const cell* at, cell* out, int depth) {
  * opened. This takes the operator and operand pairs from `at` on, the value so far in `acc`,
  * and answers the position past the chain, or null where any of it must take the generic way.
  */
-const cell* chain_rest(const cell* at, const cell* end, cell* acc, int depth) {
+[[gnu::always_inline]] inline const cell* chain_steps(const cell* at, const cell* end, cell* acc,
+                                                      int depth) {
   for (; at < end && type_of(at) == type::word; at += 2) {
     const cell* op = bound_value(at);
     if (!op || type_of(op) != type::op) break;
@@ -331,6 +332,11 @@ const cell* chain_rest(const cell* at, const cell* end, cell* acc, int depth) {
     if (!kind || !fast_paths::infix(kind, acc, &right)) return nullptr;
   }
   return at;
+}
+
+// The same out of line, for parens.
+[[gnu::noinline]] const cell* chain_rest(const cell* at, const cell* end, cell* acc, int depth) {
+  return chain_steps(at, end, acc, depth);
 }
 
 // A paren that is a chain as a whole, its value pushed. False: nothing was pushed. One without
@@ -376,7 +382,7 @@ const cell* chain_rest(const cell* at, const cell* end, cell* acc, int depth) {
   } else {
     value = *first;
   }
-  const cell* past = chain_rest(at + 1, end, &value, number_paren_depth);
+  const cell* past = chain_steps(at + 1, end, &value, number_paren_depth);
   if (!past) return false;
   if (type_of(target) == type::set_word) {
     cell* slot = bound_value(target);
