@@ -42,16 +42,6 @@ inline int32_t find_position(node_t ctx, uint32_t sym, bool case_insensitive) {
 
 }  // namespace
 
-cell* values(node_t ctx) {
-  cell* h = header_cell(ctx);
-  if (h->header & context_flag::on_stack) {
-    if (h->data2 == no_values) return nullptr;
-    return stack::at_index(h->data2);
-  }
-  if (h->data2 == 0) return nullptr;
-  return memory::buffer_of(h->data2)->cells();
-}
-
 void word_at(node_t ctx, uint32_t index, cell* out) {
   *out = words(ctx)[index];
   out->header &= ~(context_flag::word_set | new_line_flag);

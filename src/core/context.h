@@ -56,7 +56,12 @@ inline cell* words(node_t ctx) { return memory::buffer_of(words_node(ctx))->cell
 inline uint32_t size(node_t ctx) { return memory::buffer_of(words_node(ctx))->length(); }
 
 // The value cells from slot 0, or null when a stack context has no running call.
-cell* values(node_t ctx);
+inline cell* values(node_t ctx) {
+  const cell* h = header_cell(ctx);
+  if (h->header & context_flag::on_stack)
+    return h->data2 == no_values ? nullptr : stack::at_index(h->data2);
+  return h->data2 == 0 ? nullptr : memory::buffer_of(h->data2)->cells();
+}
 
 // The word at an index, as a value to hand out (its word-set mark cleared).
 void word_at(node_t ctx, uint32_t index, cell* out);
