@@ -45,16 +45,21 @@ inline field_entry& entry_for(node_t ctx, uint32_t symbol) {
   return field_cache[((ctx * 0x9E3779B1u) ^ (symbol * 0x85EBCA6Bu)) >> 24];
 }
 
+// A field not in the cache yet: looked up and kept.
+[[gnu::noinline]] int32_t learn_field(node_t ctx, uint32_t symbol) {
+  int32_t index = context::find_symbol(ctx, symbol, true);
+  if (index >= 0) entry_for(ctx, symbol) = {ctx, symbol, static_cast<uint32_t>(index)};
+  return index;
+}
+
 // The slot an object's eval-path step finds for a word element, or -1.
-int32_t field_index(node_t ctx, const cell* element) {
+inline int32_t field_index(node_t ctx, const cell* element) {
   if (word::context_of(element) == ctx && word::index_of(element) != context::unresolved)
     return static_cast<int32_t>(word::index_of(element));
   uint32_t symbol = word::symbol_of(element);
-  field_entry& e = entry_for(ctx, symbol);
+  const field_entry& e = entry_for(ctx, symbol);
   if (e.ctx == ctx && e.symbol == symbol) return static_cast<int32_t>(e.index);
-  int32_t index = context::find_symbol(ctx, symbol, true);
-  if (index >= 0) e = {ctx, symbol, static_cast<uint32_t>(index)};
-  return index;
+  return learn_field(ctx, symbol);
 }
 
 void clear_operator_cache() {
