@@ -276,6 +276,13 @@ inline const cell* number_or_path_at(const cell* c) {
   return f;
 }
 
+// The value cell a set-word writes directly, or null: unbound, no values, or a word of an
+// object (set the generic way, which runs its change handler).
+inline cell* direct_slot(const cell* w) {
+  cell* slot = bound_value(w);
+  return slot && context::kind(word::context_of(w)) != context::kind_object ? slot : nullptr;
+}
+
 // The generic way opens frames and pushes values for a chain of numbers (a set-word's frame, an
 // operator's, a paren's): the chains below are computed in place only with room for all of
 // them, so that where the stacks are full the generic way overflows where it does.
@@ -385,8 +392,8 @@ inline bool chain_operand(const cell* at, cell* out, int depth) {
   const cell* past = chain_steps(at + 1, end, &value, number_paren_depth);
   if (!past) return false;
   if (type_of(target) == type::set_word) {
-    cell* slot = bound_value(target);
-    if (!slot || context::kind(word::context_of(target)) == context::kind_object) return false;
+    cell* slot = direct_slot(target);
+    if (!slot) return false;
     *slot = value;
   } else {
     const cell* object = path_head_value(target);
@@ -534,8 +541,7 @@ namespace {
     trace::fire(trace::event::set, nullptr, 0, &w, &set_value);
     value = stack::last_value();
   }
-  cell* value_cell = bound_value(&w);
-  if (value_cell && !(context::kind(word::context_of(&w)) == context::kind_object)) {
+  if (cell* value_cell = direct_slot(&w)) {
     *value_cell = *value;
   } else {
     cell set_value = *value;
