@@ -422,8 +422,9 @@ flow eval_set_word(cursor& c);
 // after it are applied to its value (a word the set made an op! is one).
 inline flow set_word_expression(cursor& c) {
   flow f = eval_set_word(c);
-  if (f != flow::normal || c.at_tail() || type_of(c.value()) != type::word) return f;
-  return eval_infix(c);
+  if (f != flow::normal) return f;
+  const cell* op = op_at(c);
+  return op ? eval_infix(c, op) : flow::normal;
 }
 
 // The expressions of a block, in the current frame.
@@ -556,16 +557,12 @@ namespace {
   return flow::normal;
 }
 
-// Infix operators chain left to right, with no precedence, after the value just pushed.
-[[gnu::always_inline]] inline flow infix_chain(cursor& c) {
-  for (;;) {
-    if (c.at_tail()) break;
-    cell* nv = c.value();
-    if (type_of(nv) != type::word) break;
-    cell* val = bound_value(nv);
-    if (!val || type_of(val) != type::op) break;
+// Infix operators chain left to right, with no precedence, after the value just pushed; `val`
+// is the op! value the word at the cursor holds (op_at found it).
+[[gnu::always_inline]] inline flow infix_chain_from(cursor& c, const cell* val) {
+  do {
     cell op = *val;
-    cell name = *nv;
+    cell name = *c.value();
     c.pos++;
     // Fast path: numbers computed inline (eval/fast_paths.h), the call made only where they
     // decline; the right operand is evaluated inside the operator's frame, as the call would
@@ -581,13 +578,18 @@ namespace {
     }
     flow f = eval_call(c, &op, &name, true, nullptr, 0, 0);
     if (f != flow::normal) return f;
-  }
+  } while ((val = op_at(c)));
   return flow::normal;
+}
+
+[[gnu::always_inline]] inline flow infix_chain(cursor& c) {
+  const cell* val = op_at(c);
+  return val ? infix_chain_from(c, val) : flow::normal;
 }
 
 }  // namespace
 
-flow eval_infix(cursor& c) { return infix_chain(c); }
+flow eval_infix(cursor& c, const cell* op) { return infix_chain_from(c, op); }
 
 flow eval_expression(cursor& c, bool no_infix, bool literal_functions) {
   if (trace::tracing) [[unlikely]] {

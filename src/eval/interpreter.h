@@ -58,8 +58,9 @@ flow eval_body(const cell* block);
 flow eval_expression(cursor& c, bool no_infix, bool literal_functions = false);
 
 // The operators that follow a value just pushed, applied left to right (eval_expression's
-// end); eval_operand (eval/leaf_values.h) evaluates leaves without eval_expression.
-flow eval_infix(cursor& c);
+// end), from the op! value `op` that the word at the cursor holds; eval_operand
+// (eval/leaf_values.h) evaluates leaves without eval_expression.
+flow eval_infix(cursor& c, const cell* op);
 
 // Evaluates the expression at a block's index into the result slot; answers the index after it
 // (unchanged at the tail, where the result is unset!).

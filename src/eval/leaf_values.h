@@ -68,6 +68,14 @@ inline bool plain_value(uint32_t t) { return detail::table.plain[t]; }
 
 namespace kaz::interp {
 
+// The op! value of the word at the cursor, where an operator follows; null for anything
+// else, which ends the expression without a call.
+[[gnu::always_inline]] inline const cell* op_at(const cursor& c) {
+  if (c.at_tail() || type_of(c.value()) != type::word) return nullptr;
+  const cell* val = bound_value(c.value());
+  return val && type_of(val) == type::op ? val : nullptr;
+}
+
 // eval_expression with its leaves and its calls through a word taken here: what it gives,
 // with one activation fewer. Anything else, and everything while tracing, goes to it.
 [[gnu::always_inline]] inline flow eval_operand(cursor& c, bool no_infix) {
@@ -94,8 +102,9 @@ namespace kaz::interp {
       return eval_expression(c, no_infix);
     }
     // Only a word can be an operator.
-    if (no_infix || c.at_tail() || type_of(c.value()) != type::word) return flow::normal;
-    return eval_infix(c);
+    if (no_infix) return flow::normal;
+    const cell* op = op_at(c);
+    return op ? eval_infix(c, op) : flow::normal;
   }
   return eval_expression(c, no_infix);
 }
