@@ -53,7 +53,7 @@ inline node_t words_node(node_t ctx) { return hashtable::data_block(symbols_node
 
 // The word block's cells (valid until the next allocation) and their count.
 inline cell* words(node_t ctx) { return memory::buffer_of(words_node(ctx))->cells(); }
-inline uint32_t size(node_t ctx) { return memory::buffer_of(words_node(ctx))->length(); }
+inline uint32_t size(node_t ctx) { return memory::buffer_of(words_node(ctx))->cell_count(); }
 
 // The value cells from slot 0, or null when a stack context has no running call.
 inline cell* values(node_t ctx) {

@@ -148,7 +148,7 @@ inline cell* block_pick(const cell* parent, const cell* element) {
   if (k < 1) return nullptr;
   series_buffer* s = memory::buffer_of(series::node_of(parent));
   uint64_t at = uint64_t(series::index_of(parent)) + uint64_t(k) - 1;
-  if (at >= s->length()) return nullptr;
+  if (at >= s->cell_count()) return nullptr;
   return s->cells() + at;
 }
 

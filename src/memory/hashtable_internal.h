@@ -37,7 +37,7 @@ inline uint32_t* words_of(node_t n) { return reinterpret_cast<uint32_t*>(memory:
 inline uint32_t* flags_of(node_t t) { return words_of(record(t)[f_flags]); }
 inline int32_t* keys_of(node_t t) { return reinterpret_cast<int32_t*>(words_of(record(t)[f_keys])); }
 inline cell* data_of(node_t t) { return memory::buffer_of(record(t)[f_data])->cells(); }
-inline uint32_t data_length(node_t t) { return memory::buffer_of(record(t)[f_data])->length(); }
+inline uint32_t data_length(node_t t) { return memory::buffer_of(record(t)[f_data])->cell_count(); }
 
 // Bucket flags, 2 bits a bucket (16 to a word): 2 empty, 1 deleted, 0 occupied.
 constexpr uint32_t st_occupied = 0, st_deleted = 1, st_empty = 2;
