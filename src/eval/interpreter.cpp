@@ -501,7 +501,10 @@ namespace {
 
 flow eval_body(const cell* block) { return body(block); }
 
-flow eval_block(const cell* block, bool to_result) {
+namespace {
+
+// A block in a <body> frame of its own (eval_block).
+[[gnu::always_inline]] inline flow block_in_frame(const cell* block, bool to_result) {
   stack::open_block_frame(&body_name);
   flow f = body(block);
   if (f != flow::normal) [[unlikely]] {
@@ -514,6 +517,10 @@ flow eval_block(const cell* block, bool to_result) {
     stack::close_frame();
   return flow::normal;
 }
+
+}  // namespace
+
+flow eval_block(const cell* block, bool to_result) { return block_in_frame(block, to_result); }
 
 namespace {
 
@@ -1005,7 +1012,7 @@ flow call_function(const cell* fn_in, node_t lookup) {
   }
   flow f = flow::normal;
   if (type_of(&body) == type::block) {
-    f = eval_block(&body, true);  // above the arguments and locals, which live in this frame
+    f = block_in_frame(&body, true);  // above the arguments and locals, which live in this frame
   } else {
     stack::arguments->header = type::unset;
   }
