@@ -7,10 +7,12 @@
 #include <cstdint>
 
 #include "core/stack.h"
+#include "eval/control_inline.h"
 #include "eval/interpreter.h"
 #include "eval/trace.h"
 #include "eval/word_values.h"
 #include "runtime/cell.h"
+#include "runtime/native_stack.h"
 
 namespace kaz::interp::leaf {
 
@@ -76,6 +78,21 @@ namespace kaz::interp {
   return val && type_of(val) == type::op ? val : nullptr;
 }
 
+// A function a word holds, called past the word (not while tracing): the conditionals run
+// inline as eval_call would take them, without its set-up; anything else through eval_call.
+[[gnu::always_inline]] inline flow call_word(cursor& c, const cell* word_in, const cell* fn_in) {
+  if (type_of(fn_in) == type::native) {
+    if (int kind = control_inline::kind_of(fn_in)) {
+      sysrt::check_native_stack();
+      cell fn = *fn_in;
+      cell name = *word_in;
+      c.pos++;
+      return control_inline::run(c, &fn, &name, kind);
+    }
+  }
+  return call_through_word(c, word_in, fn_in);
+}
+
 // eval_expression with its leaves and its calls through a word taken here: what it gives,
 // with one activation fewer. Anything else, and everything while tracing, goes to it.
 [[gnu::always_inline]] inline flow eval_operand(cursor& c, bool no_infix) {
@@ -90,7 +107,7 @@ namespace kaz::interp {
         stack::push(val);
         c.pos++;
       } else if (calls_value(vt)) {
-        flow f = call_through_word(c, v, val);
+        flow f = call_word(c, v, val);
         if (f != flow::normal) return f;
       } else {
         return eval_expression(c, no_infix);
