@@ -740,6 +740,72 @@ flow eval_expression(cursor& c, bool no_infix, bool literal_functions) {
   return infix_chain(c);
 }
 
+namespace {
+
+// call_function's work, inline in the interpreter's own calls.
+[[gnu::always_inline]] inline flow function_call(const cell* fn_in, node_t lookup) {
+  cell fn = *fn_in;
+  node_t ctx = function::own_context_of(&fn);
+  // The context's values and the tracing state are put back however the call ends: an error
+  // or an exit out of a trace event crosses this frame, and the outer activation of a
+  // recursive function must read its own values again.
+  struct activation {
+    node_t ctx;
+    uint32_t values;
+    bool tracing;
+    bool builtin;
+    ~activation() {
+      context::header_cell(ctx)->data2 = values;
+      trace::tracing = tracing;
+      if (builtin && trace::switched) [[unlikely]] {
+        trace::tracing = trace::traced();  // `trace true/false` returns to the traced code
+        trace::switched = false;
+      }
+    }
+  } outer{ctx, context::header_cell(ctx)->data2, trace::tracing,
+          (fn.header & function_flag::builtin) != 0};
+  context::header_cell(ctx)->data2 = stack::index_of(stack::arguments);
+  stack::set_top_body_flag(true);
+  cell body = function::extra_cells(&fn)[extra::body];
+  if (fn.header & (function_flag::no_trace | function_flag::builtin)) trace::tracing = false;
+  if (fn.header & function_flag::trace) trace::tracing = trace::active;
+  cell name{type::none, 0, 0, 0};
+  if (trace::tracing) [[unlikely]] {
+    call_frame* f = stack::current_frame();
+    context::word_of_symbol(f->name_context, stack::frame_symbol(f), &name);
+    trace::fire(trace::event::prolog, nullptr, 0, &name, &fn);
+  }
+  flow f = flow::normal;
+  if (type_of(&body) == type::block) {
+    f = block_in_frame(&body, true);  // above the arguments and locals, which live in this frame
+  } else {
+    stack::arguments->header = type::unset;
+  }
+  if (trace::tracing) [[unlikely]] {
+    if (type_of(&name) == type::none) {  // tracing began inside the body
+      call_frame* f = stack::current_frame();
+      context::word_of_symbol(f->name_context, stack::frame_symbol(f), &name);
+    }
+    trace::fire(trace::event::epilog, nullptr, 0, &name, &fn);
+  }
+  (void)lookup;
+  if (f == flow::return_) {
+    stack::set_last(&stack::flow_value);
+    stack::top = stack::arguments + 1;
+    return flow::normal;
+  }
+  if (f == flow::exit) {
+    stack::arguments->header = type::unset;
+    stack::top = stack::arguments + 1;
+    return flow::normal;
+  }
+  return f;
+}
+
+}  // namespace
+
+flow call_function(const cell* fn_in, node_t lookup) { return function_call(fn_in, lookup); }
+
 flow call_infix_evaluated(const cell* op_in, const cell* name_in) {
   cell fn = *op_in;
   cell name = *name_in;
@@ -952,7 +1018,7 @@ flow eval_call(cursor& c, const cell* fn_in, const cell* name_in, bool infix, co
   flow f = catching_exits_flow([&] {
     switch (t) {
       case type::function:
-        return call_function(&fn, lookup);
+        return function_call(&fn, lookup);
       case type::native:
       case type::action:
         return function::entry_of(&fn)(path ? refs : no_refinements.refs);
@@ -978,64 +1044,6 @@ flow call_routine(const cell* fn) {
   return flow::normal;
 }
 
-flow call_function(const cell* fn_in, node_t lookup) {
-  cell fn = *fn_in;
-  node_t ctx = function::own_context_of(&fn);
-  // The context's values and the tracing state are put back however the call ends: an error
-  // or an exit out of a trace event crosses this frame, and the outer activation of a
-  // recursive function must read its own values again.
-  struct activation {
-    node_t ctx;
-    uint32_t values;
-    bool tracing;
-    bool builtin;
-    ~activation() {
-      context::header_cell(ctx)->data2 = values;
-      trace::tracing = tracing;
-      if (builtin && trace::switched) [[unlikely]] {
-        trace::tracing = trace::traced();  // `trace true/false` returns to the traced code
-        trace::switched = false;
-      }
-    }
-  } outer{ctx, context::header_cell(ctx)->data2, trace::tracing,
-          (fn.header & function_flag::builtin) != 0};
-  context::header_cell(ctx)->data2 = stack::index_of(stack::arguments);
-  stack::set_top_body_flag(true);
-  cell body = function::extra_cells(&fn)[extra::body];
-  if (fn.header & (function_flag::no_trace | function_flag::builtin)) trace::tracing = false;
-  if (fn.header & function_flag::trace) trace::tracing = trace::active;
-  cell name{type::none, 0, 0, 0};
-  if (trace::tracing) [[unlikely]] {
-    call_frame* f = stack::current_frame();
-    context::word_of_symbol(f->name_context, stack::frame_symbol(f), &name);
-    trace::fire(trace::event::prolog, nullptr, 0, &name, &fn);
-  }
-  flow f = flow::normal;
-  if (type_of(&body) == type::block) {
-    f = block_in_frame(&body, true);  // above the arguments and locals, which live in this frame
-  } else {
-    stack::arguments->header = type::unset;
-  }
-  if (trace::tracing) [[unlikely]] {
-    if (type_of(&name) == type::none) {  // tracing began inside the body
-      call_frame* f = stack::current_frame();
-      context::word_of_symbol(f->name_context, stack::frame_symbol(f), &name);
-    }
-    trace::fire(trace::event::epilog, nullptr, 0, &name, &fn);
-  }
-  (void)lookup;
-  if (f == flow::return_) {
-    stack::set_last(&stack::flow_value);
-    stack::top = stack::arguments + 1;
-    return flow::normal;
-  }
-  if (f == flow::exit) {
-    stack::arguments->header = type::unset;
-    stack::top = stack::arguments + 1;
-    return flow::normal;
-  }
-  return f;
-}
 
 namespace {
 
