@@ -885,20 +885,23 @@ flow eval_call(cursor& c, const cell* fn_in, const cell* name_in, bool infix, co
   // Fixed arguments.
   {
     uint32_t i = 0;
-    bool first = true;
-    for (const cell* d = dcells; d < dend && type_of(d) == type::typeset; ++d, ++i) {
-      if (((d->header >> arg_kind::shift) & 3) == arg_kind::ret) continue;
-      if (infix && first) {
-        first = false;
+    const cell* d = dcells;
+    if (infix) {
+      // The left operand, on the stack already, is the first argument.
+      for (; d < dend && type_of(d) == type::typeset; ++d, ++i) {
+        if (((d->header >> arg_kind::shift) & 3) == arg_kind::ret) continue;
         cell* left = stack::arguments;
         if (!typeset::has(d, type_of(left))) [[unlikely]] {
           cell aw;
           function::spec_word_of(&fn, 0, &aw);
           expect_arg(&name, left, &aw);
         }
-        continue;
+        ++d, ++i;
+        break;
       }
-      first = false;
+    }
+    for (; d < dend && type_of(d) == type::typeset; ++d, ++i) {
+      if (((d->header >> arg_kind::shift) & 3) == arg_kind::ret) continue;
       bool missing = false;
       flow f = (!c.at_tail() && ((d->header >> arg_kind::shift) & 3) == arg_kind::normal)
                    ? eval_operand(c, infix)
