@@ -1047,7 +1047,6 @@ flow call_routine(const cell* fn) {
   return flow::normal;
 }
 
-
 namespace {
 
 // The walk of a path from its head's value: each value reached and the selector that reached it
