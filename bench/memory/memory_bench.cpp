@@ -48,7 +48,7 @@ void build_live(uint32_t mb) {
     node_t block = memory::alloc_cells(64);
     for (int i = 0; i < 64; ++i) {
       node_t s = memory::alloc_bytes(64);
-      std::memset(memory::reserve_tail(memory::buffer_of(s), 64)->head(), 'x', 64);
+      std::memset(memory::reserve_tail(memory::buffer_of(s), 64)->head_rw(), 'x', 64);
       *memory::append_cell(block) = cell{type::string, 0, s, 0};
     }
     *memory::append_to_block(&root) = cell{type::block, 0, block, 0};

@@ -21,20 +21,36 @@
 
 namespace kaz::console {
 
-cell* object_field(const cell* object, std::string_view name) {
+const cell* object_field(const cell* object, std::string_view name) {
   if (!object || type_of(object) != type::object) return nullptr;
   int32_t i = context::find_symbol(object::context_of(object), symbol::make(name), true);
   return i < 0 ? nullptr : context::values(object::context_of(object)) + i;
 }
 
-cell* system_field(std::string_view name) {
+cell* object_field_rw(const cell* object, std::string_view name) {
+  if (!object || type_of(object) != type::object) return nullptr;
+  int32_t i = context::find_symbol(object::context_of(object), symbol::make(name), true);
+  return i < 0 ? nullptr : context::values_rw(object::context_of(object)) + i;
+}
+
+const cell* system_field(std::string_view name) {
   cell w;
   context::intern_global(symbol::make("system"), &w);
   return object_field(context::get_value(&w), name);
 }
 
-cell* system_field(std::string_view outer, std::string_view name) {
+cell* system_field_rw(std::string_view name) {
+  cell w;
+  context::intern_global(symbol::make("system"), &w);
+  return object_field_rw(context::get_value(&w), name);
+}
+
+const cell* system_field(std::string_view outer, std::string_view name) {
   return object_field(system_field(outer), name);
+}
+
+cell* system_field_rw(std::string_view outer, std::string_view name) {
+  return object_field_rw(system_field(outer), name);
 }
 
 void print_value(const cell* value) {

@@ -11,16 +11,20 @@
 namespace kaz::console {
 
 // The field of an object value, or null when the value is no object or has no such field.
-// The pointer is good until the next allocation.
-cell* object_field(const cell* object, std::string_view name);
+// The pointer is good until the next allocation. The `_rw` forms answer the field to write.
+const cell* object_field(const cell* object, std::string_view name);
+cell* object_field_rw(const cell* object, std::string_view name);
 
 // A field of the system object (`system/<name>`), of one of its objects
 // (`system/<outer>/<name>`), or null.
-cell* system_field(std::string_view name);
-cell* system_field(std::string_view outer, std::string_view name);
+const cell* system_field(std::string_view name);
+cell* system_field_rw(std::string_view name);
+const cell* system_field(std::string_view outer, std::string_view name);
+cell* system_field_rw(std::string_view outer, std::string_view name);
 
 // A field of system/console, or null.
-inline cell* console_field(std::string_view name) { return system_field("console", name); }
+inline const cell* console_field(std::string_view name) { return system_field("console", name); }
+inline cell* console_field_rw(std::string_view name) { return system_field_rw("console", name); }
 
 // Prints a value formed (a string as it stands) with a line end, through the print hooks.
 void print_value(const cell* value);

@@ -63,13 +63,13 @@ void remove_cells(const cell* b, uint32_t at, uint32_t n) {
   uint32_t len = block::length_from_head(b);
   if (at >= len) return;
   if (n > len - at) n = len - at;
-  cell* head = block::rs_abs_at(b, series::index_of(b));
+  cell* head = block::rs_abs_at_rw(b, series::index_of(b));
   for (uint32_t i = at; i + n < len; ++i) head[i] = head[i + n];
   block::set_tail_at(b, series::index_of(b) + len - n);
 }
 
 std::string argument_text(const cell* args, uint32_t i) {
-  cell* c = block::rs_abs_at(args, series::index_of(args) + i);
+  const cell* c = block::rs_abs_at(args, series::index_of(args) + i);
   if (!is_any_string(type_of(c))) return {};
   cell v = *c;
   return string::to_utf8(&v);
@@ -138,7 +138,7 @@ void set_options_path() {
   if (cwd.empty() || cwd.back() != '/') cwd += '/';
   cell* held = stack::reserve_cell();
   make_text(held, cwd, type::file);
-  if (cell* path = system_field("options", "path")) *path = *held;
+  if (cell* path = system_field_rw("options", "path")) *path = *held;
   stack::top = held;
 }
 
@@ -158,7 +158,7 @@ void enter_script_dir(const cell* file) {
 }
 
 bool catch_q() {
-  cell* c = console_field("catch?");
+  const cell* c = console_field("catch?");
   return c && type_of(c) == type::logic && logic_type::value_of(c) != 0;
 }
 
@@ -173,7 +173,7 @@ void run_prompt(bool banner) {
 int32_t header_word_index(const cell* code) {
   uint32_t n = block::length_from_head(code);
   for (uint32_t i = 0; i + 1 < n; ++i) {
-    cell* c = block::rs_abs_at(code, series::index_of(code) + i);
+    const cell* c = block::rs_abs_at(code, series::index_of(code) + i);
     if (type_of(c) == type::word && symbol::spelling(word::symbol_of(c)) == "Kaz") return int32_t(i);
   }
   return -1;
@@ -204,7 +204,8 @@ bool run_script(const cell* source) {
     return false;
   }
   int32_t k = header_word_index(code);
-  cell* header = k < 0 ? nullptr : block::rs_abs_at(code, series::index_of(code) + uint32_t(k) + 1);
+  const cell* header =
+      k < 0 ? nullptr : block::rs_abs_at(code, series::index_of(code) + uint32_t(k) + 1);
   if (!header || type_of(header) != type::block) {
     print_text(text.find("Kaz/System") != std::string::npos
                    ? "*** Error: contains Kaz/System code which requires compilation!"
@@ -243,7 +244,7 @@ void result_marker(cell* out) {
 
 // Prints a command's result: molded (a float formed), cut to the console's width.
 void print_result(const cell* value) {
-  cell* size = console_field("size");
+  const cell* size = console_field("size");
   int32_t width = size && type_of(size) == type::pair ? pair_type::x_of(size) : 80;
   int32_t limit = width - 3;
   if (limit < 1) limit = 1;
@@ -255,7 +256,7 @@ void print_result(const cell* value) {
     actions::mold(value, text, false, false, false, nullptr, limit + 5, 0);
   uint32_t length = string::length_from_head(text);
   if (length > uint32_t(limit)) {
-    cell* prompt = console_field("prompt");
+    const cell* prompt = console_field("prompt");
     int32_t prompt_length =
         prompt && is_any_string(type_of(prompt)) ? int32_t(string::length_from_head(prompt)) : 0;
     int32_t keep = limit - prompt_length - 1;
@@ -276,11 +277,11 @@ void print_result(const cell* value) {
 void set_mode(std::string_view m) {
   cell w;
   set_word(&w, m);
-  if (cell* mode = console_field("mode")) *mode = w;
+  if (cell* mode = console_field_rw("mode")) *mode = w;
 }
 
 void clear_buffer() {
-  if (cell* buffer = console_field("buffer"); buffer && is_any_string(type_of(buffer)))
+  if (const cell* buffer = console_field("buffer"); buffer && is_any_string(type_of(buffer)))
     clear_string(buffer);
 }
 
@@ -289,8 +290,8 @@ void clear_buffer() {
 void read_argument(cell* a) {
   set_none(a);
   script_failed = false;
-  cell* sargs = system_field("script", "args");
-  cell* args = system_field("options", "args");
+  const cell* sargs = system_field("script", "args");
+  const cell* args = system_field("options", "args");
   if (!sargs || type_of(sargs) == type::none || !args || type_of(args) != type::block) return;
   cell list = *args;
   cell* held = stack::push(&list);
@@ -303,7 +304,7 @@ void read_argument(cell* a) {
     for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     if (lower == "--catch") {
       remove_cells(held, i, 1);
-      if (cell* c = console_field("catch?")) *c = cell{type::logic, 1, 0, 0};
+      if (cell* c = console_field_rw("catch?")) *c = cell{type::logic, 1, 0, 0};
       continue;
     }
     ++i;
@@ -314,7 +315,7 @@ void read_argument(cell* a) {
   cell* source = stack::reserve_cell();
   try {
     read_text_file(file, source);
-    if (cell* script = system_field("options", "script")) *script = *file;
+    if (cell* script = system_field_rw("options", "script")) *script = *file;
     remove_cells(held, 0, i + 1);
     if ((sargs = system_field("script", "args")) && is_any_string(type_of(sargs))) {
       cell text = *sargs;
@@ -359,16 +360,16 @@ namespace {
 // The engine's working fields, made anew when code at the prompt set them to other values: the
 // console must go on taking lines (quit among them).
 void repair_fields() {
-  if (cell* d = console_field("delimiters"); d && type_of(d) != type::block) {
+  if (const cell* d = console_field("delimiters"); d && type_of(d) != type::block) {
     cell* fresh = stack::reserve_cell();
     block::init_cell(fresh, 10);
-    if ((d = console_field("delimiters"))) *d = *fresh;
+    if (cell* field = console_field_rw("delimiters")) *field = *fresh;
     stack::top = fresh;
   }
-  if (cell* b = console_field("buffer"); b && type_of(b) != type::string) {
+  if (const cell* b = console_field("buffer"); b && type_of(b) != type::string) {
     cell* fresh = stack::reserve_cell();
     string::make_at(fresh, 256);
-    if ((b = console_field("buffer"))) *b = *fresh;
+    if (cell* field = console_field_rw("buffer")) *field = *fresh;
     stack::top = fresh;
   }
 }
@@ -380,10 +381,10 @@ void eval_command(cell* a) {
   cell* held = stack::push(&line);
   a->header = type::unset;
   repair_fields();
-  cell* mode = console_field("mode");
+  const cell* mode = console_field("mode");
   bool mono = !mode || is_word(mode, "mono");
   if (mono) {
-    if (cell* d = console_field("delimiters"); d && type_of(d) == type::block)
+    if (const cell* d = console_field("delimiters"); d && type_of(d) == type::block)
       block::clear_from_head(d);
   }
   uint32_t length = string::length_from_head(held);
@@ -391,7 +392,7 @@ void eval_command(cell* a) {
     stack::top = held;
     return;
   }
-  if (cell* cue = console_field("cue")) set_none(cue);
+  if (cell* cue = console_field_rw("cue")) set_none(cue);
   if (length > 0 && string::char_at_absolute(held, series::index_of(held) + length - 1) == 27) {
     clear_buffer();
     set_mode("mono");
@@ -399,7 +400,7 @@ void eval_command(cell* a) {
     stack::top = held;
     return;
   }
-  cell* buffer = console_field("buffer");
+  const cell* buffer = console_field("buffer");
   if (!buffer) {
     stack::top = held;
     return;
@@ -410,16 +411,16 @@ void eval_command(cell* a) {
   cell complete;
   flow f = call_with_value("system/console/check-delimiters", &b, &complete);
   bool ok = f == flow::normal && type_of(&complete) == type::logic && logic_type::value_of(&complete) != 0;
-  cell* d = console_field("delimiters");
+  const cell* d = console_field("delimiters");
   if (ok && d && type_of(d) == type::block && block::rs_length(d) > 0) {
     uint32_t open = 0;
-    cell* last = block::rs_tail(d) - 1;
+    const cell* last = block::rs_tail(d) - 1;
     if (type_of(last) == type::char_) open = char_type::code_of(last);
     cell* cue = stack::reserve_cell();
     string::make_at(cue, 8);
     string::append_code_point(series::node_of(cue), open);
     string::append_ascii(series::node_of(cue), "    ");
-    if (cell* field = console_field("cue")) *field = *cue;
+    if (cell* field = console_field_rw("cue")) *field = *cue;
     set_mode("other");
   } else {
     do_command(held);
@@ -432,7 +433,7 @@ void eval_command(cell* a) {
 void do_command(cell* a) {
   stack::saved_state saved = stack::save();
   a->header = type::unset;
-  cell* buffer = console_field("buffer");
+  const cell* buffer = console_field("buffer");
   if (!buffer || !is_any_string(type_of(buffer))) return;
   cell b = *buffer;
   std::string text = string::to_utf8(&b);
@@ -494,7 +495,7 @@ void transcode_trace(cell* a) {
 void fill_options(cell* a) {
   a->header = type::unset;
   const sysrt::runtime_record& rt = sysrt::runtime;
-  if (cell* args = system_field("options", "args"); args && type_of(args) == type::none) {
+  if (const cell* args = system_field("options", "args"); args && type_of(args) == type::none) {
     cell* list = stack::reserve_cell();
     block::init_cell(list, uint32_t(rt.argc > 1 ? rt.argc : 1));
     for (int i = 1; i < rt.argc; ++i) {
@@ -503,10 +504,10 @@ void fill_options(cell* a) {
       block::append_copy(list, s);
       stack::top = s;
     }
-    if ((args = system_field("options", "args"))) *args = *list;
+    if (cell* field = system_field_rw("options", "args")) *field = *list;
     stack::top = list;
   }
-  if (cell* sargs = system_field("script", "args");
+  if (const cell* sargs = system_field("script", "args");
       sargs && type_of(sargs) == type::none && rt.argc > 1) {
     std::string joined;
     for (int i = 1; i < rt.argc; ++i) {
@@ -519,10 +520,10 @@ void fill_options(cell* a) {
     }
     cell* s = stack::reserve_cell();
     make_text(s, joined);
-    if ((sargs = system_field("script", "args"))) *sargs = *s;
+    if (cell* field = system_field_rw("script", "args")) *field = *s;
     stack::top = s;
   }
-  if (cell* cache = system_field("options", "cache"); cache && type_of(cache) == type::none) {
+  if (const cell* cache = system_field("options", "cache"); cache && type_of(cache) == type::none) {
     std::string dir;
     if (const char* x = std::getenv("XDG_CACHE_HOME"); x && *x == '/')
       dir = x;
@@ -533,10 +534,10 @@ void fill_options(cell* a) {
     if (dir.back() != '/') dir += '/';
     cell* s = stack::reserve_cell();
     make_text(s, dir, type::file);
-    if ((cache = system_field("options", "cache"))) *cache = *s;
+    if (cell* field = system_field_rw("options", "cache")) *field = *s;
     stack::top = s;
   }
-  if (cell* path = system_field("options", "path"); path && type_of(path) == type::none)
+  if (const cell* path = system_field("options", "path"); path && type_of(path) == type::none)
     set_options_path();
 }
 

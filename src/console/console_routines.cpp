@@ -54,7 +54,7 @@ void read_stdin(cell* a) {
   uint64_t need = uint64_t(s->tail) + uint32_t(want);
   if (need > memory::max_series_bytes) return;
   if (need > s->size) s = memory::expand_series_copy(s, static_cast<uint32_t>(need));
-  size_t got = tty::read_bytes(s->data() + s->tail, static_cast<size_t>(want));
+  size_t got = tty::read_bytes(s->data_rw() + s->tail, static_cast<size_t>(want));
   memory::buffer_of(series::node_of(&buffer))->tail += static_cast<uint32_t>(got);
 }
 
@@ -65,9 +65,9 @@ void init(cell* a) {
   terminal::init();
   tty::set_title(title);
   terminal::init_globals();
-  if (cell* size = terminal::console_size_field()) {
+  if (const cell* size = terminal::console_size_field()) {
     if (type_of(size) != type::pair || pair_type::x_of(size) == 0 || pair_type::y_of(size) == 0)
-      *size = cell{type::pair, 0, 80, 50};
+      *terminal::console_size_field_rw() = cell{type::pair, 0, 80, 50};
   }
   sysrt::arm_interrupts();
   set_unset(a);

@@ -30,14 +30,20 @@ constexpr std::string_view file_name = "console-cfg.kaz";
 constexpr std::string_view purpose = "Kaz Console Configuration File";
 constexpr uint32_t history_kept = 100;
 
-cell* settings_field(std::string_view name) {
+const cell* settings_field(std::string_view name) {
   cell w;
   context::intern_global(symbol::make("cli-console-ctx"), &w);
   return object_field(object_field(context::get_value(&w), "settings"), name);
 }
 
+cell* settings_field_rw(std::string_view name) {
+  cell w;
+  context::intern_global(symbol::make("cli-console-ctx"), &w);
+  return object_field_rw(object_field(context::get_value(&w), "settings"), name);
+}
+
 std::string field_text(std::string_view name) {
-  cell* f = settings_field(name);
+  const cell* f = settings_field(name);
   if (!f || !is_any_string(type_of(f))) return {};
   cell v = *f;
   return string::to_utf8(&v);
@@ -83,7 +89,7 @@ void set_file_field(std::string_view name, const std::string& path) {
   cell* s = stack::reserve_cell();
   string::make_at(s, static_cast<uint32_t>(path.size() + 1), type::file);
   string::append_utf8(series::node_of(s), path);
-  if (cell* f = settings_field(name)) *f = *s;
+  if (cell* f = settings_field_rw(name)) *f = *s;
   stack::top = s;
 }
 
@@ -97,9 +103,9 @@ bool settings_from_text(const std::string& text, cell* out) {
   }
   uint32_t n = block::length_from_head(out);
   for (uint32_t i = 0; i + 1 < n; ++i) {
-    cell* c = block::rs_abs_at(out, series::index_of(out) + i);
+    const cell* c = block::rs_abs_at(out, series::index_of(out) + i);
     if (type_of(c) != type::word || symbol::spelling(word::symbol_of(c)) != "Kaz") continue;
-    cell* header = c + 1;
+    const cell* header = c + 1;
     if (type_of(header) == type::none ||
         (type_of(header) == type::logic && logic_type::value_of(header) == 0))
       return false;
@@ -110,11 +116,11 @@ bool settings_from_text(const std::string& text, cell* out) {
 }
 
 // The cell after the set-word `name:` in the settings block, or null.
-cell* setting(const cell* cfg, std::string_view name) {
+const cell* setting(const cell* cfg, std::string_view name) {
   uint32_t sym = symbol::resolve(symbol::make(name));
   uint32_t n = block::length_from_head(cfg);
   for (uint32_t i = 0; i + 1 < n; ++i) {
-    cell* c = block::rs_abs_at(cfg, series::index_of(cfg) + i);
+    const cell* c = block::rs_abs_at(cfg, series::index_of(cfg) + i);
     if (is_any_word(type_of(c)) && symbol::resolve(word::symbol_of(c)) == sym) return c + 1;
   }
   return nullptr;
@@ -124,7 +130,7 @@ bool has_word(const cell* cfg, std::string_view name) {
   uint32_t sym = symbol::resolve(symbol::make(name));
   uint32_t n = block::length_from_head(cfg);
   for (uint32_t i = 0; i < n; ++i) {
-    cell* c = block::rs_abs_at(cfg, series::index_of(cfg) + i);
+    const cell* c = block::rs_abs_at(cfg, series::index_of(cfg) + i);
     if (is_any_word(type_of(c)) && symbol::resolve(word::symbol_of(c)) == sym) return true;
   }
   return false;
@@ -144,7 +150,8 @@ void load_cfg(cell* a) {
   a->header = type::unset;
   stack::saved_state saved = stack::save();
   std::string dir;
-  if (cell* cache = system_field("options", "cache"); cache && is_any_string(type_of(cache))) {
+  if (const cell* cache = system_field("options", "cache");
+      cache && is_any_string(type_of(cache))) {
     cell v = *cache;
     dir = string::to_utf8(&v);
   }
@@ -161,49 +168,51 @@ void load_cfg(cell* a) {
     cell lines{type::integer, 0, 10000, 0};
     append_setting(cfg, "buffer-lines", &lines);
   }
-  cell* history = setting(cfg, "history");
+  const cell* history = setting(cfg, "history");
   if (!history) {
     cell* empty = stack::reserve_cell();
     block::init_cell(empty, 200);
     append_setting(cfg, "history", empty);
   } else if (type_of(history) != type::block) {
+    uint32_t at = static_cast<uint32_t>(history - block::rs_abs_at(cfg, 0));
     cell empty;
     block::init_cell(&empty, 200);
-    *setting(cfg, "history") = empty;
+    *block::rs_abs_at_rw(cfg, at) = empty;
   }
-  if (cell* f = settings_field("cfg")) *f = *cfg;
+  if (cell* f = settings_field_rw("cfg")) *f = *cfg;
   stack::unwind_to(saved);
   apply_cfg(a);
 }
 
 void apply_cfg(cell* a) {
   a->header = type::unset;
-  cell* cfg = settings_field("cfg");
+  const cell* cfg = settings_field("cfg");
   if (!cfg || type_of(cfg) != type::block) return;
-  cell* history = setting(cfg, "history");
+  const cell* history = setting(cfg, "history");
   if (!history || type_of(history) != type::block) return;
   cell h = *history;
-  if (cell* field = console_field("history")) *field = h;
+  if (cell* field = console_field_rw("history")) *field = h;
 }
 
 void save_cfg(cell* a) {
   a->header = type::unset;
   stack::saved_state saved = stack::save();
-  cell* cfg_field = settings_field("cfg");
+  const cell* cfg_field = settings_field("cfg");
   if (!cfg_field || type_of(cfg_field) != type::block) return;
   cell* cfg = stack::push(cfg_field);
   std::string dir = field_text("cfg-dir");
   std::string path = field_text("cfg-path");
   if (!make_dir_deep(dir)) fire(err::access_no_create, settings_field("cfg-dir"));
-  if (cell* history = setting(cfg, "history"); history && type_of(history) == type::block) {
+  if (const cell* history = setting(cfg, "history"); history && type_of(history) == type::block) {
     if (block::length_from_head(history) > history_kept)
       block::set_tail_at(history, series::index_of(history) + history_kept);
   }
   // Each setting on a line of its own.
   uint32_t n = block::length_from_head(cfg);
   for (uint32_t i = 0; i < n; ++i) {
-    cell* c = block::rs_abs_at(cfg, series::index_of(cfg) + i);
-    if (type_of(c) == type::set_word) c->header |= new_line_flag;
+    uint32_t at = series::index_of(cfg) + i;
+    if (type_of(block::rs_abs_at(cfg, at)) == type::set_word)
+      block::rs_abs_at_rw(cfg, at)->header |= new_line_flag;
   }
   // The text is what `save/header` makes of the settings; it replaces the file at once.
   cell* code = stack::reserve_cell();

@@ -11,7 +11,7 @@ namespace kaz::console {
 void launch() {
   cell w;
   context::intern_global(symbol::make("cli-console-ctx"), &w);
-  cell* ctx = context::get_value(&w);
+  const cell* ctx = context::get_value(&w);
   if (type_of(ctx) != type::object) return;
   int32_t i = context::find_symbol(object::context_of(ctx), symbol::make("launch"), true);
   if (i < 0) return;

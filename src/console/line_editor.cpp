@@ -193,26 +193,39 @@ int32_t line_width(const cell* s, uint32_t from, uint32_t to, int32_t pos, bool 
   return pos;
 }
 
-}  // namespace
-
-cell* console_size_field() {
+// The context of system/console, with the index of its `size` field, or 0 when there is none.
+node_t size_context(int32_t& k) {
   cell w;
   context::intern_global(symbol::make("system"), &w);
-  cell* sys = context::get_value(&w);
-  if (type_of(sys) != type::object) return nullptr;
+  const cell* sys = context::get_value(&w);
+  if (type_of(sys) != type::object) return 0;
   int32_t i = context::find_symbol(object::context_of(sys), symbol::make("console"), true);
-  if (i < 0) return nullptr;
-  cell* con = context::values(object::context_of(sys)) + i;
-  if (type_of(con) != type::object) return nullptr;
-  int32_t k = context::find_symbol(object::context_of(con), symbol::make("size"), true);
-  if (k < 0) return nullptr;
-  return context::values(object::context_of(con)) + k;
+  if (i < 0) return 0;
+  const cell* con = context::values(object::context_of(sys)) + i;
+  if (type_of(con) != type::object) return 0;
+  k = context::find_symbol(object::context_of(con), symbol::make("size"), true);
+  if (k < 0) return 0;
+  return object::context_of(con);
+}
+
+}  // namespace
+
+const cell* console_size_field() {
+  int32_t k = 0;
+  node_t ctx = size_context(k);
+  return ctx == 0 ? nullptr : context::values(ctx) + k;
+}
+
+cell* console_size_field_rw() {
+  int32_t k = 0;
+  node_t ctx = size_context(k);
+  return ctx == 0 ? nullptr : context::values_rw(ctx) + k;
 }
 
 namespace {
 
 void update_size() {
-  if (cell* size = console_size_field(); size && type_of(size) == type::pair) {
+  if (const cell* size = console_size_field(); size && type_of(size) == type::pair) {
     columns = pair_type::x_of(size);
     rows = pair_type::y_of(size);
   }
@@ -220,11 +233,12 @@ void update_size() {
   if (ws.known) {
     columns = ws.columns;
     rows = ws.rows;
-    if (cell* size = console_size_field()) *size = cell{type::pair, 0, uint32_t(columns), uint32_t(rows)};
+    if (cell* size = console_size_field_rw()) *size = cell{type::pair, 0, uint32_t(columns), uint32_t(rows)};
   }
   if (columns <= 0) {
     columns = 80;
-    if (cell* size = console_size_field(); size && type_of(size) == type::pair) size->data2 = 80;
+    if (const cell* size = console_size_field(); size && type_of(size) == type::pair)
+      console_size_field_rw()->data2 = 80;
   }
 }
 
@@ -312,7 +326,7 @@ void recall_history(int32_t h) {
 bool completion_function(cell* out_fn) {
   cell w;
   context::intern_global(symbol::make("kaz-complete-ctx"), &w);
-  cell* ctx = context::get_value(&w);
+  const cell* ctx = context::get_value(&w);
   if (type_of(ctx) != type::object) return false;
   int32_t i = context::find_symbol(object::context_of(ctx), symbol::make("complete-input"), true);
   if (i < 0) return false;

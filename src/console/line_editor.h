@@ -13,8 +13,10 @@ namespace kaz::terminal {
 // can, reads the window size into system/console/size.
 void init();
 
-// The field system/console/size, or null when there is no such field yet.
-cell* console_size_field();
+// The field system/console/size, or null when there is no such field yet (the `_rw` form
+// answers it to write).
+const cell* console_size_field();
+cell* console_size_field_rw();
 
 // Makes the line kept between edits (after a completion that listed candidates).
 void init_globals();

@@ -72,7 +72,7 @@ cell* new_in_parent(cell* parent, uint32_t size) {
   cell made{type::unset, 0, 0, 0};
   init_cell_with_mode(&made, size, true);
   // Re-derive: the parent may have moved while the buffer was made.
-  cell* c = parent ? rs_tail(parent) - 1 : &lone_cell;
+  cell* c = parent ? rs_tail_rw(parent) - 1 : &lone_cell;
   *c = made;
   return c;
 }
@@ -81,7 +81,7 @@ cell* new_in_container(cell* parent, uint32_t size) {
   parent_slot(parent);
   cell made{type::unset, 0, 0, 0};
   init_cell(&made, size);
-  cell* c = parent ? rs_tail(parent) - 1 : &lone_cell;
+  cell* c = parent ? rs_tail_rw(parent) - 1 : &lone_cell;
   *c = made;
   return c;
 }
@@ -114,7 +114,7 @@ void append_cells(cell* b, const cell* source) {
   uint32_t from = absolute_length(b);
   series_buffer* s = buffer_of(b);
   s = memory::reserve_tail(s, n * 16);  // may move both buffers (they may be one)
-  cell* to = s->cells() + from;
+  cell* to = s->cells_rw() + from;
   std::memmove(to, buffer_of(&src)->cells() + src.data1, size_t(n) * 16);
   hash_appended(b, from);
 }
@@ -130,7 +130,7 @@ void insert_value(cell* b, const cell* value, bool advance, bool at_start) {
   }
   uint32_t len = s->used_bytes() / 16;
   uint32_t at = at_start ? 0 : (b->data1 < len ? b->data1 : len);
-  cell* pos = s->cells() + at;
+  cell* pos = s->cells_rw() + at;
   std::memmove(pos + 1, pos, size_t(len - at) * 16);
   s->tail += 16;
   *pos = v;
@@ -176,7 +176,7 @@ void copy_into(cell* target, const cell* source_in, bool deep, bool paths) {
   target->data3 = 0;
   if (count) {
     series_buffer* to = buffer_of(target);
-    std::memcpy(to->cells(), buffer_of(&source)->cells() + source.data1, size_t(count) * 16);
+    std::memcpy(to->cells_rw(), buffer_of(&source)->cells() + source.data1, size_t(count) * 16);
     to->tail = to->offset + count * 16;
   }
   target->header = type_of(&source);
@@ -187,7 +187,7 @@ void copy_into(cell* target, const cell* source_in, bool deep, bool paths) {
     fire(err::internal_no_cycle);
   }
   // The copy's cells are read again after each nested copy: it allocates, so they may move.
-  cell* cells = buffer_of(target)->cells();
+  const cell* cells = buffer_of(target)->cells();
   for (uint32_t i = 0; i < count; ++i) {
     uint32_t t = type_of(cells + i);
     if (t != type::block && !(paths && (t == type::paren || is_any_path(t)))) continue;
@@ -196,8 +196,8 @@ void copy_into(cell* target, const cell* source_in, bool deep, bool paths) {
     copy_into(copy, &nested, deep, paths);
     cell made = *copy;
     made.header = nested.header;  // the new-line marker and other flags stay
+    buffer_of(target)->cells_rw()[i] = made;
     cells = buffer_of(target)->cells();
-    cells[i] = made;
     stack::drop_values(1);
   }
 }
@@ -241,7 +241,7 @@ void copy_nested_of_types(cell* b, uint32_t first, uint32_t end, uint32_t step, 
     f(&v, fresh, nullptr, deep, deep ? &kind : nullptr);
     cell made = *fresh;
     made.header = (v.header & ~type_mask) | type_of(&made);
-    if (i < absolute_length(&blk)) *rs_abs_at(&blk, i) = made;
+    if (i < absolute_length(&blk)) *rs_abs_at_rw(&blk, i) = made;
     stack::drop_values(1);
   }
 }
@@ -249,7 +249,7 @@ void copy_nested_of_types(cell* b, uint32_t first, uint32_t end, uint32_t step, 
 // ---------------------------------------------------------------------------------------------
 // Searching.
 
-cell* select_after(cell* b, const cell* value) {
+const cell* select_after(cell* b, const cell* value) {
   cell v = *value;
   for (int32_t i = 0; i < rs_length(b); ++i) {
     cell c = *(rs_head(b) + i);
@@ -259,12 +259,12 @@ cell* select_after(cell* b, const cell* value) {
   return nullptr;
 }
 
-cell* select_word(cell* b, uint32_t sym, bool case_sensitive) {
+const cell* select_word(cell* b, uint32_t sym, bool case_sensitive) {
   int32_t n = rs_length(b);
   uint32_t want = case_sensitive ? sym : symbol::resolve(sym);
-  cell* head = rs_head(b);
+  const cell* head = rs_head(b);
   for (int32_t i = 0; i < n; ++i) {
-    cell* c = head + i;
+    const cell* c = head + i;
     uint32_t t = type_of(c);
     if (t < type::word || t > type::get_word) continue;
     uint32_t s = case_sensitive ? word::symbol_of(c) : symbol::resolve(word::symbol_of(c));
@@ -280,7 +280,7 @@ int32_t remove_value(cell* b, const cell* value, bool from_start) {
     cell c = *rs_abs_at(b, i);
     if (actions::compare_direct(&c, &v, actions::op::find) != 0) continue;
     series_buffer* s = buffer_of(b);
-    cell* at = s->cells() + i;
+    cell* at = s->cells_rw() + i;
     std::memmove(at, at + 1, size_t(s->used_bytes() / 16 - i - 1) * 16);
     s->tail -= 16;
     hash_spliced(b, i, 1, 0);

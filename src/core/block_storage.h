@@ -27,17 +27,26 @@ inline uint32_t length_from_head(const cell* b) {
   int32_t n = rs_length(b);
   return n > 0 ? static_cast<uint32_t>(n) : 0;
 }
-// The head cell; a head past the tail is first moved back to the tail.
-inline cell* rs_head(cell* b) {
+// The head cell; a head past the tail is first moved back to the tail. The `_rw` forms answer
+// cells to write (see series_buffer).
+inline const cell* rs_head(cell* b) {
   series_buffer* s = buffer_of(b);
   uint32_t len = s->used_bytes() / 16;
   if (b->data1 > len) b->data1 = len;
   return s->cells() + b->data1;
 }
-inline cell* rs_tail(const cell* b) { return buffer_of(b)->cells_tail(); }
+inline cell* rs_head_rw(cell* b) {
+  series_buffer* s = buffer_of(b);
+  uint32_t len = s->used_bytes() / 16;
+  if (b->data1 > len) b->data1 = len;
+  return s->cells_rw() + b->data1;
+}
+inline const cell* rs_tail(const cell* b) { return buffer_of(b)->cells_tail(); }
+inline cell* rs_tail_rw(const cell* b) { return buffer_of(b)->cells_tail_rw(); }
 // Whether the head is exactly at the tail (a head past the tail is not).
 inline bool rs_tail_q(const cell* b) { return rs_length(b) == 0; }
-inline cell* rs_abs_at(const cell* b, uint32_t index) { return buffer_of(b)->cells() + index; }
+inline const cell* rs_abs_at(const cell* b, uint32_t index) { return buffer_of(b)->cells() + index; }
+inline cell* rs_abs_at_rw(const cell* b, uint32_t index) { return buffer_of(b)->cells_rw() + index; }
 inline void set_tail_at(const cell* b, uint32_t index) {
   series_buffer* s = buffer_of(b);
   s->tail = s->offset + index * 16;
@@ -96,8 +105,8 @@ void copy_nested_of_types(cell* b, uint32_t first, uint32_t end, uint32_t step, 
 // The cell after the first cell equal to the value, or after the first word (word!, set-word!,
 // lit-word!, get-word!) of the same symbol, aliases resolved unless case_sensitive; null when
 // not found or when the match is the last cell.
-cell* select_after(cell* b, const cell* value);
-cell* select_word(cell* b, uint32_t symbol, bool case_sensitive);
+const cell* select_after(cell* b, const cell* value);
+const cell* select_word(cell* b, uint32_t symbol, bool case_sensitive);
 // Removes the first cell equal to the value from the head (or the buffer start). Answers 0 when
 // nothing was removed, else 1 when the removed cell was at or before the head, 0 after it.
 int32_t remove_value(cell* b, const cell* value, bool from_start);

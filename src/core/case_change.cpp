@@ -48,7 +48,7 @@ void change_case_value(cell* value, const cell* part, bool upper) {
   for (uint32_t i = 0; i < count;) {
     series_buffer* s = memory::buffer_of(node);
     uint32_t unit = s->unit();
-    i += static_cast<uint32_t>(change_case_units(s->data() + size_t(head + i) * unit, count - i, unit, upper));
+    i += static_cast<uint32_t>(change_case_units(s->data_rw() + size_t(head + i) * unit, count - i, unit, upper));
     if (i < count) {  // the next mapping needs a wider unit
       uint32_t c = get_char(s->data() + size_t(head + i) * unit, unit);
       widen_to(s, unit_for(change_case_char(c, upper)));

@@ -56,7 +56,7 @@ node_t create(uint32_t capacity, bool stack_values, bool creator_flag, node_t so
   {
     series_buffer* s = memory::buffer_of(ctx);
     s->tail = s->offset + 32;
-    cell* h = s->cells();
+    cell* h = s->cells_rw();
     h->header = type::context | ((kind << context_flag::kind_shift) & context_flag::kind_mask) |
                 (stack_values ? context_flag::on_stack : 0) |
                 (creator_flag ? context_flag::creator : 0);
@@ -71,7 +71,7 @@ node_t create(uint32_t capacity, bool stack_values, bool creator_flag, node_t so
   if (n) {
     series_buffer* s = memory::buffer_of(word_block);
     const cell* from = words(source);
-    cell* to = s->cells();
+    cell* to = s->cells_rw();
     for (uint32_t i = 0; i < n; ++i) {
       to[i] = from[i];
       to[i].data1 = ctx;
@@ -80,13 +80,14 @@ node_t create(uint32_t capacity, bool stack_values, bool creator_flag, node_t so
     s->tail = s->offset + n * static_cast<uint32_t>(sizeof(cell));
   }
   node_t table = hashtable::create(capacity, word_block, hashtable::symbols);
-  header_cell(ctx)->data1 = table;
+  header_cell_rw(ctx)->data1 = table;
   if (!stack_values) {
     node_t vals = memory::alloc_cells(capacity);
     series_buffer* s = memory::buffer_of(vals);
-    for (uint32_t i = 0; i < n; ++i) s->cells()[i] = cell{type::unset, 0, 0, 0};
+    cell* v = s->cells_rw();
+    for (uint32_t i = 0; i < n; ++i) v[i] = cell{type::unset, 0, 0, 0};
     s->tail = s->offset + n * static_cast<uint32_t>(sizeof(cell));
-    header_cell(ctx)->data2 = vals;
+    header_cell_rw(ctx)->data2 = vals;
   }
   return ctx;
 }
@@ -97,7 +98,7 @@ node_t make_from_spec(const cell* spec_in, bool stack_values, bool creator_flag,
   auto n = static_cast<uint32_t>(block::rs_length(&spec));
   node_t ctx = create(n, stack_values, creator_flag, 0, kind);
   for (uint32_t i = 0; i < static_cast<uint32_t>(block::rs_length(&spec)); ++i) {
-    cell* v = block::rs_head(&spec) + i;
+    const cell* v = block::rs_head(&spec) + i;
     uint32_t t = type_of(v);
     if (t == type::word || t == type::get_word || t == type::lit_word || t == type::refinement)
       add_word(ctx, word::symbol_of(v));
@@ -127,7 +128,7 @@ uint32_t add_word(node_t ctx, uint32_t sym) {
 uint32_t put_word_value(node_t ctx, uint32_t sym, const cell* value) {
   cell v = *value;
   uint32_t index = add_word(ctx, sym);
-  if (cell* vals = values(ctx)) vals[index] = v;
+  if (cell* vals = values_rw(ctx)) vals[index] = v;
   return index;
 }
 
@@ -137,7 +138,7 @@ bool add_word_if_absent(node_t ctx, uint32_t sym, const cell* value) {
   return true;
 }
 
-cell* symbol_value_cell(node_t ctx, uint32_t sym) {
+const cell* symbol_value_cell(node_t ctx, uint32_t sym) {
   if (on_stack(ctx)) ctx = global;
   int32_t index = find_symbol(ctx, sym, true);
   if (index < 0) {
@@ -161,7 +162,7 @@ bool collect_set_words(node_t ctx, const cell* block_in) {
   uint32_t before = size(ctx);
   cell b = *block_in;
   for (int32_t i = 0; i < block::rs_length(&b); ++i) {
-    cell* v = block::rs_head(&b) + i;
+    const cell* v = block::rs_head(&b) + i;
     if (type_of(v) == type::set_word) add_word(ctx, word::symbol_of(v));
   }
   return size(ctx) > before;
@@ -177,7 +178,8 @@ void intern_global(uint32_t sym, cell* out, bool case_insensitive, bool copy) {
     memory::append_cell(header_cell(global)->data2);
     if (symbol::alias(sym) > 0) {
       int32_t shared = find_position(global, symbol::resolve(sym), true);
-      words(global)[added].data3 = word::index_of(&words(global)[shared]);
+      uint32_t index = word::index_of(&words(global)[shared]);
+      words_rw(global)[added].data3 = index;
     }
     position = added;
   }
@@ -197,16 +199,23 @@ void word_of_symbol(node_t ctx, uint32_t sym, cell* out) {
   intern_global(sym, out);
 }
 
-cell* get_value(const cell* word) {
+const cell* get_value(const cell* word) {
   node_t ctx = word::context_of(word);
   if (word::index_of(word) == unresolved) {
     if (ctx && is_self(word::symbol_of(word))) return owner_cell(ctx);
     fire(err::script_no_value, word);
   }
   if (ctx == 0) fire(err::script_not_defined, word);
-  cell* vals = values(ctx);
+  const cell* vals = values(ctx);
   if (!vals) fire(err::script_not_in_context, word);
   return vals + word::index_of(word);
+}
+
+cell* get_value_rw(const cell* word) {
+  get_value(word);  // the same errors
+  node_t ctx = word::context_of(word);
+  if (word::index_of(word) == unresolved) return owner_cell_rw(ctx);
+  return values_rw(ctx) + word::index_of(word);
 }
 
 void set_in(cell* word, const cell* value_in, node_t ctx, bool fire_hook) {
@@ -216,15 +225,15 @@ void set_in(cell* word, const cell* value_in, node_t ctx, bool fire_hook) {
     if (index < 0) index = static_cast<int32_t>(add_word(ctx, word::symbol_of(word)));
     word->data3 = static_cast<uint32_t>(index);
   }
-  cell* vals = values(ctx);
+  cell* vals = values_rw(ctx);
   if (!vals) fire(err::script_not_defined, word);
   uint32_t index = word::index_of(word);
   if (kind(ctx) != kind_object) {
     vals[index] = *value_in;
     return;
   }
-  words(ctx)[index].header |= context_flag::word_set;
-  cell* owner = owner_cell(ctx);
+  words_rw(ctx)[index].header |= context_flag::word_set;
+  const cell* owner = owner_cell(ctx);
   if (!fire_hook || object::hooks_of(owner) == 0 || type_of(owner) != type::object) {
     vals[index] = *value_in;
     return;
@@ -233,7 +242,7 @@ void set_in(cell* word, const cell* value_in, node_t ctx, bool fire_hook) {
   cell* top = stack::top;
   cell* old = stack::push(vals + index);
   cell* now = stack::push(value_in);
-  values(ctx)[index] = *now;
+  values_rw(ctx)[index] = *now;
   cell o = *owner;
   cell w = *word;
   object::fire_on_change(&o, &w, old, now);
@@ -241,14 +250,14 @@ void set_in(cell* word, const cell* value_in, node_t ctx, bool fire_hook) {
 }
 
 node_t clone(node_t src, uint32_t kind_code) {
-  cell* h = header_cell(src);
+  const cell* h = header_cell(src);
   bool stack_values = h->header & context_flag::on_stack;
   bool creator_flag = h->header & context_flag::creator;
   return create(size(src), stack_values, creator_flag, src, kind_code);
 }
 
 void clear_word_marks(node_t ctx) {
-  cell* w = words(ctx);
+  cell* w = words_rw(ctx);
   for (uint32_t i = 0, n = size(ctx); i < n; ++i) w[i].header &= ~context_flag::word_set;
 }
 

@@ -42,8 +42,14 @@ constexpr uint32_t unresolved = 0xFFFFFFFF;  // a word's index: not looked up ye
 
 extern node_t global;  // the global context (a root)
 
-inline cell* header_cell(node_t ctx) { return reinterpret_cast<cell*>(memory::buffer_of(ctx)->data()); }
-inline cell* owner_cell(node_t ctx) { return header_cell(ctx) + 1; }
+inline const cell* header_cell(node_t ctx) {
+  return reinterpret_cast<const cell*>(memory::buffer_of(ctx)->data());
+}
+inline cell* header_cell_rw(node_t ctx) {
+  return reinterpret_cast<cell*>(memory::buffer_of(ctx)->data_rw());
+}
+inline const cell* owner_cell(node_t ctx) { return header_cell(ctx) + 1; }
+inline cell* owner_cell_rw(node_t ctx) { return header_cell_rw(ctx) + 1; }
 inline bool on_stack(node_t ctx) { return header_cell(ctx)->header & context_flag::on_stack; }
 inline uint32_t kind(node_t ctx) {
   return (header_cell(ctx)->header & context_flag::kind_mask) >> context_flag::kind_shift;
@@ -52,15 +58,22 @@ inline node_t symbols_node(node_t ctx) { return header_cell(ctx)->data1; }
 inline node_t words_node(node_t ctx) { return hashtable::data_block(symbols_node(ctx)); }
 
 // The word block's cells (valid until the next allocation) and their count.
-inline cell* words(node_t ctx) { return memory::buffer_of(words_node(ctx))->cells(); }
+inline const cell* words(node_t ctx) { return memory::buffer_of(words_node(ctx))->cells(); }
+inline cell* words_rw(node_t ctx) { return memory::buffer_of(words_node(ctx))->cells_rw(); }
 inline uint32_t size(node_t ctx) { return memory::buffer_of(words_node(ctx))->cell_count(); }
 
 // The value cells from slot 0, or null when a stack context has no running call.
-inline cell* values(node_t ctx) {
+inline const cell* values(node_t ctx) {
   const cell* h = header_cell(ctx);
   if (h->header & context_flag::on_stack)
     return h->data2 == no_values ? nullptr : stack::at_index(h->data2);
   return h->data2 == 0 ? nullptr : memory::buffer_of(h->data2)->cells();
+}
+inline cell* values_rw(node_t ctx) {
+  const cell* h = header_cell(ctx);
+  if (h->header & context_flag::on_stack)
+    return h->data2 == no_values ? nullptr : stack::at_index(h->data2);
+  return h->data2 == 0 ? nullptr : memory::buffer_of(h->data2)->cells_rw();
 }
 
 // The word at an index, as a value to hand out (its word-set mark cleared).
@@ -87,7 +100,7 @@ uint32_t put_word_value(node_t ctx, uint32_t symbol, const cell* value);
 bool add_word_if_absent(node_t ctx, uint32_t symbol, const cell* value);
 // The value cell of a symbol that must be present (case-insensitive); a stack context answers
 // from the global context instead.
-cell* symbol_value_cell(node_t ctx, uint32_t symbol);
+const cell* symbol_value_cell(node_t ctx, uint32_t symbol);
 
 // Binding: writes context and index into the word when the context holds its symbol
 // (case-insensitive); answers the index or -1 (the word is left alone).
@@ -110,9 +123,11 @@ void word_of_symbol(node_t ctx, uint32_t symbol, cell* out);
 
 // The value cell of a word: `self` unresolved answers the owner; errors no-value (other
 // unresolved words), not-defined (unbound), not-in-context (no values).
-cell* get_value(const cell* word);
+const cell* get_value(const cell* word);
+cell* get_value_rw(const cell* word);  // the same, to write the value
 // The value cell at an index of a heap context.
-inline cell* get_in(node_t ctx, uint32_t index) { return values(ctx) + index; }
+inline const cell* get_in(node_t ctx, uint32_t index) { return values(ctx) + index; }
+inline cell* get_in_rw(node_t ctx, uint32_t index) { return values_rw(ctx) + index; }
 
 /*
  * Stores a value for the word in `ctx` (resolving an unresolved index first, and writing it
@@ -129,7 +144,7 @@ inline void set_value(cell* word, const cell* value, bool fire_hook = true) {
     if (kind(ctx) != kind_object) {
       if (!(h->header & context_flag::on_stack)) {
         if (h->data2 != 0) {
-          memory::buffer_of(h->data2)->cells()[word::index_of(word)] = *value;
+          memory::buffer_of(h->data2)->cells_rw()[word::index_of(word)] = *value;
           return;
         }
       } else if (h->data2 != no_values) {

@@ -61,7 +61,7 @@ struct walk {
     cell b = *block_in;
     cycle_guard guard(series::node_of(&b));
     if (!guard.entered()) return;
-    cell* head = block::rs_head(&b);
+    cell* head = block::rs_head_rw(&b);
     for (int32_t i = 0, n = block::rs_length(&b); i < n; ++i) {
       cell* v = head + i;
       uint32_t t = type_of(v);
@@ -88,7 +88,7 @@ void bind_by_lookup(node_t ctx, const cell* block_in, bool self_bind, uint32_t s
   cycle_guard guard(series::node_of(&b));
   if (!guard.entered()) return;
   for (int32_t i = 0; i < block::rs_length(&b); ++i) {
-    cell* v = block::rs_head(&b) + i;
+    cell* v = block::rs_head_rw(&b) + i;
     uint32_t t = type_of(v);
     if (is_any_block(t)) {
       cell nested = *v;

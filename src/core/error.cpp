@@ -50,15 +50,16 @@ void set_entry(const cell* e, uint32_t c, uint32_t k) {
 // A new error! from the prototype, every field none.
 void make_blank(cell* out) {
   node_t ctx = context::clone(prototype, context::kind_object);
-  cell* vals = context::values(ctx);
+  cell* vals = context::values_rw(ctx);
   for (uint32_t k = 0; k < field::count; ++k) vals[k] = cell{type::none, 0, 0, 0};
   *out = cell{type::error, ctx, class_id, 0};
-  *context::owner_cell(ctx) = *out;
+  *context::owner_cell_rw(ctx) = *out;
 }
 
 }  // namespace
 
-cell* field_of(const cell* e, uint32_t index) { return values_of(e) + index; }
+const cell* field_of(const cell* e, uint32_t index) { return values_of(e) + index; }
+cell* field_rw(const cell* e, uint32_t index) { return values_rw(e) + index; }
 
 void set_where(const cell* e, const cell* value) {
   if (type_of(field_of(e, field::where)) == type::none) set_field(e, field::where, value);
@@ -139,12 +140,12 @@ void make_from_spec(cell* out, const cell* spec_in) {
 }
 
 std::string type_name(const cell* e) {
-  cell* t = field_of(e, field::type);
+  const cell* t = field_of(e, field::type);
   return is_any_word(type_of(t)) ? std::string(symbol::spelling(word::symbol_of(t))) : std::string();
 }
 
 std::string id_name(const cell* e) {
-  cell* t = field_of(e, field::id);
+  const cell* t = field_of(e, field::id);
   return is_any_word(type_of(t)) ? std::string(symbol::spelling(word::symbol_of(t))) : std::string();
 }
 

@@ -45,7 +45,8 @@ void create(cell* out, err e, const cell* arg1, const cell* arg2, const cell* ar
 void make_from_spec(cell* out, const cell* spec);
 
 // The value of a field of an error! cell (valid until the next allocation).
-cell* field_of(const cell* error, uint32_t index);
+const cell* field_of(const cell* error, uint32_t index);
+cell* field_rw(const cell* error, uint32_t index);  // the same, to write it
 // Stores a value into `where` when that is none.
 void set_where(const cell* error, const cell* value);
 

@@ -11,8 +11,9 @@ namespace kaz::error {
 constexpr uint32_t fixed_fields = 2;    // code and type come before a category's ids
 constexpr int32_t syntax_category = 2;  // its arguments are formed, not molded
 
-inline cell* values_of(const cell* e) { return context::values(e->data1); }
-inline void set_field(const cell* e, uint32_t index, const cell* v) { values_of(e)[index] = *v; }
+inline const cell* values_of(const cell* e) { return context::values(e->data1); }
+inline cell* values_rw(const cell* e) { return context::values_rw(e->data1); }
+inline void set_field(const cell* e, uint32_t index, const cell* v) { values_rw(e)[index] = *v; }
 
 // The catalogue (error_catalogue.cpp). Code may change it once it hangs on the system object:
 // every lookup copes with a category or an id that is missing.

@@ -80,7 +80,7 @@ std::vector<uint32_t> call_symbols(int32_t level, uint32_t from, uint32_t to) {
         ctx = context::global;
         k = context::find_symbol(ctx, f->symbol, true);
       }
-      cell* vals = k >= 0 ? context::values(ctx) : nullptr;
+      const cell* vals = k >= 0 ? context::values(ctx) : nullptr;
       take = vals && type_of(vals + k) == type::function;
     }
     if (take) out.push_back(f->symbol);
@@ -213,7 +213,7 @@ int32_t form(const cell* e_in, cell* buffer, int32_t limit) {
 
 void capture_stack(const cell* e_in) {
   cell e = *e_in;
-  cell* st = field_of(&e, field::stack);
+  const cell* st = field_of(&e, field::stack);
   if (type_of(st) == type::integer) {
     uint32_t to = static_cast<uint32_t>(integer_type::value_of(st));
     auto open = static_cast<uint32_t>(stack::frame_top - stack::frame_bottom);

@@ -33,16 +33,16 @@ int32_t routine_results[max_routines];
 bool is_type_name(const cell* v) {
   if (type_of(v) != type::word) return false;
   cell w = *v;
-  cell* value = nullptr;
+  const cell* value = nullptr;
   if (word::context_of(&w)) value = context::get_value(&w);
   return value && (type_of(value) == type::datatype_ || type_of(value) == type::typeset);
 }
 
-void check_type_block(cell* types) {
+void check_type_block(const cell* types) {
   cell b = *types;
   int32_t n = block::rs_length(&b);
   for (int32_t i = 0; i < n; ++i) {
-    cell* v = block::rs_head(&b) + i;
+    const cell* v = block::rs_head(&b) + i;
     if (!is_type_name(v)) fire(err::script_invalid_type_spec, v);
   }
 }
@@ -59,7 +59,7 @@ uint32_t validate_spec(cell* spec_in) {
     cell attrs = *at(0);
     int32_t m = block::rs_length(&attrs);
     for (int32_t k = 0; k < m; ++k) {
-      cell* a = block::rs_head(&attrs) + k;
+      const cell* a = block::rs_head(&attrs) + k;
       if (type_of(a) != type::word) bad_spec(&spec);
       uint32_t s = symbol::resolve(word::symbol_of(a));
       if (s == symbol::resolve(words::sym.trace)) flags |= function_flag::trace;
@@ -70,7 +70,7 @@ uint32_t validate_spec(cell* spec_in) {
   bool in_locals = false;
   bool seen_return = false;
   for (; i < n; ++i) {
-    cell* v = at(i);
+    const cell* v = at(i);
     uint32_t t = type_of(v);
     switch (t) {
       case type::word:
@@ -123,13 +123,13 @@ uint32_t validate_spec(cell* spec_in) {
   }
   // No word twice, case ignored.
   for (int32_t a = 0; a < n; ++a) {
-    cell* x = at(a);
+    const cell* x = at(a);
     uint32_t tx = type_of(x);
     if (!(tx == type::word || tx == type::lit_word || tx == type::get_word ||
           tx == type::refinement))
       continue;
     for (int32_t b = a + 1; b < n; ++b) {
-      cell* y = at(b);
+      const cell* y = at(b);
       uint32_t ty = type_of(y);
       if (!(ty == type::word || ty == type::lit_word || ty == type::get_word ||
             ty == type::refinement))
@@ -168,7 +168,7 @@ void make_value(cell* out, cell* spec_in, cell* body_in, node_t ctx, uint32_t co
   {
     series_buffer* s = memory::buffer_of(extra_node);
     s->tail = s->offset + 5 * 16;
-    cell* x = s->cells();
+    cell* x = s->cells_rw();
     if (has_body)
       x[extra::body] = body;
     else
@@ -187,7 +187,7 @@ void make_value(cell* out, cell* spec_in, cell* body_in, node_t ctx, uint32_t co
   out->data1 = ctx;
   out->data2 = spec.data2;
   out->data3 = extra_node;
-  *context::owner_cell(ctx) = *out;
+  *context::owner_cell_rw(ctx) = *out;
   stack::top = stack::at_index(base);
 }
 
@@ -257,7 +257,7 @@ void collect_locals(cell* spec_in, cell* body_in, cell* out_spec) {
         if (after) {
           if (after == 1 && t == type::block) {
             for (int32_t k = 0; k < block::rs_length(&v); ++k) {
-              cell* w = block::rs_head(&v) + k;
+              const cell* w = block::rs_head(&v) + k;
               uint32_t wt = type_of(w);
               if (wt == type::word || wt == type::get_word || wt == type::lit_word) add(w);
             }
@@ -299,10 +299,9 @@ void collect_locals(cell* spec_in, cell* body_in, cell* out_spec) {
   stack::top = stack::at_index(base);
 }
 
-cell* build_descriptors(cell* f) {
+const cell* build_descriptors(cell* f) {
   cell fn = *f;
   uint32_t t = type_of(&fn);
-  cell* x = extra_cells(&fn);
   uint32_t slot_index = (t == type::native || t == type::action) ? 1 : extra::descriptors;
   bool is_fn = t == type::function || t == type::routine;
   cell spec;
@@ -319,7 +318,7 @@ cell* build_descriptors(cell* f) {
   for (int32_t i = 0; i < n && !in_locals; ++i) {
     cell v = *(block::rs_head(&spec) + i);
     uint32_t vt = type_of(&v);
-    cell* types = nullptr;
+    const cell* types = nullptr;
     if (i + 1 < n && type_of(block::rs_head(&spec) + i + 1) == type::block)
       types = block::rs_head(&spec) + i + 1;
     if (vt == type::word || vt == type::get_word || vt == type::lit_word) {
@@ -369,17 +368,17 @@ cell* build_descriptors(cell* f) {
   block::append_copy(d, &count);
   cell result = *d;
   stack::top = stack::at_index(base);
-  x = extra_cells(&fn);
+  cell* x = extra_cells_rw(&fn);
   x[slot_index] = result;
   return &x[slot_index];
 }
 
 uint32_t arity(cell* f) {
-  cell* d = descriptors(f);
+  const cell* d = descriptors(f);
   cell db = *d;
   uint32_t n = 0;
   for (int32_t i = 0; i < block::rs_length(&db); ++i) {
-    cell* c = block::rs_head(&db) + i;
+    const cell* c = block::rs_head(&db) + i;
     if (type_of(c) != type::typeset) break;
     if (((c->header >> arg_kind::shift) & 3) != arg_kind::ret) ++n;
   }
@@ -392,12 +391,13 @@ void make_native(cell* out, uint32_t type_id, cell* spec_in, uint32_t index) {
   {
     series_buffer* s = memory::buffer_of(extra_node);
     s->tail = s->offset + 32;
-    s->cells()[0].header = type::none;
-    s->cells()[1].header = type::none;
+    cell* x = s->cells_rw();
+    x[0].header = type::none;
+    x[1].header = type::none;
   }
   node_t ctx = context::make_from_spec(&spec, true, false, 0);
   {
-    cell* x = memory::buffer_of(extra_node)->cells();
+    cell* x = memory::buffer_of(extra_node)->cells_rw();
     x[0].header = type::context;
     x[0].data1 = 0;
     x[0].data2 = ctx;
@@ -407,7 +407,7 @@ void make_native(cell* out, uint32_t type_id, cell* spec_in, uint32_t index) {
   out->data1 = index;
   out->data2 = spec.data2;
   out->data3 = extra_node;
-  *context::owner_cell(ctx) = *out;
+  *context::owner_cell_rw(ctx) = *out;
 }
 
 native_entry native_table_entry(uint32_t index) {
@@ -439,7 +439,7 @@ void make_routine(cell* out, cell* spec_in, uint32_t index) {
   {
     series_buffer* s = memory::buffer_of(extra_node);
     s->tail = s->offset + 5 * 16;
-    cell* x = s->cells();
+    cell* x = s->cells_rw();
     x[extra::body].header = type::none;
     x[extra::descriptors].header = type::unset;
     x[extra::code] = cell{type::integer, 0, index, 0};
@@ -458,7 +458,7 @@ void make_routine(cell* out, cell* spec_in, uint32_t index) {
   out->data1 = ctx;
   out->data2 = spec.data2;
   out->data3 = extra_node;
-  *context::owner_cell(ctx) = *out;
+  *context::owner_cell_rw(ctx) = *out;
   stack::top = stack::at_index(base);
 }
 void register_action(uint32_t index, native_entry e) { actions_table[index - 1] = e; }
@@ -469,9 +469,9 @@ void spec_word_at(uint32_t n, cell* out) {
   if (f < stack::frame_bottom) return;
   cell name;
   context::word_of_symbol(f->name_context, f->symbol, &name);
-  cell* value = nullptr;
+  const cell* value = nullptr;
   if (!word::is_unbound(&name)) {
-    cell* vals = context::values(word::context_of(&name));
+    const cell* vals = context::values(word::context_of(&name));
     if (vals) value = vals + word::index_of(&name);
   }
   if (value) spec_word_of(value, n, out);
@@ -487,7 +487,7 @@ void spec_word_of(const cell* fn, uint32_t n, cell* out) {
   spec.data3 = 0;
   uint32_t k = 0;
   for (int32_t i = 0; i < block::rs_length(&spec); ++i) {
-    cell* v = block::rs_head(&spec) + i;
+    const cell* v = block::rs_head(&spec) + i;
     uint32_t t = type_of(v);
     if (t == type::word || t == type::lit_word || t == type::get_word || t == type::refinement) {
       if (k == n) {

@@ -65,7 +65,8 @@ inline node_t spec_of(const cell* f) { return f->data2; }
 // The node of its extra block.
 inline node_t extra_of(const cell* f) { return f->data3; }
 
-inline cell* extra_cells(const cell* f) { return memory::buffer_of(f->data3)->cells(); }
+inline const cell* extra_cells(const cell* f) { return memory::buffer_of(f->data3)->cells(); }
+inline cell* extra_cells_rw(const cell* f) { return memory::buffer_of(f->data3)->cells_rw(); }
 
 // The context of a function value's argument words: a function! or routine! holds it in data1, a
 // native! or action! in the context! cell of its extra block; an op! as the value it wraps.
@@ -93,10 +94,10 @@ void make_value(cell* out, cell* spec, cell* body, node_t ctx, uint32_t code_ind
 void collect_locals(cell* spec, cell* body, cell* out_spec);
 
 // The argument descriptor block of a function-like value, built and cached on first use.
-cell* build_descriptors(cell* f);
-inline cell* descriptors(cell* f) {
+const cell* build_descriptors(cell* f);
+inline const cell* descriptors(cell* f) {
   uint32_t t = type_of(f);
-  cell* d = extra_cells(f) + ((t == type::native || t == type::action) ? 1 : extra::descriptors);
+  const cell* d = extra_cells(f) + ((t == type::native || t == type::action) ? 1 : extra::descriptors);
   return type_of(d) == type::block ? d : build_descriptors(f);
 }
 // Number of arguments before the first refinement.

@@ -59,11 +59,11 @@ void own_values(node_t ctx) {
       cell c = copy_series(&v, true);
       stack::push(&c);  // held while binding
       if (!is_any_string(t)) context::bind_block(ctx, &c, true);
-      context::values(ctx)[i] = c;
+      context::values_rw(ctx)[i] = c;
       stack::drop_values(1);
     } else if (t == type::function) {
       copy_function_value(&v, ctx);
-      context::values(ctx)[i] = v;
+      context::values_rw(ctx)[i] = v;
     }
   }
 }
@@ -71,7 +71,7 @@ void own_values(node_t ctx) {
 // Clears the word-set marks of a new object's context and the new-line markers of its values.
 void settle(node_t ctx) {
   context::clear_word_marks(ctx);
-  cell* v = context::values(ctx);
+  cell* v = context::values_rw(ctx);
   for (uint32_t i = 0, n = context::size(ctx); i < n; ++i) v[i].header &= ~new_line_flag;
 }
 
@@ -80,7 +80,7 @@ void settle(node_t ctx) {
 void make_empty_at(cell* c, uint32_t capacity) {
   node_t ctx = context::create(capacity, false, false, 0, context::kind_object);
   *c = cell{type::object, ctx, 0, 0};
-  *context::owner_cell(ctx) = *c;
+  *context::owner_cell_rw(ctx) = *c;
 }
 
 uint32_t next_class_id() { return ++class_counter; }
@@ -115,11 +115,11 @@ void copy_context(const cell* source, cell* out, bool deep, const cell* types_in
   }
   node_t ctx = context::clone(from, context::kind_object);
   uint32_t n = context::size(from);
-  for (uint32_t i = 0; i < n; ++i) context::values(ctx)[i] = context::values(from)[i];
+  for (uint32_t i = 0; i < n; ++i) context::values_rw(ctx)[i] = context::values(from)[i];
   cell made{type_of(&src), ctx, src.data2, hooks ? 0 : src.data3};
   uint32_t base = stack::index_of(stack::top);
   stack::push(&made);  // keeps the copy alive while its values are copied
-  *context::owner_cell(ctx) = made;
+  *context::owner_cell_rw(ctx) = made;
   for (uint32_t i = 0; i < n; ++i) {
     cell v = context::values(ctx)[i];
     uint32_t t = type_of(&v);
@@ -136,7 +136,7 @@ void copy_context(const cell* source, cell* out, bool deep, const cell* types_in
     } else {
       continue;
     }
-    context::values(ctx)[i] = v;
+    context::values_rw(ctx)[i] = v;
   }
   if (hooks) init_on_set(stack::at_index(base));
   *out = *stack::at_index(base);
@@ -152,10 +152,10 @@ void copy_values_rebind(node_t source, node_t target, bool copy_all) {
       cell c = copy_series(&v, true);
       stack::push(&c);
       if (!is_any_string(t)) context::bind_block(target, &c, true);
-      context::values(target)[i] = c;
+      context::values_rw(target)[i] = c;
       stack::drop_values(1);
     } else if (copy_all) {
-      context::values(target)[i] = v;
+      context::values_rw(target)[i] = v;
     }
   }
 }
@@ -180,7 +180,7 @@ cell* make(cell* proto, cell* spec, uint32_t) {
   if (from_object) {
     copy_context(&p, r, false, nullptr, false);
     r->data3 = 0;  // the handlers wake up once the object is built
-    *context::owner_cell(r->data1) = *r;
+    *context::owner_cell_rw(r->data1) = *r;
   } else {
     make_empty_at(r, 4);
   }
@@ -193,7 +193,7 @@ cell* make(cell* proto, cell* spec, uint32_t) {
     grew = context::collect_set_words(ctx, &s);
     context::bind_block(ctx, &s, true);
     if (from_object) copy_values_rebind(p.data1, ctx, false);
-    *context::owner_cell(ctx) = *stack::at_index(base);
+    *context::owner_cell_rw(ctx) = *stack::at_index(base);
     uint32_t mark = stack::index_of(stack::top);
     flow f = evaluator::eval_block(&s, false);
     stack::top = stack::at_index(mark);
@@ -235,7 +235,7 @@ void construct_words(node_t ctx, const cell* spec_in, bool only) {
     }
     for (int32_t k = i; k < end; ++k) {
       uint32_t index = context::add_word(ctx, word::symbol_of(block::rs_head(&spec) + k));
-      context::values(ctx)[index] = value;
+      context::values_rw(ctx)[index] = value;
     }
     i = end + 1;
   }
@@ -250,7 +250,7 @@ void construct(cell* out, const cell* spec, const cell* prototype, bool only) {
   } else {
     make_empty_at(r, 4);
     r->data2 = next_class_id();
-    *context::owner_cell(r->data1) = *r;
+    *context::owner_cell_rw(r->data1) = *r;
   }
   construct_words(r->data1, &s, only);
   *out = *stack::at_index(base);

@@ -97,7 +97,7 @@ cell* make(cell* proto, cell* spec, uint32_t type);
 int32_t serialize_body(const cell* object, cell* buffer, bool all, bool flat, cell* part,
                        int32_t limit, int32_t indent);
 int32_t compare_objects(const cell* a, const cell* b, int32_t op);
-cell* eval_path(cell* parent, cell* element, cell* value, cell* path, cell* gparent,
+const cell* eval_path(cell* parent, cell* element, cell* value, cell* path, cell* gparent,
                 cell* p_item, int32_t index, bool case_, bool get, bool tail);
 cell* reflect(cell* object, uint32_t field_symbol);
 cell* copy(cell* value, cell* result, cell* part, bool deep, cell* types);

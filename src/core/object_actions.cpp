@@ -200,7 +200,7 @@ cell* reflect(cell* object, uint32_t field) {
   return object;
 }
 
-cell* eval_path(cell* parent, cell* element, cell* value, cell* path, cell*, cell*, int32_t, bool,
+const cell* eval_path(cell* parent, cell* element, cell* value, cell* path, cell*, cell*, int32_t, bool,
                 bool get, bool tail) {
   cell o = *parent;
   node_t ctx = o.data1;

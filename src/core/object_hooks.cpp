@@ -19,7 +19,7 @@ namespace {
 
 enum : uint32_t { change_slot = 0, deep_change_slot = 1 };
 
-inline cell* info_cells(node_t on_set) { return memory::buffer_of(on_set)->cells(); }
+inline const cell* info_cells(node_t on_set) { return memory::buffer_of(on_set)->cells(); }
 inline uint32_t handler_index(const cell* info) { return info->data2 >> 16; }
 
 // The number of words after /local in a function's spec.
@@ -28,7 +28,7 @@ uint32_t locals_count(const cell* fn) {
   uint32_t n = 0;
   bool in_locals = false;
   for (int32_t i = 0; i < block::rs_length(&spec); ++i) {
-    cell* v = block::rs_head(&spec) + i;
+    const cell* v = block::rs_head(&spec) + i;
     if (type_of(v) == type::refinement)
       in_locals = symbol::resolve(word::symbol_of(v)) == symbol::resolve(words::sym.local);
     else if (in_locals && type_of(v) == type::word)
@@ -41,7 +41,7 @@ uint32_t locals_count(const cell* fn) {
 bool names_include(const cell* names, uint32_t sym) {
   cell b = *names;
   for (int32_t i = 0; i < block::rs_length(&b); ++i) {
-    cell* v = block::rs_head(&b) + i;
+    const cell* v = block::rs_head(&b) + i;
     if (is_any_word(type_of(v)) && symbol::resolve(word::symbol_of(v)) == symbol::resolve(sym)) return true;
   }
   return false;
@@ -69,15 +69,15 @@ void call_handler(const cell* fn, const cell* name, const cell* args, uint32_t c
 // handler was replaced; null when the object has no such handler.
 const cell* handler_of(const cell* object, uint32_t which, cell* fn) {
   node_t on_set = object->data3;
-  cell* info = info_cells(on_set) + which;
+  const cell* info = info_cells(on_set) + which;
   uint32_t index = handler_index(info);
   if (index == no_handler || index >= context::size(object->data1)) return nullptr;
   *fn = context::values(object->data1)[index];
   if (type_of(fn) == type::function && function::spec_of(fn) != info->data3) {
     uint32_t locals = locals_count(fn);
-    info = info_cells(on_set) + which;
-    info->data2 = packed(index, locals);
-    info->data3 = fn->data2;
+    cell* fresh = memory::buffer_of(on_set)->cells_rw() + which;
+    fresh->data2 = packed(index, locals);
+    fresh->data3 = fn->data2;
   }
   return fn;
 }
@@ -97,7 +97,7 @@ node_t make_on_set_info(uint32_t change_index, uint32_t change_locals, node_t ch
   node_t n = memory::alloc_cells(2);
   series_buffer* s = memory::buffer_of(n);
   s->tail = s->offset + 32;
-  cell* c = s->cells();
+  cell* c = s->cells_rw();
   c[change_slot] = cell{type::pair, 0, packed(change_index, change_locals), change_spec};
   c[deep_change_slot] = cell{type::pair, 0, packed(deep_index, deep_locals), deep_spec};
   return n;
@@ -134,26 +134,26 @@ void init_on_set(cell* object) {
   node_t ctx = object->data1;
   node_t on_set = make_on_set_from_context(ctx);
   object->data3 = on_set;
-  *context::owner_cell(ctx) = *object;
+  *context::owner_cell_rw(ctx) = *object;
   if (has_on_deep_change(object)) own_fields(object, nullptr);
 }
 
 void own_fields(const cell* object, const cell* names) {
   cell o = *object;
   node_t ctx = o.data1;
-  context::header_cell(ctx)->header |= context_flag::owned;
+  context::header_cell_rw(ctx)->header |= context_flag::owned;
   for (uint32_t i = 0; i < context::size(ctx); ++i) {
     cell w;
     context::word_at(ctx, i, &w);
     if (names && !names_include(names, word::symbol_of(&w))) continue;
-    ownership::set_owner(context::values(ctx) + i, &o, &w);
+    ownership::set_owner(context::values_rw(ctx) + i, &o, &w);
   }
 }
 
 void disown_fields(const cell* object) {
   node_t ctx = object->data1;
-  for (uint32_t i = 0; i < context::size(ctx); ++i) ownership::unbind(context::values(ctx) + i);
-  context::header_cell(ctx)->header &= ~context_flag::owned;
+  for (uint32_t i = 0; i < context::size(ctx); ++i) ownership::unbind(context::values_rw(ctx) + i);
+  context::header_cell_rw(ctx)->header &= ~context_flag::owned;
 }
 
 bool has_on_deep_change(const cell* object) {

@@ -56,17 +56,17 @@ template <class F>
 void each_cell(const cell* block, F f) {
   node_t node = series::node_of(block);
   for (uint32_t i = series::index_of(block); i < memory::buffer_of(node)->length(); ++i)
-    f(memory::buffer_of(node)->cells() + i);
+    f(memory::buffer_of(node)->cells_rw() + i);
 }
 
 // The values of an object's context, with their words.
 template <class F>
 void each_field(node_t ctx, F f) {
-  cell* h = context::header_cell(ctx);
+  const cell* h = context::header_cell(ctx);
   if (h->header & context_flag::on_stack || h->data2 == 0) return;
   node_t words = context::words_node(ctx), values = h->data2;
   for (uint32_t i = 0; i < memory::buffer_of(values)->length(); ++i) {
-    cell* v = memory::buffer_of(values)->cells() + i;
+    cell* v = memory::buffer_of(values)->cells_rw() + i;
     const cell* w = i < memory::buffer_of(words)->length() ? memory::buffer_of(words)->cells() + i : nullptr;
     f(v, w);
   }
@@ -89,7 +89,7 @@ node_t table() {
 void set_owner(cell* value, const cell* owner, const cell* word) {
   cell o = *owner;
   set_owner_deep(value, &o, word);
-  context::header_cell(object::context_of(&o))->header |= context_flag::owned;
+  context::header_cell_rw(object::context_of(&o))->header |= context_flag::owned;
 }
 
 void set_owner_deep(cell* value, const cell* owner_in, const cell* word_in) {
@@ -142,7 +142,7 @@ void unbind(cell* value) {
 void clear_owner_range(cell* block, uint32_t index, uint32_t count) {
   node_t node = series::node_of(block);
   for (uint32_t i = index; i < index + count && i < memory::buffer_of(node)->length(); ++i)
-    unbind(memory::buffer_of(node)->cells() + i);
+    unbind(memory::buffer_of(node)->cells_rw() + i);
 }
 
 cell* find_owner(node_t node) {

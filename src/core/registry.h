@@ -27,14 +27,14 @@ constexpr uint32_t count = 62;
  */
 namespace slot_fn {
 using make = cell* (*)(cell* proto, cell* spec, uint32_t type);  // also `to`
-using random = cell* (*)(cell* value, bool seed, bool secure, bool only);
+using random = const cell* (*)(cell* value, bool seed, bool secure, bool only);
 using reflect = cell* (*)(cell* value, uint32_t field_symbol);
 // form and mold answer the budget left (negative once overrun).
 using form = int32_t (*)(cell* value, cell* buffer, cell* part, int32_t limit);
 using mold = int32_t (*)(cell* value, cell* buffer, bool only, bool all, bool flat, cell* part,
                          int32_t limit, int32_t indent);
 // value is null for a get; gparent and p_item name the owner of the parent when known.
-using eval_path = cell* (*)(cell* parent, cell* element, cell* value, cell* path,
+using eval_path = const cell* (*)(cell* parent, cell* element, cell* value, cell* path,
                             cell* gparent, cell* p_item, int32_t index, bool case_, bool get,
                             bool tail);
 using compare = int32_t (*)(cell* value1, cell* value2, int32_t op);
@@ -53,7 +53,7 @@ using find = cell* (*)(cell* series, cell* value, cell* part, bool only, bool ca
                        bool match);
 using length = int32_t (*)(cell* series);  // -1 answers none
 using move = cell* (*)(cell* origin, cell* target, cell* part);
-using pick = cell* (*)(cell* series, int32_t index, cell* boxed);
+using pick = const cell* (*)(cell* series, int32_t index, cell* boxed);
 using poke = cell* (*)(cell* series, int32_t index, cell* value, cell* boxed);
 using put = cell* (*)(cell* series, cell* key, cell* value, bool case_);
 using remove = cell* (*)(cell* series, cell* part, cell* key);

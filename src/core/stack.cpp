@@ -68,7 +68,7 @@ namespace {
 inline cell* pop(bool restore) {
   call_frame* f = --frame_top;
   if (restore && f->function_context)
-    context::header_cell(f->function_context)->data2 = f->saved_values;
+    context::header_cell_rw(f->function_context)->data2 = f->saved_values;
   cell* base = arguments;
   arguments = at_index(f->saved_base);
   return base;
@@ -105,7 +105,7 @@ void unwind_to(const saved_state& s) {
   while (frame_top > s.frame_top) {
     call_frame* f = --frame_top;
     if (frame_kind_of(f) == frame_kind::function && f->function_context)
-      context::header_cell(f->function_context)->data2 = f->saved_values;
+      context::header_cell_rw(f->function_context)->data2 = f->saved_values;
   }
   arguments = s.arguments;
   top = s.top;

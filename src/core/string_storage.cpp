@@ -50,15 +50,16 @@ text text_of(const cell* v) {
   return {s->head() + size_t(head) * unit, unit, total - head};
 }
 
+// Strings are never code: their head is handed out writable (renewing the stamp).
 uint8_t* rs_head(cell* v) {
   series_buffer* s = buffer_of(v);
   uint32_t unit = checked_unit(s);
   uint32_t total = s->length();
   if (v->data1 > total) v->data1 = total;
-  return s->head() + size_t(v->data1) * unit;
+  return s->head_rw() + size_t(v->data1) * unit;
 }
 
-uint8_t* tail_pointer(const cell* v) { return buffer_of(v)->tail_ptr(); }
+uint8_t* tail_pointer(const cell* v) { return buffer_of(v)->tail_rw(); }
 
 bool at_tail_q(const cell* v) { return length_from_head(v) == 0; }
 
@@ -156,7 +157,7 @@ void append_code_point(node_t node, uint32_t c) {
   if (need > memory::buffer_of(node)->unit()) widen(node, need);
   uint32_t unit = checked_unit(memory::buffer_of(node));
   series_buffer* s = ensure_room(node, unit);
-  put_char(s->tail_ptr(), unit, c);
+  put_char(s->tail_rw(), unit, c);
   s->tail += unit;
 }
 
@@ -167,8 +168,8 @@ void overwrite_char(node_t node, uint32_t index, uint32_t c) {
   uint32_t unit = checked_unit(s);
   uint64_t end = uint64_t(s->offset) + (uint64_t(index) + 1) * unit;
   if (end > s->size) s = ensure_room(node, end - s->tail);
-  if (end - unit > s->tail) std::memset(s->tail_ptr(), 0, end - unit - s->tail);  // no garbage
-  put_char(s->data() + end - unit, unit, c);
+  if (end - unit > s->tail) std::memset(s->tail_rw(), 0, end - unit - s->tail);  // no garbage
+  put_char(s->data_rw() + end - unit, unit, c);
   if (end > s->tail) s->tail = static_cast<uint32_t>(end);
 }
 
@@ -179,8 +180,8 @@ void insert_code_point(node_t node, uint32_t index, uint32_t c) {
   series_buffer* s = ensure_room(node, unit);
   uint64_t at = uint64_t(s->offset) + uint64_t(index) * unit;
   if (at > s->tail) at = s->tail;
-  std::memmove(s->data() + at + unit, s->data() + at, s->tail - at);
-  put_char(s->data() + at, unit, c);
+  std::memmove(s->data_rw() + at + unit, s->data() + at, s->tail - at);
+  put_char(s->data_rw() + at, unit, c);
   s->tail += unit;
 }
 
@@ -190,7 +191,7 @@ void write_code_point(node_t node, uint32_t index, uint32_t c) {
   series_buffer* s = memory::buffer_of(node);
   uint32_t unit = checked_unit(s);
   if (index >= s->length()) return;
-  put_char(s->head() + size_t(index) * unit, unit, c);
+  put_char(s->head_rw() + size_t(index) * unit, unit, c);
 }
 
 void remove_part(node_t node, uint32_t index, uint32_t n) {
@@ -199,7 +200,7 @@ void remove_part(node_t node, uint32_t index, uint32_t n) {
   uint64_t at = uint64_t(s->offset) + uint64_t(index) * unit;
   if (at >= s->tail) return;
   uint64_t end = std::min<uint64_t>(at + uint64_t(n) * unit, s->tail);
-  std::memmove(s->data() + at, s->data() + end, s->tail - end);
+  std::memmove(s->data_rw() + at, s->data() + end, s->tail - end);
   s->tail -= static_cast<uint32_t>(end - at);
 }
 
@@ -236,18 +237,18 @@ node_t copy_units_widening(node_t source, node_t target, uint32_t size, uint32_t
     uint32_t kept = std::min(at, length);
     t = memory::expand_series(s, checked_bytes(std::max<uint64_t>(size, need)));
     t->flags = (t->flags & ~series_flag::unit_mask) | target_unit;
-    copy_units(s->head(), sunit, t->head(), target_unit, kept);
-    std::memset(t->head() + size_t(kept) * target_unit, 0, size_t(at - kept) * target_unit);
+    copy_units(s->head(), sunit, t->head_rw(), target_unit, kept);
+    std::memset(t->head_rw() + size_t(kept) * target_unit, 0, size_t(at - kept) * target_unit);
   } else {
     if (checked_unit(memory::buffer_of(target)) < target_unit) widen(target, target_unit);
     t = memory::buffer_of(target);
     if (t->offset + need > t->size) t = ensure_room(target, t->offset + need - t->tail);
     if (t->head() + size_t(at) * target_unit > t->tail_ptr())  // no garbage before the copy
-      std::memset(t->tail_ptr(), 0, t->head() + size_t(at) * target_unit - t->tail_ptr());
+      std::memset(t->tail_rw(), 0, t->head() + size_t(at) * target_unit - t->tail_ptr());
     s = memory::buffer_of(source);
     sunit = s->unit();  // the target may be the source, widened
   }
-  copy_units(s->head() + size_t(from) * sunit, sunit, t->head() + size_t(at) * target_unit,
+  copy_units(s->head() + size_t(from) * sunit, sunit, t->head_rw() + size_t(at) * target_unit,
              target_unit, n);
   if (target == 0 || !keep_tail || t->offset + need > t->tail)
     t->tail = static_cast<uint32_t>(t->offset + need);
@@ -279,7 +280,7 @@ void append_latin1(node_t node, const uint8_t* bytes, uint32_t n) {
   if (need > memory::buffer_of(node)->unit()) widen(node, need);
   uint32_t unit = checked_unit(memory::buffer_of(node));
   series_buffer* s = ensure_room(node, uint64_t(n) * unit);
-  copy_units(bytes, 1, s->tail_ptr(), unit, n);
+  copy_units(bytes, 1, s->tail_rw(), unit, n);
   s->tail += n * unit;
 }
 
@@ -320,17 +321,17 @@ void concatenate(cell* target, const cell* source, int32_t part, uint32_t positi
   const uint8_t* from = s->head() + size_t(shead) * sunit;
   if (mode == concat_mode::insert && snode == tnode) {
     // The text may straddle the gap: copy it to the tail, then rotate it into place.
-    copy_units(from, sunit, t->tail_ptr(), tunit, count);
-    exchange_parts(t->data() + at, static_cast<uint32_t>(t->tail - at),
+    copy_units(from, sunit, t->tail_rw(), tunit, count);
+    exchange_parts(t->data_rw() + at, static_cast<uint32_t>(t->tail - at),
                    static_cast<uint32_t>(bytes));
     t->tail += static_cast<uint32_t>(bytes);
     return;
   }
   if (mode == concat_mode::insert) {
-    std::memmove(t->data() + at + bytes, t->data() + at, t->tail - at);
+    std::memmove(t->data_rw() + at + bytes, t->data() + at, t->tail - at);
     t->tail += static_cast<uint32_t>(bytes);
   }
-  copy_units(from, sunit, t->data() + at, tunit, count);
+  copy_units(from, sunit, t->data_rw() + at, tunit, count);
   if (at + bytes > t->tail) t->tail = static_cast<uint32_t>(at + bytes);
 }
 

@@ -84,7 +84,7 @@ cell* bytes_of(const cell* value, int32_t limit, bool only) {
   init_cell(&out, static_cast<uint32_t>(n));
   cell* held = stack::push(&out);
   series_buffer* s = buffer_of(held);
-  write_bytes(s->tail_ptr(), &v, limit, only);
+  write_bytes(s->tail_rw(), &v, limit, only);
   s->tail += static_cast<uint32_t>(n);
   return held;
 }
@@ -158,7 +158,7 @@ cell* to(cell* proto, cell* spec_arg, uint32_t) {
       std::string_view name = symbol::spelling(word::symbol_of(&spec));
       series_buffer* s = buffer_of(out);
       int64_t n = decode_base16(reinterpret_cast<const uint8_t*>(name.data()),
-                                static_cast<uint32_t>(name.size()), 1, s->tail_ptr());
+                                static_cast<uint32_t>(name.size()), 1, s->tail_rw());
       if (n < 0) fire(err::script_invalid_data, &spec);
       s->tail += static_cast<uint32_t>(n);
       break;
@@ -266,7 +266,7 @@ void bitwise(bit_op op) {
   const uint8_t* x = rs_head(a);
   const uint8_t* y = rs_head(b);
   series_buffer* s = buffer_of(held);
-  uint8_t* w = s->tail_ptr();
+  uint8_t* w = s->tail_rw();
   uint32_t common = la < lb ? la : lb;
   for (uint32_t i = 0; i < common; ++i)
     w[i] = op == bit_and ? x[i] & y[i] : op == bit_or ? x[i] | y[i] : x[i] ^ y[i];
@@ -283,7 +283,7 @@ void xor_t() { bitwise(bit_xor); }
 
 cell* complement(cell* v) {
   clamp_head(v);
-  uint8_t* p = rs_head(v);
+  uint8_t* p = rs_head_rw(v);
   for (uint32_t i = 0, n = rs_length(v); i < n; ++i) p[i] = uint8_t(~p[i]);
   return v;
 }
@@ -317,7 +317,7 @@ cell* insert(cell* series, cell* value_arg, int32_t part, bool only, int32_t dup
   uint32_t head = series->data1;
   uint32_t at = append || head == used ? used : head;
   series_buffer* s = reserve(series, new_size, 2 * uint64_t(buffer_of(series)->size));
-  uint8_t* p = s->head() + at;
+  uint8_t* p = s->head_rw() + at;
   std::memmove(p + total, p, used - at);
   write_bytes(p, &value, limit, only);
   fill_pattern(p, n, total);
@@ -353,7 +353,7 @@ cell* change(cell* series, cell* value_arg, int32_t part, bool, int32_t dup) {
   if (n != 0 && total / uint32_t(dup) != n) fire(err::internal_no_memory);
   uint64_t new_used = uint64_t(used) + total - replaced;
   series_buffer* s = reserve(series, new_used, new_used);
-  uint8_t* p = s->head() + head;
+  uint8_t* p = s->head_rw() + head;
   if (total != replaced) std::memmove(p + total, p + replaced, used - head - replaced);
   write_bytes(p, &value, -1, false);
   fill_pattern(p, n, total);

@@ -19,7 +19,8 @@ inline series_buffer* buffer_of(const cell* v) { return memory::buffer_of(v->dat
 // Bytes from the head to the tail (0 when the head lies past the tail).
 uint32_t rs_length(const cell* v);
 // Address of the head byte (not clamped).
-inline uint8_t* rs_head(const cell* v) { return buffer_of(v)->head() + v->data1; }
+inline const uint8_t* rs_head(const cell* v) { return buffer_of(v)->head() + v->data1; }
+inline uint8_t* rs_head_rw(const cell* v) { return buffer_of(v)->head_rw() + v->data1; }
 
 // Makes the cell an empty binary! (head 0) over a new buffer with room for `size` bytes.
 cell* init_cell(cell* c, uint32_t size);

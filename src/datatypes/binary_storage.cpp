@@ -34,7 +34,7 @@ cell new_binary(const uint8_t* source, uint32_t n) {
   cell c;
   init_cell(&c, n);
   series_buffer* s = buffer_of(&c);
-  if (n) std::memcpy(s->tail_ptr(), source, n);
+  if (n) std::memcpy(s->tail_rw(), source, n);
   s->tail += n;
   return c;
 }
@@ -54,7 +54,7 @@ cell* from_buffer_into(const uint8_t* source, uint32_t n, cell* block) {
 
 uint8_t* append_bytes(cell* v, const uint8_t* source, uint32_t n) {
   series_buffer* s = memory::reserve_tail(buffer_of(v), n);
-  uint8_t* at = s->tail_ptr() - n;
+  uint8_t* at = s->tail_rw() - n;
   if (n) std::memcpy(at, source, n);
   return at;
 }
@@ -70,7 +70,7 @@ uint8_t* insert_bytes(cell* v, uint32_t offset, const uint8_t* source, uint32_t 
                                               : s->offset + used + n)));
   uint64_t at = uint64_t(v->data1) + offset;
   if (at > used) at = used;
-  uint8_t* p = s->head() + at;
+  uint8_t* p = s->head_rw() + at;
   std::memmove(p + n, p, used - at);
   if (n) std::memcpy(p, source, n);
   s->tail += n;
@@ -300,7 +300,7 @@ void trim_nulls(cell* value, bool head, bool tail) {
   series_buffer* s = buffer_of(value);
   if (value->data1 > s->used_bytes()) value->data1 = s->used_bytes();
   uint32_t n = rs_length(value);
-  uint8_t* p = rs_head(value);
+  uint8_t* p = rs_head_rw(value);
   uint32_t from = 0, to = n;
   if (head || !tail)
     while (from < to && p[from] == 0) ++from;

@@ -38,7 +38,7 @@ void grow_to(const cell* b, uint32_t bytes) {
   if (bytes <= have) return;
   uint8_t fill = fill_byte(s->flags & series_flag::complement);
   s = memory::reserve_tail(s, bytes - have);
-  std::memset(s->tail_ptr() - (bytes - have), fill, bytes - have);
+  std::memset(s->tail_rw() - (bytes - have), fill, bytes - have);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -61,7 +61,8 @@ bool dash_word(const cell* v) {
 struct walker {
   walk mode;
   caller from;
-  uint8_t* bits = nullptr;
+  const uint8_t* bits = nullptr;  // read by test
+  uint8_t* bits_rw = nullptr;     // written by set and clear
   uint32_t size = 0;
   bool complement = false;
   int64_t highest = -1;
@@ -69,7 +70,8 @@ struct walker {
   walker(walk m, caller c, const cell* b) : mode(m), from(c) {
     if (!b) return;
     series_buffer* s = buffer(b);
-    bits = s->head();
+    if (m == walk::test) bits = s->head();
+    else bits_rw = s->head_rw();
     size = s->used_bytes();
     complement = s->flags & series_flag::complement;
   }
@@ -100,8 +102,8 @@ struct walker {
     switch (mode) {
       case walk::measure: highest = std::max(highest, i); return true;
       case walk::test: return byte < size ? (bits[byte] & mask) != 0 : complement;
-      case walk::set: if (byte < size) bits[byte] |= mask; return true;
-      case walk::clear: if (byte < size) bits[byte] &= static_cast<uint8_t>(~mask); return true;
+      case walk::set: if (byte < size) bits_rw[byte] |= mask; return true;
+      case walk::clear: if (byte < size) bits_rw[byte] &= static_cast<uint8_t>(~mask); return true;
     }
     return true;
   }
@@ -125,7 +127,7 @@ struct walker {
     uint64_t last = (static_cast<uint64_t>(hi) + 1) >> 3;  // bytes fully inside [i, hi]
     if (last > first) {
       uint64_t end = std::min<uint64_t>(last, size);
-      if (first < end) std::memset(bits + first, mode == walk::set ? 0xFF : 0x00, end - first);
+      if (first < end) std::memset(bits_rw + first, mode == walk::set ? 0xFF : 0x00, end - first);
       i = static_cast<int64_t>(last << 3);
     }
     for (; i <= hi; ++i) one(i);
@@ -231,7 +233,7 @@ void from_bytes(cell* out, node_t source, uint32_t index, bool invert, bool comp
   uint32_t n = index < used ? used - index : 0;
   make_empty(out, n, 0, complement);
   const uint8_t* from = memory::buffer_of(source)->head() + index;
-  uint8_t* to = buffer(out)->head();
+  uint8_t* to = buffer(out)->head_rw();
   for (uint32_t i = 0; i < n; ++i) to[i] = invert ? static_cast<uint8_t>(~from[i]) : from[i];
 }
 
@@ -393,7 +395,7 @@ cell* poke(cell* b, int32_t, cell* value, cell* boxed) {
   return value;
 }
 
-cell* pick(cell* b, int32_t, cell* boxed) {
+const cell* pick(cell* b, int32_t, cell* boxed) {
   bool r = test(b, boxed);
   *b = cell{type::logic, r ? 1u : 0u, 0, 0};
   return b;
@@ -401,7 +403,7 @@ cell* pick(cell* b, int32_t, cell* boxed) {
 
 cell path_result;  // the membership a path reads (copied by the caller at once)
 
-cell* eval_path(cell* parent, cell* element, cell* value, cell*, cell*, cell*, int32_t, bool,
+const cell* eval_path(cell* parent, cell* element, cell* value, cell*, cell*, cell*, int32_t, bool,
                 bool, bool) {
   if (type_of(element) != type::integer && type_of(element) != type::char_)
     fire_invalid_type(element);
@@ -427,7 +429,7 @@ cell* remove(cell* b, cell* part, cell*) {
 // An empty set of the same length: no stored member, and none beyond.
 cell* clear(cell* b) {
   series_buffer* s = buffer(b);
-  std::memset(s->head(), 0, s->used_bytes());
+  std::memset(s->head_rw(), 0, s->used_bytes());
   s->flags &= ~series_flag::complement;
   return b;
 }
@@ -481,7 +483,7 @@ bool member(const cell* b, int64_t index) {
 void make_empty(cell* out, uint32_t bytes, uint8_t fill, bool complement) {
   node_t node = memory::alloc_bytes(bytes);
   series_buffer* s = memory::buffer_of(node);
-  std::memset(s->head(), fill, bytes);
+  std::memset(s->head_rw(), fill, bytes);
   s->tail = s->offset + bytes;
   if (complement) s->flags |= series_flag::complement;
   *out = cell{type::bitset, 0, node, 0};
@@ -517,7 +519,7 @@ void set_operation(set_op op) {
   make_empty(&out, n, 0, flag);
   const uint8_t* x = buffer(&a)->head();
   const uint8_t* y = buffer(&b)->head();
-  uint8_t* r = buffer(&out)->head();
+  uint8_t* r = buffer(&out)->head_rw();
   for (uint32_t i = 0; i < n; ++i)
     r[i] = combine(i < la ? x[i] : fill_byte(fa), i < lb ? y[i] : fill_byte(fb));
   stack::set_result_only(&out);

@@ -50,7 +50,7 @@ void vector_to_block(cell* proto, const cell* spec) {
   uint32_t n = series::length_from_head(&v);
   cell* b = block::push_only(n ? n : 1);
   for (uint32_t i = 0; i < n; ++i) {
-    cell* e = series::element_at(&v, v.data1 + i);
+    const cell* e = series::element_at(&v, v.data1 + i);
     cell value = *e;
     stack::drop_values(1);
     block::append_copy(b, &value);
@@ -274,7 +274,7 @@ int32_t compare(cell* a, cell* b, int32_t op) {
 // Paths: an integer picks and pokes; a word selects the value after it; anything else selects
 // the value after its first occurrence, and is found to set the value after it.
 
-cell* eval_path(cell* parent, cell* element, cell* value, cell* path, cell*, cell*, int32_t,
+const cell* eval_path(cell* parent, cell* element, cell* value, cell* path, cell*, cell*, int32_t,
                 bool case_, bool, bool) {
   cell el = *element;
   if (type_of(&el) == type::integer) {
@@ -284,7 +284,7 @@ cell* eval_path(cell* parent, cell* element, cell* value, cell* path, cell*, cel
   }
   if (!value) {
     if (type_of(&el) == type::word && type_of(parent) != type::hash) {
-      cell* r = block::select_word(parent, word::symbol_of(&el), case_);
+      const cell* r = block::select_word(parent, word::symbol_of(&el), case_);
       return r ? r : &none_value;
     }
     search how;
@@ -337,7 +337,7 @@ void deep_copy_cells(cell* b) {
     cell v = *block::rs_abs_at(&blk, i);
     if (!copied_deep(type_of(&v))) continue;
     deep_copy_value(&v);
-    if (i < block::absolute_length(&blk)) *block::rs_abs_at(&blk, i) = v;
+    if (i < block::absolute_length(&blk)) *block::rs_abs_at_rw(&blk, i) = v;
   }
 }
 
@@ -393,8 +393,8 @@ cell* swap(cell* series1, cell* series2) {
   if (block::rs_length(series1) > 0 && block::rs_length(series2) > 0) {
     a = *block::rs_head(series1);
     b = *block::rs_head(series2);
-    *block::rs_head(series1) = b;
-    *block::rs_head(series2) = a;
+    *block::rs_head_rw(series1) = b;
+    *block::rs_head_rw(series2) = a;
     if (series1->data2 != series2->data2) {
       block::hash_spliced(series1, series1->data1, 1, 1);
       block::hash_spliced(series2, series2->data1, 1, 1);
@@ -415,7 +415,7 @@ cell* trim(cell* series, bool, bool, bool, bool, bool, cell*) {
                                     static_cast<int32_t>(n));
   series_buffer* s = block::buffer_of(series);
   uint32_t len = s->used_bytes() / 16;
-  cell* cells = s->cells();
+  cell* cells = s->cells_rw();
   uint32_t kept = series->data1;
   for (uint32_t i = series->data1; i < len; ++i)
     if (type_of(cells + i) != type::none) cells[kept++] = cells[i];

@@ -15,7 +15,7 @@ int32_t form(cell* b, cell* buffer, cell* part, int32_t limit);
 int32_t mold(cell* b, cell* buffer, bool only, bool all, bool flat, cell* part, int32_t limit,
              int32_t indent);
 int32_t compare(cell* a, cell* b, int32_t op);
-cell* eval_path(cell* parent, cell* element, cell* value, cell* path, cell* gparent,
+const cell* eval_path(cell* parent, cell* element, cell* value, cell* path, cell* gparent,
                 cell* p_item, int32_t index, bool case_, bool get, bool tail);
 cell* insert(cell* series, cell* value, int32_t part, bool only, int32_t dup, bool append);
 cell* change(cell* series, cell* value, int32_t part, bool only, int32_t dup);

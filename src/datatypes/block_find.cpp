@@ -212,11 +212,11 @@ cell* put(cell* series, cell* key, cell* value, bool case_) {
   auto index = static_cast<int32_t>(at + 1);
   bool owned = series::owned_before(series, series::change::put, &v, index, 1);
   if (at + 1 < block::absolute_length(series)) {
-    cell* after = block::rs_abs_at(series, static_cast<uint32_t>(at + 1));
+    const cell* after = block::rs_abs_at(series, static_cast<uint32_t>(at + 1));
     cell old = *after;
     if (actions::compare_direct(&old, &v, actions::op::find) != 0) {
       if (at + 1 < block::absolute_length(series))
-        *block::rs_abs_at(series, static_cast<uint32_t>(at + 1)) = v;
+        *block::rs_abs_at_rw(series, static_cast<uint32_t>(at + 1)) = v;
       block::hash_spliced(series, static_cast<uint32_t>(at + 1), 1, 1);
     }
   } else {

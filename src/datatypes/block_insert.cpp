@@ -97,7 +97,7 @@ cell* insert(cell* series, cell* value, int32_t part, bool only, int32_t dup, bo
   at = std::min(at, len);
   if (src.available(n) < n) total = uint64_t(n = src.available(n)) * static_cast<uint32_t>(dup);
   series_buffer* s = room_for(series, len + total, dup < 5);
-  cell* pos = s->cells() + at;
+  cell* pos = s->cells_rw() + at;
   std::memmove(pos + total, pos, size_t(len - at) * 16);
   src.write(pos, n, total);
   s->tail += static_cast<uint32_t>(total * 16);
@@ -138,7 +138,7 @@ cell* change(cell* series, cell* value, int32_t part, bool only, int32_t dup) {
                                 : std::min<uint64_t>(inserted, remaining);
   uint64_t new_length = len - replaced + inserted;
   series_buffer* s = room_for(series, new_length, false);
-  cell* pos = s->cells() + head;
+  cell* pos = s->cells_rw() + head;
   std::memmove(pos + inserted, pos + replaced, size_t(remaining - replaced) * 16);
   if (inserted) src.write(pos, src.count, inserted);
   s->tail = s->offset + static_cast<uint32_t>(new_length * 16);

@@ -78,7 +78,7 @@ int cell_order(const uint8_t* x, const uint8_t* y, int32_t op, uint32_t) {
 // A record handed to the comparison function as a block of its cells.
 void fill_record(cell* record, const cell* cells, uint32_t n) {
   series_buffer* s = block::buffer_of(record);
-  std::memcpy(s->cells(), cells, size_t(n) * 16);
+  std::memcpy(s->cells_rw(), cells, size_t(n) * 16);
   s->tail = s->offset + n * 16;
 }
 
@@ -124,7 +124,7 @@ void sort_copy(cell* series, uint32_t head, uint32_t count, uint32_t records, si
   cell* copy = scratch_block(count);
   {
     series_buffer* to = block::buffer_of(copy);
-    std::memcpy(to->cells(), block::buffer_of(series)->cells() + head, size_t(count) * 16);
+    std::memcpy(to->cells_rw(), block::buffer_of(series)->cells() + head, size_t(count) * 16);
     to->tail = to->offset + count * 16;
   }
   cell* work = stable ? scratch_block(static_cast<uint32_t>(
@@ -134,16 +134,16 @@ void sort_copy(cell* series, uint32_t head, uint32_t count, uint32_t records, si
     ctx.records[0] = *scratch_block(ctx.skip);
     ctx.records[1] = *scratch_block(ctx.skip);
   }
-  uint8_t* base = reinterpret_cast<uint8_t*>(block::buffer_of(copy)->cells());
+  uint8_t* base = reinterpret_cast<uint8_t*>(block::buffer_of(copy)->cells_rw());
   if (stable)
     sort::merge_sort(base, records, width, op, 0, function_order,
-                     reinterpret_cast<uint8_t*>(block::buffer_of(work)->cells()));
+                     reinterpret_cast<uint8_t*>(block::buffer_of(work)->cells_rw()));
   else
     sort::in_place(base, records, width, op, 0, function_order);
   // Back into the series, as far as it still reaches.
   uint32_t len = block::absolute_length(series);
   uint32_t n = head < len ? std::min(count, len - head) : 0;
-  std::memcpy(block::buffer_of(series)->cells() + head, block::buffer_of(copy)->cells(),
+  std::memcpy(block::buffer_of(series)->cells_rw() + head, block::buffer_of(copy)->cells(),
               size_t(n) * 16);
   stack::top = base_cell;
 }
@@ -167,16 +167,16 @@ bool sort_integers(cell* cells, uint32_t count, bool stable, bool reverse) {
 void sort_in_buffer(cell* series, uint32_t head, uint32_t records, size_t width, bool stable,
                     int32_t op) {
   if (width == sizeof(cell) &&
-      sort_integers(block::buffer_of(series)->cells() + head, records, stable, current->reverse))
+      sort_integers(block::buffer_of(series)->cells_rw() + head, records, stable, current->reverse))
     return;
   cell* base_cell = stack::top;
   cell* work = stable ? scratch_block(static_cast<uint32_t>(
                             sort::merge_sort_work_bytes(records, width) / 16 + 1))
                       : nullptr;
-  uint8_t* base = reinterpret_cast<uint8_t*>(block::buffer_of(series)->cells() + head);
+  uint8_t* base = reinterpret_cast<uint8_t*>(block::buffer_of(series)->cells_rw() + head);
   if (stable)
     sort::merge_sort(base, records, width, op, 0, cell_order,
-                     reinterpret_cast<uint8_t*>(block::buffer_of(work)->cells()));
+                     reinterpret_cast<uint8_t*>(block::buffer_of(work)->cells_rw()));
   else
     sort::in_place(base, records, width, op, 0, cell_order);
   stack::top = base_cell;

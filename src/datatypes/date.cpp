@@ -306,7 +306,7 @@ void subtract() { arith(true); }
  * between the day after the date and that first of March); with a time, a random zone and a
  * random local time of day in steps of 24 seconds.
  */
-cell* random_(cell* d, bool seed, bool secure, bool) {
+const cell* random_(cell* d, bool seed, bool secure, bool) {
   uint32_t w = word_of(d);
   if (seed) {
     random::seed(w + static_cast<uint32_t>(static_cast<int64_t>(get_double(d))));
@@ -407,7 +407,7 @@ int32_t element_index(const cell* e) {
   return i > 0 ? i : 0;
 }
 
-cell* eval_path(cell* parent, cell* element, cell* value, cell* path, cell*, cell*, int32_t, bool,
+const cell* eval_path(cell* parent, cell* element, cell* value, cell* path, cell*, cell*, int32_t, bool,
                 bool, bool) {
   int32_t index = element_index(element);
   if (index == 0) {
@@ -422,7 +422,7 @@ cell* eval_path(cell* parent, cell* element, cell* value, cell* path, cell*, cel
   return value;
 }
 
-cell* pick(cell* d, int32_t number, cell* picked) {
+const cell* pick(cell* d, int32_t number, cell* picked) {
   cell n;
   const cell* boxed = scalar::pick_index(picked, number, &n);
   int32_t index = element_index(boxed);

@@ -24,7 +24,7 @@ int32_t mold(cell* value, cell* buffer, bool, bool, bool, cell* part, int32_t li
  * (empty without one). Reading answers a new string!; setting changes that part of the email's
  * own text and answers the value set. An integer picks or pokes a character as in a string.
  */
-cell* eval_path(cell* parent, cell* element, cell* value, cell* path, cell* gparent,
+const cell* eval_path(cell* parent, cell* element, cell* value, cell* path, cell* gparent,
                 cell* p_item, int32_t index, bool case_, bool get, bool tail) {
   uint32_t et = type_of(element);
   if (et == type::integer)

@@ -102,7 +102,7 @@ cell* make(cell* proto, cell* spec, uint32_t) {
       if (type_of(&key) != type::set_word) continue;
       cell v = *(block::rs_head(&b) + i + 1);
       if ((type_of(&v) == type::word || type_of(&v) == type::get_word) && word::context_of(&v)) {
-        cell* bound = context::get_value(&v);
+        const cell* bound = context::get_value(&v);
         if (type_of(bound) != type::unset) v = *bound;
       }
       uint32_t vt = type_of(&v);
@@ -133,7 +133,7 @@ cell* make(cell* proto, cell* spec, uint32_t) {
   if (has_block) {
     node_t n = memory::alloc_cells(4);
     series_buffer* s = memory::buffer_of(n);
-    cell* c = s->cells();
+    cell* c = s->cells_rw();
     c[0] = face;
     c[1] = window;
     c[2] = offset;
@@ -169,7 +169,7 @@ int32_t compare(cell*, cell* b, int32_t op) {
 
 // ---------------------------------------------------------------- paths and pick
 
-cell* eval_path(cell* parent, cell* element, cell* value, cell* path, cell*, cell*, int32_t,
+const cell* eval_path(cell* parent, cell* element, cell* value, cell* path, cell*, cell*, int32_t,
                 bool, bool, bool) {
   int32_t index = field_index(element);
   if (value) {
@@ -185,7 +185,7 @@ cell* eval_path(cell* parent, cell* element, cell* value, cell* path, cell*, cel
   return &path_result;
 }
 
-cell* pick(cell* event, int32_t number, cell* picked) {
+const cell* pick(cell* event, int32_t number, cell* picked) {
   cell n;
   const cell* boxed = scalar::pick_index(picked, number, &n);
   int32_t index = -1;

@@ -331,7 +331,7 @@ cell* make(cell* proto, cell* spec, uint32_t wanted) {
   return proto;
 }
 
-cell* random(cell* v, bool seed, bool secure, bool) {
+const cell* random(cell* v, bool seed, bool secure, bool) {
   if (seed) {
     random::seed(v->data2 ^ v->data3);
     v->header = type::unset;

@@ -159,13 +159,13 @@ void bound_arg_types(cell* f, cell* known, bool record, uint32_t count) {
   cell db = *function::descriptors(f);
   uint32_t k = 0;
   for (int32_t i = 0; i < block::rs_length(&db) && k < checked_args && k < count; ++i) {
-    cell* c = block::rs_head(&db) + i;
+    const cell* c = block::rs_head(&db) + i;
     if (type_of(c) != type::typeset) break;
     if (((c->header >> arg_kind::shift) & 3) == arg_kind::ret) continue;
     if (record) {
       known[k] = *c;
     } else {
-      uint8_t* now = typeset::map_bytes(c);
+      uint8_t* now = typeset::map_bytes(block::rs_head_rw(&db) + i);
       const uint8_t* was = typeset::map_bytes(&known[k]);
       for (uint32_t b = 0; b < 12; ++b) now[b] &= was[b];
     }
@@ -244,7 +244,7 @@ cell* make_op(cell* proto, cell* spec, uint32_t) {
   bool plain_seen = false;
   bool ok = true;
   for (int32_t i = 0; i < block::rs_length(&s) && ok; ++i) {
-    cell* v = block::rs_head(&s) + i;
+    const cell* v = block::rs_head(&s) + i;
     uint32_t vt = type_of(v);
     if (vt == type::word) {
       ++count;
@@ -264,7 +264,7 @@ cell* make_op(cell* proto, cell* spec, uint32_t) {
   *proto = f;
   proto->header = (f.header & ~0x00FF00FFu) | type::op | (t << 16);
   if (t == type::function || t == type::routine)
-    function::extra_cells(&f)[extra::op_function] = f;
+    function::extra_cells_rw(&f)[extra::op_function] = f;
   return proto;
 }
 

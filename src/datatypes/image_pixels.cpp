@@ -162,7 +162,7 @@ cell* copy_rect(const cell* img, cell* result, int64_t x, int64_t y, int64_t w, 
 void at() { move_head(pick_mode); }
 void skip() { move_head(skip_mode); }
 
-cell* pick(cell* img, int32_t index, cell* boxed) {
+const cell* pick(cell* img, int32_t index, cell* boxed) {
   cell i = index_cell(boxed, index);
   bool outside;
   uint32_t p = pixel_index(img, &i, pick_mode, &outside);
@@ -192,7 +192,7 @@ void extract_binary(const cell* img_arg, data_mode mode, cell* out) {
   uint32_t per = mode == argb_mode ? 4 : mode == rgb_mode ? 3 : 1;
   binary::init_cell(out, count * per);
   series_buffer* s = binary::buffer_of(out);
-  uint8_t* to = s->tail_ptr();
+  uint8_t* to = s->tail_rw();
   const uint32_t* p = pixels_of(&img);
   for (uint32_t i = 0; i < count; ++i) {
     if (mode == argb_mode) {
@@ -212,7 +212,7 @@ void extract_binary(const cell* img_arg, data_mode mode, cell* out) {
  * The path walk keeps its own cells on the stack: what is read here is answered in a static
  * cell, which the walk copies at once, and the stack is left as it was.
  */
-cell* eval_path(cell* parent, cell* element, cell* value, cell* path, cell*, cell*, int32_t,
+const cell* eval_path(cell* parent, cell* element, cell* value, cell* path, cell*, cell*, int32_t,
                 bool, bool, bool) {
   static cell answer;
   cell* top = stack::top;

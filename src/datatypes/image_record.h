@@ -18,7 +18,7 @@ namespace kaz::image_record {
  * Pointers from `pixels` are valid until the next call that can allocate.
  */
 inline uint32_t* pixels(node_t record) {
-  return reinterpret_cast<uint32_t*>(memory::buffer_of(record)->head());
+  return reinterpret_cast<uint32_t*>(memory::buffer_of(record)->head_rw());
 }
 
 // Whether a bitmap of that size can be made: each side at most 65535, the bytes within the

@@ -337,7 +337,7 @@ cell* make(cell* proto, cell* spec, uint32_t t) {
   return to(proto, spec, t);
 }
 
-cell* random(cell* v, bool seed, bool secure, bool) {
+const cell* random(cell* v, bool seed, bool secure, bool) {
   if (seed) {
     random::seed(v->data2);
     v->header = type::unset;

@@ -35,7 +35,8 @@ cell none_result{type::none, 0, 0, 0};
 cell map_datatype() { return cell{type::datatype_, type::map, 0, 0}; }
 
 series_buffer* entries(const cell* m) { return memory::buffer_of(entries_of(m)); }
-cell* entry_cell(const cell* m, uint32_t position) { return entries(m)->cells() + position; }
+const cell* entry_cell(const cell* m, uint32_t position) { return entries(m)->cells() + position; }
+cell* entry_cell_rw(const cell* m, uint32_t position) { return entries(m)->cells_rw() + position; }
 uint32_t cell_count(const cell* m) { return entries(m)->length(); }
 bool live_at(const cell* m, uint32_t key_position) {
   return entry_cell(m, key_position + 1)->header != 0;
@@ -72,13 +73,13 @@ void put_value(cell* m, const cell* key, const cell* value, bool case_, const ce
     normalize_key(&k, path ? path : key);
     series_buffer* s = memory::reserve_tail(entries(m), 2 * sizeof(cell));
     auto position = static_cast<uint32_t>(s->length() - 2);
-    s->cells()[position] = k;
-    s->cells()[position + 1] = cell{type::unset, 0, 0, 0};
+    s->cells_rw()[position] = k;
+    s->cells_rw()[position + 1] = cell{type::unset, 0, 0, 0};
     uint32_t kept = hashtable::put_value(table_of(m), position);
     if (kept != position) entries(m)->tail -= 2 * sizeof(cell);  // a removed pair revived
     at = static_cast<int32_t>(kept);
   }
-  *entry_cell(m, static_cast<uint32_t>(at) + 1) = v;
+  *entry_cell_rw(m, static_cast<uint32_t>(at) + 1) = v;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -223,7 +224,7 @@ int32_t mold(cell* m, cell* buffer, bool only, bool all, bool flat, cell* part, 
 // ---------------------------------------------------------------------------------------------
 // Path access and the keyed actions.
 
-cell* eval_path(cell* parent, cell* element, cell* value, cell* path, cell*, cell*, int32_t,
+const cell* eval_path(cell* parent, cell* element, cell* value, cell* path, cell*, cell*, int32_t,
                 bool case_, bool, bool) {
   if (!value) {
     int32_t at = lookup(parent, element, case_);
@@ -298,7 +299,7 @@ void copy_values_of_types(cell* pairs, bool deep, const cell* types) {
     cell* source = stack::push(&v);
     cell* out = stack::reserve_cell();
     cell* r = f(source, out, nullptr, deep, deep ? const_cast<cell*>(types) : nullptr);
-    *block::rs_abs_at(pairs, i) = *r;
+    *block::rs_abs_at_rw(pairs, i) = *r;
     stack::top = source;
   }
 }
@@ -470,7 +471,7 @@ cell* init_cell(cell* c, const cell* block, uint32_t size) {
     b = *copied;
     set_type(&b, type::block);
     series_buffer* s = memory::buffer_of(series::node_of(&b));
-    for (cell* p = s->cells(); p < s->cells_tail(); ++p) clear_new_line(p);
+    for (cell* p = s->cells_rw(); p < s->cells_tail(); ++p) clear_new_line(p);
     size = s->length();
     *c = b;  // keeps the block reachable while the table is made
     stack::top = copied;

@@ -207,7 +207,7 @@ cell* to(cell* proto, cell* spec, uint32_t) {
 // after an integer amount an optional count of 0.00001 units (0-99999).
 cell* from_block(cell* proto, cell* spec) {
   int32_t n = block::rs_length(spec);
-  cell* head = block::rs_head(spec);
+  const cell* head = block::rs_head(spec);
   int32_t i = 0;
   uint32_t currency = 0;
   if (n > 0 && is_word(head)) {
@@ -388,7 +388,7 @@ uint8_t random_digit(uint32_t bound, bool secure) {
  * out below it; the digits after that range over 0-9. A draw equal to its bound is kept only
  * when two further draws agree modulo 1000, so the amounts close to the value are rare.
  */
-cell* random_(cell* v, bool seed, bool secure, bool) {
+const cell* random_(cell* v, bool seed, bool secure, bool) {
   if (seed) {
     random::seed(v->data1 ^ v->data2 ^ v->data3 ^ (v->header & sign_flag));
     return unset_result(v);
@@ -434,7 +434,7 @@ void get_field(const cell* m, int32_t index, cell* out) {
   }
 }
 
-cell* eval_path(cell* parent, cell* element, cell* value, cell* path, cell*, cell*, int32_t, bool,
+const cell* eval_path(cell* parent, cell* element, cell* value, cell* path, cell*, cell*, int32_t, bool,
                 bool, bool) {
   int32_t index = field_of(element);
   cell e = *element;
@@ -444,7 +444,7 @@ cell* eval_path(cell* parent, cell* element, cell* value, cell* path, cell*, cel
   return &path_result;
 }
 
-cell* pick(cell* m, int32_t number, cell* picked) {
+const cell* pick(cell* m, int32_t number, cell* picked) {
   cell n;
   const cell* boxed = scalar::pick_index(picked, number, &n);
   int32_t index = field_of(boxed);

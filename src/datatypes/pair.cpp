@@ -130,7 +130,7 @@ cell* make(cell* proto, cell* spec, uint32_t) {
   }
 }
 
-cell* random(cell* v, bool seed, bool secure, bool) {
+const cell* random(cell* v, bool seed, bool secure, bool) {
   if (seed) {
     random::seed(v->data2 ^ v->data3);
     v->header = type::unset;
@@ -184,7 +184,7 @@ uint32_t field_of(const cell* element) {
   return 0;
 }
 
-cell* eval_path(cell* parent, cell* element, cell* value, cell* path, cell*, cell*, int32_t,
+const cell* eval_path(cell* parent, cell* element, cell* value, cell* path, cell*, cell*, int32_t,
                 bool, bool, bool) {
   uint32_t f = field_of(element);
   if (f == 0) fire(err::script_invalid_path, path, element);
@@ -197,7 +197,7 @@ cell* eval_path(cell* parent, cell* element, cell* value, cell* path, cell*, cel
   return integer_type::init_cell(&component, f == 1 ? x_of(parent) : y_of(parent));
 }
 
-cell* pick(cell* v, int32_t index, cell* boxed) {
+const cell* pick(cell* v, int32_t index, cell* boxed) {
   uint32_t f;
   if (is_any_word(type_of(boxed))) {
     f = point::field_index(boxed, 2);

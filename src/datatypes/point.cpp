@@ -115,7 +115,7 @@ cell* make(cell* proto, cell* spec, uint32_t t) {
   }
 }
 
-cell* random(cell* v, bool seed, bool secure, bool) {
+const cell* random(cell* v, bool seed, bool secure, bool) {
   uint32_t n = dims(v);
   if (seed) {
     uint32_t words[3] = {v->data1, v->data2, v->data3};
@@ -196,7 +196,7 @@ uint32_t field_of(const cell* element, uint32_t n) {
   return is_field_word(t) ? field_index(element, n) : 0;
 }
 
-cell* eval_path(cell* parent, cell* element, cell* value, cell* path, cell*, cell*, int32_t,
+const cell* eval_path(cell* parent, cell* element, cell* value, cell* path, cell*, cell*, int32_t,
                 bool, bool, bool) {
   uint32_t f = field_of(element, dims(parent));
   if (f == 0) fire(err::script_invalid_path, path, element);
@@ -210,7 +210,7 @@ cell* eval_path(cell* parent, cell* element, cell* value, cell* path, cell*, cel
   return coordinate_value(&component, parent, f - 1);
 }
 
-cell* pick(cell* v, int32_t index, cell* boxed) {
+const cell* pick(cell* v, int32_t index, cell* boxed) {
   uint32_t n = dims(v);
   uint32_t f;
   if (is_field_word(type_of(boxed))) {

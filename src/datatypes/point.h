@@ -44,18 +44,18 @@ action_row row();
 
 // The slots the two types share.
 cell* make(cell* proto, cell* spec, uint32_t type_id);
-cell* random(cell* v, bool seed, bool secure, bool only);
+const cell* random(cell* v, bool seed, bool secure, bool only);
 int32_t form(cell* v, cell* buffer, cell* part, int32_t limit);
 int32_t mold(cell* v, cell* buffer, bool only, bool all, bool flat, cell* part, int32_t limit,
              int32_t indent);
-cell* eval_path(cell* parent, cell* element, cell* value, cell* path, cell* gparent,
+const cell* eval_path(cell* parent, cell* element, cell* value, cell* path, cell* gparent,
                 cell* p_item, int32_t index, bool case_, bool get, bool tail);
 int32_t compare(cell* a, cell* b, int32_t op);
 void absolute();
 cell* negate(cell* v);
 cell* round(cell* v, cell* scale, bool even, bool down, bool half_down, bool floor,
             bool ceiling, bool half_ceiling);
-cell* pick(cell* v, int32_t index, cell* boxed);
+const cell* pick(cell* v, int32_t index, cell* boxed);
 cell* reverse(cell* v, cell* part, cell* skip);
 
 // The field of a path or pick word: 1 for x, 2 for y, 3 for z (point3D! and, in `limit`, the

@@ -33,9 +33,14 @@ const action_row no_actions{};
 // ---------------------------------------------------------------- fields
 
 // The value cell of an object's field, or null when the object has no such field.
-cell* field(const cell* object, std::string_view name) {
+const cell* field(const cell* object, std::string_view name) {
   int32_t i = context::find_symbol(object::context_of(object), symbol::make(name), true);
   return i < 0 ? nullptr : context::values(object::context_of(object)) + i;
+}
+// The same, to write the field.
+cell* field_rw(const cell* object, std::string_view name) {
+  int32_t i = context::find_symbol(object::context_of(object), symbol::make(name), true);
+  return i < 0 ? nullptr : context::values_rw(object::context_of(object)) + i;
 }
 
 // A word! for a name (the global word: errors and frame names show it).
@@ -51,7 +56,7 @@ cell system_value(std::initializer_list<std::string_view> steps) {
   cell v = *context::get_value(&sys);
   if (type_of(&v) != type::object) fire(err::script_no_value, &sys);
   for (std::string_view step : steps) {
-    cell* f = type_of(&v) == type::object ? field(&v, step) : nullptr;
+    const cell* f = type_of(&v) == type::object ? field(&v, step) : nullptr;
     if (!f) {
       cell w = word_for(step);
       fire(err::script_no_value, &w);
@@ -63,7 +68,7 @@ cell system_value(std::initializer_list<std::string_view> steps) {
 
 // The port's actor field.
 cell actor_of(const cell* port) {
-  cell* a = field(port, "actor");
+  const cell* a = field(port, "actor");
   if (!a) fire(err::access_invalid_port);
   return *a;
 }
@@ -102,28 +107,28 @@ cell* make(cell* proto, cell* spec_in, uint32_t) {
   }
   port->header = type::port;
   port->data2 = class_id;
-  *context::owner_cell(port->data1) = *port;
-  cell* spec_field = field(port, "spec");
+  *context::owner_cell_rw(port->data1) = *port;
+  cell* spec_field = field_rw(port, "spec");
   if (!spec_field) fire(err::access_invalid_port);
   *spec_field = *spec_object;
-  cell* scheme_field = field(port, "scheme");
+  cell* scheme_field = field_rw(port, "scheme");
   if (!scheme_field) fire(err::access_invalid_port);
   *scheme_field = scheme;
   // 4. The scheme object registered under that word.
   cell schemes = system_value({"schemes"});
-  cell* found = type_of(&schemes) == type::block
-                    ? block::select_word(&schemes, word::symbol_of(&scheme), false)
-                    : nullptr;
+  const cell* found = type_of(&schemes) == type::block
+                          ? block::select_word(&schemes, word::symbol_of(&scheme), false)
+                          : nullptr;
   cell scheme_object;
   scheme_object.header = type::none;
   if (found) scheme_object = *found;
   if (type_of(&scheme_object) != type::object) fire(err::access_unknown_scheme, &scheme);
   // 5. Its actor, an object or a handle, becomes the port's.
-  cell* actor = field(&scheme_object, "actor");
+  const cell* actor = field(&scheme_object, "actor");
   if (!actor || (type_of(actor) != type::object && type_of(actor) != type::handle))
     fire(err::access_invalid_actor, &spec);
   cell actor_value = *actor;
-  cell* port_actor = field(port, "actor");
+  cell* port_actor = field_rw(port, "actor");
   if (!port_actor) fire(err::access_invalid_port);
   *port_actor = actor_value;
   *proto = *port;
@@ -246,7 +251,7 @@ struct arguments {
  */
 flow call_actor(const cell* actor, uint32_t s, const arguments& args) {
   cell name = word_for(action_words[s]);
-  cell* fn_cell = field(actor, action_words[s]);
+  const cell* fn_cell = field(actor, action_words[s]);
   if (!fn_cell || type_of(fn_cell) != type::function) fire(err::access_no_port_action, &name);
   cell fn = *fn_cell;
   stack::open_interpreted_function_frame(&name);
@@ -365,7 +370,7 @@ uint32_t register_native_actor(const action_row* table) {
 }
 
 const action_row* actor_table(const cell* port) {
-  cell* a = field(port, "actor");
+  const cell* a = field(port, "actor");
   if (!a || type_of(a) != type::handle) return nullptr;
   uint32_t i = a->data2;
   return i >= 1 && i <= native_actor_count ? native_actors[i - 1] : &no_actions;

@@ -91,7 +91,7 @@ int32_t next_in_range(int32_t n, bool secure) {
   return n < 0 ? -r : r;
 }
 
-cell* logic_value(cell* value, bool seed_q, bool secure, bool) {
+const cell* logic_value(cell* value, bool seed_q, bool secure, bool) {
   if (seed_q) {
     seed(logic_type::value_of(value));
     value->header = type::unset;

@@ -24,6 +24,6 @@ int32_t secure_next();
 int32_t next_in_range(int32_t n, bool secure);
 
 // The random slot of logic!: /seed seeds with the truth value, else a random truth value.
-cell* logic_value(cell* value, bool seed, bool secure, bool only);
+const cell* logic_value(cell* value, bool seed, bool secure, bool only);
 
 }  // namespace kaz::random

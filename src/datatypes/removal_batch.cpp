@@ -28,7 +28,7 @@ uint32_t removal_batch::flush(const cell* series, uint32_t position) {
   series_buffer* s = buffer_of(series);
   uint32_t unit = s->unit();
   uint32_t len = s->used_bytes() / unit;
-  uint8_t* base = s->head();
+  uint8_t* base = s->head_rw();
   // Each kept stretch between two gaps moves down to the write position.
   uint32_t write = len, removed = 0, before = 0;
   for (size_t i = 0; i < ranges_.size(); ++i) {

@@ -92,8 +92,11 @@ int32_t part_count(const cell* series, const cell* part) {
 
 namespace {
 
-inline uint8_t* unit_at(series_buffer* s, uint32_t index) {
+inline const uint8_t* unit_at(const series_buffer* s, uint32_t index) {
   return s->head() + size_t(index) * s->unit();
+}
+inline uint8_t* unit_at_rw(series_buffer* s, uint32_t index) {
+  return s->head_rw() + size_t(index) * s->unit();
 }
 
 [[noreturn]] void invalid_arg(const cell* value) {
@@ -130,7 +133,7 @@ void element_value(const cell* series, uint32_t index, cell* out) {
 
 }  // namespace
 
-cell* element_at(const cell* series, uint32_t index) {
+const cell* element_at(const cell* series, uint32_t index) {
   if (is_any_block(type_of(series))) return buffer_of(series)->cells() + index;
   cell v;
   element_value(series, index, &v);
@@ -226,7 +229,7 @@ int32_t length_q(cell* series) {
 // ---------------------------------------------------------------------------------------------
 // Positional access.
 
-cell* pick(cell* series, int32_t index, cell*) {
+const cell* pick(cell* series, int32_t index, cell*) {
   int64_t p = picked_position(series, index);
   if (index == 0 || p < 0 || p >= absolute_length(series)) return &none_value;
   return element_at(series, static_cast<uint32_t>(p));
@@ -258,14 +261,14 @@ cell* poke(cell* series, int32_t index, cell* value, cell*) {
   }
   series_buffer* s = buffer_of(series);
   if (is_any_block(t)) {
-    s->cells()[at] = v;
+    s->cells_rw()[at] = v;
     block::hash_spliced(series, at, 1, 1);
   } else if (t == type::binary) {
-    *unit_at(s, at) = static_cast<uint8_t>(v.data2);
+    *unit_at_rw(s, at) = static_cast<uint8_t>(v.data2);
   } else if (t == type::vector) {
-    vector::write_element(unit_at(s, at), s->unit(), &v);
+    vector::write_element(unit_at_rw(s, at), s->unit(), &v);
   } else if (t == type::image) {
-    std::memcpy(unit_at(s, at), &v.data2, 4);
+    std::memcpy(unit_at_rw(s, at), &v.data2, 4);
   } else {
     string::overwrite_char(series->data2, s->offset / s->unit() + at, char_type::code_of(&v));
   }
@@ -299,7 +302,7 @@ void cut(cell* series, uint32_t index, uint32_t count) {
   uint32_t len = s->used_bytes() / s->unit();
   if (index >= len) return;
   count = std::min(count, len - index);
-  uint8_t* at = unit_at(s, index);
+  uint8_t* at = unit_at_rw(s, index);
   size_t unit = s->unit();
   std::memmove(at, at + count * unit, (len - index - count) * unit);
   s->tail -= count * s->unit();
@@ -364,7 +367,7 @@ cell* reverse(cell* series, cell* part, cell* skip_arg) {
   if (static_cast<uint32_t>(count) > avail) count = static_cast<int32_t>(avail - avail % k);
   series_buffer* s = buffer_of(series);
   size_t record = size_t(s->unit()) * k;
-  uint8_t* front = unit_at(s, series->data1);
+  uint8_t* front = unit_at_rw(s, series->data1);
   uint8_t* last = front + size_t(count) * s->unit() - record;
   sort::with_record_width(record, [&](auto width) {
     for (; front < last; front += record, last -= record) width.swap(front, last);
@@ -392,7 +395,7 @@ void new_series_from(const cell* source, uint32_t start, uint32_t count, cell* o
   node_t node = memory::alloc_units(count, unit);
   series_buffer* to = memory::buffer_of(node);
   series_buffer* from = buffer_of(&src);
-  std::memcpy(to->head(), from->head() + size_t(start) * unit, size_t(count) * unit);
+  std::memcpy(to->head_rw(), from->head() + size_t(start) * unit, size_t(count) * unit);
   to->tail = to->offset + count * unit;
   out->data1 = 0;
   out->data2 = node;
@@ -519,7 +522,7 @@ bool take_one(cell* series, bool last, cell* out) {
 
 namespace {
 
-cell* random(cell* series, bool seed, bool secure, bool only) {
+const cell* random(cell* series, bool seed, bool secure, bool only) {
   uint32_t n = length_from_head(series);
   series_buffer* s = buffer_of(series);
   if (seed) {
@@ -538,7 +541,7 @@ cell* random(cell* series, bool seed, bool secure, bool only) {
   n = length_from_head(series);  // an owner's handler may have changed the series
   s = buffer_of(series);
   uint32_t unit = s->unit();
-  uint8_t* at = unit_at(s, series->data1);
+  uint8_t* at = unit_at_rw(s, series->data1);
   sort::with_record_width(unit, [&](auto width) {
     for (uint32_t k = n; k >= 1; --k, at += unit) {
       int32_t r = random::next_in_range(static_cast<int32_t>(k), secure);
@@ -608,7 +611,7 @@ void move_between(cell* origin, cell* target, uint32_t count) {
   }
   uint32_t tlen = t->used_bytes() / unit;
   uint32_t at = std::min(target->data1, tlen);
-  uint8_t* dest = unit_at(t, at);
+  uint8_t* dest = unit_at_rw(t, at);
   std::memmove(dest + bytes, dest, size_t(tlen - at) * unit);
   t->tail += static_cast<uint32_t>(bytes);
   std::memcpy(dest, unit_at(buffer_of(origin), origin->data1), bytes);
@@ -635,7 +638,7 @@ cell* move_within(cell* origin, cell* target, uint32_t count) {
     len = s->used_bytes() / unit;
     if (o + count > len || t > len) return target;
   }
-  uint8_t* base = s->head();
+  uint8_t* base = s->head_rw();
   if (t > o) {
     uint32_t end = t < len ? t + 1 : len;
     std::rotate(base + size_t(o) * unit, base + size_t(o + count) * unit, base + size_t(end) * unit);

@@ -46,7 +46,7 @@ int32_t part_count(const cell* series, const cell* part);
 // The element at an absolute index as a value: the block family's cell itself, binary!'s byte
 // as an integer!, a vector! element of its element type, a char! for the string family. Values
 // other than block cells are pushed on the evaluation stack.
-cell* element_at(const cell* series, uint32_t index);
+const cell* element_at(const cell* series, uint32_t index);
 
 /*
  * Changes of owned series are reported to their owner before and after (reactive objects).
@@ -62,7 +62,7 @@ void owned_after(const cell* series, change what, const cell* value, int32_t ind
                  int32_t part);
 
 // The series! slots that the block and string families wrap.
-cell* pick(cell* series, int32_t index, cell* boxed);
+const cell* pick(cell* series, int32_t index, cell* boxed);
 cell* poke(cell* series, int32_t index, cell* value, cell* boxed);
 cell* clear(cell* series);
 cell* remove(cell* series, cell* part, cell* key);

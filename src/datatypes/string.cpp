@@ -153,7 +153,7 @@ int32_t compare(cell* a, cell* b, int32_t op) {
 // ---------------------------------------------------------------------------------------------
 // Path access: s/3 picks or pokes a character; s/"x" selects the character after "x".
 
-cell* eval_path(cell* parent, cell* element, cell* value, cell* path, cell*, cell*, int32_t,
+const cell* eval_path(cell* parent, cell* element, cell* value, cell* path, cell*, cell*, int32_t,
                 bool case_, bool, bool) {
   uint32_t et = type_of(element);
   const action_row& row = registry::row(type_of(parent));

@@ -13,7 +13,7 @@ cell* to(cell* proto, cell* spec, uint32_t type);
 int32_t form(cell* value, cell* buffer, cell* part, int32_t limit);
 int32_t mold(cell* value, cell* buffer, bool only, bool all, bool flat, cell* part, int32_t limit,
              int32_t indent);
-cell* eval_path(cell* parent, cell* element, cell* value, cell* path, cell* gparent,
+const cell* eval_path(cell* parent, cell* element, cell* value, cell* path, cell* gparent,
                 cell* p_item, int32_t index, bool case_, bool get, bool tail);
 int32_t compare(cell* a, cell* b, int32_t op);
 

@@ -27,7 +27,7 @@ uint32_t checked_count(uint64_t units, uint32_t unit) {
   uint32_t n = length - at;
   node_t b = memory::alloc_bytes(n);
   series_buffer* s = memory::buffer_of(b);
-  std::memcpy(s->head(), src + at, n);
+  std::memcpy(s->head_rw(), src + at, n);
   s->tail = s->offset + n;
   cell arg{type::binary, 0, b, 0};
   fire(err::access_invalid_utf8, &arg);
@@ -39,7 +39,7 @@ void append_scanned(node_t node, const uint8_t* src, const unicode::utf8_scan_re
   if (need > memory::buffer_of(node)->unit()) widen(node, need);
   uint32_t unit = checked_unit(memory::buffer_of(node));
   series_buffer* s = ensure_room(node, uint64_t(checked_count(scan.code_points, unit)) * unit);
-  size_t n = unicode::utf8_decode_units(src + scan.start, scan.end - scan.start, s->tail_ptr(),
+  size_t n = unicode::utf8_decode_units(src + scan.start, scan.end - scan.start, s->tail_rw(),
                                         unit, false);
   s->tail += static_cast<uint32_t>(n * unit);
 }

@@ -113,7 +113,7 @@ uint32_t append_text(cell* series, const cell* value, int32_t part, bool only, i
     if ((start + total) * unit > memory::max_series_bytes) too_big();
     if (unit > string::buffer_of(series)->unit()) string::widen(node, unit);
     series_buffer* s = string::ensure_room(node, total * unit);
-    uint8_t* p = s->tail_ptr();
+    uint8_t* p = s->tail_rw();
     write_known(p, unit, value, k.units);
     replicate(p, unit, k.units, dup);
     s->tail += static_cast<uint32_t>(total * unit);
@@ -130,7 +130,7 @@ uint32_t append_text(cell* series, const cell* value, int32_t part, bool only, i
       too_big();
     }
     s = string::ensure_room(node, extra);
-    replicate(s->head() + size_t(start) * unit, unit, n, dup);
+    replicate(s->head_rw() + size_t(start) * unit, unit, n, dup);
     s->tail += static_cast<uint32_t>(extra);
   }
   return n * static_cast<uint32_t>(dup);
@@ -148,7 +148,7 @@ uint32_t replace_via_tail(cell* series, const cell* value, uint32_t at, int32_t 
   uint32_t removed = span >= 0 ? static_cast<uint32_t>(span) : std::min(n, tail - at);
   series_buffer* s = string::buffer_of(series);
   uint32_t unit = s->unit();
-  string::exchange_parts(s->head() + size_t(at) * unit, (tail - at) * unit, n * unit);
+  string::exchange_parts(s->head_rw() + size_t(at) * unit, (tail - at) * unit, n * unit);
   if (removed > 0) string::remove_part(series->data2, at + n, removed);
   return n;
 }
@@ -165,7 +165,7 @@ uint32_t replace_in_place(cell* series, const cell* value, const known_text& k, 
   if (unit > string::buffer_of(series)->unit()) string::widen(node, unit);
   series_buffer* s = string::buffer_of(series);
   if (total > span) s = string::ensure_room(node, (total - span) * unit);
-  uint8_t* p = s->head() + size_t(at) * unit;
+  uint8_t* p = s->head_rw() + size_t(at) * unit;
   std::memmove(p + total * unit, p + size_t(span) * unit, size_t(length - at - span) * unit);
   s->tail = s->offset + static_cast<uint32_t>((length - span + total) * unit);
   if (total > 0) {

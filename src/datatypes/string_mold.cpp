@@ -133,7 +133,7 @@ int32_t mold_text(const cell* v, node_t out, bool all, cell* part, int32_t limit
   series_buffer* o = ensure_room(out, size * unit);
   t = text_of(v);  // growing the output may have moved the text
 
-  uint8_t* p = o->tail_ptr();
+  uint8_t* p = o->tail_rw();
   uint8_t* start = p;
   auto put_ascii = [&](char c) {
     put_char(p, unit, static_cast<uint8_t>(c));

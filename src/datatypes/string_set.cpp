@@ -63,7 +63,7 @@ cell* set_operation(bool case_, cell* skip, int32_t op) {
   for (uint32_t i = 0; i < tb.length; i += step) in_b.add(key(tb.at(i)));
 
   series_buffer* o = string::buffer_of(out);
-  uint8_t* w = o->head();
+  uint8_t* w = o->head_rw();
   auto pass = [&](const string::text& t, const char_set& other) {
     for (uint32_t i = 0; i < t.length; i += step) {
       uint32_t k = key(t.at(i));

@@ -106,7 +106,7 @@ void push_record(const function_sort& f, const uint8_t* p) {
   if (f.record > 0) {
     node_t node = memory::alloc_units(f.record, f.unit);
     series_buffer* s = memory::buffer_of(node);
-    std::memcpy(s->head(), p, size_t(f.record) * f.unit);
+    std::memcpy(s->head_rw(), p, size_t(f.record) * f.unit);
     s->tail = s->offset + f.record * f.unit;
     *c = cell{f.series_type, 0, node, f.series_type == type::vector ? f.element_type : 0};
     return;
@@ -180,9 +180,9 @@ void sort_through_function(cell* series, uint32_t head, uint32_t count, uint32_t
   if (head >= length) return;
   size_t n = std::min<size_t>(size_t(count) * record, length - head);
   if (unit == f.unit) {
-    std::memcpy(s->head() + size_t(head) * unit, copy.data(), n * unit);
+    std::memcpy(s->head_rw() + size_t(head) * unit, copy.data(), n * unit);
   } else {  // the function widened the text meanwhile
-    string::copy_units(copy.data(), f.unit, s->head() + size_t(head) * unit, unit, n);
+    string::copy_units(copy.data(), f.unit, s->head_rw() + size_t(head) * unit, unit, n);
   }
 }
 
@@ -251,7 +251,7 @@ cell* sort(cell* series, bool case_, cell* skip, cell* comparator, cell* part, b
       // Text folds case unless /case; bytes and vector elements never do.
       int32_t case_sensitive = case_ || t == type::binary || t == type::vector;
       sort::compare_fn cb = unit_comparator(t, element_type, unit);
-      uint8_t* base = s->head() + size_t(head) * unit;
+      uint8_t* base = s->head_rw() + size_t(head) * unit;
       size_t w = size_t(record) * unit;
       if (stable) {
         sort::merge_sort(base, count, w, case_sensitive, flags, cb);

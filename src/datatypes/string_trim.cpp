@@ -37,7 +37,7 @@ struct rewrite {
     string::rs_head(s);
     series_buffer* b = string::buffer_of(s);
     unit = string::checked_unit(b);
-    p = b->head() + size_t(s->data1) * unit;
+    p = b->head_rw() + size_t(s->data1) * unit;
     length = string::length_from_head(s);
   }
   uint32_t at(uint32_t i) const { return string::get_char(p + size_t(i) * unit, unit); }

@@ -104,7 +104,7 @@ int32_t element_index(const cell* e) {
   return i > 0 ? i : 0;
 }
 
-cell* eval_path(cell* parent, cell* element, cell* value, cell* path, cell*, cell*, int32_t, bool,
+const cell* eval_path(cell* parent, cell* element, cell* value, cell* path, cell*, cell*, int32_t, bool,
                 bool, bool) {
   int32_t index = element_index(element);
   if (index == 0) {
@@ -120,7 +120,7 @@ cell* eval_path(cell* parent, cell* element, cell* value, cell* path, cell*, cel
   return value;
 }
 
-cell* pick(cell* t, int32_t number, cell* picked) {
+const cell* pick(cell* t, int32_t number, cell* picked) {
   cell n;
   const cell* boxed = scalar::pick_index(picked, number, &n);
   int32_t index;

@@ -195,7 +195,7 @@ cell* complement(cell* v) {
 int32_t length_q(cell* v) { return static_cast<int32_t>(length_of(v)); }
 
 // Each byte b becomes a uniform random byte from 0 to b.
-cell* random_(cell* v, bool seed, bool secure, bool) {
+const cell* random_(cell* v, bool seed, bool secure, bool) {
   if (seed) {
     random::seed(v->data1 ^ v->data2 ^ v->data3);
     return unset_result(v);
@@ -216,7 +216,7 @@ int32_t index_in_range(const cell* t, const cell* index) {
   return i;
 }
 
-cell* pick(cell* t, int32_t number, cell* index) {
+const cell* pick(cell* t, int32_t number, cell* index) {
   cell n;
   const cell* boxed = pick_index(index, number, &n);
   if (type_of(boxed) != type::integer) fire(err::script_out_of_range, boxed);
@@ -227,7 +227,7 @@ cell* pick(cell* t, int32_t number, cell* index) {
 
 // tuple/n reads byte n; setting it stores an integer clamped to a byte, and none cuts the
 // tuple before n (not below 3 bytes).
-cell* eval_path(cell* parent, cell* element, cell* value, cell*, cell*, cell*, int32_t, bool,
+const cell* eval_path(cell* parent, cell* element, cell* value, cell*, cell*, cell*, int32_t, bool,
                 bool, bool) {
   if (type_of(element) != type::integer) fire_invalid_type(element);
   uint32_t i = static_cast<uint32_t>(index_in_range(parent, element)) - 1;

@@ -192,7 +192,7 @@ int32_t mold(cell* v, cell* buffer, bool, bool, bool, cell* part, int32_t limit,
 }
 
 // A get joins the series and the element with one "/"; a set raises bad-path-set.
-cell* eval_path(cell* parent, cell* element, cell* value, cell* path, cell*, cell*, int32_t,
+const cell* eval_path(cell* parent, cell* element, cell* value, cell* path, cell*, cell*, int32_t,
                 bool, bool, bool) {
   if (value) fire(err::script_bad_path_set, path, element);
   cell series = *parent;

@@ -26,8 +26,11 @@ namespace {
 series_buffer* buffer_of(const cell* v) { return memory::buffer_of(v->data2); }
 uint32_t width_of(const cell* v) { return buffer_of(v)->unit(); }
 uint32_t count_of(const cell* v) { return buffer_of(v)->length(); }
-uint8_t* element_address(const cell* v, uint32_t index) {
+const uint8_t* element_address(const cell* v, uint32_t index) {
   return buffer_of(v)->head() + size_t(index) * width_of(v);
+}
+uint8_t* element_address_rw(const cell* v, uint32_t index) {
+  return buffer_of(v)->head_rw() + size_t(index) * width_of(v);
 }
 // Moves a head past the tail back to the tail; answers the head.
 uint32_t clamp_head(cell* v) {
@@ -99,7 +102,7 @@ cell* make(cell* proto, cell* spec_arg, uint32_t) {
     fire(err::internal_not_done);
   } else if (block::rs_length(&spec) > 0) {
     int32_t n = block::rs_length(&spec);
-    cell* at = block::rs_head(&spec);
+    const cell* at = block::rs_head(&spec);
     cell first = at[0];
     if (type_of(&first) == type::word) {
       if (n < 2) fire(err::script_bad_make_arg, &dt, &spec);
@@ -157,12 +160,12 @@ cell* make(cell* proto, cell* spec_arg, uint32_t) {
   cell* held = stack::push(&out);
   series_buffer* s = buffer_of(held);
   for (int32_t i = 0; i < given; ++i) {
-    write_element(s->tail_ptr(), width, block::rs_head(&values) + i);
+    write_element(s->tail_rw(), width, block::rs_head(&values) + i);
     s->tail += width;
   }
   if (fill) {
     uint32_t end = s->offset + static_cast<uint32_t>(count) * width;
-    std::memset(s->tail_ptr(), 0, end - s->tail);
+    std::memset(s->tail_rw(), 0, end - s->tail);
     s->tail = end;
   }
   *proto = *held;
@@ -319,7 +322,7 @@ void write_source(const cell* v, uint32_t at, const source& src) {
   uint32_t width = width_of(v);
   if (src.is_block) {
     for (uint32_t i = 0; i < src.count; ++i)
-      write_element(element_address(v, at + i), width, block::rs_head(const_cast<cell*>(&src.value)) + i);
+      write_element(element_address_rw(v, at + i), width, block::rs_head(const_cast<cell*>(&src.value)) + i);
   } else if (src.is_vector) {
     // Element by element, so that a source of another width converts.
     uint32_t from_width = width_of(&src.value);
@@ -327,10 +330,10 @@ void write_source(const cell* v, uint32_t at, const source& src) {
     for (uint32_t i = 0; i < src.count; ++i) {
       cell e;
       read_element(from + size_t(i) * from_width, from_width, src.value.data3, &e);
-      write_element(element_address(v, at + i), width, &e);
+      write_element(element_address_rw(v, at + i), width, &e);
     }
   } else {
-    write_element(element_address(v, at), width, &src.value);
+    write_element(element_address_rw(v, at), width, &src.value);
   }
 }
 
@@ -352,11 +355,11 @@ cell* insert(cell* series, cell* value, int32_t part, bool, int32_t dup, bool ap
   uint32_t at = append || head == count ? count : head;
   reserve_elements(series, count + total);
   series_buffer* s = buffer_of(series);
-  uint8_t* p = element_address(series, at);
+  uint8_t* p = element_address_rw(series, at);
   std::memmove(p + total * width, p, size_t(count - at) * width);
   s->tail += static_cast<uint32_t>(total * width);
   write_source(series, at, src);
-  fill_pattern(element_address(series, at), size_t(src.count) * width, size_t(total) * width);
+  fill_pattern(element_address_rw(series, at), size_t(src.count) * width, size_t(total) * width);
   if (!append) series->data1 = at + static_cast<uint32_t>(total);
   if (owned) series::owned_after(series, what, value, static_cast<int32_t>(at),
                                  static_cast<int32_t>(total));
@@ -391,21 +394,21 @@ cell* change(cell* series, cell* value, int32_t part, bool, int32_t dup) {
   if (src.is_vector && src.value.data2 == series->data2) {
     alloc(&snapshot_cell, src.count, element_type, width_of(&src.value));
     series_buffer* t = buffer_of(&snapshot_cell);
-    std::memcpy(t->tail_ptr(), element_address(&src.value, src.value.data1),
+    std::memcpy(t->tail_rw(), element_address(&src.value, src.value.data1),
                 size_t(src.count) * t->unit());
     t->tail += src.count * t->unit();
     src.value = snapshot_cell;
   }
   reserve_elements(series, new_count);
   series_buffer* s = buffer_of(series);
-  uint8_t* p = element_address(series, head);
+  uint8_t* p = element_address_rw(series, head);
   if (total != replaced)
     std::memmove(p + total * width, p + size_t(replaced) * width,
                  size_t(count - head - replaced) * width);
   s->tail = s->offset + static_cast<uint32_t>(new_count * width);
   if (src.count > 0) {
     write_source(series, head, src);
-    fill_pattern(element_address(series, head), size_t(src.count) * width, size_t(total) * width);
+    fill_pattern(element_address_rw(series, head), size_t(src.count) * width, size_t(total) * width);
   }
   if (owned) series::owned_after(series, series::change::change, value,
                                  static_cast<int32_t>(head), static_cast<int32_t>(total));

@@ -70,7 +70,7 @@ double float_op(double a, double b, int code) {
 bool is_float_type(uint32_t t) { return t == type::float_ || t == type::percent; }
 
 struct elements {
-  uint8_t* p;
+  const uint8_t* p;
   uint32_t width;
   uint32_t count;
 };
@@ -78,6 +78,11 @@ elements elements_of(cell* v) {
   series_buffer* s = memory::buffer_of(v->data2);
   uint32_t n = series::length_from_head(v);
   return {s->head() + size_t(v->data1) * s->unit(), s->unit(), n};
+}
+// The address of the head element, to write the elements.
+uint8_t* elements_rw(cell* v) {
+  series_buffer* s = memory::buffer_of(v->data2);
+  return s->head_rw() + size_t(v->data1) * s->unit();
 }
 
 // Vector with vector: a new vector of the shorter length and the larger width.
@@ -94,7 +99,7 @@ void with_vector(cell* a, cell* b, int code) {
   x = elements_of(a);
   y = elements_of(b);
   series_buffer* s = memory::buffer_of(held->data2);
-  uint8_t* w = s->tail_ptr();
+  uint8_t* w = s->tail_rw();
   for (uint32_t i = 0; i < n; ++i) {
     cell p, q, r;
     read_element(x.p + size_t(i) * x.width, x.width, t, &p);
@@ -124,8 +129,9 @@ void with_scalar(cell* v, cell* scalar, int code) {
         ((code == op_multiply || code == op_divide) && d == 1.0))
       return;
     elements e = elements_of(v);
+    uint8_t* base = elements_rw(v);
     for (uint32_t i = 0; i < e.count; ++i) {
-      uint8_t* p = e.p + size_t(i) * e.width;
+      uint8_t* p = base + size_t(i) * e.width;
       cell x;
       read_element(p, e.width, t, &x);
       put_double(&x, float_op(get_double(&x), d, code));
@@ -151,8 +157,9 @@ void with_scalar(cell* v, cell* scalar, int code) {
         if (static_cast<int32_t>(x.data2) == INT32_MIN) fire(err::math_overflow);
       }
   }
+  uint8_t* base = elements_rw(v);
   for (uint32_t i = 0; i < e.count; ++i) {
-    uint8_t* p = e.p + size_t(i) * e.width;
+    uint8_t* p = base + size_t(i) * e.width;
     cell x;
     read_element(p, e.width, t, &x);
     x.data2 = static_cast<uint32_t>(int_op(static_cast<int32_t>(x.data2), k, code));
@@ -182,7 +189,7 @@ void scalar_with_vector(cell* scalar, cell* v, int code) {
   cell* held = stack::push(&out);
   e = elements_of(v);
   series_buffer* s = memory::buffer_of(held->data2);
-  uint8_t* w = s->tail_ptr();
+  uint8_t* w = s->tail_rw();
   for (uint32_t i = 0; i < e.count; ++i) {
     cell x;
     read_element(e.p + size_t(i) * e.width, e.width, t, &x);

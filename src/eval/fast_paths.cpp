@@ -121,14 +121,14 @@ bool mixed(int kind, cell* left, const cell* right) {
   return true;
 }
 
-cell* object_field(const cell* object, const cell* element) {
+const cell* object_field(const cell* object, const cell* element) {
   if (!word_key(type_of(element))) return nullptr;
   node_t ctx = object::context_of(object);
   int32_t index = field_index(ctx, element);
   if (index < 0) return nullptr;
-  cell* vals = context::values(ctx);
+  const cell* vals = context::values(ctx);
   if (!vals) return nullptr;
-  cell* v = vals + index;
+  const cell* v = vals + index;
   if (type_of(v) == type::unset) return nullptr;
   return v;
 }
@@ -139,15 +139,14 @@ bool set_object_field(const cell* object, const cell* element, const cell* value
   int32_t index = field_index(ctx, element);
   if (index < 0 || symbol::resolve(word::symbol_of(element)) == symbol::resolve(words::sym.self))
     return false;
-  cell* vals = context::values(ctx);
-  if (!vals) return false;
+  if (!context::values(ctx)) return false;
   if (context::kind(ctx) == context::kind_object) {
-    cell* owner = context::owner_cell(ctx);
+    const cell* owner = context::owner_cell(ctx);
     if (object::hooks_of(owner) != 0 && type_of(owner) == type::object)
       return false;  // its handler runs
-    context::words(ctx)[index].header |= context_flag::word_set;
+    context::words_rw(ctx)[index].header |= context_flag::word_set;
   }
-  vals[index] = *value;
+  context::values_rw(ctx)[index] = *value;
   return true;
 }
 

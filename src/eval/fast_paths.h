@@ -134,7 +134,7 @@ bool mixed(int kind, cell* left, const cell* right);
  * passes them): the value cell, or null where the generic step must run (a field absent or
  * unset, `self`). The element's slot is found through a cache of (context, symbol) lookups.
  */
-cell* object_field(const cell* object, const cell* element);
+const cell* object_field(const cell* object, const cell* element);
 
 // Sets an object's field named by a path element when no change handler can see it: false
 // where the generic step must run.
@@ -142,7 +142,7 @@ bool set_object_field(const cell* object, const cell* element, const cell* value
 
 // A block's value at a 1-based integer path element inside it, or null (other types, other
 // positions: the pick action's rules then apply).
-inline cell* block_pick(const cell* parent, const cell* element) {
+inline const cell* block_pick(const cell* parent, const cell* element) {
   if (type_of(parent) != type::block || type_of(element) != type::integer) return nullptr;
   int32_t k = integer_type::value_of(element);
   if (k < 1) return nullptr;
@@ -155,10 +155,10 @@ inline cell* block_pick(const cell* parent, const cell* element) {
 // The same cell for a poke that nothing else sees (no owner to tell), or null: the poke
 // action's checks, owners and errors then apply.
 inline cell* block_poke_slot(const cell* parent, const cell* element) {
-  cell* at = block_pick(parent, element);
-  if (!at || (memory::buffer_of(series::node_of(parent))->flags & series_flag::owned))
-    return nullptr;
-  return at;
+  const cell* at = block_pick(parent, element);
+  series_buffer* s = memory::buffer_of(series::node_of(parent));
+  if (!at || (s->flags & series_flag::owned)) return nullptr;
+  return s->cells_rw() + (at - s->cells());
 }
 
 void init();

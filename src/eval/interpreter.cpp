@@ -45,8 +45,8 @@ void mark_roots() {
 }
 
 // A word's value for evaluation: unset! raises no-value.
-inline cell* word_value(const cell* w) {
-  cell* v = bound_value(w);
+inline const cell* word_value(const cell* w) {
+  const cell* v = bound_value(w);
   if (!v) v = context::get_value(w);
   if (type_of(v) == type::unset) fire(err::script_no_value, w);
   return v;
@@ -80,14 +80,14 @@ void arg_word_at(const cell* fn, const cell* desc, uint32_t pos, cell* out) {
 }
 
 // The refinement of a descriptor block naming `symbol`, or null.
-cell* find_refinement(cell* desc, uint32_t symbol) {
+const cell* find_refinement(cell* desc, uint32_t symbol) {
   series_buffer* s = memory::buffer_of(series::node_of(desc));
-  cell* end = s->cells_tail();
+  const cell* end = s->cells_tail();
   // The same spelling first (the usual case); then any spelling of the same word.
-  for (cell* c = s->cells(); c < end; ++c)
+  for (const cell* c = s->cells(); c < end; ++c)
     if (type_of(c) == type::refinement && word::symbol_of(c) == symbol) return c;
   uint32_t want = symbol::resolve(symbol);
-  for (cell* c = s->cells(); c < end; ++c)
+  for (const cell* c = s->cells(); c < end; ++c)
     if (type_of(c) == type::refinement && symbol::resolve(word::symbol_of(c)) == want) return c;
   return nullptr;
 }
@@ -279,7 +279,7 @@ inline const cell* number_or_path_at(const cell* c) {
 // The value cell a set-word writes directly, or null: unbound, no values, or a word of an
 // object (set the generic way, which runs its change handler).
 inline cell* direct_slot(const cell* w) {
-  cell* slot = bound_value(w);
+  cell* slot = bound_value_rw(w);
   return slot && context::kind(word::context_of(w)) != context::kind_object ? slot : nullptr;
 }
 
@@ -408,11 +408,6 @@ inline bool chain_operand(const cell* at, cell* out, int depth) {
 }
 
 }  // namespace
-
-cursor::cursor(const cell* block)
-    : node(series::node_of(block)), pos(series::index_of(block)), index(series::index_of(block)) {
-  refresh();
-}
 
 namespace {
 
@@ -605,7 +600,7 @@ flow eval_expression(cursor& c, bool no_infix, bool literal_functions) {
     trace::fire(trace::event::fetch, &code, c.pos, nullptr, &fetched);
     c.refresh();
   }
-  cell* v = c.value();
+  const cell* v = c.value();
   uint32_t t = type_of(v);
   switch (t) {
     case type::paren: {
@@ -618,7 +613,7 @@ flow eval_expression(cursor& c, bool no_infix, bool literal_functions) {
       break;
     }
     case type::word: {
-      cell* val = word_value(v);
+      const cell* val = word_value(v);
       uint32_t vt = type_of(val);
       if (calls_value(vt)) {
         flow f = call_through_word(c, v, val);
@@ -755,7 +750,7 @@ namespace {
     bool tracing;
     bool builtin;
     ~activation() {
-      context::header_cell(ctx)->data2 = values;
+      context::header_cell_rw(ctx)->data2 = values;
       trace::tracing = tracing;
       if (builtin && trace::switched) [[unlikely]] {
         trace::tracing = trace::traced();  // `trace true/false` returns to the traced code
@@ -764,7 +759,7 @@ namespace {
     }
   } outer{ctx, context::header_cell(ctx)->data2, trace::tracing,
           (fn.header & function_flag::builtin) != 0};
-  context::header_cell(ctx)->data2 = stack::index_of(stack::arguments);
+  context::header_cell_rw(ctx)->data2 = stack::index_of(stack::arguments);
   stack::set_top_body_flag(true);
   cell body = function::extra_cells(&fn)[extra::body];
   if (fn.header & (function_flag::no_trace | function_flag::builtin)) trace::tracing = false;
@@ -818,7 +813,7 @@ flow call_infix_evaluated(const cell* op_in, const cell* name_in) {
   cell desc_block = *function::descriptors(&fn);
   uint32_t k = 0;
   for (uint32_t i = 0; k < 2; ++i) {
-    cell* d = memory::buffer_of(series::node_of(&desc_block))->cells() + i;
+    const cell* d = memory::buffer_of(series::node_of(&desc_block))->cells() + i;
     if (type_of(d) != type::typeset) break;
     if (((d->header >> arg_kind::shift) & 3) == arg_kind::ret) continue;
     cell* got = stack::arguments + k;
@@ -966,7 +961,7 @@ flow eval_call(cursor& c, const cell* fn_in, const cell* name_in, bool infix, co
         elem = *context::get_value(&elem);
       }
       if (!is_any_word(type_of(&elem))) fire(err::script_no_refine, &name, &elem);
-      cell* r = find_refinement(&desc_block, word::symbol_of(&elem));
+      const cell* r = find_refinement(&desc_block, word::symbol_of(&elem));
       if (!r) fire(err::script_no_refine, &name, &elem);
       cell ref = *r;
       uint32_t ordinal = ref.data1;  // 1-based among refinements
@@ -986,7 +981,7 @@ flow eval_call(cursor& c, const cell* fn_in, const cell* name_in, bool infix, co
         refs[ordinal - 1] = static_cast<int32_t>(stack::top - stack::at_index(base_index));
       }
       for (uint32_t k = 1;; ++k) {
-        cell* d = memory::buffer_of(series::node_of(&desc_block))->cells() + at + k;
+        const cell* d = memory::buffer_of(series::node_of(&desc_block))->cells() + at + k;
         if (type_of(d) != type::typeset || ((d->header >> arg_kind::shift) & 3) == arg_kind::ret)
           break;
         cell ts = *d;
@@ -1052,7 +1047,7 @@ namespace {
 // The walk of a path from its head's value: each value reached and the selector that reached it
 // kept on the stack, each step taken by the parent's datatype (out of line: the common paths
 // are answered before it).
-[[gnu::noinline]] flow walk_path(cursor& c, cell path, cell head, cell* hv, int32_t len, bool set,
+[[gnu::noinline]] flow walk_path(cursor& c, cell path, cell head, const cell* hv, int32_t len, bool set,
                                  bool get, bool case_) {
   // The value to store in set mode is the last pushed value.
   cell to_set;
@@ -1094,7 +1089,7 @@ namespace {
           stack::push(&to_set);
           return flow::normal;
         }
-      } else if (cell* field = fast_paths::object_field(parent, &elem)) {
+      } else if (const cell* field = fast_paths::object_field(parent, &elem)) {
         cell next = *field;
         if (!(function::is_any_function(type_of(&next)) && !set && !get)) {
           stack::push(&next);
@@ -1116,7 +1111,7 @@ namespace {
     }
     const action_row& row = registry::row(type_of(parent));
     if (!row.eval_path) bad_path_type(&path, i, &elem, parent);
-    cell* r = row.eval_path(parent, &elem, (last && set) ? &to_set : nullptr, &path, gparent,
+    const cell* r = row.eval_path(parent, &elem, (last && set) ? &to_set : nullptr, &path, gparent,
                             nullptr, i, case_, get, last);
     if (last && set) {
       // A value held by value (a scalar) changed in place is stored back into what holds it,
@@ -1173,7 +1168,7 @@ flow eval_path(cursor& c, const cell* path_in, bool set, bool get, bool case_) {
     trace::fire(trace::event::fetch, &path, series::index_of(&path), nullptr, &head);
   }
   if (type_of(&head) != type::word) fire(err::script_word_first, &path);
-  cell* hv = bound_value(&head);
+  const cell* hv = bound_value(&head);
   if (!hv) hv = context::get_value(&head);
   if (type_of(hv) == type::unset) fire(err::script_unset_path, &path, &head);
   if (function::is_any_function(type_of(hv))) {
@@ -1214,7 +1209,7 @@ flow eval_path(cursor& c, const cell* path_in, bool set, bool get, bool case_) {
           stack::push(&value);
           return flow::normal;
         }
-      } else if (cell* field = fast_paths::object_field(hv, &elem)) {
+      } else if (const cell* field = fast_paths::object_field(hv, &elem)) {
         cell next = *field;
         if (!(function::is_any_function(type_of(&next)) && !get)) {
           stack::push(&next);
@@ -1256,11 +1251,11 @@ flow call_with_arguments(const cell* fn_in, const cell* name) {
     // Refinement and local slots after the given arguments.
     uint32_t slots = context::size(function::own_context_of(&fn));
     uint32_t have = static_cast<uint32_t>(stack::top - stack::arguments);
-    cell* desc = function::descriptors(&fn);
+    const cell* desc = function::descriptors(&fn);
     cell db = *desc;
     series_buffer* ds = memory::buffer_of(series::node_of(&db));
     bool seen = false;
-    for (cell* d = ds->cells(); d < ds->cells_tail() - 1; ++d) {
+    for (const cell* d = ds->cells(); d < ds->cells_tail() - 1; ++d) {
       if (type_of(d) == type::refinement) {
         seen = true;
         stack::push_logic(false);
@@ -1359,7 +1354,7 @@ flow apply(const cell* fn_in, const cell* name_in, const cell* args_in, bool all
   if (is_fn) {
     bool seen = false;
     for (uint32_t k = i; k < n_desc; ++k) {
-      cell* d = memory::buffer_of(series::node_of(&desc_block))->cells() + k;
+      const cell* d = memory::buffer_of(series::node_of(&desc_block))->cells() + k;
       if (type_of(d) == type::refinement) {
         seen = true;
         stack::push_logic(false);
@@ -1410,7 +1405,7 @@ flow apply(const cell* fn_in, const cell* name_in, const cell* args_in, bool all
     cell p = *path;
     for (int32_t pi = static_cast<int32_t>(path_pos); pi < block::rs_length(&p); ++pi) {
       cell elem = *(block::rs_head(&p) + pi);
-      cell* r = find_refinement(&desc_block, word::symbol_of(&elem));
+      const cell* r = find_refinement(&desc_block, word::symbol_of(&elem));
       if (!r) fire(err::script_no_refine, &name, &elem);
       flow f = refine(
           static_cast<uint32_t>(r - memory::buffer_of(series::node_of(&desc_block))->cells()),
@@ -1420,7 +1415,7 @@ flow apply(const cell* fn_in, const cell* name_in, const cell* args_in, bool all
   }
   if (all) {
     for (uint32_t k = i; k < n_desc; ++k) {
-      cell* d = memory::buffer_of(series::node_of(&desc_block))->cells() + k;
+      const cell* d = memory::buffer_of(series::node_of(&desc_block))->cells() + k;
       if (type_of(d) != type::refinement) continue;
       bool missing;
       flow f = next_value(true, missing);
@@ -1435,7 +1430,7 @@ flow apply(const cell* fn_in, const cell* name_in, const cell* args_in, bool all
       cell r = *c.value();
       if (type_of(&r) != type::refinement) fire(err::script_invalid_arg, &r);
       c.pos++;
-      cell* found = find_refinement(&desc_block, word::symbol_of(&r));
+      const cell* found = find_refinement(&desc_block, word::symbol_of(&r));
       if (!found) fire(err::script_no_refine, &name, &r);
       uint32_t at =
           static_cast<uint32_t>(found - memory::buffer_of(series::node_of(&desc_block))->cells());

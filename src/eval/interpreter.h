@@ -5,8 +5,10 @@
 
 #include "core/evaluator.h"
 #include "core/exit_in_flight.h"
+#include "core/series_cell.h"
 #include "core/stack.h"
 #include "memory/series.h"
+#include "memory/stamp_check.h"
 #include "runtime/cell.h"
 
 namespace kaz::interp {
@@ -18,19 +20,23 @@ namespace kaz::interp {
  */
 struct cursor {
   node_t node;
-  cell* head;     // cell 0 of the buffer's used part
+  const cell* head;  // cell 0 of the buffer's used part
   uint32_t pos;   // index of the next value, from the buffer's used start
   uint32_t tail;  // index past the last value
   uint32_t index;  // the code's own index, where it was given (trace offsets count from it)
 
-  explicit cursor(const cell* block);
+  explicit cursor(const cell* block)
+      : node(series::node_of(block)), pos(series::index_of(block)), index(series::index_of(block)) {
+    if (memory::stamp_check::on) [[unlikely]] memory::stamp_check::check(node);
+    refresh();
+  }
   void refresh() {
     series_buffer* s = memory::buffer_of(node);
     head = s->cells();
     tail = (s->tail - s->offset) / 16;
   }
   bool at_tail() const { return pos >= tail; }
-  cell* value() const { return head + pos; }
+  const cell* value() const { return head + pos; }
   // The code as a block! at its own index (the trace hook's `code`).
   cell code() const { return cell{type::block, index, node, 0}; }
 };

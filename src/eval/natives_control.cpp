@@ -120,7 +120,7 @@ void series_value_at(const cell* s, uint32_t k, cell* out) {
   const action_row& row = registry::row(t);
   if (!row.pick) actions::unsupported(s, slot::pick);
   cell copy = *s;
-  cell* r = row.pick(&copy, static_cast<int32_t>(k + 1), nullptr);
+  const cell* r = row.pick(&copy, static_cast<int32_t>(k + 1), nullptr);
   *out = *r;
 }
 
@@ -128,7 +128,7 @@ void series_value_at(const cell* s, uint32_t k, cell* out) {
 void set_words_from(cell* words_arg, const cell* series, uint32_t n) {
   if (type_of(words_arg) == type::block) {
     for (uint32_t i = 0; i < n; ++i) {
-      cell* w = block::rs_head(words_arg) + i;
+      const cell* w = block::rs_head(words_arg) + i;
       uint32_t wt = type_of(w);
       if (!(wt == type::word || wt == type::set_word || wt == type::get_word ||
             wt == type::lit_word))
@@ -480,15 +480,15 @@ flow remove_each(const int32_t*) {
 flow switch_(const int32_t* refs) {
   cell value = *arg(0);
   cell cases = *arg(1);
-  cell* found = nullptr;
+  const cell* found = nullptr;
   if (type_of(&value) != type::block) {
     int32_t n = block::rs_length(&cases);
     for (int32_t i = 0; i < n; ++i) {
-      cell* c = block::rs_head(&cases) + i;
+      const cell* c = block::rs_head(&cases) + i;
       if (type_of(c) != type_of(&value)) continue;
       if (!actions::compare(c, &value, actions::op::equal)) continue;
       for (int32_t k = i + 1; k < n; ++k) {
-        cell* b = block::rs_head(&cases) + k;
+        const cell* b = block::rs_head(&cases) + k;
         if (type_of(b) == type::block) {
           found = b;
           break;
@@ -537,7 +537,7 @@ flow case_(const int32_t* refs) {
     stack::top = stack::at_index(mark);
     if (all) result.header = type::none;
     if (truthy) {
-      cell* next = c.value();
+      const cell* next = c.value();
       if (type_of(next) == type::block) {
         cell b = *next;
         c.pos++;

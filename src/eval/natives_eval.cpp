@@ -313,7 +313,7 @@ flow get(const int32_t* refs) {
     stack::set_result_only(stack::at_index(ri));
     return flow::normal;
   }
-  cell* v = context::get_value(&w);
+  const cell* v = context::get_value(&w);
   if (type_of(v) == type::unset && !has(refs, 0)) fire(err::script_no_value, &w);
   stack::set_result_only(v);
   return flow::normal;
@@ -350,7 +350,7 @@ flow set(const int32_t* refs) {
     if (!only && type_of(&value) == type::map) spread_value = *live_pairs(&value);
     bool spread = !only && is_any_block(type_of(&spread_value));
     for (int32_t i = 0; i < n; ++i) {
-      cell* w = block::rs_head(&target) + i;
+      const cell* w = block::rs_head(&target) + i;
       if (!is_word_like(type_of(w))) fire(err::script_invalid_arg, w);
       if (spread && !any) {
         if (i < block::rs_length(&spread_value) &&
@@ -414,9 +414,9 @@ flow value_q(const int32_t*) {
   cell v = *arg(0);
   bool result;
   if (is_word_like(type_of(&v))) {
-    cell* value = nullptr;
+    const cell* value = nullptr;
     if (word::context_of(&v) && word::index_of(&v) != word::unbound_index) {
-      cell* vals = context::values(word::context_of(&v));
+      const cell* vals = context::values(word::context_of(&v));
       if (vals) value = vals + word::index_of(&v);
     }
     result = value && type_of(value) != type::unset;
@@ -550,7 +550,7 @@ flow catch_(const int32_t* refs) {
     uint32_t thrown = symbol::resolve(word::symbol_of(&stack::flow_name));
     if (type_of(&names) == type::block) {
       for (int32_t i = 0; i < block::rs_length(&names); ++i) {
-        cell* w = block::rs_head(&names) + i;
+        const cell* w = block::rs_head(&names) + i;
         if (type_of(w) != type::word) {
           cell part;
           words::global_word(words::sym.name, &part);
@@ -569,8 +569,8 @@ flow catch_(const int32_t* refs) {
       cell made;
       error::create(&made, err::throw_throw, &v, nullptr, nullptr);
       cell* e = stack::push(&made);
-      *error::field_of(e, error::field::where) = interp::throw_where;
-      *error::field_of(e, error::field::near) = interp::throw_near;
+      *error::field_rw(e, error::field::where) = interp::throw_where;
+      *error::field_rw(e, error::field::near) = interp::throw_near;
       error::raise(e);
     }
     return flow::throw_;

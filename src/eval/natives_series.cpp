@@ -189,7 +189,7 @@ flow debase(const int32_t* refs) {
   cell* held = stack::push(&bytes);
   string::text t = string::text_of(&value);
   series_buffer* s = binary::buffer_of(held);
-  int64_t n = binary::decode(base, t.p, t.length, t.unit, s->tail_ptr());
+  int64_t n = binary::decode(base, t.p, t.length, t.unit, s->tail_rw());
   if (n < 0) {
     cell none{type::none, 0, 0, 0};
     return done(&none);
@@ -207,7 +207,7 @@ flow enbase(const int32_t* refs) {
     if (n >= memory::max_series_bytes) fire(err::script_too_long);
     binary::init_cell(&bytes, static_cast<uint32_t>(n));
     series_buffer* s = binary::buffer_of(stack::push(&bytes));
-    binary::write_bytes(s->tail_ptr(), &value, -1, false);
+    binary::write_bytes(s->tail_rw(), &value, -1, false);
     s->tail += static_cast<uint32_t>(n);
   }
   uint32_t n = binary::rs_length(&bytes);
@@ -215,7 +215,7 @@ flow enbase(const int32_t* refs) {
   if (room >= memory::max_series_bytes) fire(err::script_too_long);
   cell* out = new_text(static_cast<uint32_t>(room));
   series_buffer* s = string::buffer_of(out);
-  uint8_t* end = binary::encode(base, s->tail_ptr(), binary::rs_head(&bytes), n);
+  uint8_t* end = binary::encode(base, s->tail_rw(), binary::rs_head(&bytes), n);
   s->tail += static_cast<uint32_t>(end - s->tail_ptr());
   return done(out);
 }
@@ -241,7 +241,7 @@ flow new_line(const int32_t* refs) {
   bool all = refs[0] >= 0;
   cell* skip = opt(refs, 1);
   int32_t n = block::rs_length(&position);
-  cell* c = n > 0 ? block::rs_head(&position) : nullptr;
+  cell* c = n > 0 ? block::rs_head_rw(&position) : nullptr;
   auto mark = [](cell* v, bool set) {
     v->header = set ? v->header | new_line_flag : v->header & ~new_line_flag;
   };

@@ -482,7 +482,7 @@ flow checksum(const int32_t* refs) {
   size_t n = keyed ? checksum::hmac(in.view(), key.view(), dm, to)
                    : checksum::crypto_api_hash(in.view(), dm, to);
   if (n == 0) fire(err::internal_feature_na);
-  std::copy(digest, digest + n, memory::buffer_of(series::node_of(&out))->head());
+  std::copy(digest, digest + n, memory::buffer_of(series::node_of(&out))->head_rw());
   set_binary_length(&out, static_cast<uint32_t>(n));
   return answer(out);
 }
@@ -530,7 +530,7 @@ flow code_into_binary(framing f, bool pack, codec_input& in, size_t size) {
     stack::top = stack::arguments + 2;
     stack::arguments[1] = out;  // kept where the collector sees it
     series_buffer* s = memory::buffer_of(series::node_of(&out));
-    std::span<uint8_t> room(s->head(), size);
+    std::span<uint8_t> room(s->head_rw(), size);
     deflate::result r = run_codec(f, pack, room, in.view());
     if (r.code == deflate::status::ok) {
       set_binary_length(&out, static_cast<uint32_t>(r.size));

@@ -27,7 +27,7 @@ void unit_value(const engine& e, uint32_t pos, cell* out) {
   view in = view_of(e);
   switch (e.fam) {
     case family::block:
-      *out = reinterpret_cast<cell*>(in.base)[pos];
+      *out = reinterpret_cast<const cell*>(in.base)[pos];
       break;
     case family::text:
       *out = cell{type::char_, 0, string::get_char(in.base + pos * in.unit, in.unit), 0};

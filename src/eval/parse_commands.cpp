@@ -222,7 +222,7 @@ step into(engine& e, const cell& word) {
   view in = view_of(e);
   uint32_t pos = series::index_of(&e.input);
   if (pos >= in.end) return terminal(e, false);
-  cell inner = reinterpret_cast<cell*>(in.base)[pos];
+  cell inner = reinterpret_cast<const cell*>(in.base)[pos];
   uint32_t t = type_of(&inner);
   if (!is_any_block(t) && !is_any_string(t) && t != type::binary) return terminal(e, false);
   if (!push_command_frame(e, code::into, 0, &no_info, rule_pos(e))) return step::stop;

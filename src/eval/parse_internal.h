@@ -77,7 +77,7 @@ enum class family : uint8_t { block, text, bytes };
 // The input's data as the matchers read it, derived anew after anything that may allocate or
 // run code. Positions count units (cells, characters or bytes) from `base`.
 struct view {
-  uint8_t* base;
+  const uint8_t* base;
   uint32_t unit;
   uint32_t tail;
   uint32_t end;  // the tail, or the limit when it comes first
@@ -146,7 +146,7 @@ inline step leave(engine& e, flow f) {
 extern cell stacks[2];
 
 // Cell 0 of the rule stack (valid until the next allocation).
-inline cell* rule_cells() { return memory::buffer_of(series::node_of(&stacks[0]))->cells(); }
+inline cell* rule_cells() { return memory::buffer_of(series::node_of(&stacks[0]))->cells_rw(); }
 cell rule_stack_at(uint32_t index);  // the rule stack as a block value from a cell on
 void open_stacks(engine& e);
 void reset_stacks(const engine& e);

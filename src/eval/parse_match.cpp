@@ -170,7 +170,7 @@ bool rule_bytes(const cell* rule, std::string& scratch, const uint8_t*& p, uint3
 // Blocks: the value at a position against the rule, lit-words matching words of the spelling.
 
 bool same_value(const engine& e, const cell* rule, uint32_t pos) {
-  cell x = reinterpret_cast<cell*>(view_of(e).base)[pos];  // compare may allocate
+  cell x = reinterpret_cast<const cell*>(view_of(e).base)[pos];  // compare may allocate
   uint32_t t = type_of(rule);
   if (t == type::lit_word || t == type::lit_path)
     return actions::compare(rule, &x, e.op == actions::op::strict_equal ? 10 : 11);
@@ -260,7 +260,7 @@ bool match_type(engine& e, const cell* rule, uint32_t& pos) {
   switch (e.fam) {
     case family::block: {
       if (pos >= in.end) return false;
-      if (!type_fits(rule, type_of(reinterpret_cast<cell*>(in.base) + pos))) return false;
+      if (!type_fits(rule, type_of(reinterpret_cast<const cell*>(in.base) + pos))) return false;
       pos++;
       return true;
     }
@@ -386,7 +386,7 @@ bool find_value(engine& e, const cell* rule, bool thru, uint32_t& pos) {
       for (uint32_t i = pos; i < view_of(e).end; ++i) {
         bool ok;
         if (is_type_rule(t)) {
-          ok = type_fits(rule, type_of(reinterpret_cast<cell*>(view_of(e).base) + i));
+          ok = type_fits(rule, type_of(reinterpret_cast<const cell*>(view_of(e).base) + i));
         } else {
           ok = same_value(e, rule, i);
         }

@@ -22,7 +22,7 @@ cell* resize(cell& stack, uint32_t cells) {
   uint64_t need = s->offset + uint64_t(cells) * sizeof(cell);
   if (need > s->size) s = memory::expand_series_copy(s, uint32_t(memory::round16(need * 2)));
   s->tail = s->offset + cells * uint32_t(sizeof(cell));
-  return s->cells();
+  return s->cells_rw();
 }
 
 uint32_t cells_in(const cell& stack) {

@@ -43,7 +43,7 @@ uint32_t mask_of(const cell* f) {
   if (type_of(&first) != type::block) return 0x1FFFF;
   uint32_t m = 0;
   for (int32_t i = 0; i < block::rs_length(&first); ++i) {
-    cell* w = block::rs_head(&first) + i;
+    const cell* w = block::rs_head(&first) + i;
     if (type_of(w) != type::word) continue;
     for (uint32_t k = 0; k < 16; ++k)
       if (symbol::resolve(word::symbol_of(w)) == symbol::resolve(symbol::make(event_names[k])))

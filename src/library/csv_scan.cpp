@@ -138,8 +138,8 @@ class reader {
     uint32_t unit = unicode::unit_for(widest);
     string::init_cell_with_unit(out, static_cast<uint32_t>(chars_.size()), unit);
     series_buffer* b = string::buffer_of(out);
-    for (size_t i = 0; i < chars_.size(); ++i)
-      string::put_char(b->data() + b->tail + i * unit, unit, chars_[i]);
+    uint8_t* at = b->data_rw() + b->tail;
+    for (size_t i = 0; i < chars_.size(); ++i) string::put_char(at + i * unit, unit, chars_[i]);
     b->tail += static_cast<uint32_t>(chars_.size() * unit);
     return 0;
   }
@@ -155,8 +155,8 @@ class reader {
     }
     string::init_cell_with_unit(out, static_cast<uint32_t>(n), unit);
     series_buffer* b = string::buffer_of(out);
-    string::copy_units(reinterpret_cast<const uint8_t*>(p_ + from), sizeof(T), b->data() + b->tail,
-                       unit, n);
+    string::copy_units(reinterpret_cast<const uint8_t*>(p_ + from), sizeof(T),
+                       b->data_rw() + b->tail, unit, n);
     b->tail += static_cast<uint32_t>(n * unit);
   }
 

@@ -199,7 +199,7 @@ class encoder {
     open('{');
     bool first = true;
     for (uint32_t i = 0; i + 1 < memory::buffer_of(map::entries_of(&m))->length(); i += 2) {
-      cell* pair = memory::buffer_of(map::entries_of(&m))->cells() + i;
+      const cell* pair = memory::buffer_of(map::entries_of(&m))->cells() + i;
       if (pair[1].header == 0) continue;
       cell k = pair[0];
       cell item = pair[1];

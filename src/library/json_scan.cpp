@@ -137,7 +137,7 @@ void make_string(cell* out, const uint32_t* chars, size_t n, uint32_t widest) {
   uint32_t unit = unicode::unit_for(widest);
   string::init_cell_with_unit(out, static_cast<uint32_t>(n), unit);
   series_buffer* b = string::buffer_of(out);
-  uint8_t* p = b->data() + b->tail;
+  uint8_t* p = b->data_rw() + b->tail;
   for (size_t i = 0; i < n; ++i) string::put_char(p + i * unit, unit, chars[i]);
   b->tail += static_cast<uint32_t>(n * unit);
 }
@@ -321,7 +321,7 @@ class decoder {
       string::init_cell_with_unit(out, static_cast<uint32_t>(n), unit);
       series_buffer* b = string::buffer_of(out);
       string::copy_units(reinterpret_cast<const uint8_t*>(p_ + start), sizeof(T),
-                         b->data() + b->tail, unit, n);
+                         b->data_rw() + b->tail, unit, n);
       b->tail += static_cast<uint32_t>(n * unit);
       pos_ = i + 1;
       return true;
@@ -413,7 +413,7 @@ class decoder {
       size_t n = pos_ - 1 - start;
       string::init_cell_with_unit(text, static_cast<uint32_t>(n), sizeof(T));
       series_buffer* b = string::buffer_of(text);
-      std::memcpy(b->data() + b->tail, p_ + start, n * sizeof(T));
+      std::memcpy(b->data_rw() + b->tail, p_ + start, n * sizeof(T));
       b->tail += static_cast<uint32_t>(n * sizeof(T));
       fire(err::script_invalid_data, text);
     }

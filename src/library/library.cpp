@@ -35,7 +35,7 @@ constexpr std::string_view console_dir = "src/console/";  // evaluated after the
 // A script's code: the values after its `Kaz [...]` header.
 void skip_header(cell* code) {
   if (block::rs_length(code) >= 2) {
-    cell* head = block::rs_head(code);
+    const cell* head = block::rs_head(code);
     if (type_of(head) == type::word && symbol::spelling(word::symbol_of(head)) == "Kaz" &&
         type_of(head + 1) == type::block)
       series::set_index(code, series::index_of(code) + 2);
@@ -70,7 +70,7 @@ void adopt_block(cell* b, node_t lib) {
   if (!guard.entered()) return;
   memory::set_series_flags(series::node_of(b), series_flag::library);
   // Nothing here allocates: the cells stay where they are.
-  cell* head = block::rs_head(b);
+  cell* head = block::rs_head_rw(b);
   for (int32_t i = 0, n = block::rs_length(b); i < n; ++i) {
     cell* v = head + i;
     uint32_t t = type_of(v);
@@ -90,12 +90,12 @@ void adopt_value(cell* v, node_t lib) {
     v->header |= function_flag::builtin;
     cell body = function::extra_cells(v)[extra::body];
     if (type_of(&body) == type::block) adopt_block(&body, lib);
-    context::owner_cell(function::context_of(v))->header |= function_flag::builtin;
+    context::owner_cell_rw(function::context_of(v))->header |= function_flag::builtin;
   } else if (t == type::object) {
     cycle_guard guard(object::context_of(v));
     if (!guard.entered()) return;
     node_t ctx = object::context_of(v);
-    for (uint32_t i = 0; i < context::size(ctx); ++i) adopt_value(context::values(ctx) + i, lib);
+    for (uint32_t i = 0; i < context::size(ctx); ++i) adopt_value(context::values_rw(ctx) + i, lib);
   }
 }
 
@@ -106,10 +106,10 @@ void seal_library() {
   collector::add_root_node(&lib_context);
   lib_context = lib;
   uint32_t n = context::size(context::global);
-  for (uint32_t i = 0; i < n; ++i) context::values(lib)[i] = context::values(context::global)[i];
+  for (uint32_t i = 0; i < n; ++i) context::values_rw(lib)[i] = context::values(context::global)[i];
   for (uint32_t i = 0; i < n; ++i) {
-    adopt_value(context::values(context::global) + i, lib);
-    context::values(lib)[i] = context::values(context::global)[i];
+    adopt_value(context::values_rw(context::global) + i, lib);
+    context::values_rw(lib)[i] = context::values(context::global)[i];
   }
 }
 

@@ -89,7 +89,7 @@ void set_quiet(cell* a) {
 void set_slot_quiet(cell* a) {
   uint32_t t = type_of(a);
   if (!(t == type::block || t == type::paren || is_any_path(t))) expect_first_arg(a);
-  if (block::rs_length(a) > 0) *block::rs_head(a) = *arg(a, 1);
+  if (block::rs_length(a) > 0) *block::rs_head_rw(a) = *arg(a, 1);
   *a = *arg(a, 1);
 }
 
@@ -291,7 +291,7 @@ void is_type(cell* a) {
 void in_typeset(cell* a, const char* word) {
   cell w;
   context::intern_global(symbol::make(word), &w);
-  cell* ts = context::get_value(&w);
+  const cell* ts = context::get_value(&w);
   set_logic(a, type_of(ts) == type::typeset && typeset::has(ts, type_of(a)));
 }
 
@@ -342,7 +342,7 @@ void system_words(cell* a) {
   a->data1 = context::global;
   a->data2 = 0xFFFFFFFF;
   a->data3 = 0;
-  *context::owner_cell(context::global) = *a;
+  *context::owner_cell_rw(context::global) = *a;
 }
 
 // system/catalog/errors: the catalogue the runtime raises and forms errors from (one object per

@@ -43,7 +43,7 @@ bool take_values(node_t node) {
 bool mark_kept_records() {
   if (!block_node || !collector::is_marked(block_node)) return false;
   series_buffer* b = memory::buffer_of(block_node);
-  cell* values = b->cells();
+  cell* values = b->cells_rw();
   uint32_t n = b->length();
   uint32_t kept = 0;
   for (uint32_t i = 0; i < n; i += record_size) {
@@ -61,11 +61,12 @@ void drop_dead_records() {
   if (!block_node) return;
   series_buffer* b = memory::buffer_of(block_node);
   if (!(b->flags & series_flag::weak)) return;
-  cell* values = b->cells();
+  const cell* values = b->cells();
   uint32_t n = b->length();
   for (uint32_t i = 0; i + record_size <= n; i += record_size) {
     if (is_source_alive(values + i)) continue;
-    for (uint32_t k = 0; k < record_size; ++k) values[i + k] = cell{type::none, 0, 0, 0};
+    cell* dead = b->cells_rw() + i;
+    for (uint32_t k = 0; k < record_size; ++k) dead[k] = cell{type::none, 0, 0, 0};
   }
 }
 

@@ -186,7 +186,7 @@ void decode_boot(const uint8_t* data, uint32_t length, node_t root, bool keep_ba
   }
 }
 
-cell* literal_cell(uint32_t n) {
+const cell* literal_cell(uint32_t n) {
   if (!boot_root || boot_base + n >= memory::buffer_of(boot_root)->length()) return nullptr;
   return memory::buffer_of(boot_root)->cells() + boot_base + n;
 }
@@ -197,7 +197,7 @@ void to_binary(const std::vector<uint8_t>& bytes, cell* out) {
   auto n = static_cast<uint32_t>(bytes.size());
   node_t node = memory::alloc_bytes(n);
   series_buffer* s = memory::buffer_of(node);
-  std::memcpy(s->head(), bytes.data(), n);
+  std::memcpy(s->head_rw(), bytes.data(), n);
   s->tail = s->offset + n;
   *out = cell{type::binary, 0, node, 0};
 }

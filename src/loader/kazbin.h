@@ -43,7 +43,7 @@ struct boot_table {
 void decode_boot(const uint8_t* data, uint32_t length, node_t root, bool keep_base,
                  boot_table* shared = nullptr);
 // Literal n of the boot data (null when there is none).
-cell* literal_cell(uint32_t n);
+const cell* literal_cell(uint32_t n);
 
 // A new binary! holding the value in the plain (`encode`) or compact (`encode_cp`) layout.
 void encode(const cell* value, cell* out);

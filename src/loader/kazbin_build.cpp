@@ -79,7 +79,7 @@ bool make_function(cell* out, node_t ctx, node_t spec, const cell* body) {
   node_t extra_node = memory::alloc_cells_cleared(5);
   series_buffer* x = memory::buffer_of(extra_node);
   x->tail = x->offset + 5 * 16;
-  cell* e = x->cells();
+  cell* e = x->cells_rw();
   e[extra::body] = *body;
   e[extra::body].data3 = 0;
   e[extra::descriptors].header = type::unset;
@@ -87,7 +87,7 @@ bool make_function(cell* out, node_t ctx, node_t spec, const cell* body) {
   e[extra::op_function].header = type::unset;
   e[extra::lookup].header = type::unset;
   *out = cell{type::function, ctx, spec, extra_node};
-  *context::owner_cell(ctx) = *out;
+  *context::owner_cell_rw(ctx) = *out;
   return true;
 }
 
@@ -95,7 +95,7 @@ namespace {
 
 // The runtime's own native! or action! of a table entry, found among the global words.
 bool runtime_native(uint32_t type_id, uint32_t index, cell* out) {
-  cell* values = context::values(context::global);
+  const cell* values = context::values(context::global);
   uint32_t n = context::size(context::global);
   for (uint32_t i = 0; i < n; ++i) {
     if (type_of(values + i) == type_id && function::table_index_of(values + i) == index) {

@@ -432,7 +432,7 @@ void compact_writer::context(node_t ctx) {
 void compact_writer::object_payload(const cell* v) {
   zigzag(static_cast<int32_t>(object::class_of(v)));
   if (object::hooks_of(v)) {
-    cell* hooks = memory::buffer_of(object::hooks_of(v))->cells();
+    const cell* hooks = memory::buffer_of(object::hooks_of(v))->cells();
     zigzag(static_cast<int32_t>(pair_type::x_of(&hooks[0])));
     zigzag(static_cast<int32_t>(pair_type::x_of(&hooks[1])));
   }

@@ -95,13 +95,13 @@ namespace {
 
 bool step_block(node_t node, uint32_t index, cell& v) {
   if (!memory::valid_node(node) || index >= block_length(node)) return false;
-  v = *slot(node, index);
+  v = memory::buffer_of(node)->cells()[index];
   return type_of(&v) != 0;  // a removed map! pair's value
 }
 
 bool step_context(node_t ctx, uint32_t index, cell& v) {
   if (context::on_stack(ctx) || index >= context::size(ctx)) return false;
-  cell* values = context::values(ctx);
+  const cell* values = context::values(ctx);
   if (!values || index >= block_length(context::header_cell(ctx)->data2)) return false;
   v = values[index];
   return true;

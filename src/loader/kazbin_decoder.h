@@ -78,7 +78,7 @@ struct decoder {
 
 // Cells of a decode: appended at a block's tail, reached again by index after allocations.
 uint32_t append_slot(node_t block);
-inline cell* slot(node_t block, uint32_t index) { return memory::buffer_of(block)->cells() + index; }
+inline cell* slot(node_t block, uint32_t index) { return memory::buffer_of(block)->cells_rw() + index; }
 inline uint32_t block_length(node_t block) { return memory::buffer_of(block)->length(); }
 void cut_block(node_t block, uint32_t length);
 

@@ -249,7 +249,7 @@ void plain_writer::word_value(const cell* v, uint32_t h) {
     word(type::object | (object::hooks_of(&owner) ? on_change : 0));
     word(object::class_of(&owner));
     if (object::hooks_of(&owner)) {
-      cell* hooks = memory::buffer_of(object::hooks_of(&owner))->cells();
+      const cell* hooks = memory::buffer_of(object::hooks_of(&owner))->cells();
       word(pair_type::x_of(&hooks[0]));
       word(pair_type::x_of(&hooks[1]));
     }
@@ -285,7 +285,7 @@ void plain_writer::object(const cell* v, uint32_t h) {
   word(h | (object::hooks_of(v) ? on_change : 0));
   word(object::class_of(v));
   if (object::hooks_of(v)) {
-    cell* hooks = memory::buffer_of(object::hooks_of(v))->cells();
+    const cell* hooks = memory::buffer_of(object::hooks_of(v))->cells();
     word(pair_type::x_of(&hooks[0]));
     word(pair_type::x_of(&hooks[1]));
   }

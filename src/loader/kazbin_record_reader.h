@@ -148,11 +148,11 @@ class record_reader {
     uint32_t m_at = put(target, b, false);
     for (uint32_t k = 0; k < n; ++k) self().read(b.data2);
     for (uint32_t k = 0; k < n; k += 2) {
-      cell* key = memory::buffer_of(b.data2)->cells() + k;
+      const cell* key = memory::buffer_of(b.data2)->cells() + k;
       if (!map::key_type_q(type_of(key))) in_.invalid_at(at);
       cell normal = *key;
       map::normalize_key(&normal, nullptr);
-      memory::buffer_of(b.data2)->cells()[k] = normal;
+      memory::buffer_of(b.data2)->cells_rw()[k] = normal;
     }
     cell m{type::unset, 0, 0, 0};
     map::init_cell(&m, &b, n);
@@ -173,7 +173,7 @@ class record_reader {
     vector::alloc(&c, n, element, width);
     c.data1 = head;
     series_buffer* s = memory::buffer_of(c.data2);
-    if (n) std::memcpy(s->head(), p, uint64_t(n) * width);
+    if (n) std::memcpy(s->head_rw(), p, uint64_t(n) * width);
     s->tail = s->offset + n * width;
     put(target, c, new_line);
   }
@@ -191,7 +191,7 @@ class record_reader {
     for (uint32_t k = 0; k < n; ++k) {
       uint32_t ch = string::get_char(p + k * unit, unit);
       if (ch > 0x10FFFF) in_.invalid_at(at);
-      string::put_char(s->head() + k * unit, unit, ch);
+      string::put_char(s->head_rw() + k * unit, unit, ch);
     }
     s->tail = s->offset + n * unit;
     put(target, c, new_line);
@@ -211,7 +211,7 @@ class record_reader {
   void put_bitset(node_t target, const uint8_t* p, uint32_t n, bool complement, bool new_line) {
     cell c;
     bitset_type::make_empty(&c, n, 0, complement);
-    if (n) std::memcpy(memory::buffer_of(c.data2)->head(), p, n);
+    if (n) std::memcpy(memory::buffer_of(c.data2)->head_rw(), p, n);
     put(target, c, new_line);
   }
 
@@ -231,7 +231,7 @@ class record_reader {
                   bool new_line, bool with_values, uint32_t count, uint32_t record_at) {
     if (context::on_stack(ctx)) in_.invalid_at(record_at);
     cell c{type::object, ctx, class_id, 0};
-    *context::owner_cell(ctx) = c;
+    *context::owner_cell_rw(ctx) = c;
     if (p.block) slot(p.block, p.index)->data1 = ctx;
     uint32_t at = put(target, c, new_line);
     if (with_values) context_values(ctx, count);
@@ -247,7 +247,7 @@ class record_reader {
   void put_function(node_t target, node_t ctx, patch p, bool new_line, uint32_t at) {
     if (!context::on_stack(ctx)) in_.invalid_at(at);
     cell placeholder{type::function, ctx, 0, 0};
-    *context::owner_cell(ctx) = placeholder;
+    *context::owner_cell_rw(ctx) = placeholder;
     if (p.block) slot(p.block, p.index)->data1 = ctx;
     uint32_t f_at = put(target, placeholder, false);
     self().read(target, type::block);
@@ -299,7 +299,7 @@ class record_reader {
       self().read(target);
       cell v = *slot(target, e_at + 1);
       cut_block(target, e_at + 1);
-      *error::field_of(slot(target, e_at), error::field::arg1 + k) = v;
+      *error::field_rw(slot(target, e_at), error::field::arg1 + k) = v;
     }
   }
 

@@ -103,7 +103,7 @@ void load_binary(lexer_state& s, bool load) {
   if (!load) return;
   node_t node = memory::alloc_bytes(uint32_t(n));
   series_buffer* b = memory::buffer_of(node);
-  decode_body(body, end, base, b->data() + b->tail);
+  decode_body(body, end, base, b->tail_rw());
   b->tail += uint32_t(n);
   append_value(s, cell{type::binary, 0, node, 0});
 }

@@ -34,7 +34,7 @@ struct text_writer {
       keep_capacity();
     }
     series_buffer* b = string::buffer_of(&value);
-    string::put_char(b->data() + b->tail, unit, cp);
+    string::put_char(b->tail_rw(), unit, cp);
     b->tail += unit;
   }
   // Widening keeps only the characters written: the worst case is made room for again.
@@ -46,7 +46,7 @@ struct text_writer {
   }
   void put_bytes(const uint8_t* p, size_t n) {  // unit-1 text, bytes below 80h
     series_buffer* b = string::buffer_of(&value);
-    std::memcpy(b->data() + b->tail, p, n);
+    std::memcpy(b->tail_rw(), p, n);
     b->tail += uint32_t(n);
   }
 };

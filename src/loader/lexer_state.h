@@ -82,7 +82,7 @@ extern lexer_state* innermost;
 // Value buffer
 
 uint32_t buffer_length(const lexer_state& s);
-cell* buffer_cell(const lexer_state& s, uint32_t index);
+const cell* buffer_cell(const lexer_state& s, uint32_t index);
 void truncate_buffer(const lexer_state& s, uint32_t length);
 // Appends a copy of the value, with the new-line marker when a line break preceded the token;
 // answers the appended cell (valid until the next allocation).

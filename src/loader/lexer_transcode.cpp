@@ -89,7 +89,7 @@ void result_block(lexer_state& s, state_link& link, const scan_options& o, cell*
   }
   cell b{};
   block::init_cell(&b, n ? n : 1);
-  std::memcpy(block::buffer_of(&b)->cells(), buffer_cell(s, s.head), size_t(n) * sizeof(cell));
+  std::memcpy(block::buffer_of(&b)->cells_rw(), buffer_cell(s, s.head), size_t(n) * sizeof(cell));
   block::set_tail_at(&b, n);
   *out = b;
 }
@@ -131,7 +131,7 @@ size_t scan_utf8(std::string_view text, const scan_options& o, cell* out, const 
     } else {
       node_t node = memory::alloc_bytes(uint32_t(text.size()));
       series_buffer* b = memory::buffer_of(node);
-      std::memcpy(b->data() + b->tail, text.data(), text.size());
+      std::memcpy(b->tail_rw(), text.data(), text.size());
       b->tail += uint32_t(text.size());
       s.source = cell{type::binary, 0, node, 0};
     }

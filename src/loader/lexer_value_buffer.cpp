@@ -16,9 +16,18 @@ lexer_hooks hooks;
 
 uint32_t buffer_length(const lexer_state& s) { return memory::buffer_of(s.buffer)->length(); }
 
-cell* buffer_cell(const lexer_state& s, uint32_t index) {
+const cell* buffer_cell(const lexer_state& s, uint32_t index) {
   return memory::buffer_of(s.buffer)->cells() + index;
 }
+
+namespace {
+
+// The same cell, to write.
+cell* buffer_cell_rw(const lexer_state& s, uint32_t index) {
+  return memory::buffer_of(s.buffer)->cells_rw() + index;
+}
+
+}  // namespace
 
 void truncate_buffer(const lexer_state& s, uint32_t length) {
   series_buffer* b = memory::buffer_of(s.buffer);
@@ -58,7 +67,7 @@ uint32_t type_below(const lexer_state& s, uint32_t previous) {
  */
 void make_map(cell* out, cell* pairs) {
   series_buffer* b = block::buffer_of(pairs);
-  for (cell* c = b->cells(); c < b->cells_tail(); ++c) c->header &= ~new_line_flag;
+  for (cell* c = b->cells_rw(); c < b->cells_tail(); ++c) c->header &= ~new_line_flag;
   uint32_t n = b->length();
   node_t block_node = series::node_of(pairs);
   node_t table = hashtable::create(n ? n : 2, block_node, hashtable::map_block, 1);
@@ -69,7 +78,7 @@ void make_map(cell* out, cell* pairs) {
 void make_series(lexer_state& s, uint32_t from, uint32_t n, uint32_t type_id, cell* out) {
   block::init_cell(out, n ? n : 1, type_id);
   series_buffer* dst = block::buffer_of(out);
-  std::memcpy(dst->cells(), buffer_cell(s, from), size_t(n) * sizeof(cell));
+  std::memcpy(dst->cells_rw(), buffer_cell(s, from), size_t(n) * sizeof(cell));
   block::set_tail_at(out, n);
 }
 
@@ -93,7 +102,7 @@ uint32_t open_commas(const lexer_state& s) {
 }
 
 void retype_open_series(lexer_state& s, uint32_t type_id, uint32_t commas) {
-  cell* m = buffer_cell(s, s.open_head);
+  cell* m = buffer_cell_rw(s, s.open_head);
   m->data2 = type_id | (commas << 16);
   s.open_type = type_id;
 }
@@ -131,7 +140,7 @@ void close_series(lexer_state& s) {
       make_series(s, from, n, type_id, &v);
     }
     v.header = (v.header & ~new_line_flag) | (marker.header & new_line_flag);
-    *buffer_cell(s, at) = v;
+    *buffer_cell_rw(s, at) = v;
     truncate_buffer(s, from);
   } else {
     truncate_buffer(s, at);

@@ -9,6 +9,7 @@
 
 #include "memory/gc_internal.h"
 #include "memory/heap_check.h"
+#include "memory/stamp_check.h"
 #include "memory/node_frames.h"
 #include "memory/resources.h"
 #include "memory/series_frames.h"
@@ -191,6 +192,7 @@ void collect() {
   uint64_t live = memory::frames::used_bytes();
   next_collection_at = live + internal::growth_allowance(live);
   if (memory::check::verifying()) memory::check::verify_heap();
+  if (memory::stamp_check::on) memory::stamp_check::check_all();
 
   std::atomic_thread_fence(std::memory_order_seq_cst);
   detail::collecting = false;

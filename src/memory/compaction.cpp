@@ -96,8 +96,12 @@ struct outside {
 
 void write_filler(series_frame* f, uint8_t* at, uint64_t bytes) {
   auto* h = reinterpret_cast<series_buffer*>(at);
-  *h = series_buffer{series_flag::always, 0, uint32_t(bytes - frames::header_bytes), 0, 0, 0};
-  check::fill(h->data(), h->size, check::freed_byte);
+  h->flags = series_flag::always;
+  h->node = 0;
+  h->size = uint32_t(bytes - frames::header_bytes);
+  h->offset = h->tail = 0;
+  check::fill(h->data_rw(), h->size, check::freed_byte);
+  h->stamp = 0;
   check::hide(h->data(), h->size);
   frames::mark_start(f, at);
 }

@@ -10,14 +10,20 @@ namespace {
 
 void append(node_t array, const void* source, uint32_t n) {
   series_buffer* s = memory::reserve_tail(buffer_of(array), n);
-  std::memcpy(s->tail_ptr() - n, source, n);
+  std::memcpy(s->tail_rw() - n, source, n);
 }
 
 // Address of the element at a 1-based position, nullptr outside the array.
-uint8_t* element(node_t array, uint32_t index, uint32_t width) {
+const uint8_t* element(node_t array, uint32_t index, uint32_t width) {
   series_buffer* s = buffer_of(array);
   if (index < 1 || uint64_t(index) * width > s->used_bytes()) return nullptr;
   return s->head() + uint64_t(index - 1) * width;
+}
+// The same, to write.
+uint8_t* element_rw(node_t array, uint32_t index, uint32_t width) {
+  series_buffer* s = buffer_of(array);
+  if (index < 1 || uint64_t(index) * width > s->used_bytes()) return nullptr;
+  return s->head_rw() + uint64_t(index - 1) * width;
 }
 
 template <class T>
@@ -66,18 +72,18 @@ void append_pointer(node_t array, uintptr_t value) { append(array, &value, sizeo
 
 int32_t pick_int(node_t array, uint32_t index) {
   int32_t v = 0;
-  if (uint8_t* p = element(array, index, sizeof v)) std::memcpy(&v, p, sizeof v);
+  if (const uint8_t* p = element(array, index, sizeof v)) std::memcpy(&v, p, sizeof v);
   return v;
 }
 
 uintptr_t pick_pointer(node_t array, uint32_t index) {
   uintptr_t v = 0;
-  if (uint8_t* p = element(array, index, sizeof v)) std::memcpy(&v, p, sizeof v);
+  if (const uint8_t* p = element(array, index, sizeof v)) std::memcpy(&v, p, sizeof v);
   return v;
 }
 
 void poke_int(node_t array, uint32_t index, int32_t value) {
-  if (uint8_t* p = element(array, index, sizeof value)) std::memcpy(p, &value, sizeof value);
+  if (uint8_t* p = element_rw(array, index, sizeof value)) std::memcpy(p, &value, sizeof value);
 }
 
 int64_t find_int(node_t array, int32_t value) { return find(array, value); }
@@ -88,7 +94,7 @@ void remove_bytes(node_t array, uint32_t offset, uint32_t n) {
   uint32_t used = s->used_bytes();
   if (offset >= used) return;
   if (n > used - offset) n = used - offset;
-  std::memmove(s->head() + offset, s->head() + offset + n, used - offset - n);
+  std::memmove(s->head_rw() + offset, s->head() + offset + n, used - offset - n);
   s->tail -= n;
 }
 

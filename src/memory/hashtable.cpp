@@ -23,7 +23,7 @@ uint32_t buckets_for(uint32_t n) {
 node_t alloc_filled(uint32_t bytes, uint8_t fill) {
   node_t n = memory::alloc_bytes(bytes);
   series_buffer* s = memory::buffer_of(n);
-  std::memset(s->head(), fill, bytes);
+  std::memset(s->head_rw(), fill, bytes);
   s->tail = s->offset + bytes;
   return n;
 }
@@ -53,8 +53,9 @@ void empty_buckets(node_t t) {
   r[f_occupied] = 0;
 }
 
-// A cell of the data block by position.
-inline cell* at(node_t t, uint32_t position) { return data_of(t) + position; }
+// A cell of the data block by position (`at_rw` to write it).
+inline const cell* at(node_t t, uint32_t position) { return data_of(t) + position; }
+inline cell* at_rw(node_t t, uint32_t position) { return data_rw(t) + position; }
 
 // Whether a value's hash depends on node ids (which change when the collector moves nodes).
 bool node_keyed(uint32_t t) {
@@ -68,7 +69,7 @@ bool node_keyed(uint32_t t) {
 uint32_t* chain_slots(node_t t, uint32_t* count) {
   series_buffer* s = memory::buffer_of(record(t)[f_chains]);
   *count = s->used_bytes() / 4;
-  return reinterpret_cast<uint32_t*>(s->head());
+  return reinterpret_cast<uint32_t*>(s->head_rw());
 }
 
 node_t chain_node(node_t t, int32_t key) {
@@ -91,7 +92,7 @@ inline uint32_t position_at(const positions& ps, uint32_t i) { return ps.p ? ps.
 
 void chain_append(node_t chain, uint32_t position) {
   series_buffer* s = memory::reserve_tail(memory::buffer_of(chain), 4);
-  std::memcpy(s->tail_ptr() - 4, &position, 4);
+  std::memcpy(s->tail_rw() - 4, &position, 4);
 }
 
 // Turns the single-position bucket b into chain -k holding its position and `position`.
@@ -398,16 +399,16 @@ void index_values(node_t t, uint32_t start, uint32_t step) {
   }
   uint32_t i = start;
   while (i + 1 < data_length(t)) {
-    normalize_map_key(at(t, i));
+    normalize_map_key(at_rw(t, i));
     uint32_t kept = put_value(t, i);
     if (kept == i) {
       i += 2;
       continue;
     }
     // A later pair with the same key: its value wins, and the pair leaves the block.
-    *at(t, kept + 1) = *at(t, i + 1);
+    *at_rw(t, kept + 1) = *at(t, i + 1);
     series_buffer* s = memory::buffer_of(record(t)[f_data]);
-    cell* c = s->cells();
+    cell* c = s->cells_rw();
     uint32_t n = s->length();
     std::memmove(c + i, c + i + 2, (n - i - 2) * sizeof(cell));
     s->tail -= 2 * sizeof(cell);
@@ -478,9 +479,9 @@ void remove_value(node_t t, uint32_t position) {
     bool found;
     uint32_t b = seek_key_bucket(t, &key, &found);
     if (!found || static_cast<uint32_t>(keys_of(t)[b]) != position) return;
-    cell* value = at(t, position + 1);
+    const cell* value = at(t, position + 1);
     if (position + 1 < data_length(t) && value->header != 0) {
-      value->header = 0;
+      at_rw(t, position + 1)->header = 0;
       --record(t)[f_live];
     }
     return;

@@ -48,7 +48,7 @@ void mark_record(node_t t) {
   uint32_t width = r[f_width];
   series_buffer* d = memory::buffer_of(r[f_data]);
   for (uint32_t off = 0; off + width <= d->used_bytes(); off += width) {
-    cell* e = reinterpret_cast<cell*>(d->head() + off);
+    cell* e = reinterpret_cast<cell*>(d->head_rw() + off);
     if (e->header != type::unset) continue;
     collector::mark_series(&e->data1);
     collector::mark_values(e + 1, e + width / 16);
@@ -93,7 +93,7 @@ void sweep_dead_keys(node_t t) {
   series_buffer* d = memory::buffer_of(r[f_data]);
   bool changed = collector::nodes_moved();
   for (uint32_t off = 0; off + width <= d->used_bytes(); off += width) {
-    cell* e = reinterpret_cast<cell*>(d->head() + off);
+    cell* e = reinterpret_cast<cell*>(d->head_rw() + off);
     if (e->header != type::unset) continue;
     node_t key = collector::forwarded(e->data1);
     // The owner is the object in the second value cell: its context must be alive too.

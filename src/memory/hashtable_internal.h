@@ -32,11 +32,14 @@ constexpr uint32_t no_bucket = 0xFFFFFFFF;
 constexpr uint32_t in_chain = 0x80000000;
 static_assert(f_data == data_field, "hashtable.h reads the data block's node inline");
 
-inline uint32_t* record(node_t t) { return reinterpret_cast<uint32_t*>(memory::buffer_of(t)->head()); }
-inline uint32_t* words_of(node_t n) { return reinterpret_cast<uint32_t*>(memory::buffer_of(n)->head()); }
+// Hashtable buffers are never code: their words are handed out writable, each access renewing
+// the buffer's stamp.
+inline uint32_t* record(node_t t) { return reinterpret_cast<uint32_t*>(memory::buffer_of(t)->head_rw()); }
+inline uint32_t* words_of(node_t n) { return reinterpret_cast<uint32_t*>(memory::buffer_of(n)->head_rw()); }
 inline uint32_t* flags_of(node_t t) { return words_of(record(t)[f_flags]); }
 inline int32_t* keys_of(node_t t) { return reinterpret_cast<int32_t*>(words_of(record(t)[f_keys])); }
-inline cell* data_of(node_t t) { return memory::buffer_of(record(t)[f_data])->cells(); }
+inline const cell* data_of(node_t t) { return memory::buffer_of(record(t)[f_data])->cells(); }
+inline cell* data_rw(node_t t) { return memory::buffer_of(record(t)[f_data])->cells_rw(); }
 inline uint32_t data_length(node_t t) { return memory::buffer_of(record(t)[f_data])->cell_count(); }
 
 // Bucket flags, 2 bits a bucket (16 to a word): 2 empty, 1 deleted, 0 occupied.

@@ -16,8 +16,11 @@ using namespace detail;
  */
 namespace {
 
-inline cell* entry_at(node_t t, uint32_t offset) {
-  return reinterpret_cast<cell*>(memory::buffer_of(record(t)[f_data])->head() + offset);
+inline const cell* entry_at(node_t t, uint32_t offset) {
+  return reinterpret_cast<const cell*>(memory::buffer_of(record(t)[f_data])->head() + offset);
+}
+inline cell* entry_rw(node_t t, uint32_t offset) {
+  return reinterpret_cast<cell*>(memory::buffer_of(record(t)[f_data])->head_rw() + offset);
 }
 
 // The bucket holding `key`, or the bucket where it would go; *found tells which.
@@ -47,7 +50,7 @@ void rehash(node_t t, uint32_t request) {
     uint32_t b = seek_key(t, e->data1, &found);
     series_buffer* to = memory::buffer_of(data);  // room was made for every live entry
     uint32_t at = to->used_bytes();
-    std::memcpy(to->tail_ptr(), e, width);
+    std::memcpy(to->tail_rw(), e, width);
     to->tail += width;
     set_state(flags_of(t), b, st_occupied);
     keys_of(t)[b] = static_cast<int32_t>(at);
@@ -78,7 +81,7 @@ void rehash_pointers_in_place(node_t t) {
     bool found;
     uint32_t b = seek_key(t, e->data1, &found);
     if (found) {  // two entries of one key (ids merged by a move): keep the first
-      reinterpret_cast<cell*>(d->head() + off)->header = 0;
+      reinterpret_cast<cell*>(d->head_rw() + off)->header = 0;
       continue;
     }
     set_state(flags_of(t), b, st_occupied);
@@ -101,7 +104,7 @@ cell* put_pointer(node_t t, node_t key) {
   bool found;
   uint32_t b = seek_key(t, key, &found);
   uint32_t width = record(t)[f_width];
-  if (found) return entry_at(t, static_cast<uint32_t>(keys_of(t)[b])) + 1;
+  if (found) return entry_rw(t, static_cast<uint32_t>(keys_of(t)[b])) + 1;
   uint32_t offset;
   if (state(flags_of(t), b) == st_deleted) {
     offset = static_cast<uint32_t>(keys_of(t)[b]);  // the removed entry's cells are reused
@@ -115,7 +118,7 @@ cell* put_pointer(node_t t, node_t key) {
   ++r[f_live];
   set_state(flags, b, st_occupied);
   keys_of(t)[b] = static_cast<int32_t>(offset);
-  cell* e = entry_at(t, offset);
+  cell* e = entry_rw(t, offset);
   for (uint32_t i = 0; i < width / 16; ++i) e[i] = cell{type::unset, 0, 0, 0};
   e->data1 = key;
   return e + 1;
@@ -125,7 +128,7 @@ cell* get_pointer(node_t t, node_t key) {
   refresh(t);
   bool found;
   uint32_t b = seek_key(t, key, &found);
-  return found ? entry_at(t, static_cast<uint32_t>(keys_of(t)[b])) + 1 : nullptr;
+  return found ? entry_rw(t, static_cast<uint32_t>(keys_of(t)[b])) + 1 : nullptr;
 }
 
 bool remove_pointer(node_t t, node_t key) {
@@ -135,7 +138,7 @@ bool remove_pointer(node_t t, node_t key) {
   if (!found) return false;
   set_state(flags_of(t), b, st_deleted);
   --record(t)[f_live];
-  entry_at(t, static_cast<uint32_t>(keys_of(t)[b]))->header = 0;
+  entry_rw(t, static_cast<uint32_t>(keys_of(t)[b]))->header = 0;
   return true;
 }
 
@@ -143,7 +146,7 @@ void each_pointer(node_t t, void (*f)(node_t key, cell* values, void* ctx), void
   uint32_t width = record(t)[f_width];
   series_buffer* d = memory::buffer_of(record(t)[f_data]);
   for (uint32_t off = 0; off + width <= d->used_bytes(); off += width) {
-    cell* e = reinterpret_cast<cell*>(d->head() + off);
+    cell* e = reinterpret_cast<cell*>(d->head_rw() + off);
     if (e->header == type::unset) f(e->data1, e + 1, ctx);
   }
 }

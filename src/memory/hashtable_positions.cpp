@@ -26,7 +26,7 @@ node_t chain_of(node_t t, int32_t key) { return words_of(record(t)[f_chains])[-k
 
 struct chain_view {
   series_buffer* s;
-  uint32_t* begin() const { return reinterpret_cast<uint32_t*>(s->head()); }
+  uint32_t* begin() const { return reinterpret_cast<uint32_t*>(s->head_rw()); }
   uint32_t* end() const { return begin() + s->used_bytes() / 4; }
 };
 chain_view view_chain(node_t t, int32_t key) { return {memory::buffer_of(chain_of(t, key))}; }
@@ -68,7 +68,7 @@ void renumber(node_t t, uint32_t from, uint32_t end, int64_t delta) {
     series_buffer* list = memory::buffer_of(record(t)[f_chains]);
     uint32_t chains = list->used_bytes() / 4;
     for (uint32_t k = 0; k < chains; ++k) {
-      node_t chain = reinterpret_cast<uint32_t*>(list->head())[k];
+      node_t chain = reinterpret_cast<const uint32_t*>(list->head())[k];
       if (!chain) continue;
       chain_view c{memory::buffer_of(chain)};
       for (uint32_t* p = std::lower_bound(c.begin(), c.end(), from); p < c.end(); ++p)
@@ -113,7 +113,7 @@ void reserve_index(node_t t, uint32_t length) {
 
 void chain_insert(node_t chain, uint32_t position) {
   series_buffer* s = memory::reserve_tail(memory::buffer_of(chain), 4);
-  auto* p = reinterpret_cast<uint32_t*>(s->head());
+  auto* p = reinterpret_cast<uint32_t*>(s->head_rw());
   uint32_t n = s->used_bytes() / 4 - 1;
   uint32_t* at = std::upper_bound(p, p + n, position);
   std::memmove(at + 1, at, size_t(p + n - at) * 4);

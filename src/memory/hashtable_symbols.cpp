@@ -10,7 +10,7 @@ using namespace detail;
 
 namespace {
 
-inline cell* at(node_t t, uint32_t position) { return data_of(t) + position; }
+inline const cell* at(node_t t, uint32_t position) { return data_of(t) + position; }
 
 // Growth of kind 2 tables: sixteen times, so that a symbol table filled at start-up settles.
 void grow_if_full(node_t t) {
@@ -120,8 +120,8 @@ uint32_t find_symbol(node_t t, const uint8_t* name, uint32_t len, bool any_case)
   node_t text = memory::alloc_bytes(len + 1);
   {
     series_buffer* s = memory::buffer_of(text);
-    if (len) std::memcpy(s->head(), name, len);
-    s->head()[len] = 0;
+    if (len) std::memcpy(s->head_rw(), name, len);
+    s->head_rw()[len] = 0;
     s->tail = s->offset + len;
   }
   uint32_t id = data_length(t) + 1;

@@ -44,7 +44,7 @@ void check_node_word(uint32_t n, const cell* c) {
 }
 
 void check_cells(series_buffer* b) {
-  for (cell* c = b->cells(); c < b->cells_tail(); ++c) {
+  for (const cell* c = b->cells(); c < b->cells_tail(); ++c) {
     uint32_t t = type_of(c);
     if (is_any_block(t) || is_any_string(t) || t == type::binary || t == type::vector ||
         t == type::bitset || t == type::map) {

@@ -38,6 +38,10 @@ uint32_t self_symbol = 0;
 constexpr uint32_t stack_values_flag = 0x400000;  // context values live on the evaluation stack
 constexpr uint32_t event_series_flag = 0x1000;
 
+// Marking writes into a buffer only to rewrite the id of a node this collection moved
+// (mark_node counts them): a buffer whose ids all stood keeps its stamp, as a moved one does.
+uint64_t rewrites = 0;
+
 void mark_context_cell(cell* c) {
   if (c->data1) mark_series(&c->data1);  // the symbol table
   if (!(c->header & stack_values_flag)) mark_series(&c->data2);
@@ -124,9 +128,12 @@ marker_table markers;
 // start of the data area.
 void mark_context_buffer(series_buffer* b) {
   if (b->size < 2 * sizeof(cell)) return;
-  cell* c = reinterpret_cast<cell*>(b->data());
+  uint32_t stamp = b->stamp;
+  uint64_t before = rewrites;
+  cell* c = reinterpret_cast<cell*>(b->data_rw());
   mark_context_cell(&c[0]);
   mark_cell(&c[1]);
+  if (rewrites == before) b->stamp = stamp;
 }
 
 }  // namespace
@@ -145,6 +152,7 @@ bool mark_node(node_t* slot) {
   if ((v & memory::nodes::tag_mask) == memory::nodes::forward_tag) {
     n = memory::nodes::forwarded(n);
     *slot = n;
+    ++rewrites;
     v = *memory::nodes::slot_of(n);
   }
   if (v == 0 || (v & memory::nodes::tag_mask)) return false;
@@ -194,8 +202,12 @@ void internal::drain() {
     if (w.kind == context_work) {
       mark_context_buffer(b);
     } else if (b->unit() == sizeof(cell)) {
-      if (!(b->flags & series_flag::weak) || !weak_values_marker || !weak_values_marker(w.node))
-        mark_values(b->cells(), b->cells_tail());
+      if (!(b->flags & series_flag::weak) || !weak_values_marker || !weak_values_marker(w.node)) {
+        uint32_t stamp = b->stamp;
+        uint64_t before = rewrites;
+        mark_values(b->cells_rw(), b->cells_tail_rw());
+        if (rewrites == before) b->stamp = stamp;
+      }
     } else if ((b->flags & series_flag::record) && record_marker) {
       record_marker(w.node);
     }

@@ -93,7 +93,7 @@ double stats(node_t block, int mode) {
     node_t big = append_block(block);
     for (double b : f.big) {
       stats_append_number(big, b);
-      buffer_of(big)->cells_tail()[-1].header |= new_line_flag;
+      buffer_of(big)->cells_tail_rw()[-1].header |= new_line_flag;
     }
     stats_append_number(block, f.system);
     stats_append_number(block, f.tracked);

@@ -12,6 +12,10 @@
 
 namespace kaz::memory {
 
+namespace detail {
+uint64_t stamps_given = 0;
+}  // namespace detail
+
 namespace {
 
 constexpr uint32_t header_bytes = sizeof(series_buffer);
@@ -39,7 +43,7 @@ uint64_t data_bytes(uint64_t count, uint32_t unit) {
   b->node = 0;
   b->size = uint32_t(size);
   b->offset = b->tail = uint32_t(off);
-  b->pad = 0;
+  b->stamp = next_stamp();
 }
 
 // A buffer of `size` data bytes (already checked) in a frame or a big region. Inline, so that
@@ -108,7 +112,7 @@ node_t alloc_cells(uint32_t count) {
 node_t alloc_cells_cleared(uint32_t count) {
   node_t node = new_series(count, 16, 0);
   series_buffer* b = buffer_of(node);
-  cell* c = reinterpret_cast<cell*>(b->data());
+  cell* c = reinterpret_cast<cell*>(b->data_rw());
   for (uint32_t i = 0, n = b->size / 16; i < n; ++i) c[i] = cell{type::unset, 0, 0, 0};
   return node;
 }
@@ -123,7 +127,7 @@ node_t alloc_units(uint32_t count, uint32_t unit) {
 node_t alloc_bytes_filled(uint32_t count, uint8_t byte) {
   node_t node = alloc_bytes(count);
   series_buffer* b = buffer_of(node);
-  std::memset(b->data(), byte, b->size);
+  std::memset(b->data_rw(), byte, b->size);
   return node;
 }
 
@@ -162,8 +166,8 @@ series_buffer* expand_series(series_buffer* s, uint32_t new_size) {
 
 series_buffer* expand_series_copy(series_buffer* s, uint32_t new_size) {
   series_buffer* b = expand_series(s, new_size);
-  std::memcpy(b->head(), s->head(), s->used_bytes());
-  check::fill(s->data(), s->size, check::abandoned_byte);
+  std::memcpy(b->head_rw(), s->head(), s->used_bytes());
+  check::fill(s->data_rw(), s->size, check::abandoned_byte);
   return b;
 }
 
@@ -171,7 +175,7 @@ series_buffer* expand_series_fill(series_buffer* s, uint32_t new_size, uint8_t b
   uint32_t old_size = s->size;
   series_buffer* b = expand_series_copy(s, new_size);
   if (b->offset + uint64_t(old_size) < b->size)
-    std::memset(b->head() + old_size, byte, b->size - b->offset - old_size);
+    std::memset(b->head_rw() + old_size, byte, b->size - b->offset - old_size);
   return b;
 }
 
@@ -181,7 +185,7 @@ node_t copy_series(series_buffer* s) {
   series_buffer* b = buffer_of(node);
   uint32_t used = s->used_bytes();
   b->flags = (s->flags & ~(series_flag::big | series_flag::fixed)) | (b->flags & series_flag::big);
-  std::memcpy(b->data(), s->head(), used);
+  std::memcpy(b->data_rw(), s->head(), used);
   b->tail = b->offset + used;
   return node;
 }
@@ -196,7 +200,7 @@ node_t copy_part(series_buffer* s, uint32_t index, uint32_t length) {
   b->flags = (s->flags & ~(series_flag::big | series_flag::fixed | series_flag::owned |
                            series_flag::head_room)) |
              (b->flags & series_flag::big);
-  std::memcpy(b->data(), s->head() + uint64_t(index) * unit, uint64_t(length) * unit);
+  std::memcpy(b->data_rw(), s->head() + uint64_t(index) * unit, uint64_t(length) * unit);
   b->tail = b->offset + length * unit;
   return node;
 }
@@ -215,7 +219,7 @@ series_buffer* reserve_tail(series_buffer* s, uint32_t n) {
 cell* append_cell_growing(node_t node) {
   series_buffer* s = buffer_of(node);
   if (uint64_t(s->tail) + sizeof(cell) > s->size) s = reserve_tail(s, 0), s = expand_series_copy(s, 0);
-  cell* c = s->cells_tail();
+  cell* c = s->cells_tail_rw();
   c->header = type::unset;
   s->tail += sizeof(cell);
   return c;

@@ -1,6 +1,7 @@
 // Series memory: nodes and series buffers, the primitives every datatype builds on.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "runtime/cell.h"
@@ -30,32 +31,92 @@ constexpr uint32_t owned = 0x00020000;      // owned by a reactive object
 constexpr uint32_t weak = 0x00010000;       // values marked through the weak marker
 }  // namespace series_flag
 
+namespace memory::detail {
+extern uint64_t stamps_given;  // memory/series.cpp
+}  // namespace memory::detail
+
+namespace memory {
+// A new modification stamp: every write to a buffer takes one, so equal stamps (in one epoch)
+// mean equal contents. A stamp is the low half of a 64-bit count; the high half is the epoch,
+// which changes each time the stamps wrap.
+inline uint32_t next_stamp() { return uint32_t(++detail::stamps_given); }
+inline uint32_t stamp_epoch() { return uint32_t(detail::stamps_given >> 32); }
+}  // namespace memory
+
+struct series_buffer;
+
+// A header field holding one bound of the used part: reads as a uint32_t, and every change of
+// it renews the stamp of the buffer it lies in (it is never copied out as itself).
+template <unsigned Position>
+class series_bound {
+ public:
+  series_bound() = default;
+  series_bound(const series_bound&) = delete;
+  operator uint32_t() const { return value_; }
+  series_bound& operator=(uint32_t v) {
+    value_ = v;
+    renew();
+    return *this;
+  }
+  series_bound& operator=(const series_bound& other) { return *this = uint32_t(other); }
+  series_bound& operator+=(uint32_t v) { return *this = value_ + v; }
+  series_bound& operator-=(uint32_t v) { return *this = value_ - v; }
+
+ private:
+  inline void renew();
+  uint32_t value_;
+};
+
 /*
  * A series buffer: this header, then `size` bytes of data. Offset and tail are byte offsets from
  * the start of the data area, never addresses, so a buffer can be moved by one memmove. The used
  * part is [offset, tail); its length in units is (tail - offset) / unit.
+ *
+ * The stamp changes at every write: data is read through the const accessors, and the `_rw`
+ * ones, which hand out writable pointers, renew the stamp (as does any change of offset or
+ * tail). A pointer from a `_rw` accessor is used for the writes at hand, never kept across code
+ * that may look at the stamp (an evaluation).
  */
 struct series_buffer {
   uint32_t flags;
-  node_t node;      // the node that points at this buffer; 0 once replaced by growth
-  uint32_t size;    // bytes of the data area, a multiple of 16
-  uint32_t offset;  // first used byte
-  uint32_t tail;    // past the last used byte
-  uint32_t pad;     // keeps the data area 8-byte aligned
+  node_t node;                  // the node that points at this buffer; 0 once replaced by growth
+  uint32_t size;                // bytes of the data area, a multiple of 16
+  series_bound<12> offset;      // first used byte
+  series_bound<16> tail;        // past the last used byte
+  uint32_t stamp;               // modification stamp (also keeps the data area 8-byte aligned)
 
-  uint8_t* data() { return reinterpret_cast<uint8_t*>(this + 1); }
   uint32_t unit() const { return flags & series_flag::unit_mask; }
-  uint8_t* head() { return data() + offset; }
-  uint8_t* tail_ptr() { return data() + tail; }
-  uint8_t* end() { return data() + size; }
   uint32_t used_bytes() const { return tail - offset; }
   uint32_t length() const { return (tail - offset) / unit(); }
   // The same for a buffer of cells, without the division by a unit read at run time.
   uint32_t cell_count() const { return (tail - offset) / sizeof(cell); }
-  cell* cells() { return reinterpret_cast<cell*>(head()); }
-  cell* cells_tail() { return reinterpret_cast<cell*>(tail_ptr()); }
+
+  const uint8_t* data() const { return reinterpret_cast<const uint8_t*>(this + 1); }
+  const uint8_t* head() const { return data() + offset; }
+  const uint8_t* tail_ptr() const { return data() + tail; }
+  const uint8_t* end() const { return data() + size; }
+  const cell* cells() const { return reinterpret_cast<const cell*>(head()); }
+  const cell* cells_tail() const { return reinterpret_cast<const cell*>(tail_ptr()); }
+
+  void renew_stamp() { stamp = memory::next_stamp(); }
+  uint8_t* data_rw() {
+    renew_stamp();
+    return reinterpret_cast<uint8_t*>(this + 1);
+  }
+  uint8_t* head_rw() { return data_rw() + offset; }
+  uint8_t* tail_rw() { return data_rw() + tail; }
+  uint8_t* end_rw() { return data_rw() + size; }
+  cell* cells_rw() { return reinterpret_cast<cell*>(head_rw()); }
+  cell* cells_tail_rw() { return reinterpret_cast<cell*>(tail_rw()); }
 };
 static_assert(sizeof(series_buffer) == 24, "buffer header is six words");
+
+template <unsigned Position>
+inline void series_bound<Position>::renew() {
+  reinterpret_cast<series_buffer*>(reinterpret_cast<uint8_t*>(this) - Position)->renew_stamp();
+}
+static_assert(offsetof(series_buffer, offset) == 12 && offsetof(series_buffer, tail) == 16,
+              "bounds know where they lie");
 
 namespace memory {
 
@@ -109,7 +170,7 @@ cell* append_cell_growing(node_t node);
 inline cell* append_cell(node_t node) {
   series_buffer* s = buffer_of(node);
   if (uint64_t(s->tail) + sizeof(cell) > s->size) return append_cell_growing(node);
-  cell* c = s->cells_tail();
+  cell* c = s->cells_tail_rw();
   c->header = type::unset;
   s->tail += sizeof(cell);
   return c;

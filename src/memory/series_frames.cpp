@@ -175,7 +175,7 @@ bool move_big(big_series* b) {
   if (!region) return false;
   series_buffer* s = b->buffer();
   auto* m = new (region) big_series{b->next, b->prev, b->map_bytes, 0};
-  std::memcpy(m->buffer(), s, header_bytes + s->size);
+  std::memcpy(static_cast<void*>(m->buffer()), s, header_bytes + s->size);
   if (m->prev)
     m->prev->next = m;
   else
@@ -185,7 +185,7 @@ bool move_big(big_series* b) {
   else
     big_tail = m;
   *nodes::slot_of(s->node) = reinterpret_cast<uintptr_t>(m->buffer());
-  check::fill(s->data(), s->size, check::freed_byte);
+  check::fill(s->data_rw(), s->size, check::freed_byte);
   os::unmap(b, b->map_bytes);
   return true;
 }

@@ -23,7 +23,7 @@ uint32_t checked_bytes(uint64_t n) {
   std::memcpy(bytes, at, n);  // `at` may move with the allocation below
   node_t b = memory::alloc_bytes(4);
   series_buffer* s = memory::buffer_of(b);
-  std::memcpy(s->head(), bytes, n);
+  std::memcpy(s->head_rw(), bytes, n);
   s->tail = s->offset + static_cast<uint32_t>(n);
   cell arg{type::binary, 0, b, 0};
   fire(err::access_invalid_utf8, &arg);
@@ -64,7 +64,7 @@ series_buffer* widen_to(series_buffer* s, uint32_t to) {
   // Offset and tail count bytes from the data start; the whole area from there widens, and
   // both scale with the unit.
   uint32_t units = s->tail / from;
-  widen_units(s->data(), units, from, to);
+  widen_units(s->data_rw(), units, from, to);
   s->offset = s->offset / from * to;
   s->tail = units * to;
   s->flags = (s->flags & ~series_flag::unit_mask) | to;
@@ -100,7 +100,7 @@ node_t utf8_decode_into_string(const uint8_t* src, size_t len, node_t target, si
     s = memory::expand_series_copy(s, checked_bytes(memory::round16(uint64_t(s->tail) + bytes)));
     s = memory::buffer_of(target);
   }
-  size_t n = utf8_decode_units(src + scan.start, scan.end - scan.start, s->tail_ptr(), unit, crlf);
+  size_t n = utf8_decode_units(src + scan.start, scan.end - scan.start, s->tail_rw(), unit, crlf);
   s->tail += static_cast<uint32_t>(n * unit);
   return target;
 }
@@ -127,7 +127,7 @@ node_t utf16_decode_into_string(const uint8_t* src, size_t count, cell* target, 
     node = memory::alloc_units(bytes / unit, unit);
   }
   series_buffer* s = memory::buffer_of(node);
-  size_t n = utf16_decode_units(src, count, s->data(), unit, drop_cr);
+  size_t n = utf16_decode_units(src, count, s->data_rw(), unit, drop_cr);
   s->tail = static_cast<uint32_t>(n * unit);
   return node;
 }
@@ -140,7 +140,7 @@ node_t utf16_decode_into_string(const uint8_t* src, size_t count, cell* target, 
 uint8_t* scratch_buffer(cell* string, uint32_t bytes) {
   node_t n = memory::alloc_bytes(bytes ? bytes : 1);
   string->data3 = n;
-  return memory::buffer_of(n)->head();
+  return memory::buffer_of(n)->head_rw();
 }
 
 const uint8_t* utf8_from_string(cell* string, int32_t* length, bool crlf) {

@@ -142,7 +142,7 @@ void read_path(const cell* file, const cell* part, const cell* seek, bool binary
   if (binary) {
     node_t node = memory::alloc_bytes(static_cast<uint32_t>(bytes.size()));
     series_buffer* s = memory::buffer_of(node);
-    if (!bytes.empty()) std::memcpy(s->head(), bytes.data(), bytes.size());
+    if (!bytes.empty()) std::memcpy(s->head_rw(), bytes.data(), bytes.size());
     s->tail = s->offset + static_cast<uint32_t>(bytes.size());
     *out = cell{type::binary, 0, node, 0};
   } else if (lines) {

@@ -196,9 +196,11 @@ enum class facet : uint8_t {
 };
 void init_face_words();
 // The field of an object (a face, font or para), or null when it has none. Valid until the
-// next allocation.
-cell* field_of(const cell* object, facet f);
-cell* field_named(const cell* object, uint32_t symbol);
+// next allocation. The `_rw` forms answer the field to write.
+const cell* field_of(const cell* object, facet f);
+cell* field_of_rw(const cell* object, facet f);
+const cell* field_named(const cell* object, uint32_t symbol);
+cell* field_named_rw(const cell* object, uint32_t symbol);
 uint32_t facet_symbol(facet f);
 // The encoded colour of a tuple (exact 24-bit), the default colour otherwise or when alpha is
 // 255.
@@ -208,7 +210,7 @@ uint32_t align_flags(const cell* para);
 // The foreground of a face's font.
 uint32_t font_color(const cell* font);
 // The value after a word in an options block, or null.
-cell* option_value(const cell* options, std::string_view word);
+const cell* option_value(const cell* options, std::string_view word);
 bool is_word_named(const cell* c, std::string_view name);
 bool symbol_is(uint32_t symbol, std::string_view name);
 // Whether a value is a pair or point2D, and its coordinates.
@@ -339,6 +341,6 @@ void free_face_tree(const cell* face);
 bool call_safely(const cell* fn, std::initializer_list<const cell*> args, cell* result);
 
 // The system/view object, or null while there is none.
-cell* system_view();
+const cell* system_view();
 
 }  // namespace kaz::tui

@@ -35,8 +35,8 @@ struct draw_context {
 };
 
 [[noreturn]] void throw_error(const cell* block, int32_t index) {
-  cell* view = system_view();
-  cell* silent = view ? field_named(view, symbol::make("silent?")) : nullptr;
+  const cell* view = system_view();
+  const cell* silent = view ? field_named(view, symbol::make("silent?")) : nullptr;
   if (silent && type_of(silent) == type::logic && logic_type::value_of(silent)) throw silent_stop{};
   cell at = *block;
   at.data1 += uint32_t(std::max(index, 0));
@@ -63,7 +63,7 @@ struct runner {
   int32_t i = 0;
 
   int32_t length() { return block::rs_length(&block); }
-  cell* at(int32_t k) { return block::rs_head(&block) + k; }
+  const cell* at(int32_t k) { return block::rs_head(&block) + k; }
   bool more() { return i < length(); }
   [[noreturn]] void error() { throw_error(&block, i); }
 
@@ -81,7 +81,7 @@ struct runner {
   }
   double number() {
     if (!peek_number()) error();
-    cell* c = at(i++);
+    const cell* c = at(i++);
     return type_of(c) == type::integer ? double(integer_type::value_of(c)) : get_double(c);
   }
 
@@ -206,7 +206,7 @@ struct runner {
   // A colour, `off`, or a paint value; answers false for off.
   bool paint(uint32_t& colour, bool& set) {
     if (!more()) error();
-    cell* v = at(i);
+    const cell* v = at(i);
     if (type_of(v) == type::tuple) {
       colour = tuple_color(v);
       set = true;
@@ -316,7 +316,7 @@ struct runner {
       if (type_of(&f) == type::word && f.data1) f = *context::get_value(&f);
       if (type_of(&f) != type::object) error();
       ++i;
-      cell* c = field_named(&f, symbol::make("color"));
+      const cell* c = field_named(&f, symbol::make("color"));
       if (c && type_of(c) == type::tuple) {
         cx.text_color = tuple_color(c);
         cx.font_color_set = true;

@@ -118,11 +118,11 @@ void print_error(const cell* error) {
 
 void init_events() { event_type::backend.get_field = get_field; }
 
-cell* system_view() {
+const cell* system_view() {
   cell word;
   context::intern_global(symbol::make("system"), &word);
-  cell* system = context::get_value(&word);
-  cell* view = field_named(system, symbol::make("view"));
+  const cell* system = context::get_value(&word);
+  const cell* view = field_named(system, symbol::make("view"));
   if (!view || type_of(view) != type::object) return nullptr;
   return view;
 }
@@ -155,9 +155,9 @@ bool call_safely(const cell* fn_in, std::initializer_list<const cell*> args, cel
 
 int32_t call_awake(int32_t code, widget* w, float x, float y, int32_t key, float wheel,
                    uint32_t flags) {
-  cell* view = system_view();
+  const cell* view = system_view();
   if (!view) return 0;
-  cell* awake = field_named(view, symbol::make("awake"));
+  const cell* awake = field_named(view, symbol::make("awake"));
   if (!awake || type_of(awake) != type::function) return 0;
   cell fn = *awake;
   uint32_t slot = (sequence++) & (pool_size - 1);

@@ -67,14 +67,22 @@ bool is_word_named(const cell* c, std::string_view name) {
   return is_word_type(type_of(c)) && symbol_is(c->data2, name);
 }
 
-cell* field_named(const cell* object, uint32_t sym) {
+const cell* field_named(const cell* object, uint32_t sym) {
   if (!object || type_of(object) != type::object) return nullptr;
   int32_t i = context::find_symbol(object->data1, sym, true);
   if (i < 0) return nullptr;
   return context::values(object->data1) + i;
 }
 
-cell* field_of(const cell* object, facet f) { return field_named(object, facet_symbol(f)); }
+cell* field_named_rw(const cell* object, uint32_t sym) {
+  if (!object || type_of(object) != type::object) return nullptr;
+  int32_t i = context::find_symbol(object->data1, sym, true);
+  if (i < 0) return nullptr;
+  return context::values_rw(object->data1) + i;
+}
+
+const cell* field_of(const cell* object, facet f) { return field_named(object, facet_symbol(f)); }
+cell* field_of_rw(const cell* object, facet f) { return field_named_rw(object, facet_symbol(f)); }
 
 uint32_t tuple_color(const cell* c) {
   if (!c || type_of(c) != type::tuple) return color::default_;
@@ -87,13 +95,13 @@ uint32_t tuple_color(const cell* c) {
 uint32_t align_flags(const cell* p) {
   if (!p || type_of(p) != type::object) return 0;
   uint32_t f = 0;
-  if (cell* w = field_named(p, symbol::make("wrap?")); w && type_of(w) == type::logic && logic_type::value_of(w))
+  if (const cell* w = field_named(p, symbol::make("wrap?")); w && type_of(w) == type::logic && logic_type::value_of(w))
     f |= para::wrap;
-  if (cell* a = field_named(p, symbol::make("align"))) {
+  if (const cell* a = field_named(p, symbol::make("align"))) {
     if (is_word_named(a, "center")) f |= para::center;
     if (is_word_named(a, "right")) f |= para::right;
   }
-  if (cell* v = field_named(p, symbol::make("v-align"))) {
+  if (const cell* v = field_named(p, symbol::make("v-align"))) {
     if (is_word_named(v, "middle")) f |= para::middle;
     if (is_word_named(v, "bottom")) f |= para::bottom;
   }
@@ -105,11 +113,11 @@ uint32_t font_color(const cell* font) {
   return tuple_color(field_named(font, symbol::make("color")));
 }
 
-cell* option_value(const cell* options, std::string_view word) {
+const cell* option_value(const cell* options, std::string_view word) {
   if (!options || type_of(options) != type::block) return nullptr;
   cell b = *options;
   int32_t n = block::rs_length(&b);
-  cell* head = block::rs_head(&b);
+  const cell* head = block::rs_head(&b);
   for (int32_t i = 0; i + 1 < n; ++i)
     if (is_word_named(head + i, word)) return head + i + 1;
   return nullptr;

@@ -23,9 +23,9 @@ int32_t width_of(uint32_t c) { return c < 0x20 ? 1 : unicode::char_width(int32_t
 cell helper(std::string_view name) {
   cell word;
   context::intern_global(symbol::make("TUI-helpers"), &word);
-  cell* obj = context::get_value(&word);
+  const cell* obj = context::get_value(&word);
   cell out{type::none, 0, 0, 0};
-  if (cell* f = field_named(obj, symbol::make(name))) out = *f;
+  if (const cell* f = field_named(obj, symbol::make(name))) out = *f;
   return out;
 }
 
@@ -42,15 +42,16 @@ void call_helper(widget* w, std::string_view name, bool keep_result) {
 }
 
 // The face text as a string, made when it is not one.
-cell* ensure_text(widget* w) {
-  cell* text = field_of(&w->face, facet::text);
+const cell* ensure_text(widget* w) {
+  const cell* text = field_of(&w->face, facet::text);
   if (!text) return nullptr;
   if (type_of(text) != type::string) {
     cell s;
     string::make_at(&s, 10);
-    text = field_of(&w->face, facet::text);
-    if (!text) return nullptr;
-    *text = s;
+    cell* made = field_of_rw(&w->face, facet::text);
+    if (!made) return nullptr;
+    *made = s;
+    return made;
   }
   return text;
 }
@@ -64,7 +65,7 @@ void set_integer(cell* c, int32_t v) {
 void make_field(widget* w) {
   w->flags |= wflag::caret;
   w->field = field_state{};
-  cell* text = field_of(&w->face, facet::text);
+  const cell* text = field_of(&w->face, facet::text);
   if (text && type_of(text) == type::string) {
     extent e = text_extent(text_of_string(text), w->width());
     w->field.caret_index = e.chars;
@@ -74,7 +75,7 @@ void make_field(widget* w) {
 }
 
 int32_t field_event(widget* w, int32_t code, float x, int32_t k) {
-  cell* text = ensure_text(w);
+  const cell* text = ensure_text(w);
   if (!text) return 0;
   cell s = *text;
   field_state& f = w->field;
@@ -133,7 +134,7 @@ int32_t item_count(const cell* data) {
 }
 
 int32_t text_list_event(widget* w, int32_t code, float y, int32_t k) {
-  cell* data = field_of(&w->face, facet::data);
+  const cell* data = field_of(&w->face, facet::data);
   int32_t count = item_count(data);
   if (count < 0) return 0;
   if (code == ev::focus) {
@@ -141,7 +142,7 @@ int32_t text_list_event(widget* w, int32_t code, float y, int32_t k) {
     request_redraw(w);
     return 0;
   }
-  cell* sel = field_of(&w->face, facet::selected);
+  const cell* sel = field_of(&w->face, facet::selected);
   int32_t old = sel && type_of(sel) == type::integer ? integer_type::value_of(sel) : 0;
   int32_t now = old;
   if (code == ev::key) {
@@ -169,12 +170,12 @@ int32_t text_list_event(widget* w, int32_t code, float y, int32_t k) {
   busy_scope hold;
   int32_t answer = send_picked_event(ev::select, w, now);
   if (w->dead) return 0;
-  cell* state = field_of(&w->face, facet::state);
+  const cell* state = field_of(&w->face, facet::state);
   sel = field_of(&w->face, facet::selected);
   bool still = sel && ((type_of(sel) == type::integer && integer_type::value_of(sel) == old) ||
                        (old == 0 && type_of(sel) != type::integer));
   if (state && type_of(state) == type::block && still) {
-    set_integer(sel, now);
+    set_integer(field_of_rw(&w->face, facet::selected), now);
     update_ui(w);
     request_redraw(w);
     if (!w->dead && answer != 1) send_picked_event(ev::change, w, now);
@@ -190,7 +191,7 @@ int32_t toggle_event(widget* w, int32_t code, int32_t k) {
     return 0;
   }
   if (!(code == ev::click || (code == ev::key && k == 32))) return 0;
-  cell* data = field_of(&w->face, facet::data);
+  cell* data = field_of_rw(&w->face, facet::data);
   if (!data) return 0;
   if (w->k == kind::check) {
     bool on = type_of(data) == type::none || (type_of(data) == type::logic && !logic_type::value_of(data));
@@ -209,15 +210,15 @@ int32_t toggle_event(widget* w, int32_t code, int32_t k) {
 // ---------------------------------------------------------------- base and group-box
 
 void make_base(widget* w) {
-  cell* options = field_of(&w->face, facet::options);
+  const cell* options = field_of(&w->face, facet::options);
   if (options && type_of(options) == type::block && block::rs_length(options) % 2 == 0) {
     cell b = *options;
     for (int32_t i = 0; i + 1 < block::rs_length(&b); i += 2) {
-      cell* key = block::rs_head(&b) + i;
+      const cell* key = block::rs_head(&b) + i;
       if (!is_word_named(key, "caret")) continue;
       cell v = *(key + 1);
       if (type_of(&v) == type::word && v.data1) {
-        cell* bound = context::get_value(&v);
+        const cell* bound = context::get_value(&v);
         if (bound) v = *bound;
       }
       widget* target = widget_of_face(&v);
@@ -235,10 +236,10 @@ void render_group_box(widget* w, int32_t x, int32_t y) {
   render_face(x, y, w, tflag::no_text);
   rect clip = clip_rect(x, y, w);
   if (clip.empty()) return;
-  cell* options = field_of(&w->face, facet::options);
-  cell* corners = option_value(options, "border-corners");
+  const cell* options = field_of(&w->face, facet::options);
+  const cell* corners = option_value(options, "border-corners");
   bool round = corners && is_word_named(corners, "round");
-  cell* bc = option_value(options, "border-color");
+  const cell* bc = option_value(options, "border-color");
   bool colored = bc && type_of(bc) == type::tuple;
   uint32_t frame_color = colored ? tuple_color(bc) : 0;
   int32_t l = x, t = y, r = x + w->width() - 1, b = y + w->height() - 1;
@@ -255,7 +256,7 @@ void render_group_box(widget* w, int32_t x, int32_t y) {
   put(r, t, round ? 0x256E : 0x2510);
   put(l, b, round ? 0x2570 : 0x2514);
   put(r, b, round ? 0x256F : 0x2518);
-  cell* text = field_of(&w->face, facet::text);
+  const cell* text = field_of(&w->face, facet::text);
   if (text && is_any_string(type_of(text))) {
     text_style style{tflag::escapes, 0, font_color(field_of(&w->face, facet::font)), 0};
     rect title{std::max(clip.left, l + 1), clip.top, std::min(clip.right, r), clip.bottom};
@@ -368,8 +369,8 @@ int32_t widget_event(widget* w, int32_t code, float x, float y, int32_t k) {
 }
 
 void rich_text_update(widget* w) {
-  cell* text = field_of(&w->face, facet::text);
-  cell* data = field_of(&w->face, facet::data);
+  const cell* text = field_of(&w->face, facet::text);
+  const cell* data = field_of(&w->face, facet::data);
   if (!text || type_of(text) != type::string || string::length_from_head(text) == 0 || !data ||
       type_of(data) != type::block) {
     w->rich_cells.clear();

@@ -97,12 +97,13 @@ void restore_terminal() {
 }
 
 void update_screen_face() {
-  cell* view = system_view();
-  cell* screens = view ? field_named(view, symbol::make("screens")) : nullptr;
+  const cell* view = system_view();
+  const cell* screens = view ? field_named(view, symbol::make("screens")) : nullptr;
   if (!screens || type_of(screens) != type::block || block::rs_length(screens) < 1) return;
-  cell first = *block::rs_head(screens);
+  cell list = *screens;
+  cell first = *block::rs_head(&list);
   cell* screen = &first;
-  if (cell* size = field_of(screen, facet::size))
+  if (cell* size = field_of_rw(screen, facet::size))
     *size = cell{type::pair, 0, uint32_t(be.screen_width), uint32_t(be.screen_height)};
 }
 
@@ -182,7 +183,7 @@ void leave_loop(bool nested) {
 
 bool platform_mouse_wanted() {
   cell* p = platform_object();
-  cell* m = p ? field_named(p, symbol::make("mouse-event?")) : nullptr;
+  const cell* m = p ? field_named(p, symbol::make("mouse-event?")) : nullptr;
   return m && type_of(m) == type::logic && logic_type::value_of(m);
 }
 

@@ -52,13 +52,19 @@ widget* widget_of_arg(const cell* a) {
   return nullptr;
 }
 
-// The face's state block's change bits, or null.
-cell* change_bits(const cell* face) {
-  cell* state = field_of(face, facet::state);
+// The face's state block's change bits, or null (the `_rw` form answers them to write).
+const cell* change_bits(const cell* face) {
+  const cell* state = field_of(face, facet::state);
   if (!state || type_of(state) != type::block || block::rs_length(state) < 2) return nullptr;
   cell b = *state;
-  cell* bits = block::rs_head(&b) + 1;
+  const cell* bits = block::rs_head(&b) + 1;
   return type_of(bits) == type::integer ? bits : nullptr;
+}
+
+cell* change_bits_rw(const cell* face) {
+  if (!change_bits(face)) return nullptr;
+  cell b = *field_of(face, facet::state);
+  return block::rs_head_rw(&b) + 1;
 }
 
 void set_rect_from_face(widget* w, const cell* face) {
@@ -95,35 +101,36 @@ uint32_t widget_flags_of(const cell* face) {
 
 // Removes a face from the parent block of its font or para.
 void detach_from(const cell* face, facet which) {
-  cell* holder = field_of(face, which);
+  const cell* holder = field_of(face, which);
   if (!holder || type_of(holder) != type::object) return;
   cell owner = *holder;
-  cell* parents = field_named(&owner, symbol::make("parent"));
+  const cell* parents = field_named(&owner, symbol::make("parent"));
   if (!parents || type_of(parents) != type::block) return;
   cell b = *parents;
   b.data1 = 0;
   int32_t n = block::rs_length(&b);
-  cell* head = block::rs_head(&b);
+  const cell* head = block::rs_head(&b);
   for (int32_t i = 0; i < n; ++i) {
     if (type_of(head + i) == type::object && head[i].data1 == face->data1) {
-      for (int32_t j = i; j + 1 < n; ++j) head[j] = head[j + 1];
+      cell* cells = block::rs_head_rw(&b);
+      for (int32_t j = i; j + 1 < n; ++j) cells[j] = cells[j + 1];
       block::set_tail_at(&b, uint32_t(n - 1));
       break;
     }
   }
   if (which == facet::font && block::rs_length(&b) == 0)
-    if (cell* st = field_of(&owner, facet::state)) set_none(st);
+    if (cell* st = field_of_rw(&owner, facet::state)) set_none(st);
 }
 
 // ---------------------------------------------------------------- update-view
 
 void os_update_view(const cell* face_in) {
   cell face = *face_in;
-  cell* state = field_of(&face, facet::state);
+  const cell* state = field_of(&face, facet::state);
   if (!state || type_of(state) != type::block || block::rs_length(state) < 1) return;
   widget* w = widget_of_face(&face);
   if (!w) return;
-  cell* bits_cell = change_bits(&face);
+  const cell* bits_cell = change_bits(&face);
   uint32_t changes = bits_cell ? uint32_t(integer_type::value_of(bits_cell)) : 0;
   if (changes & 0x10000) {
     cell rate = *field_of(&face, facet::rate);
@@ -145,7 +152,7 @@ void os_update_view(const cell* face_in) {
   }
   if (changes & 0x10) image_to_cells(w, field_of(&face, facet::image));
   if (changes & 0x400) {
-    cell* sel = field_of(&face, facet::selected);
+    const cell* sel = field_of(&face, facet::selected);
     if (w->k == kind::window && sel && type_of(sel) == type::object) {
       cell s = *sel;
       widget* target = widget_of_face(&s);
@@ -167,14 +174,14 @@ void os_update_view(const cell* face_in) {
                (f & (wflag::all_over | wflag::password));
   }
   w->draw_failed = false;
-  cell* view = system_view();
-  cell* sync = view ? field_named(view, symbol::make("auto-sync?")) : nullptr;
+  const cell* view = system_view();
+  cell* sync = view ? field_named_rw(view, symbol::make("auto-sync?")) : nullptr;
   cell saved = sync ? *sync : cell{0, 0, 0, 0};
   if (sync) *sync = cell{type::logic, 0, 0, 0};
   update_ui(w);
-  if (view && (sync = field_named(view, symbol::make("auto-sync?")))) *sync = saved;
+  if (view && (sync = field_named_rw(view, symbol::make("auto-sync?")))) *sync = saved;
   if (!w->dead) request_redraw(w);
-  if ((bits_cell = change_bits(&face))) integer_type::init_cell(bits_cell, 0);
+  if (cell* bits = change_bits_rw(&face)) integer_type::init_cell(bits, 0);
 }
 
 bool action_removes(const cell* action) {
@@ -186,9 +193,9 @@ bool action_removes(const cell* action) {
 
 void text_box_metrics(cell* a) {
   cell box = a[0];
-  cell* type = field_of(&box, facet::type);
+  const cell* type = field_of(&box, facet::type);
   if (!type || !is_word_named(type, "rich-text")) fire(err::script_face_type, type ? type : &box);
-  cell* text = field_of(&box, facet::text);
+  const cell* text = field_of(&box, facet::text);
   if (!text || type_of(text) != type::string) return set_none(a);
   float fw = 0, fh = 0;
   int32_t limit = read_point(field_of(&box, facet::size), fw, fh) ? to_cells(fw) : -1;
@@ -269,11 +276,11 @@ void free_face_tree(const cell* face_in) {
   widget* w = widget_of_face(&face);
   if (!w || w->freeing) return;  // a pane that holds its own face
   w->freeing = true;
-  cell* rate = field_of(&face, facet::rate);
+  const cell* rate = field_of(&face, facet::rate);
   if (rate && type_of(rate) != type::none) kill_timer(w);
   detach_from(&face, facet::font);
   detach_from(&face, facet::para);
-  cell* pane = field_of(&face, facet::pane);
+  const cell* pane = field_of(&face, facet::pane);
   if (pane && type_of(pane) == type::block) {
     cell b = *pane;
     for (int32_t i = 0; i < block::rs_length(&b); ++i) {
@@ -282,7 +289,7 @@ void free_face_tree(const cell* face_in) {
     }
   }
   free_widget(w);
-  if (cell* state = field_of(&face, facet::state)) set_none(state);
+  if (cell* state = field_of_rw(&face, facet::state)) set_none(state);
 }
 
 // ---------------------------------------------------------------- the routines
@@ -313,15 +320,16 @@ void gui_init(cell* a) {
   if (type_of(a) == type::object) {
     platform = a[0];
     uint8_t v[3] = {10, 10, 10};
-    if (cell* f = field_named(&platform, symbol::make("version"))) tuple_type::init_cell(f, v, 3);
-    if (cell* f = field_named(&platform, symbol::make("build"))) set_integer(f, 1000);
-    if (cell* f = field_named(&platform, symbol::make("product"))) set_integer(f, 0);
+    if (cell* f = field_named_rw(&platform, symbol::make("version")))
+      tuple_type::init_cell(f, v, 3);
+    if (cell* f = field_named_rw(&platform, symbol::make("build"))) set_integer(f, 1000);
+    if (cell* f = field_named_rw(&platform, symbol::make("product"))) set_integer(f, 0);
   }
   // The colour depth, from COLORTERM and TERM.
   cell word;
   context::intern_global(symbol::make("TUI-helpers"), &word);
-  cell* helpers = context::get_value(&word);
-  if (cell* check = field_named(helpers, symbol::make("check-color-support"));
+  const cell* helpers = context::get_value(&word);
+  if (const cell* check = field_named(helpers, symbol::make("check-color-support"));
       check && type_of(check) == type::function) {
     cell fn = *check, result;
     if (call_safely(&fn, {}, &result) && type_of(&result) == type::integer)
@@ -377,7 +385,7 @@ void size_text(cell* a) {
   cell face = a[0];
   cell text = a[1];
   if (type_of(&text) == type::none) {
-    cell* t = field_of(&face, facet::text);
+    const cell* t = field_of(&face, facet::text);
     text = t ? *t : cell{type::none, 0, 0, 0};
   } else if (!is_any_string(type_of(&text))) {
     fire(err::script_invalid_type, &text);
@@ -392,16 +400,17 @@ void on_change_facet(cell* a) {
   widget* w = widget_of_face(&face);
   if (!w) return set_none(a);
   if (is_word_named(&a[1], "data")) {
-    cell* type = field_of(&face, facet::type);
-    cell* data = field_of(&face, facet::data);
+    const cell* type = field_of(&face, facet::type);
+    const cell* data = field_of(&face, facet::data);
     int32_t index = integer_type::value_of(&a[5]), part = integer_type::value_of(&a[6]);
     if (type && is_word_named(type, "text-list") && data && type_of(data) == type::block &&
         action_removes(&a[3])) {
       int32_t n = block::rs_length(data);
       if (w->first_line > index) w->first_line = index;
       if (index == 0 && part >= n) w->first_line = 0;
-      cell* sel = field_of(&face, facet::selected);
-      if (sel && type_of(sel) == type::integer) set_integer(sel, std::max(0, n - part));
+      const cell* sel = field_of(&face, facet::selected);
+      if (sel && type_of(sel) == type::integer)
+        set_integer(field_of_rw(&face, facet::selected), std::max(0, n - part));
     }
     if (type && (is_word_named(type, "drop-down") || is_word_named(type, "drop-list")) && part == 0)
       return set_none(a);
@@ -415,12 +424,12 @@ void nothing(cell* a) { set_none(a); }
 void update_font(cell* a) {
   int32_t flags = integer_type::value_of(&a[1]);
   if ((flags >= 0 && flags <= 3) || flags == 5)
-    if (cell* st = field_of(a, facet::state)) set_none(st);
+    if (cell* st = field_of_rw(a, facet::state)) set_none(st);
   set_none(a);
 }
 
 void update_para(cell* a) {
-  if (cell* bits = change_bits(a))
+  if (cell* bits = change_bits_rw(a))
     integer_type::init_cell(bits, integer_type::value_of(bits) | 0x40000);
   set_none(a);
 }
@@ -430,7 +439,7 @@ void destroy_view(cell* a) {
   // Only a closed window ends a loop level: a face taken out of a pane is destroyed too, and
   // its window goes on.
   widget* w = widget_of_face(&face);
-  cell* type = field_of(&face, facet::type);
+  const cell* type = field_of(&face, facet::type);
   bool window = w ? w->k == kind::window : type && is_word_named(type, "window");
   free_face_tree(&face);
   if (window) post_quit();
@@ -448,11 +457,11 @@ void update_view(cell* a) {
       }
     for (int32_t i = 0; i < block::rs_length(&v); ++i) {
       cell face = *(block::rs_head(&v) + i);
-      cell* state = field_of(&face, facet::state);
+      const cell* state = field_of(&face, facet::state);
       if (state && type_of(state) == type::block) os_update_view(&face);
     }
   } else if (type_of(&v) == type::object) {
-    cell* type = field_of(&v, facet::type);
+    const cell* type = field_of(&v, facet::type);
     if (!type || !is_word_named(type, "screen")) os_update_view(&v);
   } else {
     fire(err::script_invalid_type, &v);
@@ -478,23 +487,24 @@ void make_view(cell* a) {
   cell face = a[0];
   widget* parent = type_of(&a[1]) == type::handle ? widget_of_handle(a[1].data2) : nullptr;
   uint32_t flags = widget_flags_of(&face);
-  if (cell* offset = field_of(&face, facet::offset); offset && type_of(offset) == type::pair) {
+  if (const cell* offset = field_of(&face, facet::offset);
+      offset && type_of(offset) == type::pair) {
     float x = float(int32_t(offset->data2)), y = float(int32_t(offset->data3));
-    point::init_cell(offset, type::point2d, x, y);
+    point::init_cell(field_of_rw(&face, facet::offset), type::point2d, x, y);
   }
-  if (cell* size = field_of(&face, facet::size); size && type_of(size) == type::pair)
+  if (const cell* size = field_of(&face, facet::size); size && type_of(size) == type::pair)
     flags |= wflag::size_pair;
-  cell* visible = field_of(&face, facet::visible_q);
+  const cell* visible = field_of(&face, facet::visible_q);
   if (visible && !truthy(visible)) flags |= wflag::hidden;
-  cell* enabled = field_of(&face, facet::enabled_q);
+  const cell* enabled = field_of(&face, facet::enabled_q);
   if (enabled && !truthy(enabled)) flags |= wflag::disabled;
-  cell* type = field_of(&face, facet::type);
+  const cell* type = field_of(&face, facet::type);
   uint32_t type_symbol = type && is_word_named(type, "window") ? type->data2
                          : type && (type_of(type) == type::word || type_of(type) == type::lit_word)
                              ? type->data2
                              : 0;
   if (type_symbol && kind_of_type(type_symbol) == kind::window)
-    if (cell* offset = field_of(&face, facet::offset)) *offset = cell{type::pair, 0, 0, 0};
+    if (cell* offset = field_of_rw(&face, facet::offset)) *offset = cell{type::pair, 0, 0, 0};
   widget* w = make_widget(parent);
   w->flags = flags;
   set_rect_from_face(w, &face);
@@ -508,7 +518,7 @@ void make_view(cell* a) {
     count_in_window(w);
     initial_focus(w);
   }
-  cell* rate = field_of(&w->face, facet::rate);
+  const cell* rate = field_of(&w->face, facet::rate);
   if (rate && type_of(rate) != type::none) {
     cell r = *rate;
     try {
@@ -549,8 +559,8 @@ void request_font(cell* a) { (void)a; }
 void requester(cell* a, std::string_view name) {
   cell word;
   context::intern_global(symbol::make("TUI-helpers"), &word);
-  cell* helpers = context::get_value(&word);
-  cell* fn = field_named(helpers, symbol::make(name));
+  const cell* helpers = context::get_value(&word);
+  const cell* fn = field_named(helpers, symbol::make(name));
   if (!fn || type_of(fn) != type::function) return set_none(a);
   cell f = *fn;
   cell none{type::none, 0, 0, 0};

@@ -268,14 +268,14 @@ void render_face(int32_t x, int32_t y, widget* w, uint32_t flags) {
   }
   if (!(flags & tflag::no_text)) {
     text_source t;
-    cell* text = field_of(&face, facet::text);
+    const cell* text = field_of(&face, facet::text);
     bool is_text = text && is_any_string(type_of(text));
     if (w->k == kind::rich_text && !w->rich_cells.empty()) {
       t.cells = w->rich_cells.data();
       t.length = uint32_t(w->rich_cells.size());
     } else if (is_text && string::length_from_head(text) > 0) {
       t = text_of_string(text);
-    } else if (cell* hint = option_value(field_of(&face, facet::options), "hint");
+    } else if (const cell* hint = option_value(field_of(&face, facet::options), "hint");
                hint && is_any_string(type_of(hint))) {
       t = text_of_string(hint);
       style.flags |= attr::dim;
@@ -294,7 +294,7 @@ void render_face(int32_t x, int32_t y, widget* w, uint32_t flags) {
       draw_text(t, x + dx, y + dy, clip, style);
     }
   }
-  cell* draw = field_of(&face, facet::draw);
+  const cell* draw = field_of(&face, facet::draw);
   if (draw && type_of(draw) == type::block && block::rs_length(draw) > 0 && !w->draw_failed) {
     cell block = *draw;
     stack::saved_state saved = stack::save();

@@ -75,11 +75,11 @@ widget* widget_of_handle(uint32_t handle) {
 }
 
 widget* widget_of_face(const cell* face) {
-  cell* state = field_of(face, facet::state);
+  const cell* state = field_of(face, facet::state);
   if (!state || type_of(state) != type::block) return nullptr;
   cell b = *state;
   if (block::rs_length(&b) < 1) return nullptr;
-  cell* h = block::rs_head(&b);
+  const cell* h = block::rs_head(&b);
   if (type_of(h) != type::handle) return nullptr;
   return widget_of_handle(h->data2);
 }
@@ -126,7 +126,7 @@ void to_widget_coords(widget* w, float& x, float& y) {
 }
 
 widget* hit_test(widget* w, float x, float y) {
-  cell* pane = field_of(&w->face, facet::pane);
+  const cell* pane = field_of(&w->face, facet::pane);
   if (!pane || type_of(pane) != type::block) return nullptr;
   cell b = *pane;
   for (int32_t i = block::rs_length(&b) - 1; i >= 0; --i) {
@@ -279,7 +279,7 @@ void render_tree(widget* w) {
   int32_t x, y;
   window_offset(w, x, y);
   render_widget(w, x, y);
-  cell* pane = field_of(&w->face, facet::pane);
+  const cell* pane = field_of(&w->face, facet::pane);
   if (!pane || type_of(pane) != type::block) return;
   cell b = *pane;
   for (int32_t i = 0; i < block::rs_length(&b); ++i) {

@@ -34,7 +34,7 @@ cell* loaded(std::string_view text) {
 void bindings(const cell* b, node_t ctx, std::string& out) {
   cell blk = *b;
   for (int32_t i = 0; i < block::rs_length(&blk); ++i) {
-    cell* v = block::rs_head(&blk) + i;
+    const cell* v = block::rs_head(&blk) + i;
     uint32_t t = type_of(v);
     if (is_any_block(t)) {
       cell nested = *v;

@@ -36,13 +36,13 @@ TEST_F(Errors, ACatalogueChangedByCodeStillGivesErrors) {
   // Once start-up hangs the catalogue on the system object, code can change it.
   cell c = *error::catalog();
   cell math = context::values(c.data1)[4];
-  context::values(c.data1)[4] = cell{type::none, 0, 0, 0};
+  context::values_rw(c.data1)[4] = cell{type::none, 0, 0, 0};
   EXPECT_EQ(run("1 / 0"), "!! math zero-divide");
   EXPECT_EQ(run("form try [1 / 0]"),
             "{*** Internal Error: invalid error object field value: math^/*** Where: /^/"
             "*** Near : 1 / 0}");
   EXPECT_EQ(run("make error! 400"), "!! script out-of-range");
-  context::values(c.data1)[4] = math;
+  context::values_rw(c.data1)[4] = math;
   EXPECT_EQ(run("form try [1 / 0]"),
             "{*** Math Error: attempt to divide by zero^/*** Where: /^/*** Near : 1 / 0}");
 }

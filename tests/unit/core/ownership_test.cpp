@@ -29,9 +29,9 @@ cell make_object(const std::vector<cell>& fields, node_t on_set) {
   }
   node_t symbols = hashtable::create(4, words, hashtable::symbols);  // indexes the words
   series_buffer* s = memory::buffer_of(ctx);
-  s->cells()[0] = cell{type::context | (context::kind_object << context_flag::kind_shift), symbols,
+  s->cells_rw()[0] = cell{type::context | (context::kind_object << context_flag::kind_shift), symbols,
                        values, 0};
-  s->cells()[1] = cell{type::unset, 0, 0, 0};
+  s->cells_rw()[1] = cell{type::unset, 0, 0, 0};
   s->tail = s->offset + 32;
   return cell{type::object, ctx, 0, on_set};
 }
@@ -133,7 +133,7 @@ TEST(Ownership, ChecksCallTheOwnerOnlyWhenThereIsOne) {
   EXPECT_TRUE(is_owned(blk));
   // Changing the case of an owned string tells its owner.
   node_t txt = memory::alloc_bytes(8);
-  memory::buffer_of(txt)->data()[0] = 'a';
+  memory::buffer_of(txt)->data_rw()[0] = 'a';
   memory::buffer_of(txt)->tail = 1;
   cell str{type::string, 0, txt, 0};
   ownership::set_owner(&str, &owner, &word);

@@ -67,7 +67,7 @@ TEST_F(Frames, FunctionFramesGiveBackTheOuterValues) {
                         stack::close_function_frame_to_result, stack::close_any_frame};
   for (auto close : closes) {
     stack::open_function_frame(&words::word.body_, ctx);
-    context::header_cell(ctx)->data2 = 12345;  // an inner activation's values
+    context::header_cell_rw(ctx)->data2 = 12345;  // an inner activation's values
     stack::push_none();
     close();
     EXPECT_EQ(context::header_cell(ctx)->data2, outer);

@@ -152,7 +152,7 @@ TEST_F(StringStorage, LoadingUtf8ReportsTheRestOfTheInput) {
     cell arg = *error::field_of(&error::in_flight, error::field::arg1);
     ASSERT_EQ(type_of(&arg), type::binary);
     series_buffer* b = string::buffer_of(&arg);
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(b->head()), b->used_bytes()), "\xFF" "cd");
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(b->head()), b->used_bytes()), "\xFF" "cd");
   }
   const uint8_t cut[] = {'a', 0xE2, 0x82};  // an incomplete euro sign at the end
   EXPECT_EQ(error_of([&] { string::load_utf8_binary(cut, 3); }), "invalid-utf8");
@@ -223,8 +223,8 @@ TEST_F(StringStorage, MatchersOfParse) {
   // A bitset of the characters a-c: bit (80h >> (c & 7)) of byte c >> 3.
   node_t bits = memory::alloc_bytes(13);
   series_buffer* b = memory::buffer_of(bits);
-  std::memset(b->head(), 0, 13);
-  for (uint32_t c = 'a'; c <= 'c'; ++c) b->head()[c >> 3] |= 0x80 >> (c & 7);
+  std::memset(b->head_rw(), 0, 13);
+  for (uint32_t c = 'a'; c <= 'c'; ++c) b->head_rw()[c >> 3] |= 0x80 >> (c & 7);
   b->tail = b->offset + 13;
   cell* set = value(cell{type::bitset, 0, bits, 0});
   EXPECT_TRUE(string::head_char_in_bitset_q(text("bz"), set));

@@ -64,7 +64,7 @@ inline cell Bytes(std::string_view bytes, uint32_t t = type::binary) {
   cell c;
   string::init_cell_with_unit(&c, static_cast<uint32_t>(bytes.size()) + 1, 1, t);
   series_buffer* b = memory::buffer_of(c.data2);
-  std::memcpy(b->head(), bytes.data(), bytes.size());
+  std::memcpy(b->head_rw(), bytes.data(), bytes.size());
   b->tail = b->offset + static_cast<uint32_t>(bytes.size());
   return c;
 }

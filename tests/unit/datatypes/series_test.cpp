@@ -25,7 +25,7 @@ TEST_F(SeriesActions, ElementsOfBinaryAndVector) {
   {
     series_buffer* s = memory::buffer_of(bin->data2);
     const uint8_t bytes[] = {1, 0xFF, 3};
-    std::memcpy(s->head(), bytes, 3);
+    std::memcpy(s->head_rw(), bytes, 3);
     s->tail = s->offset + 3;
   }
   EXPECT_EQ(testing::molded(series::pick(bin, 2, nullptr)), "255");
@@ -44,7 +44,7 @@ TEST_F(SeriesActions, ElementsOfBinaryAndVector) {
   {
     series_buffer* s = memory::buffer_of(vec->data2);
     const int16_t elements[] = {-2, 300};
-    std::memcpy(s->head(), elements, 4);
+    std::memcpy(s->head_rw(), elements, 4);
     s->tail = s->offset + 4;
   }
   EXPECT_EQ(testing::molded(series::pick(vec, 1, nullptr)), "-2");

@@ -25,7 +25,7 @@ class StringActions : public testing::string_test {
     b->header = type::binary;
     series_buffer* s = string::buffer_of(b);
     s = memory::reserve_tail(s, static_cast<uint32_t>(bytes.size()));
-    std::copy(bytes.begin(), bytes.end(), s->head());
+    std::copy(bytes.begin(), bytes.end(), s->head_rw());
     return b;
   }
   static std::string from_head(const cell* v) {
@@ -286,7 +286,7 @@ TEST_F(StringActions, TagEmailAndRef) {
 
   slot_fn::eval_path path = registry::row(type::email).eval_path;
   auto get = [&](cell* e, const char* field) {
-    cell* r = path(e, word(field), nullptr, nullptr, nullptr, nullptr, 0, false, true, false);
+    const cell* r = path(e, word(field), nullptr, nullptr, nullptr, nullptr, 0, false, true, false);
     EXPECT_EQ(type_of(r), type::string);
     return str(r);
   };

@@ -120,7 +120,7 @@ TEST_F(SystemNatives, HandleComparison) {
 }
 
 // A native actor: a table of which only length? and pick exist.
-cell* table_pick(cell* series, int32_t index, cell*) {
+const cell* table_pick(cell* series, int32_t index, cell*) {
   *series = cell{type::integer, 0, static_cast<uint32_t>(index * 10), 0};
   return series;
 }

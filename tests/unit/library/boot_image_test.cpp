@@ -21,13 +21,13 @@ std::string read_source(const std::string& rel) {
 }
 
 // The first place where two blocks' words are bound differently ("" when nowhere).
-std::string binding_difference(cell* a, cell* b, int depth = 0) {
+std::string binding_difference(const cell* a, const cell* b, int depth = 0) {
   if (depth > 64) return "";
   int32_t n = block::rs_length(a);
   if (n != block::rs_length(b)) return "length";
   for (int32_t i = 0; i < n; ++i) {
-    cell* x = block::rs_head(a) + i;
-    cell* y = block::rs_head(b) + i;
+    const cell* x = block::rs_abs_at(a, a->data1 + uint32_t(i));
+    const cell* y = block::rs_abs_at(b, b->data1 + uint32_t(i));
     uint32_t t = type_of(x);
     if (t != type_of(y)) return "type at " + std::to_string(i);
     if (is_any_word(t) && (x->data1 != y->data1 || x->data3 != y->data3 || x->data2 != y->data2))
@@ -57,7 +57,7 @@ TEST(BootImage, EveryLibraryFileDecodesToWhatItsSourceLexesTo) {
     cell* root = block::push_only(1);
     kazbin::decode_boot(f->data, static_cast<uint32_t>(f->length), root->data2, true, &names);
     ASSERT_EQ(block::rs_length(root), 1);
-    cell* decoded = block::rs_head(root);
+    const cell* decoded = block::rs_head(root);
     EXPECT_EQ(testing::molded(lexed, true), testing::molded(decoded, true));
     EXPECT_EQ(binding_difference(lexed, decoded), "");
     stack::unwind_to(saved);

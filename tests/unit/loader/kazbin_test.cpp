@@ -44,7 +44,7 @@ std::vector<uint8_t> bytes_of(const cell* binary) {
 cell to_binary(const std::vector<uint8_t>& bytes) {
   node_t node = memory::alloc_bytes(static_cast<uint32_t>(bytes.size()));
   series_buffer* s = memory::buffer_of(node);
-  if (!bytes.empty()) std::memcpy(s->head(), bytes.data(), bytes.size());
+  if (!bytes.empty()) std::memcpy(s->head_rw(), bytes.data(), bytes.size());
   s->tail = s->offset + static_cast<uint32_t>(bytes.size());
   return cell{type::binary, 0, node, 0};
 }
@@ -62,7 +62,7 @@ std::string decode_status(const std::vector<uint8_t>& bytes, cell* out = nullptr
     stack::unwind_to(saved);
     cell e = error::in_flight;
     std::string text = "!! " + error::id_name(&e);
-    cell* a = error::field_of(&e, error::field::arg1);
+    const cell* a = error::field_of(&e, error::field::arg1);
     if (type_of(a) == type::integer) text += " " + std::to_string(int32_t(a->data2));
     return text;
   }
@@ -507,7 +507,8 @@ TEST_F(Kazbin, BootImagesShareOneSymbolTable) {
   ASSERT_EQ(block::rs_length(root), 2);
   EXPECT_EQ(describe(block::rs_head(root)), describe(&one));
   EXPECT_EQ(describe(block::rs_head(root) + 1), describe(&two));
-  cell w = *block::rs_head(block::rs_head(root));
+  cell head = *block::rs_head(root);
+  cell w = *block::rs_head(&head);
   EXPECT_EQ(w.data1, context::global);  // kb-n1 bound to the global context
 
   for (uint32_t cut : {1u, 3u}) {

@@ -41,7 +41,7 @@ std::string describe_error() {
   cell e = error::in_flight;
   std::string out = "!! " + error::id_name(&e);
   for (uint32_t f = error::field::arg1; f <= error::field::arg3; ++f) {
-    cell* a = error::field_of(&e, f);
+    const cell* a = error::field_of(&e, f);
     if (type_of(a) == type::none) continue;
     out += " " + (type_of(a) == type::string ? string::to_utf8(a) : describe(a));
   }
@@ -137,7 +137,7 @@ TEST_F(Lexer, Strings) {
 TEST_F(Lexer, EscapedNullIsKept) {
   cell b;
   lexer::load_text_block("\"a^(null)b^@c\"", &b);
-  cell* s = block::rs_head(&b);
+  const cell* s = block::rs_head(&b);
   EXPECT_EQ(string::to_utf8(s), std::string("a\0b\0c", 5));
 }
 
@@ -220,7 +220,7 @@ TEST_F(Lexer, OtherTextValues) {
 TEST_F(Lexer, MapLiterals) {
   cell b;
   lexer::load_text_block("#[a 1 \"b\" [2]\n c 3 a 4] #[]", &b);
-  cell* m = block::rs_head(&b);
+  const cell* m = block::rs_head(&b);
   // A repeated key keeps its place; word keys are stored as set-words.
   EXPECT_EQ(map_text(m), "#[a: 4 \"b\" [2] c: 3]");
   EXPECT_EQ(hashtable::live_count(m->data3), 3u);
@@ -466,7 +466,7 @@ cell make_string(std::string_view utf8) {
 cell make_binary(std::string_view bytes) {
   node_t node = memory::alloc_bytes(uint32_t(bytes.size()));
   series_buffer* b = memory::buffer_of(node);
-  std::memcpy(b->tail_ptr(), bytes.data(), bytes.size());
+  std::memcpy(b->tail_rw(), bytes.data(), bytes.size());
   b->tail += uint32_t(bytes.size());
   return cell{type::binary, 0, node, 0};
 }

@@ -36,7 +36,7 @@ struct Collector : ::testing::Test {
 node_t make_string(const char* text) {
   uint32_t n = uint32_t(std::strlen(text));
   node_t s = memory::alloc_bytes(n);
-  std::memcpy(memory::reserve_tail(buffer_of(s), n)->head(), text, n);
+  std::memcpy(memory::reserve_tail(buffer_of(s), n)->head_rw(), text, n);
   return s;
 }
 
@@ -107,7 +107,7 @@ TEST_F(Collector, PinnedBuffersKeepTheirPlaceWhileOthersMove) {
   remembered[0] = uintptr_t(buffer_of(root));
   leave_garbage();
   node_t pinned_node = make_string("stays put");
-  uint8_t* data = buffer_of(pinned_node)->head();  // a raw pointer on the stack pins it
+  const uint8_t* data = buffer_of(pinned_node)->head();  // a raw pointer on the stack pins it
   series_buffer* pinned_at = buffer_of(pinned_node);
   leave_garbage();
   collect();
@@ -121,7 +121,7 @@ TEST_F(Collector, PinnedBuffersKeepTheirPlaceWhileOthersMove) {
 TEST_F(Collector, PointerPastTheEndStillPins) {
   leave_garbage();
   node_t n = make_string("0123456789abcdef");
-  uint8_t* end = buffer_of(n)->end();  // one past the data area
+  const uint8_t* end = buffer_of(n)->end();  // one past the data area
   remembered[1] = uintptr_t(buffer_of(n));
   leave_garbage();
   collect();
@@ -148,7 +148,7 @@ void expect_block_of_strings(node_t block, uint32_t count, uint32_t step = 1) {
   for (uint32_t i = 0; i < count; i += step) {
     char text[16];
     std::snprintf(text, sizeof text, "s%u", i);
-    cell* c = buffer_of(block)->cells() + i;
+    const cell* c = buffer_of(block)->cells() + i;
     ASSERT_EQ(type_of(c), uint32_t(type::string));
     ASSERT_TRUE(holds(c->data2, text)) << i;
   }
@@ -210,7 +210,7 @@ TEST_F(Collector, TortureModesRunClean) {
     root.data2 = make_block_of_strings(2000);
     for (int i = 0; i < 200; ++i) {
       node_t grow = memory::alloc_bytes(1);
-      for (int k = 0; k < 40; ++k) memory::reserve_tail(buffer_of(grow), 1)->tail_ptr()[-1] = 'x';
+      for (int k = 0; k < 40; ++k) memory::reserve_tail(buffer_of(grow), 1)->tail_rw()[-1] = 'x';
     }
     expect_block_of_strings(root.data2, 2000);
     EXPECT_GT(stats().cycles, before + 100);
@@ -297,7 +297,7 @@ TEST_F(Collector, QuietSparseNodeFramesAreEmptied) {
   constexpr uint32_t count = 60000;
   root.data2 = make_block_of_strings(count);
   collect();
-  cell* cells = buffer_of(root.data2)->cells();
+  cell* cells = buffer_of(root.data2)->cells_rw();
   for (uint32_t i = 0; i < count; ++i)
     if (i % 20) cells[i] = cell{type::none, 0, 0, 0};
   uint32_t moves = stats().node_moves;

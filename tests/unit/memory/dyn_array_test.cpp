@@ -33,7 +33,7 @@ TEST(DynArray, BytesAndPointers) {
   append_byte(b, '!');
   EXPECT_EQ(length(b), 6u);
   remove_bytes(b, 1, 3);
-  EXPECT_EQ(std::string(reinterpret_cast<char*>(memory::buffer_of(b)->head()), length(b)), "ho!");
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(memory::buffer_of(b)->head()), length(b)), "ho!");
   remove_bytes(b, 2, 100);  // clipped to the array
   EXPECT_EQ(length(b), 2u);
   clear(b);

@@ -29,7 +29,7 @@ cell text(const std::u32string& s, uint32_t type_id = type::string) {
   uint32_t unit = unicode::unit_for(max);
   node_t n = memory::alloc_units(uint32_t(s.size()) + 1, unit);
   series_buffer* b = memory::buffer_of(n);
-  for (size_t i = 0; i < s.size(); ++i) unicode::put_char(b->head() + i * unit, unit, s[i]);
+  for (size_t i = 0; i < s.size(); ++i) unicode::put_char(b->head_rw() + i * unit, unit, s[i]);
   b->tail = b->offset + uint32_t(s.size()) * unit;
   return cell{type_id, 0, n, 0};
 }
@@ -45,7 +45,7 @@ uint32_t append(node_t block, const cell& c) {
   *memory::append_cell(block) = c;
   return memory::buffer_of(block)->length() - 1;
 }
-cell* cell_at(node_t block, uint32_t p) { return memory::buffer_of(block)->cells() + p; }
+cell* cell_at(node_t block, uint32_t p) { return memory::buffer_of(block)->cells_rw() + p; }
 
 std::u32string random_word() {
   std::u32string s;
@@ -228,7 +228,7 @@ TEST(Hashtable, HashBlockMatchesBruteForce) {
       // Remove a value anywhere: the block closes up and the table is built again.
       series_buffer* s = memory::buffer_of(block);
       uint32_t n = s->length(), p = rng() % n;
-      cell* c = s->cells();
+      cell* c = s->cells_rw();
       std::memmove(c + p, c + p + 1, (n - p - 1) * sizeof(cell));
       s->tail -= sizeof(cell);
       rebuild(t);
@@ -266,24 +266,24 @@ TEST(Hashtable, HashBlockFollowsEditsInPlace) {
     if (action < 2) {  // insert k values at `at`
       uint32_t k = uint32_t(rng() % 4) + 1;
       for (uint32_t i = 0; i < k; ++i) memory::append_cell(block);
-      cell* c = memory::buffer_of(block)->cells();
+      cell* c = memory::buffer_of(block)->cells_rw();
       std::memmove(c + at + k, c + at, (n - at) * sizeof(cell));
       for (uint32_t i = 0; i < k; ++i) c[at + i] = value();
       splice_values(t, at, 0, k);
     } else if (action < 4 && at < n) {  // remove up to k values at `at`
       uint32_t k = std::min(uint32_t(rng() % 4) + 1, n - at);
       series_buffer* s = memory::buffer_of(block);
-      std::memmove(s->cells() + at, s->cells() + at + k, (n - at - k) * sizeof(cell));
+      std::memmove(s->cells_rw() + at, s->cells() + at + k, (n - at - k) * sizeof(cell));
       s->tail -= k * sizeof(cell);
       splice_values(t, at, k, 0);
     } else if (action < 5 && at < n) {  // overwrite one value
-      memory::buffer_of(block)->cells()[at] = value();
+      memory::buffer_of(block)->cells_rw()[at] = value();
       splice_values(t, at, 1, 1);
     } else if (action < 6 && n > 2) {  // rotate a range
       uint32_t first = uint32_t(rng() % (n - 2));
       uint32_t last = first + 2 + uint32_t(rng() % (n - first - 1));
       uint32_t middle = first + 1 + uint32_t(rng() % (last - first - 1));
-      cell* c = memory::buffer_of(block)->cells();
+      cell* c = memory::buffer_of(block)->cells_rw();
       std::rotate(c + first, c + middle, c + last);
       rotate_values(t, first, middle, last);
     } else {

@@ -14,7 +14,7 @@ TEST(MemoryStats, FiguresAddUp) {
   EXPECT_GE(again, in_use);
   series_buffer* b = memory::buffer_of(block);
   ASSERT_EQ(b->length(), 5u);
-  cell* c = b->cells();
+  const cell* c = b->cells();
   for (int i = 0; i < 3; ++i) {
     EXPECT_EQ(type_of(c + i), uint32_t(type::block));
     EXPECT_TRUE(c[i].header & new_line_flag);
@@ -26,7 +26,7 @@ TEST(MemoryStats, FiguresAddUp) {
     for (uint32_t r = 0; r < rows->length(); ++r) {
       series_buffer* row = memory::buffer_of(rows->cells()[r].data2);
       ASSERT_EQ(row->length(), 3u);
-      cell* x = row->cells();
+      const cell* x = row->cells();
       EXPECT_EQ(int32_t(x[0].data2) + int32_t(x[1].data2), int32_t(x[2].data2));  // free + used
     }
   }

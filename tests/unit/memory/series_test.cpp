@@ -1,4 +1,4 @@
-// Series buffers: sizes, head room, the big-series threshold, growth and copies.
+// Series buffers: sizes, head room, the big-series threshold, growth, copies and stamps.
 #include "memory/series.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +8,7 @@
 #include "memory/collector.h"
 #include "memory/heap_figures.h"
 #include "memory/series_frames.h"
+#include "memory/stamp_check.h"
 #include "runtime/fire.h"
 
 namespace kaz::memory {
@@ -53,7 +54,7 @@ TEST(Series, ZeroCountsAskForSixteenBytes) {
   for (uint32_t i = 0; i < f->size; ++i) ASSERT_EQ(f->data()[i], 0xAB);
   series_buffer* c = buffer_of(alloc_cells_cleared(5));
   EXPECT_EQ(c->length(), 0u);
-  cell* cells = reinterpret_cast<cell*>(c->data());
+  const cell* cells = reinterpret_cast<const cell*>(c->data());
   for (uint32_t i = 0; i < c->size / 16; ++i) EXPECT_EQ(cells[i].header, uint32_t(type::unset));
 }
 
@@ -75,7 +76,7 @@ TEST(Series, ImpossibleSizesRaiseNoMemory) {
 TEST(Series, GrowthMovesTheNodeAndLeavesTheOldBufferDead) {
   node_t n = alloc_bytes(16);
   series_buffer* old = buffer_of(n);
-  std::memcpy(reserve_tail(old, 5)->head(), "hello", 5);
+  std::memcpy(reserve_tail(old, 5)->head_rw(), "hello", 5);
   series_buffer* grown = expand_series_copy(buffer_of(n), 100);
   EXPECT_EQ(buffer_of(n), grown);
   EXPECT_EQ(grown->node, n);
@@ -132,7 +133,7 @@ TEST(Series, AppendCellGrowsTheBlock) {
 TEST(Series, CopiesKeepTheUsedPart) {
   node_t n = new_series(32, 2, 4);
   series_buffer* s = reserve_tail(buffer_of(n), 10);
-  for (uint32_t i = 0; i < 10; ++i) s->head()[i] = uint8_t('a' + i);
+  for (uint32_t i = 0; i < 10; ++i) s->head_rw()[i] = uint8_t('a' + i);
   s->flags |= series_flag::owned;
 
   series_buffer* whole = buffer_of(copy_series(buffer_of(n)));
@@ -194,6 +195,49 @@ TEST(Series, FiguresCountNodesAndBuffers) {
     frames += f.capacity;
   }
   EXPECT_GE(figures::os_bytes(), frames);
+}
+
+// Reads keep a buffer's stamp; every way of writing renews it, and no two buffers share one.
+TEST(Series, StampsChangeWithEveryWrite) {
+  node_t a = alloc_cells(4), b = alloc_cells(4);
+  series_buffer* s = buffer_of(a);
+  EXPECT_NE(s->stamp, buffer_of(b)->stamp);
+  uint32_t last = s->stamp;
+  auto renewed = [&](const char* how) {
+    SCOPED_TRACE(how);
+    EXPECT_NE(buffer_of(a)->stamp, last);
+    last = buffer_of(a)->stamp;
+  };
+  (void)s->cells();
+  (void)s->head();
+  (void)s->length();
+  EXPECT_EQ(s->stamp, last);
+  append_cell(a);
+  renewed("append");
+  buffer_of(a)->cells_rw()[0].header = type::none;
+  renewed("cells_rw");
+  buffer_of(a)->tail -= 16;
+  renewed("tail");
+  buffer_of(a)->offset = buffer_of(a)->tail;
+  renewed("offset");
+  expand_series(buffer_of(a), 0);
+  renewed("growth");
+  node_t c = copy_series(buffer_of(a));
+  EXPECT_NE(buffer_of(c)->stamp, buffer_of(a)->stamp);
+}
+
+// The checker stops a process where a block changed while its stamp stayed: here a pointer
+// taken for writing before the block was run, written through after it.
+TEST(SeriesDeathTest, StampCheckFindsAWriteThatSkippedTheStamp) {
+  node_t a = alloc_cells(2);
+  append_cell(a);
+  stamp_check::check(a);  // remembered as it is
+  append_cell(a);
+  stamp_check::check(a);  // changed with a new stamp: sound
+  cell* kept = buffer_of(a)->cells_rw();
+  stamp_check::check(a);
+  kept[0].header = type::none;
+  EXPECT_DEATH(stamp_check::check(a), "changed without a new stamp");
 }
 
 }  // namespace

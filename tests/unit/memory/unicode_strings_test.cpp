@@ -81,7 +81,7 @@ TEST(UnicodeStrings, WideningKeepsOffsetAndText) {
   for (uint32_t to : {2u, 4u}) {
     node_t n = memory::new_series(40, 1, -1);  // head room: the text starts mid-buffer
     series_buffer* s = memory::buffer_of(n);
-    for (int i = 0; i < 10; ++i) s->head()[i] = uint8_t('a' + i);
+    for (int i = 0; i < 10; ++i) s->head_rw()[i] = uint8_t('a' + i);
     s->tail = s->offset + 10;
     s = widen_to(s, to);  // grows: the text moves, its offset with it
     EXPECT_EQ(s->unit(), to);
@@ -92,7 +92,7 @@ TEST(UnicodeStrings, WideningKeepsOffsetAndText) {
   node_t n = memory::alloc_units(64, 1);
   series_buffer* s = memory::buffer_of(n);
   s->offset = 2;
-  std::memcpy(s->data(), "..xyz", 5);
+  std::memcpy(s->data_rw(), "..xyz", 5);
   s->tail = 5;
   s = widen_1_to_2(s);
   EXPECT_EQ(s->offset, 4u);
@@ -168,7 +168,7 @@ TEST(UnicodeStrings, EncodingThroughTheScratchBuffer) {
 
   node_t bad = memory::alloc_units(2, 4);
   series_buffer* b = memory::buffer_of(bad);
-  put_char(b->head(), 4, 0x110000);
+  put_char(b->head_rw(), 4, 0x110000);
   b->tail = b->offset + 4;
   cell badv = string_cell(bad);
   count = -1;

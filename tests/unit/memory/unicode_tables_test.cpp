@@ -111,7 +111,7 @@ namespace {
 kaz::cell latin(const char* s) {
   kaz::node_t n = kaz::memory::alloc_units(uint32_t(std::strlen(s)) + 1, 1);
   kaz::series_buffer* b = kaz::memory::buffer_of(n);
-  std::memcpy(b->data(), s, std::strlen(s));
+  std::memcpy(b->data_rw(), s, std::strlen(s));
   b->tail = uint32_t(std::strlen(s));
   return kaz::cell{kaz::type::string, 0, n, 0};
 }
