@@ -26,7 +26,7 @@ using namespace kaz;
 cell binary_of(const uint8_t* data, size_t size) {
   node_t node = memory::alloc_bytes(static_cast<uint32_t>(size));
   series_buffer* s = memory::buffer_of(node);
-  if (size) std::memcpy(s->head(), data, size);
+  if (size) std::memcpy(s->head_rw(), data, size);
   s->tail = s->offset + static_cast<uint32_t>(size);
   return cell{type::binary, 0, node, 0};
 }
