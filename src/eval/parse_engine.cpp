@@ -23,7 +23,7 @@ step block_end(engine& e, bool ok) {
 // The current alternative failed: the input goes back to where the block started, and the
 // rules go on after the next `|`, or the block fails.
 step alternative(engine& e) {
-  cell* f = rule_cells() + e.bf;
+  const cell* f = rule_cells() + e.bf;
   e.input.data1 = f[1].data2;
   series_buffer* s = block::buffer_of(f + 2);
   uint32_t length = s->used_bytes() / uint32_t(sizeof(cell));
@@ -64,7 +64,7 @@ step unwind(engine& e, bool success) {
   uint32_t target = e.rule_base;
   for (uint32_t f = e.sp; f > e.rule_base;) {
     f -= frame_cells;
-    cell* c = rule_cells() + f;
+    const cell* c = rule_cells() + f;
     if (!is_command_frame(c)) continue;
     int32_t command = int32_t(c[2].data2);
     if (command == code::repeat || command == code::while_) {
@@ -80,7 +80,7 @@ step unwind(engine& e, bool success) {
     return block_end(e, success);
   }
   while (e.sp > target) {
-    cell* c = rule_cells() + e.sp - frame_cells;
+    const cell* c = rule_cells() + e.sp - frame_cells;
     if (is_command_frame(c)) abandon(e, c);
     if (!pop_frame(e)) return step::stop;
   }
@@ -95,7 +95,7 @@ step unwind(engine& e, bool success) {
  */
 step after(engine& e, bool ok) {
   for (;;) {
-    cell* c = rule_cells() + e.sp - frame_cells;
+    const cell* c = rule_cells() + e.sp - frame_cells;
     if (!is_command_frame(c)) return ok ? step::next : step::alternative;
     cell head = c[0];
     int32_t arg_pos = int32_t(c[1].data1);
@@ -121,10 +121,11 @@ step after(engine& e, bool ok) {
         bool progress = series::index_of(&e.input) != start || length != start_length ||
                         (command == code::while_ && e.activity != activity);
         if (progress && (max < 0 || count < max)) {
-          c[0].data3 = uint32_t(count);
-          c[1].data2 = series::index_of(&e.input);
-          c[1].data3 = length;
-          c[2].data1 = e.activity;
+          cell* frame = rule_cells_rw() + e.sp - frame_cells;
+          frame[0].data3 = uint32_t(count);
+          frame[1].data2 = series::index_of(&e.input);
+          frame[1].data3 = length;
+          frame[2].data1 = e.activity;
           set_rule_pos(e, arg_pos);
           if (!fire_event(e, ev::iterate)) return step::stop;
           return step::dispatch;
@@ -143,7 +144,7 @@ step after(engine& e, bool ok) {
           e.input.data1 = start;
           break;
         }
-        c[0].data1 = ++attempt;
+        rule_cells_rw()[e.sp - frame_cells].data1 = ++attempt;
         e.input.data1 = attempt;
         set_rule_pos(e, arg_pos);
         if (!fire_event(e, ev::iterate)) return step::stop;

@@ -146,7 +146,8 @@ inline step leave(engine& e, flow f) {
 extern cell stacks[2];
 
 // Cell 0 of the rule stack (valid until the next allocation).
-inline cell* rule_cells() { return memory::buffer_of(series::node_of(&stacks[0]))->cells_rw(); }
+inline const cell* rule_cells() { return memory::buffer_of(series::node_of(&stacks[0]))->cells(); }
+inline cell* rule_cells_rw() { return memory::buffer_of(series::node_of(&stacks[0]))->cells_rw(); }
 cell rule_stack_at(uint32_t index);  // the rule stack as a block value from a cell on
 void open_stacks(engine& e);
 void reset_stacks(const engine& e);
@@ -162,7 +163,7 @@ inline bool is_command_frame(const cell* f) { return type_of(f + 2) == type::pai
 // The innermost block frame's rule position and rule block.
 inline int32_t rule_pos(const engine& e) { return int32_t(rule_cells()[e.bf + 1].data1); }
 inline void set_rule_pos(const engine& e, int32_t pos) {
-  rule_cells()[e.bf + 1].data1 = uint32_t(pos);
+  rule_cells_rw()[e.bf + 1].data1 = uint32_t(pos);
 }
 inline series_buffer* rule_block(const engine& e) {
   return memory::buffer_of(rule_cells()[e.bf + 2].data2);

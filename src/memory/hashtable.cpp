@@ -30,9 +30,9 @@ node_t alloc_filled(uint32_t bytes, uint8_t fill) {
 
 void new_buckets(node_t t, uint32_t buckets) {
   node_t flags = alloc_filled(flag_bytes(buckets), 0xAA);  // every bucket empty
-  record(t)[f_flags] = flags;
+  record_rw(t)[f_flags] = flags;
   node_t keys = alloc_filled(buckets * 4, 0);
-  uint32_t* r = record(t);
+  uint32_t* r = record_rw(t);
   r[f_keys] = keys;
   r[f_buckets] = buckets;
   r[f_limit] = limit_for(buckets);
@@ -46,9 +46,9 @@ namespace {
 
 // Marks every bucket empty and zeroes the counts, keeping the bucket count.
 void empty_buckets(node_t t) {
-  uint32_t* r = record(t);
-  std::memset(flags_of(t), 0xAA, flag_bytes(r[f_buckets]));
-  std::memset(keys_of(t), 0, r[f_buckets] * 4);
+  uint32_t* r = record_rw(t);
+  std::memset(flags_rw(t), 0xAA, flag_bytes(r[f_buckets]));
+  std::memset(keys_rw(t), 0, r[f_buckets] * 4);
   r[f_live] = 0;
   r[f_occupied] = 0;
 }
@@ -73,8 +73,7 @@ uint32_t* chain_slots(node_t t, uint32_t* count) {
 }
 
 node_t chain_node(node_t t, int32_t key) {
-  uint32_t n;
-  return chain_slots(t, &n)[-key - 1];
+  return reinterpret_cast<const uint32_t*>(memory::buffer_of(record(t)[f_chains])->head())[-key - 1];
 }
 
 // Positions a bucket stands for: one, or a chain.
@@ -111,7 +110,7 @@ void start_chain(node_t t, uint32_t b, uint32_t position) {
     slots = chain_slots(t, &n);
   }
   slots[k] = chain;
-  keys_of(t)[b] = -static_cast<int32_t>(k + 1);
+  keys_rw(t)[b] = -static_cast<int32_t>(k + 1);
 }
 
 // ---- kind 0: hash! values.
@@ -144,18 +143,18 @@ void put_hash_value(node_t t, uint32_t position) {
     chain_insert(chain_node(t, keys_of(t)[b]), position);
     index_of(t)[position] = b | in_chain;
   }
-  if (node_keyed(type_of(&v)) && record(t)[f_stamp] == 0) record(t)[f_stamp] = epoch();
+  if (node_keyed(type_of(&v)) && record(t)[f_stamp] == 0) record_rw(t)[f_stamp] = epoch();
 }
 
 // Indexes every value of a hash! block again, into `buckets` fresh buckets.
 void reindex(node_t t, uint32_t buckets) {
-  uint32_t* r = record(t);
+  uint32_t* r = record_rw(t);
   if (buckets != r[f_buckets]) {
     new_buckets(t, buckets);
   } else {
     empty_buckets(t);
   }
-  r = record(t);
+  r = record_rw(t);
   r[f_stamp] = 0;
   memory::buffer_of(r[f_chains])->tail = memory::buffer_of(r[f_chains])->offset;
   uint32_t n = data_length(t);
@@ -200,19 +199,19 @@ uint32_t seek_key_bucket(node_t t, const cell* key, bool* found) {
 void resize_keys(node_t t, uint32_t request) {
   uint32_t buckets = round_up_pow2(request);
   if (buckets < 4) buckets = 4;
-  uint32_t* r = record(t);
+  uint32_t* r = record_rw(t);
   uint32_t old_buckets = r[f_buckets];
   if (buckets < old_buckets) buckets = old_buckets;  // a refresh: same size, keys rehashed
   node_t old_flags = r[f_flags], old_keys = r[f_keys];
   uint32_t live = r[f_live], occupied = r[f_occupied];
   bool is_map = r[f_kind] == map_block;
   new_buckets(t, buckets);
-  record(t)[f_limit] = static_cast<uint32_t>(buckets * 0.77 + 0.5);
+  record_rw(t)[f_limit] = static_cast<uint32_t>(buckets * 0.77 + 0.5);
   // Rehash each key by what it holds: the map key's value, or the word's canonical symbol.
   const uint32_t* of = words_of(old_flags);
   const int32_t* ok = reinterpret_cast<const int32_t*>(words_of(old_keys));
-  uint32_t* nf = flags_of(t);
-  int32_t* nk = keys_of(t);
+  uint32_t* nf = flags_rw(t);
+  int32_t* nk = keys_rw(t);
   for (uint32_t b = 0; b < old_buckets; ++b) {
     if (state(of, b) != st_occupied) continue;
     const cell* c = at(t, static_cast<uint32_t>(ok[b]));
@@ -225,7 +224,7 @@ void resize_keys(node_t t, uint32_t request) {
     set_state(nf, pr.bucket, st_occupied);
     nk[pr.bucket] = ok[b];
   }
-  r = record(t);
+  r = record_rw(t);
   r[f_live] = live;
   r[f_occupied] = is_map ? occupied : live;
 }
@@ -249,18 +248,18 @@ node_t create(uint32_t size, node_t block, uint32_t kind, uint32_t extra) {
   if (kind == symbols && size >= 4000 && block == 0) size *= 2;
   node_t t = alloc_filled(record_bytes, 0);
   memory::set_series_flags(t, series_flag::record);
-  record(t)[f_kind] = kind;
+  record_rw(t)[f_kind] = kind;
   new_buckets(t, buckets_for(size));
   if (kind == hash_block) {
-    record(t)[f_chains] = alloc_filled(0, 0);
-    record(t)[f_index] = alloc_filled((size < 4 ? 4 : size) * 4, 0xFF);
+    record_rw(t)[f_chains] = alloc_filled(0, 0);
+    record_rw(t)[f_index] = alloc_filled((size < 4 ? 4 : size) * 4, 0xFF);
   }
   if (kind >= pointers) {
-    record(t)[f_width] = (extra + 1) * 16;
-    record(t)[f_stamp] = epoch();
+    record_rw(t)[f_width] = (extra + 1) * 16;
+    record_rw(t)[f_stamp] = epoch();
   }
   if (block == 0) block = memory::alloc_cells(kind >= pointers ? size * (extra + 1) : size);
-  record(t)[f_data] = block;
+  record_rw(t)[f_data] = block;
   if (kind == hash_block) index_values(t, 0, 1);
   if (kind == map_block) index_values(t, 0, 2);
   if (kind == symbols) index_symbols(t);
@@ -273,7 +272,7 @@ uint32_t bucket_count(node_t t) { return record(t)[f_buckets]; }
 
 void clear(node_t t) {
   empty_buckets(t);
-  uint32_t* r = record(t);
+  uint32_t* r = record_rw(t);
   series_buffer* d = memory::buffer_of(r[f_data]);
   d->tail = d->offset;
   if (r[f_kind] == hash_block) {
@@ -291,13 +290,13 @@ namespace {
 
 // A table whose hashes came from node ids that have since moved is indexed again.
 [[gnu::noinline]] void refresh_stamped(node_t t) {
-  uint32_t* r = record(t);
+  const uint32_t* r = record(t);
   if (r[f_stamp] == epoch()) return;
   if (r[f_kind] == hash_block) {
     rebuild_values(t);
   } else {
     resize_keys(t, r[f_buckets]);
-    record(t)[f_stamp] = epoch();
+    record_rw(t)[f_stamp] = epoch();
   }
 }
 
@@ -359,7 +358,7 @@ int32_t find_word_key(node_t t, const cell* key, int32_t op) {
 
 uint32_t put_value(node_t t, uint32_t position, bool* rebuilt) {
   if (rebuilt) *rebuilt = false;
-  uint32_t* r = record(t);
+  const uint32_t* r = record(t);
   if (r[f_kind] == hash_block) {
     refresh(t);
     r = record(t);
@@ -380,11 +379,11 @@ uint32_t put_value(node_t t, uint32_t position, bool* rebuilt) {
   uint32_t b = seek_key_bucket(t, &key, &found);
   if (!found) {
     take(t, b, static_cast<int32_t>(position));
-    if (node_keyed(type_of(&key)) && record(t)[f_stamp] == 0) record(t)[f_stamp] = epoch();
+    if (node_keyed(type_of(&key)) && record(t)[f_stamp] == 0) record_rw(t)[f_stamp] = epoch();
     return position;
   }
   auto earlier = static_cast<uint32_t>(keys_of(t)[b]);
-  if (earlier + 1 < data_length(t) && at(t, earlier + 1)->header == 0) ++record(t)[f_live];
+  if (earlier + 1 < data_length(t) && at(t, earlier + 1)->header == 0) ++record_rw(t)[f_live];
   return earlier;  // a removed pair comes back to life when the caller writes its value
 }
 
@@ -417,7 +416,7 @@ void index_values(node_t t, uint32_t start, uint32_t step) {
 
 int32_t find(node_t t, const cell* key_in, int32_t start, int32_t skip, int32_t op, bool last,
              bool reverse) {
-  uint32_t* r = record(t);
+  const uint32_t* r = record(t);
   uint32_t kind = r[f_kind];
   cell key = *key_in;
   refresh(t);
@@ -473,7 +472,7 @@ int32_t find(node_t t, const cell* key_in, int32_t start, int32_t skip, int32_t 
 
 void remove_value(node_t t, uint32_t position) {
   refresh(t);
-  uint32_t* r = record(t);
+  const uint32_t* r = record(t);
   if (r[f_kind] == map_block) {
     cell key = *at(t, position);
     bool found;
@@ -482,7 +481,7 @@ void remove_value(node_t t, uint32_t position) {
     const cell* value = at(t, position + 1);
     if (position + 1 < data_length(t) && value->header != 0) {
       at_rw(t, position + 1)->header = 0;
-      --record(t)[f_live];
+      --record_rw(t)[f_live];
     }
     return;
   }

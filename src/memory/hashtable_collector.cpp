@@ -24,7 +24,7 @@ namespace {
 void mark_record(node_t t) {
   // A table being made is marked too (its node is on the native stack): slots still 0 are
   // skipped.
-  uint32_t* r = record(t);
+  uint32_t* r = record_rw(t);
   auto mark = [](uint32_t& slot) {
     if (slot) collector::mark_node(&slot);
   };
@@ -34,7 +34,7 @@ void mark_record(node_t t) {
   if (kind == hash_block) mark(r[f_index]);
   if (kind == hash_block && r[f_chains]) {
     collector::mark_node(&r[f_chains]);
-    uint32_t* slots = words_of(r[f_chains]);
+    uint32_t* slots = words_rw(r[f_chains]);
     uint32_t n = memory::buffer_of(r[f_chains])->used_bytes() / 4;
     for (uint32_t i = 0; i < n; ++i) mark(slots[i]);
   }
@@ -86,7 +86,7 @@ void register_with_collector() {
 }
 
 void sweep_dead_keys(node_t t) {
-  uint32_t* r = record(t);
+  const uint32_t* r = record(t);
   uint32_t kind = r[f_kind];
   if (kind < pointers) return;
   uint32_t width = r[f_width];

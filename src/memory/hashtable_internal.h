@@ -32,12 +32,26 @@ constexpr uint32_t no_bucket = 0xFFFFFFFF;
 constexpr uint32_t in_chain = 0x80000000;
 static_assert(f_data == data_field, "hashtable.h reads the data block's node inline");
 
-// Hashtable buffers are never code: their words are handed out writable, each access renewing
-// the buffer's stamp.
-inline uint32_t* record(node_t t) { return reinterpret_cast<uint32_t*>(memory::buffer_of(t)->head_rw()); }
-inline uint32_t* words_of(node_t n) { return reinterpret_cast<uint32_t*>(memory::buffer_of(n)->head_rw()); }
-inline uint32_t* flags_of(node_t t) { return words_of(record(t)[f_flags]); }
-inline int32_t* keys_of(node_t t) { return reinterpret_cast<int32_t*>(words_of(record(t)[f_keys])); }
+// A table's record and its word buffers, to read; the `_rw` forms answer them to write (see
+// series_buffer).
+inline const uint32_t* record(node_t t) {
+  return reinterpret_cast<const uint32_t*>(memory::buffer_of(t)->head());
+}
+inline uint32_t* record_rw(node_t t) {
+  return reinterpret_cast<uint32_t*>(memory::buffer_of(t)->head_rw());
+}
+inline const uint32_t* words_of(node_t n) {
+  return reinterpret_cast<const uint32_t*>(memory::buffer_of(n)->head());
+}
+inline uint32_t* words_rw(node_t n) {
+  return reinterpret_cast<uint32_t*>(memory::buffer_of(n)->head_rw());
+}
+inline const uint32_t* flags_of(node_t t) { return words_of(record(t)[f_flags]); }
+inline uint32_t* flags_rw(node_t t) { return words_rw(record(t)[f_flags]); }
+inline const int32_t* keys_of(node_t t) {
+  return reinterpret_cast<const int32_t*>(words_of(record(t)[f_keys]));
+}
+inline int32_t* keys_rw(node_t t) { return reinterpret_cast<int32_t*>(words_rw(record(t)[f_keys])); }
 inline const cell* data_of(node_t t) { return memory::buffer_of(record(t)[f_data])->cells(); }
 inline cell* data_rw(node_t t) { return memory::buffer_of(record(t)[f_data])->cells_rw(); }
 inline uint32_t data_length(node_t t) { return memory::buffer_of(record(t)[f_data])->cell_count(); }
@@ -105,12 +119,12 @@ uint32_t seek(node_t t, uint32_t hash, bool* found, Match matches) {
 
 // Takes bucket b for key word k: live and (when it was empty) occupied counts go up.
 inline void take(node_t t, uint32_t b, int32_t k) {
-  uint32_t* flags = flags_of(t);
-  uint32_t* r = record(t);
+  uint32_t* flags = flags_rw(t);
+  uint32_t* r = record_rw(t);
   if (state(flags, b) == st_empty) ++r[f_occupied];
   ++r[f_live];
   set_state(flags, b, st_occupied);
-  keys_of(t)[b] = k;
+  keys_rw(t)[b] = k;
 }
 
 // Equality of two values under an operation, through the installed hook.
@@ -118,8 +132,9 @@ bool equal(const cell* a, const cell* b, int32_t op);
 uint32_t resolve(uint32_t symbol);
 void normalize_map_key(cell* key);
 
-// The position index of a hash! table (kind 0): its words, and how many positions it covers.
-inline uint32_t* index_of(node_t t) { return words_of(record(t)[f_index]); }
+// The position index of a hash! table (kind 0): its words (to write), and how many positions
+// it covers.
+inline uint32_t* index_of(node_t t) { return words_rw(record(t)[f_index]); }
 inline uint32_t index_capacity(node_t t) {
   return memory::buffer_of(record(t)[f_index])->used_bytes() / 4;
 }

@@ -34,14 +34,14 @@ uint32_t seek_key(node_t t, node_t key, bool* found) {
 void rehash(node_t t, uint32_t request) {
   uint32_t buckets = round_up_pow2(request);
   if (buckets < 4) buckets = 4;
-  uint32_t* r = record(t);
+  uint32_t* r = record_rw(t);
   uint32_t width = r[f_width];
   node_t old_data = r[f_data];
   uint32_t live = r[f_live];
   node_t data = memory::alloc_cells((live + 1) * (width / 16));
-  record(t)[f_data] = data;
+  record_rw(t)[f_data] = data;
   new_buckets(t, buckets);
-  record(t)[f_limit] = static_cast<uint32_t>(buckets * 0.77 + 0.5);
+  record_rw(t)[f_limit] = static_cast<uint32_t>(buckets * 0.77 + 0.5);
   series_buffer* from = memory::buffer_of(old_data);
   for (uint32_t off = 0; off + width <= from->used_bytes(); off += width) {
     const cell* e = reinterpret_cast<const cell*>(from->head() + off);
@@ -52,12 +52,12 @@ void rehash(node_t t, uint32_t request) {
     uint32_t at = to->used_bytes();
     std::memcpy(to->tail_rw(), e, width);
     to->tail += width;
-    set_state(flags_of(t), b, st_occupied);
-    keys_of(t)[b] = static_cast<int32_t>(at);
-    ++record(t)[f_live];
-    ++record(t)[f_occupied];
+    set_state(flags_rw(t), b, st_occupied);
+    keys_rw(t)[b] = static_cast<int32_t>(at);
+    ++record_rw(t)[f_live];
+    ++record_rw(t)[f_occupied];
   }
-  record(t)[f_stamp] = epoch();
+  record_rw(t)[f_stamp] = epoch();
 }
 
 void refresh(node_t t) {
@@ -69,8 +69,8 @@ void refresh(node_t t) {
 namespace detail {
 
 void rehash_pointers_in_place(node_t t) {
-  std::memset(flags_of(t), 0xAA, flag_bytes(record(t)[f_buckets]));
-  uint32_t* r = record(t);
+  std::memset(flags_rw(t), 0xAA, flag_bytes(record(t)[f_buckets]));
+  uint32_t* r = record_rw(t);
   r[f_live] = 0;
   r[f_occupied] = 0;
   uint32_t width = r[f_width];
@@ -84,8 +84,8 @@ void rehash_pointers_in_place(node_t t) {
       reinterpret_cast<cell*>(d->head_rw() + off)->header = 0;
       continue;
     }
-    set_state(flags_of(t), b, st_occupied);
-    keys_of(t)[b] = static_cast<int32_t>(off);
+    set_state(flags_rw(t), b, st_occupied);
+    keys_rw(t)[b] = static_cast<int32_t>(off);
     ++r[f_live];
     ++r[f_occupied];
   }
@@ -96,7 +96,7 @@ void rehash_pointers_in_place(node_t t) {
 
 cell* put_pointer(node_t t, node_t key) {
   refresh(t);
-  uint32_t* r = record(t);
+  uint32_t* r = record_rw(t);
   if (r[f_occupied] >= r[f_limit]) {
     uint32_t b = r[f_buckets];
     rehash(t, 2 * r[f_live] < b ? b - 1 : b + 1);
@@ -112,12 +112,12 @@ cell* put_pointer(node_t t, node_t key) {
     series_buffer* d = memory::reserve_tail(memory::buffer_of(record(t)[f_data]), width);
     offset = d->used_bytes() - width;
   }
-  uint32_t* flags = flags_of(t);
-  r = record(t);
+  uint32_t* flags = flags_rw(t);
+  r = record_rw(t);
   if (state(flags, b) == st_empty) ++r[f_occupied];
   ++r[f_live];
   set_state(flags, b, st_occupied);
-  keys_of(t)[b] = static_cast<int32_t>(offset);
+  keys_rw(t)[b] = static_cast<int32_t>(offset);
   cell* e = entry_rw(t, offset);
   for (uint32_t i = 0; i < width / 16; ++i) e[i] = cell{type::unset, 0, 0, 0};
   e->data1 = key;
@@ -136,8 +136,8 @@ bool remove_pointer(node_t t, node_t key) {
   bool found;
   uint32_t b = seek_key(t, key, &found);
   if (!found) return false;
-  set_state(flags_of(t), b, st_deleted);
-  --record(t)[f_live];
+  set_state(flags_rw(t), b, st_deleted);
+  --record_rw(t)[f_live];
   entry_rw(t, static_cast<uint32_t>(keys_of(t)[b]))->header = 0;
   return true;
 }

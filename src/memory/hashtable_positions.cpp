@@ -37,7 +37,7 @@ void renumber(node_t t, uint32_t from, uint32_t end, int64_t delta) {
   if (delta == 0 || from >= end) return;
   reserve_index(t, static_cast<uint32_t>(end + (delta > 0 ? delta : 0)));
   uint32_t* ix = index_of(t);
-  int32_t* keys = keys_of(t);
+  int32_t* keys = keys_rw(t);
   uint32_t buckets = record(t)[f_buckets];
   if (uint64_t(end - from) * 16 >= buckets) {
     // Many positions: one pass over the buckets and one over the chains, both in memory
@@ -107,8 +107,8 @@ void reserve_index(node_t t, uint32_t length) {
   if (have >= length) return;
   uint32_t want = length < 8 ? 16 : length * 2;
   node_t grown = alloc_filled(want * 4, 0xFF);
-  std::memcpy(words_of(grown), index_of(t), size_t(have) * 4);
-  record(t)[f_index] = grown;
+  std::memcpy(words_rw(grown), index_of(t), size_t(have) * 4);
+  record_rw(t)[f_index] = grown;
 }
 
 void chain_insert(node_t chain, uint32_t position) {
@@ -130,8 +130,8 @@ void drop_position(node_t t, uint32_t position) {
   if (state(flags_of(t), b) != st_occupied) return;
   if (key >= 0) {
     if (static_cast<uint32_t>(key) != position) return;
-    set_state(flags_of(t), b, st_deleted);
-    --record(t)[f_live];
+    set_state(flags_rw(t), b, st_deleted);
+    --record_rw(t)[f_live];
     return;
   }
   chain_view c = view_chain(t, key);
@@ -140,9 +140,9 @@ void drop_position(node_t t, uint32_t position) {
   std::memmove(at, at + 1, size_t(c.end() - at - 1) * 4);
   c.s->tail -= 4;
   if (c.begin() == c.end()) {
-    words_of(record(t)[f_chains])[-key - 1] = 0;
-    set_state(flags_of(t), b, st_deleted);
-    --record(t)[f_live];
+    words_rw(record(t)[f_chains])[-key - 1] = 0;
+    set_state(flags_rw(t), b, st_deleted);
+    --record_rw(t)[f_live];
   }
 }
 
@@ -175,7 +175,7 @@ void rotate_values(node_t t, uint32_t first, uint32_t middle, uint32_t last) {
   }
   reserve_index(t, last);
   uint32_t* ix = index_of(t);
-  int32_t* keys = keys_of(t);
+  int32_t* keys = keys_rw(t);
   std::rotate(ix + first, ix + middle, ix + last);
   std::vector<int32_t> chains;
   for (uint32_t q = first; q < last; ++q) {
@@ -213,7 +213,7 @@ void swap_values(node_t t, uint32_t a, uint32_t b) {
   // position is replaced and moved to its place in the order (one chain may hold both).
   auto follow = [&](uint32_t e, uint32_t from, uint32_t to) {
     if (e == no_bucket) return;
-    int32_t* keys = keys_of(t);
+    int32_t* keys = keys_rw(t);
     if (!(e & in_chain)) {
       keys[e] = static_cast<int32_t>(to);
       return;

@@ -14,7 +14,7 @@ inline const cell* at(node_t t, uint32_t position) { return data_of(t) + positio
 
 // Growth of kind 2 tables: sixteen times, so that a symbol table filled at start-up settles.
 void grow_if_full(node_t t) {
-  uint32_t* r = record(t);
+  const uint32_t* r = record(t);
   if (r[f_occupied] < r[f_limit]) return;
   uint32_t b = r[f_buckets];
   grow_keys(t, (2 * r[f_live] < b ? b - 1 : b + 1) * 16);
