@@ -47,8 +47,6 @@ cell copy_series(const cell* v, bool deep) {
   return out;
 }
 
-inline bool is_number(uint32_t t) { return t == type::integer || t == type::float_ || t == type::percent; }
-
 // Gives every series value of a context a copy of its own (blocks bound to the context) and
 // every method a body of its own.
 void own_values(node_t ctx) {

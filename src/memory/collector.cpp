@@ -186,13 +186,14 @@ void collect() {
 
   internal::compact(move_all);
   memory::nodes::after_collection(nodes_before);
+  bool renumbered = moved_nodes;
   moved_nodes = false;
   ++counts.cycles;
 
   uint64_t live = memory::frames::used_bytes();
   next_collection_at = live + internal::growth_allowance(live);
   if (memory::check::verifying()) memory::check::verify_heap();
-  if (memory::stamp_check::on) memory::stamp_check::check_all();
+  if (memory::stamp_check::on) memory::stamp_check::after_collection(renumbered);
 
   std::atomic_thread_fence(std::memory_order_seq_cst);
   detail::collecting = false;

@@ -13,7 +13,8 @@
 namespace kaz::memory {
 
 namespace detail {
-uint64_t stamps_given = 0;
+uint32_t stamp_epoch = 0;
+void stamps_wrapped() { ++stamp_epoch; }
 }  // namespace detail
 
 namespace {
@@ -43,7 +44,7 @@ uint64_t data_bytes(uint64_t count, uint32_t unit) {
   b->node = 0;
   b->size = uint32_t(size);
   b->offset = b->tail = uint32_t(off);
-  b->stamp = next_stamp();
+  b->stamp = 0;
 }
 
 // A buffer of `size` data bytes (already checked) in a frame or a big region. Inline, so that
@@ -152,6 +153,8 @@ series_buffer* expand_series(series_buffer* s, uint32_t new_size) {
                                                      : alloc_buffer(size, unit, 0);
   b->flags = (s->flags & ~series_flag::big) | (b->flags & series_flag::big);
   b->tail = s->used_bytes();
+  b->stamp = s->stamp;  // the node's stamps go on from the old buffer's
+  b->renew_stamp();
   b->node = s->node;
   if (b->node) *nodes::slot_of(b->node) = reinterpret_cast<uintptr_t>(b);
   s->node = 0;

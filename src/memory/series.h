@@ -32,15 +32,13 @@ constexpr uint32_t weak = 0x00010000;       // values marked through the weak ma
 }  // namespace series_flag
 
 namespace memory::detail {
-extern uint64_t stamps_given;  // memory/series.cpp
+extern uint32_t stamp_epoch;  // memory/series.cpp
+[[gnu::cold]] void stamps_wrapped();
 }  // namespace memory::detail
 
 namespace memory {
-// A new modification stamp: every write to a buffer takes one, so equal stamps (in one epoch)
-// mean equal contents. A stamp is the low half of a 64-bit count; the high half is the epoch,
-// which changes each time the stamps wrap.
-inline uint32_t next_stamp() { return uint32_t(++detail::stamps_given); }
-inline uint32_t stamp_epoch() { return uint32_t(detail::stamps_given >> 32); }
+// Changes each time some buffer's stamp wraps around: stamps kept from before are stale.
+inline uint32_t stamp_epoch() { return detail::stamp_epoch; }
 }  // namespace memory
 
 struct series_buffer;
@@ -72,9 +70,12 @@ class series_bound {
  * the start of the data area, never addresses, so a buffer can be moved by one memmove. The used
  * part is [offset, tail); its length in units is (tail - offset) / unit.
  *
- * The stamp changes at every write: data is read through the const accessors, and the `_rw`
- * ones, which hand out writable pointers, renew the stamp (as does any change of offset or
- * tail). A pointer from a `_rw` accessor is used for the writes at hand, never kept across code
+ * The stamp counts the writes: data is read through the const accessors, and the `_rw` ones,
+ * which hand out writable pointers, renew the stamp (as does any change of offset or tail).
+ * Growth carries it on to the node's new buffer, so the stamps a node shows never repeat
+ * between two collections (barring a wrap, which changes the stamp epoch): what is derived
+ * from a node's contents stays valid while its stamp does, until a collection, which may free
+ * nodes, give their ids to others or renumber them. A pointer from a `_rw` accessor is used for the writes at hand, never kept across code
  * that may look at the stamp (an evaluation).
  */
 struct series_buffer {
@@ -98,7 +99,9 @@ struct series_buffer {
   const cell* cells() const { return reinterpret_cast<const cell*>(head()); }
   const cell* cells_tail() const { return reinterpret_cast<const cell*>(tail_ptr()); }
 
-  void renew_stamp() { stamp = memory::next_stamp(); }
+  void renew_stamp() {
+    if (++stamp == 0) [[unlikely]] memory::detail::stamps_wrapped();
+  }
   uint8_t* data_rw() {
     renew_stamp();
     return reinterpret_cast<uint8_t*>(this + 1);

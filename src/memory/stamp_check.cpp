@@ -61,8 +61,12 @@ void check(node_t node) {
   if (!renew(node, it->second)) fail(node);
 }
 
-void check_all() {
+void after_collection(bool renumbered) {
   auto& table = remembered();
+  if (renumbered) {
+    table.clear();
+    return;
+  }
   for (auto it = table.begin(); it != table.end();) {
     if (!valid_node(it->first)) {
       it = table.erase(it);

@@ -12,7 +12,8 @@ extern bool on;  // read from the environment at start
 
 // Checks one buffer against what was remembered of it, then remembers it as it is.
 void check(node_t node);
-// Checks every remembered buffer that is still alive (the collector calls it).
-void check_all();
+// After a collection: checks every remembered buffer that is still alive, or forgets them all
+// when node ids were renumbered.
+void after_collection(bool renumbered);
 
 }  // namespace kaz::memory::stamp_check

@@ -38,7 +38,7 @@ TEST_F(BlockStamps, ChangesRenewTheStamp) {
       {"b: [3 1 2]", "sort b"},
       {"b: [1 2 3]", "reverse b"},
       {"b: [x y]", "bind b context [x: 1 y: 2]"},
-      {"b: [1 [2]]", "append b/2 3 b: b/2"},
+      {"a: [1 [2]] b: a/2", "append a/2 3"},
   };
   for (const stamp_case& c : cases) {
     SCOPED_TRACE(c.code);
