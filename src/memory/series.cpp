@@ -14,7 +14,6 @@ namespace kaz::memory {
 
 namespace detail {
 uint32_t stamp_epoch = 0;
-void stamps_wrapped() { ++stamp_epoch; }
 }  // namespace detail
 
 namespace {

@@ -33,7 +33,6 @@ constexpr uint32_t weak = 0x00010000;       // values marked through the weak ma
 
 namespace memory::detail {
 extern uint32_t stamp_epoch;  // memory/series.cpp
-[[gnu::cold]] void stamps_wrapped();
 }  // namespace memory::detail
 
 namespace memory {
@@ -100,7 +99,7 @@ struct series_buffer {
   const cell* cells_tail() const { return reinterpret_cast<const cell*>(tail_ptr()); }
 
   void renew_stamp() {
-    if (++stamp == 0) [[unlikely]] memory::detail::stamps_wrapped();
+    if (++stamp == 0) [[unlikely]] ++memory::detail::stamp_epoch;
   }
   uint8_t* data_rw() {
     renew_stamp();
