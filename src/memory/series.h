@@ -74,8 +74,8 @@ class series_bound {
  * Growth carries it on to the node's new buffer, so the stamps a node shows never repeat
  * between two collections (barring a wrap, which changes the stamp epoch): what is derived
  * from a node's contents stays valid while its stamp does, until a collection, which may free
- * nodes, give their ids to others or renumber them. A pointer from a `_rw` accessor is used for the writes at hand, never kept across code
- * that may look at the stamp (an evaluation).
+ * nodes, give their ids to others or renumber them. A pointer from a `_rw` accessor is used
+ * for the writes at hand, never kept across code that may look at the stamp (an evaluation).
  */
 struct series_buffer {
   uint32_t flags;
