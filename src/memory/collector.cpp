@@ -9,10 +9,10 @@
 
 #include "memory/gc_internal.h"
 #include "memory/heap_check.h"
-#include "memory/stamp_check.h"
 #include "memory/node_frames.h"
 #include "memory/resources.h"
 #include "memory/series_frames.h"
+#include "memory/stamp_check.h"
 
 namespace kaz::collector {
 
