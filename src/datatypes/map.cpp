@@ -73,8 +73,9 @@ void put_value(cell* m, const cell* key, const cell* value, bool case_, const ce
     normalize_key(&k, path ? path : key);
     series_buffer* s = memory::reserve_tail(entries(m), 2 * sizeof(cell));
     auto position = static_cast<uint32_t>(s->length() - 2);
-    s->cells_rw()[position] = k;
-    s->cells_rw()[position + 1] = cell{type::unset, 0, 0, 0};
+    cell* pair = s->cells_rw() + position;
+    pair[0] = k;
+    pair[1] = cell{type::unset, 0, 0, 0};
     uint32_t kept = hashtable::put_value(table_of(m), position);
     if (kept != position) entries(m)->tail -= 2 * sizeof(cell);  // a removed pair revived
     at = static_cast<int32_t>(kept);

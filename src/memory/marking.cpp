@@ -38,9 +38,15 @@ uint32_t self_symbol = 0;
 constexpr uint32_t stack_values_flag = 0x400000;  // context values live on the evaluation stack
 constexpr uint32_t event_series_flag = 0x1000;
 
-// Marking writes into a buffer only to rewrite the id of a node this collection moved
-// (mark_node counts them): a buffer whose ids all stood keeps its stamp, as a moved one does.
-uint64_t rewrites = 0;
+// Marking writes into a buffer only to rewrite the id of a node this collection renumbered,
+// and what is kept by node id is dropped after such a collection (DESIGN.md, Memory): a marked
+// buffer keeps the stamp it had, as a moved one does.
+struct kept_stamp {
+  series_buffer* b;
+  uint32_t stamp;
+  explicit kept_stamp(series_buffer* s) : b(s), stamp(s->stamp) {}
+  ~kept_stamp() { b->stamp = stamp; }
+};
 
 void mark_context_cell(cell* c) {
   if (c->data1) mark_series(&c->data1);  // the symbol table
@@ -128,12 +134,10 @@ marker_table markers;
 // start of the data area.
 void mark_context_buffer(series_buffer* b) {
   if (b->size < 2 * sizeof(cell)) return;
-  uint32_t stamp = b->stamp;
-  uint64_t before = rewrites;
+  kept_stamp kept(b);
   cell* c = reinterpret_cast<cell*>(b->data_rw());
   mark_context_cell(&c[0]);
   mark_cell(&c[1]);
-  if (rewrites == before) b->stamp = stamp;
 }
 
 }  // namespace
@@ -152,7 +156,6 @@ bool mark_node(node_t* slot) {
   if ((v & memory::nodes::tag_mask) == memory::nodes::forward_tag) {
     n = memory::nodes::forwarded(n);
     *slot = n;
-    ++rewrites;
     v = *memory::nodes::slot_of(n);
   }
   if (v == 0 || (v & memory::nodes::tag_mask)) return false;
@@ -203,10 +206,9 @@ void internal::drain() {
       mark_context_buffer(b);
     } else if (b->unit() == sizeof(cell)) {
       if (!(b->flags & series_flag::weak) || !weak_values_marker || !weak_values_marker(w.node)) {
-        uint32_t stamp = b->stamp;
-        uint64_t before = rewrites;
-        mark_values(b->cells_rw(), b->cells_tail_rw());
-        if (rewrites == before) b->stamp = stamp;
+        kept_stamp kept(b);
+        cell* first = b->cells_rw();
+        mark_values(first, first + b->cell_count());
       }
     } else if ((b->flags & series_flag::record) && record_marker) {
       record_marker(w.node);
