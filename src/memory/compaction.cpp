@@ -99,7 +99,8 @@ void write_filler(series_frame* f, uint8_t* at, uint64_t bytes) {
   h->flags = series_flag::always;
   h->node = 0;
   h->size = uint32_t(bytes - frames::header_bytes);
-  h->offset = h->tail = 0;
+  h->offset.start(0);
+  h->tail.start(0);
   check::fill(h->data_rw(), h->size, check::freed_byte);
   h->stamp = 0;
   check::hide(h->data(), h->size);

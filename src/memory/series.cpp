@@ -42,7 +42,8 @@ uint64_t data_bytes(uint64_t count, uint32_t unit) {
   b->flags = flags;
   b->node = 0;
   b->size = uint32_t(size);
-  b->offset = b->tail = uint32_t(off);
+  b->offset.start(uint32_t(off));
+  b->tail.start(uint32_t(off));
   b->stamp = 0;
 }
 

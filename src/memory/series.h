@@ -58,6 +58,9 @@ class series_bound {
   series_bound& operator=(const series_bound& other) { return *this = uint32_t(other); }
   series_bound& operator+=(uint32_t v) { return *this = value_ + v; }
   series_bound& operator-=(uint32_t v) { return *this = value_ - v; }
+  // Sets the bound of a header being filled in, whose stamp is not written yet: renewing it
+  // would read fresh memory first, and a page read before it is written faults twice.
+  void start(uint32_t v) { value_ = v; }
 
  private:
   inline void renew();
