@@ -227,7 +227,11 @@ int32_t write_text(const cell* d, node_t out, int32_t limit) {
   if (!cal::has_time(w)) return limit;
   string::append_ascii(out, "/");
   uint32_t zone = cal::zone_of(w);
-  limit = time_type::write_text(out, cal::to_local(time, zone), limit - 1);
+  // A local time a hair below midnight would show as 24:00:00, which is no date text: keep it
+  // in the day (the six digits of the seconds show 59.9999).
+  double local = cal::to_local(time, zone);
+  if (local > 86399.9999) local = 86399.9999;
+  limit = time_type::write_text(out, local, limit - 1);
   if (zone == 0) return limit;
   n = std::snprintf(text, sizeof text, "%c%02u:%02u", (zone & cal::zone_sign_flag) ? '-' : '+',
                     (zone >> 2) & 0xF, (zone & 3) * 15);

@@ -152,7 +152,7 @@ void set_field(cell* d, int32_t index, const cell* value) {
       has_time = true;
       break;
     }
-    case 10: days += integer_argument(value) - cal::weekday(days); break;
+    case 10: days += int64_t(integer_argument(value)) - cal::weekday(days); break;
     case 11: days = cal::year_start(year) + integer_argument(value) - 1; break;
     case 13: days = cal::week_start(year, integer_argument(value)); break;
     default: days = cal::isoweek_start(year) + 7 * int64_t(integer_argument(value)) - 7; break;

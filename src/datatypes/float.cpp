@@ -102,7 +102,8 @@ void math_dispatch(math op) {
     case type::point2d:
     case type::point3d:
       if (ta == type::time) fire_with_type(err::script_invalid_type, tb);
-      if (op == math::subtract || op == math::divide) fire_not_related(op, tb);
+      if (op == math::subtract || op == math::divide || op == math::remainder)
+        fire_not_related(op, tb);
       number_dispatch::swap_arguments();
       number_dispatch::run_math_slot(op);
       return;
@@ -232,7 +233,8 @@ cell* round_cell(cell* v, cell* scale, const round_flags& f) {
   double result;
   if (by_scale) {
     result = c * s;
-    if (std::fabs(result) == DBL_MAX) fire(err::math_overflow);
+    // A finite value rounded up past the largest double gives infinity, not DBL_MAX itself.
+    if (std::fabs(result) >= DBL_MAX) fire(err::math_overflow);
   } else {
     result = c / inverse;
   }
@@ -250,7 +252,8 @@ cell* round_cell(cell* v, cell* scale, const round_flags& f) {
 double random_double(double max, bool secure) {
   if (secure) {
     double a = random::secure_next(), b = random::secure_next();
-    return (a / 2147483647.0 + b) * max / 2147483648.0;
+    // The fraction first: (a/.. + b) * max overflows to infinity for a max near DBL_MAX.
+    return max * ((a / 2147483647.0 + b) / 2147483648.0);
   }
   return max * (random::next() / 2147483647.0);
 }

@@ -203,11 +203,13 @@ void math_dispatch(math op) {
     case type::pair:
     case type::point2d:
     case type::point3d:
-      if (op == math::divide) fire_not_related(op, type::integer);
+      // Only the commutative operations may swap their operands.
+      if (op == math::divide || op == math::remainder) fire_not_related(op, type::integer);
       number_dispatch::hand_to_composite(op);
       return;
     case type::tuple:
-      if (op == math::subtract || op == math::divide) fire_not_related(op, type::integer);
+      if (op == math::subtract || op == math::divide || op == math::remainder)
+        fire_not_related(op, type::integer);
       number_dispatch::hand_to_composite(op);
       return;
     case type::vector:
@@ -225,12 +227,14 @@ void math_dispatch(math op) {
 
 int32_t round_value(int32_t value, int32_t scale, const round_flags& f) {
   if (value == INT32_MIN) return value;
-  int32_t s = abs(scale);
+  // In 64 bits: a scale of -2147483648 is 2^31, whose multiples 0 and +-2^31 are still the
+  // answers for small values (only a result that does not fit overflows, in up()).
+  int64_t s = scale < 0 ? -int64_t(scale) : int64_t(scale);
   if (s == 0) return value;
   int32_t a = value < 0 ? -value : value;
-  int32_t r = a % s;
+  int32_t r = static_cast<int32_t>(a % s);
   if (r == 0) return value;
-  int32_t d = s - r;
+  int64_t d = s - r;
   int32_t down = a - r;
   int64_t up64 = int64_t(a) + d;
   // Every branch that may take the next multiple up checks it first, whatever the sign picks.
@@ -307,8 +311,10 @@ cell* to(cell* proto, cell* spec, uint32_t) {
       v = from_double(get_double(spec));
       break;
     case type::time: {
-      double t = get_double(spec) + 0.5;
-      v = from_double(t);
+      // Whole seconds, halves away from zero; a negative time mirrors a positive one (adding
+      // 0.5 before truncating toward zero would make -1:00 -3599).
+      double s = get_double(spec);
+      v = from_double(s < 0 ? -std::trunc(-s + 0.5) : std::trunc(s + 0.5));
       break;
     }
     case type::money:

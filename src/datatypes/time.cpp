@@ -173,6 +173,14 @@ void divide() {
 cell* round(cell* v, cell* scale, bool even, bool down, bool half_down, bool floor_, bool ceiling,
             bool half_ceiling) {
   round_flags f{even, down, half_down, floor_, ceiling, half_ceiling};
+  // An integer! scale would make round_cell return an integer!, which a time beyond 32 bits of
+  // seconds overflows; the result is a time! anyway, so round by the same scale as a float!.
+  cell float_scale;
+  if (scale && type_of(scale) == type::integer) {
+    float_scale = *scale;
+    float_type::init_cell(&float_scale, double(integer_type::value_of(scale)));
+    scale = &float_scale;
+  }
   cell* r = float_type::round_cell(v, scale, f);
   double s = type_of(r) == type::integer ? integer_type::value_of(r) : get_double(r);
   return init_cell(v, s);
@@ -232,16 +240,25 @@ int32_t write_text(node_t out, double s, int32_t limit) {
     s = -s;
     if (s >= tolerance) text[n++] = '-';  // a time that shows as zero shows no sign
   }
+  double sec = std::fmod(s, seconds_per_minute);
+  char digits[float_text_size];
+  size_t k = 0;
+  if (sec >= tolerance) {
+    k = float_::to_cstring(float_text_out(digits, float_text_size), sec,
+                           float_::text_kind::seconds, true);
+    // Seconds that round to "60" in six digits carry into the minutes (0:00:59.9999999 is
+    // 0:01:00, not 0:00:60). s - sec is exact: a whole number of minutes.
+    if (std::string_view(digits, k) == "60") {
+      s = (s - sec) + seconds_per_minute;
+      k = 0;
+    }
+  }
   n += static_cast<size_t>(std::snprintf(text + n, sizeof text - n, "%.0f:%02d:",
                                          std::floor(s / seconds_per_hour), minutes_of(s)));
-  double sec = std::fmod(s, seconds_per_minute);
-  if (sec < tolerance) {
+  if (k == 0) {
     text[n++] = '0';
     text[n++] = '0';
   } else {
-    char digits[float_text_size];
-    size_t k = float_::to_cstring(float_text_out(digits, float_text_size), sec,
-                                  float_::text_kind::seconds, true);
     if (k == 1 || digits[1] == '.') text[n++] = '0';
     std::memcpy(text + n, digits, k);
     n += k;

@@ -335,7 +335,8 @@ void math(kaz::math op) {
   cell* a = stack::arguments;
   cell* b = a + 1;
   if (type_of(a) != type::tuple) {
-    if (op == kaz::math::subtract || op == kaz::math::divide) fire_not_related(op, type_of(a));
+    if (op == kaz::math::subtract || op == kaz::math::divide || op == kaz::math::remainder)
+      fire_not_related(op, type_of(a));
     std::swap(*a, *b);
   }
   uint8_t x[max_length], out[max_length] = {};

@@ -58,8 +58,10 @@ uint32_t target_kind(const engine& e) {
 
 // One value into the innermost collect's target: appended, or for `into` inserted at the
 // target's position, which moves past it. A block target takes the value as one cell; a text or
-// binary target takes its characters or bytes through the target's insert action.
-void put_value(const engine& e, const cell* value) {
+// binary target takes its characters or bytes through the target's insert action. Only a unit
+// of text or binary input (`unit`) goes in as a raw code point or byte: any other integer! or
+// char! (a paren's, a block's) goes through the insert action, as `append` takes it.
+void put_value(const engine& e, const cell* value, bool unit = false) {
   cell v = *value;
   cell* target = target_cell(e);
   bool at_tail = target_kind(e) != target::into;
@@ -71,7 +73,7 @@ void put_value(const engine& e, const cell* value) {
     return;
   }
   uint32_t t = type_of(target);
-  if (type_of(&v) == type::char_ || type_of(&v) == type::integer) {
+  if (unit && (type_of(&v) == type::char_ || type_of(&v) == type::integer)) {
     uint32_t c = v.data2;
     series_buffer* s = memory::buffer_of(series::node_of(target));
     uint32_t first = t == type::binary ? s->offset : 0;  // binary heads count from the offset
@@ -162,7 +164,7 @@ void keep_range(engine& e, uint32_t from, uint32_t to, bool pick) {
     for (uint32_t i = from; i < to; ++i) {
       cell v;
       unit_value(e, i, &v);
-      put_value(e, &v);
+      put_value(e, &v, e.fam != family::block);
     }
     return;
   }

@@ -33,7 +33,15 @@ bool call_callback(engine& e, ev event) {
     args[2] = e.rules;
   }
   args[3] = e.input;
-  args[4] = rule_stack_at(e.rule_base);
+  // A copy of this call's frames: the callback may change the block it is given, and the
+  // engine reads node ids and positions back out of the live frames.
+  {
+    cell live = rule_stack_at(e.rule_base);
+    series_buffer* s = memory::buffer_of(series::node_of(&live));
+    uint32_t used = s->cell_count();
+    uint32_t from = e.rule_base < used ? e.rule_base : used;
+    args[4] = cell{type::block, 0, memory::copy_part(s, from, used - from), 0};
+  }
 
   stack::saved_state saved = stack::save();
   cell name;

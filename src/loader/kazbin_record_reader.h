@@ -140,24 +140,25 @@ class record_reader {
     }
   }
 
-  // map!: n cells, keys and values alternating, read into a block that the map then takes.
+  // map!: n cells, keys and values alternating. The map is made (empty) and placed first and
+  // the cells are read straight into its entry block, so that a reference inside the map to the
+  // map itself (a cyclic map, which the writers produce) finds a map! with its table; the keys
+  // are then checked and indexed in place.
   void put_map(node_t target, uint32_t n, bool new_line, uint32_t at) {
     if (n % 2) in_.invalid_at(at);
-    cell b;
-    block::init_cell(&b, n, type::block);
-    uint32_t m_at = put(target, b, false);
-    for (uint32_t k = 0; k < n; ++k) self().read(b.data2);
-    for (uint32_t k = 0; k < n; k += 2) {
-      const cell* key = memory::buffer_of(b.data2)->cells() + k;
-      if (!map::key_type_q(type_of(key))) in_.invalid_at(at);
-      cell normal = *key;
-      map::normalize_key(&normal, nullptr);
-      memory::buffer_of(b.data2)->cells_rw()[k] = normal;
-    }
     cell m{type::unset, 0, 0, 0};
-    map::init_cell(&m, &b, n);
+    map::init_cell(&m, nullptr, n);
     if (new_line) m.header |= new_line_flag;
-    *slot(target, m_at) = m;
+    put(target, m, false);
+    node_t entries = map::entries_of(&m);
+    for (uint32_t k = 0; k < n; ++k) self().read(entries);
+    for (uint32_t k = 0; k < n; k += 2) {
+      const cell* key = memory::buffer_of(entries)->cells() + k;
+      if (!map::key_type_q(type_of(key))) in_.invalid_at(at);
+    }
+    // A map's cells carry no new-line marks (as making one from a block clears them).
+    for (uint32_t k = 0; k < n; ++k) slot(entries, k)->header &= ~new_line_flag;
+    hashtable::index_values(map::table_of(&m), 0, 2);  // normalises the keys, merges duplicates
   }
 
   // n elements of a vector!: integer! or char! of 1, 2 or 4 bytes, float! of 4 or 8, percent!

@@ -8,7 +8,8 @@ namespace {
 TEST_F(Numbers, IntegerWithTimes) {
   const cell integer = Dt(type::integer);
   EXPECT_EQ(action(S::to, {integer, Tm(1.6)}), "2");
-  EXPECT_EQ(action(S::to, {integer, Tm(-1.7)}), "-1");
+  EXPECT_EQ(action(S::to, {integer, Tm(-1.7)}), "-2");
+  EXPECT_EQ(action(S::to, {integer, Tm(-1.2)}), "-1");
   EXPECT_EQ(action(S::to, {integer, Tm(3e9)}), "!! script type-limit");
   EXPECT_EQ(native("equal?", {I(0), Tm(0)}), "true");
   EXPECT_EQ(native("lesser?", {I(1), Tm(1.5)}), "true");
