@@ -37,6 +37,7 @@
 #include "memory/memory_stats.h"
 #include "memory/unicode_strings.h"
 #include "platform/utf8_repair.h"
+#include "runtime/fault_signals.h"
 #include "runtime/fire.h"
 #include "runtime/os_environment.h"
 #include "runtime/os_time.h"
@@ -277,6 +278,8 @@ flow wait(const int32_t*) {
   cell none{type::none, 0, 0, 0};
   stack::set_result_only(&none);
   if (seconds > 0) sysrt::sleep(seconds);  // a negative duration (or NaN) waits 0
+  // Ctrl-C during the sleep: the halt, now, rather than a flag left for the next prompt.
+  if (sysrt::interrupt_pending && interp::halt_on_interrupt() != flow::normal) return flow::throw_;
   if (do_events_once) do_events_once();
   return flow::normal;
 }

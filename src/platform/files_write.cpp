@@ -129,9 +129,11 @@ int64_t write_value(const cell* file, const cell* data, const cell* part, const 
     std::string path;
     if (!os_path(file, path)) fire(err::access_cannot_open, file);
     int flags = O_WRONLY | O_CREAT | O_CLOEXEC;
+    // Only a write without /seek replaces the file; a negative /seek index writes from the
+    // start, as read/seek reads from it, and keeps the rest.
     if (append)
       flags |= O_APPEND;
-    else if (seek_n < 0)
+    else if (!seek)
       flags |= O_TRUNC;
     fd.fd = ::open(path.c_str(), flags, 0666);
     if (fd.fd < 0) fire(err::access_cannot_open, file);

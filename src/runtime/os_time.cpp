@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "runtime/fault_signals.h"
+
 namespace kaz::sysrt {
 
 double get_time(bool precise) {
@@ -51,8 +53,27 @@ uint32_t sleep_millis(double seconds) {
 
 void sleep(double seconds) {
   uint32_t ms = sleep_millis(seconds);
-  timespec left{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
-  while (::nanosleep(&left, &left) != 0 && errno == EINTR) {
+  timespec until{};
+  ::clock_gettime(CLOCK_MONOTONIC, &until);
+  until.tv_sec += static_cast<time_t>(ms / 1000);
+  until.tv_nsec += static_cast<long>(ms % 1000) * 1000000L;
+  if (until.tv_nsec >= 1000000000L) {
+    until.tv_sec++;
+    until.tv_nsec -= 1000000000L;
+  }
+  // Up to the deadline in slices of at most a tenth of a second: an interrupt (Ctrl-C at the
+  // console) may be taken by another thread, so the flag is looked at between them, and the
+  // caller halts.
+  constexpr long slice_ns = 100000000L;
+  while (!interrupt_pending) {
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    long long left_ns = (static_cast<long long>(until.tv_sec) - now.tv_sec) * 1000000000LL +
+                        (until.tv_nsec - now.tv_nsec);
+    if (left_ns <= 0) return;
+    long step = left_ns < slice_ns ? static_cast<long>(left_ns) : slice_ns;
+    timespec nap{0, step};
+    ::nanosleep(&nap, nullptr);
   }
 }
 

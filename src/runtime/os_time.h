@@ -20,7 +20,8 @@ uint32_t zone_code(int offset_minutes);
 uint32_t pack_date(int year, int month, int day, uint32_t zone);
 
 // Sleeps at least 1 ms: the seconds in whole milliseconds, with negative, tiny and NaN values
-// taken as 1 ms and huge ones clamped to the longest sleep (just under 50 days).
+// taken as 1 ms and huge ones clamped to the longest sleep (just under 50 days). A pending
+// interrupt ends it early.
 void sleep(double seconds);
 uint32_t sleep_millis(double seconds);
 

@@ -155,6 +155,9 @@ def main():
             ("ctrl-c halts", [("forever []\r", r"\r\n"), (lambda c: (time.sleep(1),
                                                                     c.send("\x03")), r"\(halted\)"),
                               ("11\r", r"== 11")]),
+            ("ctrl-c ends a wait", [("wait 60 print {waited}\r", r"\r\n"),
+                                    (lambda c: (time.sleep(1), c.send("\x03")), r"\(halted\)"),
+                                    ("12\r", r"== 12")]),
             # Resized once the editor shows its prompt (a window-change signal before its handler
             # is set is lost); the editor redraws its line, then the new size is read.
             ("resize", [(lambda c: (c.expect(READY), c.expect(PROMPT), c.resize(100, 30),
