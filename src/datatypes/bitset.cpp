@@ -148,7 +148,13 @@ struct walker {
       case type::float_: {
         if (!in_block) unusable(v);
         double d = std::trunc(get_double(v));
-        if (!(d >= -1e18 && d <= 1e18)) d = d < 0 ? -1 : static_cast<double>(max_index) + 1;
+        if (!(d >= 0 && d <= static_cast<double>(max_index))) {
+          // Out of range (or NaN): the error names the float as given, not a 32-bit
+          // truncation of it.
+          if (mode == walk::test) return complement;
+          cell c = *v;
+          fire(err::script_out_of_range, &c);
+        }
         return one(static_cast<int64_t>(d));
       }
       case type::string: {

@@ -210,6 +210,7 @@ bool prepare(matcher& m, const cell* series, const cell* value, bool folding) {
 struct range {
   uint32_t lo, hi;  // the match lies within [lo, hi)
   uint32_t first;   // first position tried (forward: a start; backward: a last unit)
+  uint32_t origin;  // the series' head: backward, matches start on the record grid from it
   bool backward;
 };
 
@@ -236,10 +237,12 @@ found scan(const matcher& m, const haystack& h, const range& r, uint32_t step, b
     }
     return {false, 0, 0};
   }
-  // Backwards, each position is the last unit of a match.
-  for (int64_t q = r.first; q >= r.lo; q -= step) {
-    int64_t start = q - len + 1;
-    if (start < r.lo) break;
+  // Backwards, on the grid of records that starts at the head (as for blocks): the last
+  // record start at or before the latest position a match may begin.
+  int64_t latest = int64_t(r.first) + 1 - len, d = latest - int64_t(r.origin);
+  int64_t s = int64_t(step);
+  int64_t first_start = int64_t(r.origin) + (d >= 0 ? d / s : -((-d + s - 1) / s)) * s;
+  for (int64_t start = first_start; start >= r.lo; start -= s) {
     auto i = static_cast<uint32_t>(start);
     bool ok = m.k == kind::text ? text_matches(pat, m.folding, h, i, r.hi) : unit_matches(m, h, i);
     if (ok) return {true, i, i + len};
@@ -284,6 +287,7 @@ found search(cell* series, cell* value, cell* part, bool case_, bool same, bool 
   }
   r.backward = last || reverse;
   r.first = r.backward ? r.hi - 1 : r.lo;
+  r.origin = head;
   series_buffer* s = string::buffer_of(series);
   uint32_t unit = s->unit();
   if (st != type::vector && st != type::binary) unit = string::checked_unit(s);

@@ -266,7 +266,8 @@ flow change(const int32_t* refs) {
   if (part < 0 && opt(refs, 0)) part = buffer_series_q(series) ? step_back(series, part) : 0;
   int32_t dup = 1;
   if (cell* d = opt(refs, 2)) {
-    dup = count_of(d);
+    // change's count is a number!: a float or percent counts its whole part, as /part does.
+    dup = type_of(d) == type::integer ? count_of(d) : kaz::series::to_int_arg(d);
     if (dup < 1) return result(series);
   }
   return result(f(series, arg(1), part, flag(refs, 1), dup));
