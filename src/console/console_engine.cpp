@@ -116,10 +116,14 @@ size_t argument_prefix(std::string_view t) {
     skip_space();
     if (sw.empty()) break;  // a lone "--" ends the options
   }
-  bool quoted = false;
-  while (p < t.size() && (quoted || !is_space(t[p]))) {
-    if (t[p] == '"') quoted = !quoted;
-    ++p;
+  // The script name: quoted as a whole when the command line quoted it (it held a blank),
+  // else up to the next blank; a quote inside an unquoted name is one of its characters.
+  if (p < t.size() && t[p] == '"') {
+    size_t j = p + 1;
+    while (j < t.size() && !(t[j] == '"' && (j + 1 == t.size() || is_space(t[j + 1])))) ++j;
+    p = j < t.size() ? j + 1 : t.size();
+  } else {
+    while (p < t.size() && !is_space(t[p])) ++p;
   }
   skip_space();
   return p;
@@ -218,6 +222,10 @@ bool run_script(const cell* source) {
     cell expanded;
     if (call_with_value("_expand-script", code, &expanded) != flow::normal) return false;
     if (is_word(&expanded, "halt-request")) return false;  // the error is printed
+    if (type_of(&expanded) == type::error) {
+      print_value(stack::push(&expanded));
+      return false;
+    }
     if (type_of(&expanded) == type::block) *code = expanded;
     k = header_word_index(code);
     if (k < 0) return false;

@@ -25,7 +25,11 @@ int32_t mold(cell* v, cell* buffer, bool, bool all, bool, cell* part, int32_t li
   uint32_t n = t.length;
   if (part && limit < static_cast<int32_t>(n)) n = limit > 0 ? static_cast<uint32_t>(limit) : 0;
   bool quoted = t.length == 0;
-  for (uint32_t i = 0; i < t.length && !quoted; ++i) quoted = url::quoted_q(t.at(i));
+  // ":" and "@" also end a bare file name in the lexer (%a:b reads as %a :b).
+  for (uint32_t i = 0; i < t.length && !quoted; ++i) {
+    uint32_t c = t.at(i);
+    quoted = url::quoted_q(c) || c == ':' || c == '@';
+  }
   string::append_ascii(out, quoted ? "%\"" : "%");
   for (uint32_t i = 0; i < n; ++i) {
     uint32_t c = string::text_of(&f).at(i);

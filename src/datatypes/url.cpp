@@ -24,15 +24,15 @@ namespace {
 
 /*
  * The quoting table: characters that make a molded file! quoted and that a molded url! escapes:
- * the controls, space, the double quote, "%", ";", "<", ">", "[", "]", "\", "^", "`", "{", "}",
- * "|" and DEL.
+ * the controls, space, the double quote, "%", "(", ")", ";", "<", ">", "[", "]", "\", "^", "`",
+ * "{", "}", "|" and DEL. Every delimiter of the lexer is among them, so that molds read back.
  */
 struct byte_table {
   bool quote[128] = {};
   bool keep[128] = {};  // the unreserved bytes of the strict selector
   constexpr byte_table() {
     for (int c = 0; c < 32; ++c) quote[c] = true;
-    for (char c : std::string_view(" \"%;<>[]\\^`{}|")) quote[uint8_t(c)] = true;
+    for (char c : std::string_view(" \"%();<>[]\\^`{}|")) quote[uint8_t(c)] = true;
     quote[127] = true;
     for (int c = 0; c < 128; ++c)
       keep[c] = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||

@@ -200,10 +200,11 @@ bool decode_bmp(const uint8_t* b, size_t size, const pixel_sink& sink) {
     uint64_t room = end > l.palette_at ? (end - l.palette_at) / l.palette_entry : 0;
     l.palette_count = static_cast<uint32_t>(std::min<uint64_t>(l.palette_count, room));
   }
-  if (l.bits == 16 && !l.masks_given) {  // 5-5-5
+  if (l.bits == 16 && !l.masks_given) {  // 5-5-5, opaque: a V4/V5 header's masks do not apply
     l.masks[0] = 0x7C00;
     l.masks[1] = 0x03E0;
     l.masks[2] = 0x001F;
+    l.masks[3] = 0;
   }
   const uint8_t* data = b + l.data_at;
   bool alpha_byte = false;

@@ -100,6 +100,9 @@ def main():
         script("leading.kaz", "some text\nKaz [] print 6\n")
         script("macro.kaz", "Kaz []\n#macro [x] func [a][a]\nprint 1\n")
         script("directive.kaz", "Kaz []\n#if 1 / 0 [print 1]\nprint 2\n")
+        script("macro-error.kaz", "Kaz []\n#macro f: func [][1 / 0]\nf\n")
+        script("do-throw.kaz", "Kaz []\n#do [throw 1]\nprint 2\n")
+        script('q"x.kaz', 'Kaz []\nprint mold system/script/args\n')
         r = run(["--catch", "sub/args.kaz", "a b", "--x"], "", cwd=work, env=env)
         out = lines_of(r)
         check("script args", out[:3] == ['["a b" "--x"]', '{"a b" --x}', work + "/sub/"],
@@ -107,6 +110,8 @@ def main():
         check("the program's path", out[3:4] == ['"' + KAZ + '"'], f"{out}")
         check("script with --catch: no banner",
               r.returncode == 0 and not any(BANNER in l for l in out), f"{out}")
+        r = run(['q"x.kaz', "a", "b"], "", cwd=work, env=env)
+        check("a quote in the script's name", lines_of(r) == ['"a b"'], f"{lines_of(r)}")
         r = run(["sub/args.kaz"], "", cwd=work, env=env)
         check("script alone exits 0", r.returncode == 0 and len(lines_of(r)) == 4,
               f"exit {r.returncode}, {lines_of(r)}")
@@ -121,6 +126,9 @@ def main():
              ["*** Macro Error: invalid macro definition", "*** Where: [x] func [a]"]),
             ("directive error", "directive.kaz", 1,
              ["*** Preprocessor Error in #if", "*** Math Error: attempt to divide by zero"]),
+            # An error or throw out of the script's own macros is an error of the script.
+            ("macro's error", "macro-error.kaz", 1, ["*** Math Error: attempt to divide by zero"]),
+            ("throw out of #do", "do-throw.kaz", 1, ["*** Throw Error: no catch for throw: 1"]),
         ]
         for name, file, code, want in script_cases:
             r = run([file], "1 + 1\n", cwd=work, env=env)
