@@ -295,7 +295,10 @@ const cell* eval_path(cell* parent, cell* element, cell* value, cell* path, cell
     if (at < 0 || at + 1 >= block::absolute_length(parent)) return &none_value;
     return block::rs_abs_at(parent, static_cast<uint32_t>(at + 1));
   }
+  // The same search as the read above: the element is one value (a block is not a sequence
+  // to match), so that a set writes the slot a read of the same path gives.
   search how;
+  how.only = true;
   how.op = case_ ? actions::op::strict_equal : actions::op::find;
   uint32_t length;
   int64_t at = locate(parent, &el, how, &length);

@@ -169,16 +169,30 @@ void sort_in_buffer(cell* series, uint32_t head, uint32_t records, size_t width,
   if (width == sizeof(cell) &&
       sort_integers(block::buffer_of(series)->cells_rw() + head, records, stable, current->reverse))
     return;
+  // The datatypes' compare slots may allocate (a word's name string is made at its first
+  // comparison), and so collect: the records are sorted in a copy and written back at once, so
+  // that no writable pointer into the series is held across a collection (rule 5).
   cell* base_cell = stack::top;
+  uint32_t count = static_cast<uint32_t>(records * (width / sizeof(cell)));
+  cell* copy = scratch_block(count);
+  {
+    series_buffer* to = block::buffer_of(copy);
+    std::memcpy(to->cells_rw(), block::buffer_of(series)->cells() + head, size_t(count) * 16);
+    to->tail = to->offset + count * 16;
+  }
   cell* work = stable ? scratch_block(static_cast<uint32_t>(
                             sort::merge_sort_work_bytes(records, width) / 16 + 1))
                       : nullptr;
-  uint8_t* base = reinterpret_cast<uint8_t*>(block::buffer_of(series)->cells_rw() + head);
+  uint8_t* base = reinterpret_cast<uint8_t*>(block::buffer_of(copy)->cells_rw());
   if (stable)
     sort::merge_sort(base, records, width, op, 0, cell_order,
                      reinterpret_cast<uint8_t*>(block::buffer_of(work)->cells_rw()));
   else
     sort::in_place(base, records, width, op, 0, cell_order);
+  uint32_t len = block::absolute_length(series);
+  uint32_t n = head < len ? std::min(count, len - head) : 0;
+  std::memcpy(block::buffer_of(series)->cells_rw() + head, block::buffer_of(copy)->cells(),
+              size_t(n) * 16);
   stack::top = base_cell;
 }
 

@@ -1405,6 +1405,8 @@ flow apply(const cell* fn_in, const cell* name_in, const cell* args_in, bool all
     cell p = *path;
     for (int32_t pi = static_cast<int32_t>(path_pos); pi < block::rs_length(&p); ++pi) {
       cell elem = *(block::rs_head(&p) + pi);
+      if (type_of(&elem) == type::get_word) elem = *context::get_value(&elem);
+      if (!is_any_word(type_of(&elem))) fire(err::script_no_refine, &name, &elem);
       const cell* r = find_refinement(&desc_block, word::symbol_of(&elem));
       if (!r) fire(err::script_no_refine, &name, &elem);
       flow f = refine(

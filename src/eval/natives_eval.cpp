@@ -671,7 +671,9 @@ flow apply(const int32_t* refs) {
   if (t == type::path) {
     p = target;
     path = &p;
+    if (block::rs_length(&p) <= 0) fire(err::script_empty_path);
     name = *block::rs_head(&p);
+    if (type_of(&name) != type::word) fire(err::script_word_first, &target);
     fn = *context::get_value(&name);
   } else if (is_any_word(t)) {
     name = target;
