@@ -75,7 +75,9 @@ int32_t mold(cell* v, cell* buffer, bool, bool all, bool, cell*, int32_t limit, 
 
 int32_t compare(cell* a, cell* b, int32_t op) {
   uint32_t bt = type_of(b);
-  if ((op == actions::op::strict_equal || op == actions::op::find) && bt != type::char_) return 1;
+  if ((op == actions::op::strict_equal || op == actions::op::same || op == actions::op::find) &&
+      bt != type::char_)
+    return 1;
   if (bt != type::char_ && bt != type::integer) return -2;
   int32_t x = integer_type::value_of(a), y = integer_type::value_of(b);
   return x < y ? -1 : x > y ? 1 : 0;

@@ -147,7 +147,15 @@ void set_field(cell* d, int32_t index, const cell* value) {
     case 7:
     case 8:
     case 9: {  // the fields of the local time, as the getters show them
-      double local = time_type::set_field(cal::to_local(time, zone), index - 6, value);
+      double local = cal::to_local(time, zone);
+      if (index == 7) {
+        // The local time of day is never negative: the hour moves it as adding hours does,
+        // whatever the sign (a time!'s negative hour would make the whole time negative).
+        double x = static_cast<double>(integer_argument(value));
+        local += (x - std::floor(local / 3600.0)) * 3600.0;
+      } else {
+        local = time_type::set_field(local, index - 6, value);
+      }
       time = cal::to_utc(local, zone);
       has_time = true;
       break;

@@ -366,7 +366,8 @@ int32_t mold(cell* v, cell* buffer, bool, bool, bool, cell* part, int32_t limit,
 
 int32_t compare(cell* a, cell* b, int32_t op) {
   uint32_t bt = type_of(b);
-  if ((op == actions::op::strict_equal || op == actions::op::find) && bt != type::integer)
+  if ((op == actions::op::strict_equal || op == actions::op::same || op == actions::op::find) &&
+      bt != type::integer)
     return 1;
   switch (bt) {
     case type::integer:

@@ -301,8 +301,9 @@ void get_field(double s, int32_t index, cell* out) {
 
 /*
  * Setting a field keeps the others as the getters show them. The sign belongs to the whole
- * time, so hours and minutes are replaced in the magnitude: setting -1:30:00/hour to -1 or
- * /minute to 30 leaves it as it was, and a hour of another sign moves the sign with it.
+ * time, so hours, minutes and seconds are replaced in the magnitude: setting -1:30:00/hour to
+ * -1 or /minute to 30 leaves it as it was, and an hour or seconds of another sign move the
+ * sign with them (both getters show it).
  */
 double set_field(double s, int32_t index, const cell* value) {
   uint32_t t = type_of(value);
@@ -312,12 +313,16 @@ double set_field(double s, int32_t index, const cell* value) {
     fire(err::script_invalid_arg, &v);
   }
   double x = seconds_of_operand(value);
-  if (index == 3) return s - (seconds_of(s) - x);
   double magnitude = std::fabs(s);
   double hours = std::floor(magnitude / seconds_per_hour);
   double in_hour = magnitude - hours * seconds_per_hour;
   bool negative = s < 0.0;
-  if (index == 1) {
+  if (index == 3) {
+    // As the hour: the seconds are replaced in the magnitude, so the minutes stay, and
+    // seconds of another sign move the sign with them.
+    if (x != 0.0) negative = x < 0.0;
+    magnitude += std::fabs(x) - std::fabs(seconds_of(s));
+  } else if (index == 1) {
     if (x != 0.0) negative = x < 0.0;
     magnitude = std::fabs(x) * seconds_per_hour + in_hour;
   } else {

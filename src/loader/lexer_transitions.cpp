@@ -122,8 +122,8 @@ const std::array<row_t, state::working> build() {
                   {S(26), {e, E}}, {S(25), {digit, zero, apos}},
                   {F(2), {hash, T, h, hex_lower, hex_upper, backslash, greater, equal, dollar,
                           plus, minus, caret, high, word, bad}}}),
-      // S26 exponent
-      row(F(2), {{S(56), {at}}, {S(26), {digit, zero, plus, minus}},
+      // S26 exponent (a percent may have one: mold writes 1.5e22%)
+      row(F(2), {{S(56), {at}}, {S(26), {digit, zero, plus, minus}}, {Fc(22), {percent}},
                  {F(23), {DELIMS, colon, slash, less, comma, semicolon, control, nul}}}),
       // S27 digits and E (a comment may follow the number, as after every other float)
       row(F(2), {{S(42), {h}}, {Fc(22), {percent}}, {S(56), {at}}, {S(29), {dot}},

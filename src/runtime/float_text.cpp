@@ -231,11 +231,11 @@ std::size_t format_general(char* out, double value, int digits) {
 bool noisy(const char* t, std::size_t n) {
   const char* e = static_cast<const char*>(std::memchr(t, 'e', n));
   std::size_t mantissa = e ? std::size_t(e - t) : n;
+  std::size_t first = t[0] == '-' ? 1 : 0;  // the sign is no digit
   if (e) {
-    if (mantissa <= 16) return false;
+    if (mantissa - first <= 16) return false;
   } else {
-    std::size_t first = t[0] == '-' ? 1 : 0;
-    if (n <= (t[first] == '0' ? 17u : 16u)) return false;
+    if (n - first <= (t[first] == '0' ? 17u : 16u)) return false;
   }
   if (mantissa < 2) return false;
   char a = t[mantissa - 2], b = t[mantissa - 1];
