@@ -21,6 +21,7 @@
 #include "datatypes/simple_types.h"
 #include "loader/lexer_hooks.h"
 #include "loader/lexer_transcode.h"
+#include "memory/char_width.h"
 #include "runtime/fire.h"
 #include "runtime/os_environment.h"
 #include "runtime/runtime_record.h"
@@ -262,14 +263,24 @@ void print_result(const cell* value) {
     actions::form(value, text, nullptr, limit + 5);
   else
     actions::mold(value, text, false, false, false, nullptr, limit + 5, 0);
+  // The cut is in terminal cells, not characters: a wide character (CJK, emoji) takes two, so
+  // a line of them cut by its character count ran to twice the console's width.
   uint32_t length = string::length_from_head(text);
-  if (length > uint32_t(limit)) {
+  uint32_t at = series::index_of(text);
+  auto cells = [&](uint32_t i) {
+    int w = unicode::char_width(int32_t(string::char_at_absolute(text, at + i)));
+    return w < 0 ? 1 : w;
+  };
+  int32_t columns = 0;
+  for (uint32_t i = 0; i < length && columns <= limit; ++i) columns += cells(i);
+  if (columns > limit) {
     const cell* prompt = console_field("prompt");
     int32_t prompt_length =
         prompt && is_any_string(type_of(prompt)) ? int32_t(string::length_from_head(prompt)) : 0;
-    int32_t keep = limit - prompt_length - 1;
-    if (keep < 0) keep = 0;
-    string::remove_part(series::node_of(text), series::index_of(text) + uint32_t(keep), length - uint32_t(keep));
+    int32_t room = limit - prompt_length - 1;
+    uint32_t keep = 0;
+    for (int32_t used = 0; keep < length && used + cells(keep) <= room; ++keep) used += cells(keep);
+    string::remove_part(series::node_of(text), at + keep, length - keep);
     string::append_ascii(series::node_of(text), "...");
   }
   cell* marker = stack::reserve_cell();

@@ -14,15 +14,16 @@ constexpr size_t near_limit = 30;
 
 bool is_path_type(uint32_t t) { return is_any_path(t); }
 
-// The source from `start` up to the first line feed, the end of the input or 30 bytes, cut back
-// to whole UTF-8 characters. Bytes that are not UTF-8 show as U+FFFD.
+// The source from `start` up to the first line end (a line feed or a carriage return: a CRLF
+// file's line otherwise ended the message in a raw CR), the end of the input or 30 bytes, cut
+// back to whole UTF-8 characters. Bytes that are not UTF-8 show as U+FFFD.
 void near_text(const lexer_state& s, const uint8_t* start, cell* out) {
   if (start < s.input_start) start = s.input_start;
   if (start > s.input_end) start = s.input_end;
   const uint8_t* end = start;
   const uint8_t* limit = s.input_end - start > std::ptrdiff_t(near_limit) ? start + near_limit
                                                                        : s.input_end;
-  while (end < limit && *end != '\n') ++end;
+  while (end < limit && *end != '\n' && *end != '\r') ++end;
   // Do not cut a character: drop a trailing partial sequence.
   if (end < s.input_end && (*end & 0xC0) == 0x80) {
     const uint8_t* lead = end;

@@ -32,13 +32,14 @@ bool point_byte(uint8_t b) {
   }
 }
 
-// "(" starts a point when at least 4 bytes follow and the point bytes after it reach a "," or
-// the end of the input.
+// "(" starts a point when at least 4 bytes follow and the point bytes after it reach a ",".
+// Point bytes that run to the end of the input are an unclosed paren ("(1 + 2", "(abcd"):
+// taken as a point they were reported as "invalid point2D" without their "(".
 bool starts_point(const lexer_state& s) {
   if (s.input_end - s.pos < 4) return false;
   const uint8_t* q = s.pos;
   while (q < s.input_end && point_byte(*q)) ++q;
-  return q == s.input_end || *q == ',';
+  return q < s.input_end && *q == ',';
 }
 
 // A point from the values of a paren that a comma turned into a point: one number between

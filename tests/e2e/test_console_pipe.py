@@ -57,6 +57,9 @@ def main():
             ("words persist", "x: 10\nx * 2\n", ["== 10", "== 20"]),
             ("cut to the width", "append/dup [] 1 100\n",
              ["== [" + "1 " * 36 + "..."]),
+            # Wide characters take two columns each.
+            ("cut to the width in columns", 'append/dup "" "\u6f22" 100\n',
+             ["== {" + "\u6f22" * 36 + "..."]),
             ("prompt function",
              'system/console/prompt: does ["$ "]\n1\n', ["== 1"]),
             ("bad prompt function",
