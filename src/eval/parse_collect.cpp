@@ -38,6 +38,16 @@ void unit_value(const engine& e, uint32_t pos, cell* out) {
   }
 }
 
+// Whether a buffer is an input this call is parsing: its own, or an enclosing one of `into`.
+bool parsed_input(const engine& e, node_t node) {
+  if (node == series::node_of(&e.input)) return true;
+  series_buffer* s = memory::buffer_of(series::node_of(&stacks[1]));
+  uint32_t n = s->cell_count();
+  for (uint32_t i = e.input_base; i < n; ++i)
+    if (series::node_of(s->cells() + i) == node) return true;
+  return false;
+}
+
 bool is_series_target(uint32_t t) {
   return is_any_block(t) || is_any_string(t) || t == type::binary;
 }
@@ -123,7 +133,7 @@ cell open_collect(engine& e, uint32_t kind, const cell* word) {
     cell v = *context::get_value(&w);
     uint32_t t = type_of(&v);
     if (!is_series_target(t) || !compatible(e, t)) fire(err::script_parse_into_type);
-    if (series::node_of(&v) == series::node_of(&e.input)) fire(err::script_parse_into_bad);
+    if (parsed_input(e, series::node_of(&v))) fire(err::script_parse_into_bad);
     stack::push(&v);
   }
   stack::push_integer(int32_t(kind));

@@ -51,6 +51,14 @@ bool simple(const cell& r) {
   return literal_like(t) || is_type_rule(t);
 }
 
+// Whether a value reads as a count: an integer!, or a plain word holding one (as count takes it).
+bool is_count(const cell* v) {
+  if (type_of(v) == type::integer) return true;
+  if (type_of(v) != type::word || keyword_of(v) != kw::not_keyword) return false;
+  cell w = *v;
+  return type_of(context::get_value(&w)) == type::integer;
+}
+
 // The last value of the rule that starts at pos, for a count of 0 that skips it: keywords
 // take their arguments with them.
 int32_t rule_end(const engine& e, int32_t pos) {
@@ -60,8 +68,8 @@ int32_t rule_end(const engine& e, int32_t pos) {
     owed--;
     cell next;
     bool has_next = rule_at(e, pos + 1, &next);
-    if (type_of(&v) == type::integer) {
-      if (has_next && type_of(&next) == type::integer) pos++;
+    if (is_count(&v)) {
+      if (has_next && is_count(&next)) pos++;
       owed++;
     } else if (type_of(&v) == type::word) {
       switch (keyword_of(&v)) {
@@ -86,10 +94,16 @@ int32_t rule_end(const engine& e, int32_t pos) {
             pos += 2;
           owed++;
           break;
-        case kw::insert:
-          if (has_next && is_word(&next, kw::only)) pos++;
+        case kw::insert: {
+          if (has_next && is_word(&next, kw::only)) {
+            pos++;
+            has_next = rule_at(e, pos + 1, &next);
+          }
+          cell mark;
+          if (has_next && input_position(e, next, &mark)) pos++;  // insert position value
           owed++;
           break;
+        }
         case kw::change:
           if (has_next && is_word(&next, kw::only)) pos++;
           owed += 2;
