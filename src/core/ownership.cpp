@@ -96,7 +96,9 @@ void set_owner_deep(cell* value, const cell* owner_in, const cell* word_in) {
   cell owner = *owner_in, word = *word_in;
   uint32_t t = type_of(value);
   if (is_series_kind(t) || t == type::bitset) {
-    bool fresh = !owned(value);
+    // An entry is dropped by the collector when its owner dies, leaving the flag set: such a
+    // series is owned by nobody.
+    bool fresh = !owned(value) || !hashtable::get_pointer(table(), series::node_of(value));
     if (fresh) set_owned(value, true);
     cell self = *value;  // `value` may point into a buffer that moves from here on
     if (fresh) put_entry(series::node_of(&self), &self, &owner, &word);

@@ -76,6 +76,16 @@ void forward_cell(cell* c) {
   }
 }
 
+// The ownership table does not keep alive the context its field word is bound to: when that
+// context dies the word is left unbound, before its node id can be given to another series.
+void unbind_if_context_died(cell* c) {
+  uint32_t t = type_of(c);
+  if (!is_any_word(t) || t == type::issue || c->data1 == 0) return;
+  if (collector::is_marked(c->data1)) return;
+  c->data1 = 0;
+  c->data3 = 0xFFFFFFFF;  // not bound anywhere
+}
+
 }  // namespace
 
 void register_with_collector() {
@@ -104,7 +114,10 @@ void sweep_dead_keys(node_t t) {
       continue;
     }
     e->data1 = key;
-    for (uint32_t i = 1; i < width / 16; ++i) forward_cell(e + i);
+    for (uint32_t i = 1; i < width / 16; ++i) {
+      if (kind == owners) unbind_if_context_died(e + i);
+      forward_cell(e + i);
+    }
   }
   if (changed) rehash_pointers_in_place(t);
 }

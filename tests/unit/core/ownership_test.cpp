@@ -163,3 +163,54 @@ TEST(Ownership, EntriesOfLiveSeriesSurviveCollections) {
   ownership::unbind(&v);
   collector::set_active(was);
 }
+
+namespace {
+
+// Made out of line, with the stack scrubbed after, so that no node id of the word's context
+// stays on the native stack, which the collector scans conservatively.
+[[gnu::noinline]] void give_through_a_passing_word(cell* v) {
+  static cell owner;
+  owner = make_object({*v}, memory::alloc_cells(1));
+  collector::add_root_cells(&owner);
+  cell elsewhere = make_object({}, 0);
+  cell word{type::word, elsewhere.data1, 1, 0};
+  ownership::set_owner(v, &owner, &word);
+}
+[[gnu::noinline]] void scrub_stack() {
+  volatile uint32_t junk[4096];
+  for (uint32_t i = 0; i < 4096; ++i) junk[i] = 0;
+  (void)junk[0];
+}
+
+}  // namespace
+
+TEST(Ownership, EntriesOutlivingWhatTheyNameAreLeftClean) {
+  bool was = collector::active();
+  collector::set_active(true);
+  static node_t blk;
+  blk = memory::alloc_cells(2);
+  collector::add_root_node(&blk);
+  cell v = block_cell(blk);
+
+  // The field word's context dies: the entry keeps an unbound word, not a stale node id.
+  give_through_a_passing_word(&v);
+  scrub_stack();
+  collector::collect();
+  const cell* o = ownership::find_owner(blk);
+  ASSERT_NE(o, nullptr);
+  EXPECT_EQ(o[1].data1, 0u);
+
+  // The collector drops the entry of a dead owner and leaves the series' flag: the series is
+  // then owned by nobody, and the next owner takes it.
+  hashtable::remove_pointer(ownership::table(), blk);
+  EXPECT_TRUE(is_owned(blk));
+  cell next = make_object({v}, memory::alloc_cells(1));
+  cell word{type::word, next.data1, 1, 0};
+  ownership::set_owner(&v, &next, &word);
+  o = ownership::find_owner(blk);
+  ASSERT_NE(o, nullptr);
+  EXPECT_EQ(o->data1, next.data1);
+  ownership::unbind(&v);
+  collector::remove_root_node(&blk);
+  collector::set_active(was);
+}
