@@ -41,6 +41,13 @@ def main():
     expect(":word", "== 5" in out, True)
     expect("no stack after -s", sum(1 for l in out if l.startswith("Stack:")), 0)
 
+    # A command that does not load, or names nothing, is reported; the debugging goes on.
+    out = run_script("debug [1]\nprint \"after\"\n", ":[\n[\n+ [\n:a/b/c\nc\n")
+    expect("bad : command", any(l.startswith("*** Syntax Error") for l in out), True)
+    expect("bad command", out.count("Unknown command!"), 1)
+    expect("bad path", "*** Script Error: a is unset in path :a/b/c" in out, True)
+    expect("goes on after bad commands", out[-1], "after")
+
     # help prints the command list, a tab before each line.
     out = run_script("debug [1]\n", "?\nc\n")
     expect("help first line", out[4] if len(out) > 4 else None,
