@@ -207,6 +207,10 @@ bool bitset_has(const cell* bitset, uint32_t c);
 // ---------------------------------------------------------------------------------------------
 // Molding.
 
+// The code points the UTF-8 decoder refuses (unicode_utf8.h): written as themselves they
+// would not load back, so molds escape them.
+inline bool refused_by_loader(uint32_t c) { return c == 0xFFFE || (c >= 0xDC00 && c <= 0xDCFF); }
+
 namespace escape {
 constexpr int plain = 0;   // vectors: only the ^(hex) escapes
 constexpr int text = 253;  // strings: the caret table too

@@ -28,7 +28,7 @@ int32_t mold(cell* v, cell* buffer, bool, bool all, bool, cell* part, int32_t li
   // ":" and "@" also end a bare file name in the lexer (%a:b reads as %a :b).
   for (uint32_t i = 0; i < t.length && !quoted; ++i) {
     uint32_t c = t.at(i);
-    quoted = url::quoted_q(c) || c == ':' || c == '@';
+    quoted = url::quoted_q(c) || c == ':' || c == '@' || string::refused_by_loader(c);
   }
   string::append_ascii(out, quoted ? "%\"" : "%");
   for (uint32_t i = 0; i < n; ++i) {

@@ -13,10 +13,6 @@ const char hex_chars[] = "0123456789ABCDEF";
 // The caret escapes of code points 0-31 ("^@" ... "^_"): tab is "^-", line feed "^/".
 const char control_escapes[] = "@ABCDEFGH-/KLMNOPQRSTUVWXYZ[\\]^_";
 
-// The code points the UTF-8 decoder refuses (unicode_utf8.h): written as themselves they
-// would not load back.
-inline bool refused_by_loader(uint32_t c) { return c == 0xFFFE || (c >= 0xDC00 && c <= 0xDCFF); }
-
 // The escape of c, written into buf; 0 when c is written as itself.
 uint32_t escape_of(uint32_t c, int mode, bool all, char* buf) {
   if (c == 0x1E || (c >= 0x80 && c <= 0x9F) || (all && c > 0x7F) || refused_by_loader(c)) {

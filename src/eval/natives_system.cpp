@@ -36,6 +36,7 @@
 #include "memory/collector.h"
 #include "memory/memory_stats.h"
 #include "memory/unicode_strings.h"
+#include "platform/files.h"
 #include "platform/utf8_repair.h"
 #include "runtime/fault_signals.h"
 #include "runtime/fire.h"
@@ -115,12 +116,9 @@ bool dir_path(std::string_view p) {
   return false;
 }
 
-// A file! or string! as the system's path: the text itself (paths are POSIX here). A path
-// holding a NUL cannot name a file: false.
-bool os_path(const cell* v, std::string& out) {
-  out = string::to_utf8(v);
-  return out.find('\0') == std::string::npos;
-}
+// A file! or string! as the system's path (a name that is not UTF-8 goes back to its bytes).
+// A path holding a NUL cannot name a file: false.
+bool os_path(const cell* v, std::string& out) { return files::os_path(v, out); }
 
 // The whole content of a file; access cannot-open with the path when it cannot be read.
 std::vector<uint8_t> read_file(const cell* path) {
@@ -334,26 +332,28 @@ flow list_env(const int32_t*) {
 // ---------------------------------------------------------------- files and the desktop
 
 flow to_local_file(const int32_t* refs) {
-  std::string path = string::to_utf8(arg(0));
-  if (has(refs, 0) && (path.empty() || path[0] != '/')) {
-    std::string dir;
-    if (sysrt::get_current_dir(dir)) {
-      if (dir.empty() || dir.back() != '/') dir += '/';
-      path = dir + path;
-    }
+  // Built character by character: a name that is not UTF-8 keeps its stand-ins for the bytes.
+  const cell* file = arg(0);
+  uint32_t from = series::index_of(file), to = string::absolute_length(file);
+  bool relative = from >= to || string::char_at_absolute(file, from) != '/';
+  cell out;
+  string::make_at(&out, to > from ? to - from : 1);
+  std::string dir;
+  if (has(refs, 0) && relative && sysrt::get_current_dir(dir)) {
+    if (dir.empty() || dir.back() != '/') dir += '/';
+    files::append_os_name(series::node_of(&out), dir);
   }
-  return answer(string_from_utf8(path));
+  for (uint32_t i = from; i < to; ++i)
+    string::append_code_point(series::node_of(&out), string::char_at_absolute(file, i));
+  return answer(out);
 }
 
 flow size_q(const int32_t*) {
   std::string path;
   if (!os_path(arg(0), path) || dir_path(path)) return answer_none();
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return answer_none();
+  // stat, not open: opening a FIFO waits for a writer, and an unreadable file has a size too
   struct stat st{};
-  bool ok = ::fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode) && st.st_size >= 0;
-  ::close(fd);
-  if (!ok) return answer_none();
+  if (::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode) || st.st_size < 0) return answer_none();
   return answer(number_cell(static_cast<double>(st.st_size)));
 }
 

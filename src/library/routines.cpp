@@ -126,8 +126,8 @@ void get_current_dir(cell* a) {
 }
 
 void set_current_dir(cell* a) {
-  std::string path = string::to_utf8(a);
-  if (!sysrt::set_current_dir(path)) fire(err::access_cannot_open, a);
+  std::string path;
+  if (!files::os_path(a, path) || !sysrt::set_current_dir(path)) fire(err::access_cannot_open, a);
   *a = *a;
 }
 

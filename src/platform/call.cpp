@@ -51,9 +51,14 @@ void through_shell(process::launch& l, const std::string& line) {
  * that is not there (a shell built-in, a keyword) runs through the shell after all. False for
  * a command that has no words at all.
  */
-bool plan_command(const call_request& r, const std::string& text, process::launch& l,
+bool plan_command(const call_request& r, const std::string& given, process::launch& l,
                   std::string& shell_line, bool& ran_shell) {
   bool is_file = type_of(r.command) == type::file;
+  // A file! without a directory is first the program of that name in the current directory,
+  // then one on PATH.
+  std::string text = given, local = "./" + given, found;
+  if (is_file && given.find('/') == std::string::npos && process::find_program(local, found))
+    text = local;
   shell_line = is_file ? shell_quoted(text) : text;
   ran_shell = true;
   if (r.shell) {

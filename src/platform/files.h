@@ -52,8 +52,9 @@ cell decoded_string(const uint8_t* bytes, size_t n, bool cut);
 
 // The lines of a text as a new block of strings: split at each LF, one CR just before it
 // dropped; the bytes after the last LF make a last line, so a text that ends with LF has no
-// empty last line.
-void split_lines(const std::vector<uint8_t>& text, cell* out);
+// empty last line. `cut`: the text was cut by /part or /seek, so a character cut at its end
+// is dropped; otherwise the whole text must be valid UTF-8.
+void split_lines(const std::vector<uint8_t>& text, cell* out, bool cut = false);
 
 // ---------------------------------------------------------------------------------------------
 // Writing (files_write.cpp).

@@ -44,7 +44,13 @@ void query_file(const cell* file, cell* out) {
 
 bool make_dir(const cell* path) {
   std::string p;
-  return os_path(path, p) && !p.empty() && ::mkdir(p.c_str(), 0777) == 0;
+  if (!os_path(path, p) || p.empty()) return false;
+  if (::mkdir(p.c_str(), 0777) == 0) return true;
+  // EEXIST answers "already there" only for a directory: a file or a dangling link of that
+  // name is not one.
+  struct stat st;
+  if (errno == EEXIST && (::stat(p.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))) errno = ENOTDIR;
+  return false;
 }
 
 bool exists_q(const cell* path) {

@@ -58,7 +58,11 @@ bool read_bytes(const std::string& path, int64_t part, int64_t seek, std::vector
   if (skip > 0 && ::lseek(fd.fd, skip, SEEK_SET) >= 0) skip = 0;
   uint8_t chunk[65536];
   for (;;) {
-    ssize_t n = ::read(fd.fd, chunk, sizeof chunk);
+    // With /part, no byte beyond it is taken from a stream: the next reader of a pipe or a
+    // terminal gets it.
+    size_t want = sizeof chunk;
+    if (part > 0) want = static_cast<size_t>(std::min<int64_t>(want, skip + part - int64_t(out.size())));
+    ssize_t n = ::read(fd.fd, chunk, want);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return false;
     if (n == 0) return true;
@@ -84,7 +88,7 @@ cell decoded_string(const uint8_t* bytes, size_t n, bool cut) {
   return cell{type::string, 0, node, 0};
 }
 
-void split_lines(const std::vector<uint8_t>& text, cell* out) {
+void split_lines(const std::vector<uint8_t>& text, cell* out, bool cut) {
   block::init_cell(out, 16);
   size_t start = 0;
   size_t n = text.size();
@@ -93,7 +97,7 @@ void split_lines(const std::vector<uint8_t>& text, cell* out) {
     if (i == n && start == n) break;
     size_t end = i;
     if (i < n && end > start && text[end - 1] == '\r') --end;
-    cell line = decoded_string(text.data() + start, end - start, i == n);
+    cell line = decoded_string(text.data() + start, end - start, cut && i == n);
     block::append_copy(out, &line);
     start = i + 1;
   }
@@ -146,7 +150,7 @@ void read_path(const cell* file, const cell* part, const cell* seek, bool binary
     s->tail = s->offset + static_cast<uint32_t>(bytes.size());
     *out = cell{type::binary, 0, node, 0};
   } else if (lines) {
-    split_lines(bytes, out);
+    split_lines(bytes, out, part_n > 0 || seek_n > 0);
   } else {
     *out = decoded_string(bytes.data(), bytes.size(), part_n > 0 || seek_n > 0);
   }

@@ -144,6 +144,11 @@ def main():
         r = run(["input.kaz"], "one\r\ntwo\nthr\u00e9e", cwd=work, env=env)
         check("script input", lines_of(r) == ['["one^M" "two" "thr\u00e9e" ""]'],
               f"{lines_of(r)}")
+        # read/part takes no byte beyond the part from a pipe: the next read gets the rest.
+        script("part.kaz", 'Kaz []\nprint mold read/part %/dev/stdin 3\n'
+               'print mold read/lines %/dev/stdin\n')
+        r = run(["part.kaz"], "abcdef\nxy\n", cwd=work, env=env)
+        check("read/part of a pipe", lines_of(r) == ['"abc"', '["def" "xy"]'], f"{lines_of(r)}")
         # An interrupt halts a running script (the signal's flag is polled by the evaluator).
         script("loop.kaz", 'Kaz []\nprint "start"\nforever []\n')
         p = subprocess.Popen([KAZ, "loop.kaz"], cwd=work, env=env, stdin=subprocess.DEVNULL,
