@@ -419,12 +419,12 @@ cell* trim(cell* series, bool, bool, bool, bool, bool, cell*) {
   series_buffer* s = block::buffer_of(series);
   uint32_t len = s->used_bytes() / 16;
   cell* cells = s->cells_rw();
-  uint32_t kept = series->data1;
-  for (uint32_t i = series->data1; i < len; ++i)
+  // The owner's handler may have shortened the block below the head.
+  uint32_t from = std::min(series->data1, len), kept = from;
+  for (uint32_t i = from; i < len; ++i)
     if (type_of(cells + i) != type::none) cells[kept++] = cells[i];
   s->tail = s->offset + kept * 16;
-  if (kept != len)
-    block::hash_spliced(series, series->data1, len - series->data1, kept - series->data1);
+  if (kept != len) block::hash_spliced(series, from, len - from, kept - from);
   if (owned)
     series::owned_after(series, series::change::trim, nullptr, head, static_cast<int32_t>(n));
   return series;
