@@ -8,6 +8,7 @@
 #include <string>
 
 #include "console/console_access.h"
+#include "console/line_editor.h"
 #include "core/actions.h"
 #include "core/block_storage.h"
 #include "core/context.h"
@@ -402,6 +403,13 @@ void eval_command(cell* a) {
   repair_fields();
   const cell* mode = console_field("mode");
   bool mono = !mode || is_word(mode, "mono");
+  // The "q" of Ctrl-C or Ctrl-D quits on a continuation line too: appended to the open input
+  // it became part of the code.
+  if (terminal::take_quit_key() && !mono) {
+    clear_buffer();
+    set_mode("mono");
+    mono = true;
+  }
   if (mono) {
     if (const cell* d = console_field("delimiters"); d && type_of(d) == type::block)
       block::clear_from_head(d);

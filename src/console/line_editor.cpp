@@ -53,6 +53,9 @@ int32_t rows = -1;
 bool full_redraw = true;
 bool hide = false;
 bool first_refresh = true;
+// Between the marks of a bracketed paste: a tab is text, not a completion. The marks come in
+// the input, so this outlives one edit (a pasted text of several lines takes several).
+bool pasting = false;
 
 int32_t start_column = 0;  // where the prompt begins on the start row
 int32_t cursor_at = 0;     // the terminal cursor's position
@@ -404,7 +407,10 @@ void insert_at_cursor(uint32_t c) {
 
 void remove_at_cursor(uint32_t n) { string::remove_part(series::node_of(&line), cursor(), n); }
 
+bool quit_key = false;  // the last edit ended with replace_with_q
+
 void replace_with_q() {
+  quit_key = true;
   clear_text(&line);
   string::append_ascii(series::node_of(&line), "q");
   series::set_index(&line, 0);
@@ -450,11 +456,18 @@ void edit_line() {
     int32_t k = tty::read_key();
     switch (k) {
       case 9: {  // TAB: complete, or insert the tab when nothing completes (or hidden input)
-        int32_t n = hide ? 0 : complete();
+        int32_t n = hide || pasting ? 0 : complete();
         if (n > 1) {
+          // The candidates stay on their rows and the same edit goes on below them, with the
+          // line to go on with: an edit that ended here gave `ask` an empty answer, and an
+          // open string an empty line nobody typed.
           leave_line();
-          clear_text(&line);
-          return;
+          tty::write_raw("\r\n", 2);
+          load_text(&line, &saved_line);
+          series::set_index(&line, std::min(series::index_of(&saved_line), line_length()));
+          clear_text(&saved_line);
+          first_refresh = true;
+          refresh_line();
         }
         if (n == 0) insert_at_cursor('\t');
         break;
@@ -561,6 +574,12 @@ void edit_line() {
       case tty::key::resized:
         on_resize();
         break;
+      case tty::key::paste_start:
+        pasting = true;
+        break;
+      case tty::key::paste_end:
+        pasting = false;
+        break;
       case tty::key::end_of_input:
         leave_line();
         clear_text(&line);
@@ -595,14 +614,36 @@ void setup(const cell* l, const cell* h) {
   line_mode = console_q && tty::enter_raw_mode();
 }
 
+bool take_quit_key() {
+  bool was = quit_key;
+  quit_key = false;
+  return was;
+}
+
 bool edit(const cell* p, bool hidden) {
+  quit_key = false;
   if (!line_mode) {
     hide = false;
-    return stdin_readline(&line) || !tty::input_ended();
+    // A terminal the editor cannot drive (TERM=dumb) still shows the prompt and hides what
+    // hidden input types; redirected input gets neither.
+    bool typed = tty::input_is_terminal() && tty::output_is_terminal();
+    if (typed && is_any_string(type_of(p))) {
+      cell shown = *p;
+      tty::write_raw(string::to_utf8(&shown));
+    }
+    bool quiet = typed && hidden && tty::enter_no_echo_mode();
+    bool got = stdin_readline(&line) || !tty::input_ended();
+    if (quiet) {
+      tty::leave_raw_mode();
+      tty::write_raw("\n", 1);
+    }
+    return got;
   }
   prompt = *p;
   hide = hidden;
+  tty::write_raw("\x1b[?2004h", 8);  // pasted text comes between marks
   edit_line();
+  tty::write_raw("\x1b[?2004l", 8);
   tty::leave_raw_mode();
   line_mode = false;
   hide = false;
@@ -618,6 +659,7 @@ bool stdin_readline(cell* l) {
     if (c == tty::key::interrupted) {
       clear_text(l);
       string::append_ascii(series::node_of(l), "q");
+      quit_key = true;
       return true;
     }
     any = true;

@@ -29,6 +29,10 @@ void setup(const cell* line, const cell* history);
 // of redirected input. Answers false when redirected input had already ended: nothing was read.
 bool edit(const cell* prompt, bool hidden);
 
+// Whether the last line read was the "q" that Ctrl-C, Ctrl-D on an empty line or an interrupt
+// gives; taking it clears it.
+bool take_quit_key();
+
 // Appends characters of standard input, decoded from UTF-8, to the string up to a line feed
 // (not kept) or the end of input; a carriage return stays. Answers false when the input ended
 // before any character.

@@ -86,6 +86,20 @@ bool enter_raw_mode(bool interrupt_key) {
 
 void leave_raw_mode() { restore(); }
 
+bool enter_no_echo_mode() {
+  if (!stdin_tty || raw) return false;
+  struct termios t;
+  if (::tcgetattr(0, &t) != 0) return false;
+  saved_settings = t;
+  t.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+  raw = 1;
+  if (::tcsetattr(0, TCSADRAIN, &t) != 0) {
+    raw = 0;
+    return false;
+  }
+  return true;
+}
+
 bool in_raw_mode() { return raw != 0; }
 
 void restore() {

@@ -34,6 +34,10 @@ bool enter_raw_mode(bool interrupt_key = false);
 void leave_raw_mode();
 bool in_raw_mode();
 
+// Standard input's line discipline as it is but without echo (hidden input where the editor
+// cannot run); left with leave_raw_mode, and put back on every exit path as raw mode is.
+bool enter_no_echo_mode();
+
 // Puts the saved settings back if raw mode is on. Safe in a signal handler.
 void restore();
 

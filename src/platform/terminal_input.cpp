@@ -145,6 +145,8 @@ int32_t csi_key(uint8_t final, int32_t p1) {
         case 11: case 12: case 13: case 14: case 15: return key::f1 - (p1 - 11);
         case 17: case 18: case 19: case 20: case 21: return key::f1 - 5 - (p1 - 17);
         case 23: case 24: return key::f1 - 10 - (p1 - 23);
+        case 200: return key::paste_start;
+        case 201: return key::paste_end;
         default: return key::none;
       }
     default:

@@ -23,6 +23,8 @@ constexpr int32_t delete_ = -27;
 constexpr int32_t page_up = -28;
 constexpr int32_t page_down = -29;
 constexpr int32_t f1 = -31;  // f1 - n is F(n+1), up to F12 = -42
+constexpr int32_t paste_start = -50;  // bracketed paste: the text between is pasted, not typed
+constexpr int32_t paste_end = -51;
 // What the reader met instead of a key.
 constexpr int32_t resized = -100;       // the window size changed
 constexpr int32_t interrupted = -101;   // an interrupt signal arrived while waiting
@@ -37,8 +39,8 @@ void init_input();
 /*
  * Reads the next key from standard input, a terminal in raw mode, waiting as long as needed.
  * Escape sequences are decoded: arrows, Home, End, Insert, Delete, Page Up/Down and F1-F12 in
- * their common forms (modifiers ignored); a lone ESC is the key 27 once no byte followed it
- * within a short time. A line feed byte is Enter (13). Unknown sequences, mouse reports and
+ * their common forms (modifiers ignored), and the marks of a bracketed paste; a lone ESC is
+ * the key 27 once no byte followed it within a short time. A line feed byte is Enter (13). Unknown sequences, mouse reports and
  * Alt with a character answer key::none; a cursor position report nobody asked for is dropped.
  */
 int32_t read_key();

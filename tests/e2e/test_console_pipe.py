@@ -71,6 +71,8 @@ def main():
              ["\tUse HELP or ? to view built-in docs for functions, values ",
               "\tfor contexts, or all values of a given datatype:"]),
             ("? on a word", "? append\n", ["USAGE:", "     APPEND series value"]),
+            # Input that ends inside an open bracket is reported, not dropped.
+            ("open bracket at the end", "1\n[2 3\n", ["== 1", "*** Syntax Error: (line 1) missing ] at [2 3"]),
         ]
         for name, text, want in cases:
             r = run([], text, env=env)

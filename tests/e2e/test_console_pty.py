@@ -128,6 +128,12 @@ def main():
                                       ("2\r", r"== 5")]),
             ("nothing kept after a completion", [("kc-alone: 7\r", None), ('ask "? "\r', r"\? "),
                                                  ("kc-alo\t\x03", r'== "q"'), ("1\r", r"== 1")]),
+            # Several candidates in an answer: listed, then the same answer goes on.
+            ("tab lists in an answer", [("kc-a1: kc-a2: 5\r", None), ('ask "? "\r', r"\? "),
+                                        ("kc-\t", r"kc-a1 kc-a2 [\s\S]*\? kc-a"),
+                                        ("1\r", r'== "kc-a1"')]),
+            # A tab inside a bracketed paste is text, not a completion.
+            ("pasted tab", [("\x1b[200~to\tinteger! \"5\"\x1b[201~\r", r"== 5")]),
             ("hidden input takes the tab", [('ask/hide "pw: "\r', r"pw: "),
                                             ("pri\t\r", r'== "pri\^-"')]),
             ("backspace", [("10\x7f5\r", r"== 15")]),
@@ -181,6 +187,30 @@ def main():
         c.send("quit/return 4\r")
         code = c.finish()
         check("terminal restored and status kept", code == 4, f"exit {code}")
+
+        # Ctrl-C on a continuation line quits as on the first line: no "q" joins the input.
+        c = Console(env)
+        c.expect(READY)
+        c.send("b: [\r")
+        c.expect(READY)
+        c.send("1\x03")
+        code = c.finish()
+        check("ctrl-c on a continuation line quits", code == 0 and "== [" not in c.out,
+              f"exit {code}, output {c.out[-200:]!r}")
+
+        # A terminal the editor cannot drive still shows the prompt and the question.
+        c = Console(dict(env, TERM="dumb"))
+        for send, want in [(None, r">> "), ('ask "Name? "\r', r"Name\? "), ("bob\r", r'== "bob"'),
+                           ('ask/hide "pw: "\r', r"pw: "), ("secret\r", r'== "secret"')]:
+            if send:
+                c.send(send)
+            if c.expect(want) is None:
+                check("dumb terminal", False, f"after {send!r}: wanted {want!r}, "
+                      f"output {c.out[c.seen:]!r}")
+                break
+        check("dumb terminal hides hidden input", c.out.count("secret") == 1, f"{c.out!r}")
+        c.send("\x04")
+        c.finish()
 
         # A termination request while editing leaves the terminal as it found it.
         c = Console(env)
