@@ -200,8 +200,8 @@ def main():
 
         # A terminal the editor cannot drive still shows the prompt and the question.
         c = Console(dict(env, TERM="dumb"))
-        for send, want in [(None, r">> "), ('ask "Name? "\r', r"Name\? "), ("bob\r", r'== "bob"'),
-                           ('ask/hide "pw: "\r', r"pw: "), ("secret\r", r'== "secret"')]:
+        for send, want in [(None, r">> "), ('ask "Name? "\r', r"\nName\? "), ("bob\r", r'== "bob"'),
+                           ('ask/hide "pw: "\r', r"\npw: "), ("secret\r", r'== "secret"')]:
             if send:
                 c.send(send)
             if c.expect(want) is None:
