@@ -236,7 +236,8 @@ int32_t compare_objects(const cell* a_in, const cell* b_in, int32_t op) {
   if (cycle_guard::contains(a.data1)) return cycle_guard::contains(b.data1) ? 0 : -1;
   uint32_t na = context::size(a.data1), nb = context::size(b.data1);
   if (na != nb) return na < nb ? -1 : 1;
-  cycle_guard guard(a.data1);
+  // Both sides are marked: a cycle met on one side only is an order, on both an equality.
+  cycle_guard guard(a.data1), guard_b(b.data1);
   for (uint32_t i = 0; i < na; ++i) {
     uint32_t sa = symbol::resolve(word::symbol_of(&context::words(a.data1)[i]));
     uint32_t sb = symbol::resolve(word::symbol_of(&context::words(b.data1)[i]));

@@ -17,6 +17,7 @@
 #include "datatypes/scalar_support.h"
 #include "datatypes/scalar_types.h"
 #include "datatypes/simple_types.h"
+#include "memory/cycle_guard.h"
 
 namespace kaz::bitset_type {
 
@@ -177,6 +178,9 @@ struct walker {
   // Each value in turn; `a - b` is the inclusive range of two chars or two integers.
   bool block(const cell* b, int32_t skip = 0) {
     cell blk = *b;
+    // A block inside itself would recurse without end; nesting is bounded by the guard too.
+    cycle_guard guard(series::node_of(&blk));
+    if (!guard.entered()) fire(err::internal_no_cycle);
     int32_t n = block::rs_length(&blk);
     const cell* p = block::rs_head(&blk);
     bool all = true;

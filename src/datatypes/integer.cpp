@@ -226,41 +226,44 @@ void math_dispatch(math op) {
 }
 
 int32_t round_value(int32_t value, int32_t scale, const round_flags& f) {
-  if (value == INT32_MIN) return value;
-  // In 64 bits: a scale of -2147483648 is 2^31, whose multiples 0 and +-2^31 are still the
-  // answers for small values (only a result that does not fit overflows, in up()).
+  // In 64 bits: the magnitude of -2147483648 and a scale of -2147483648 (2^31) both fit, and
+  // a result is checked to fit only where it is made.
   int64_t s = scale < 0 ? -int64_t(scale) : int64_t(scale);
   if (s == 0) return value;
-  int32_t a = value < 0 ? -value : value;
-  int32_t r = static_cast<int32_t>(a % s);
+  int64_t a = value < 0 ? -int64_t(value) : int64_t(value);
+  int64_t r = a % s;
   if (r == 0) return value;
   int64_t d = s - r;
-  int32_t down = a - r;
-  int64_t up64 = int64_t(a) + d;
-  // Every branch that may take the next multiple up checks it first, whatever the sign picks.
-  auto up = [up64] {
-    if (up64 > INT32_MAX) fire(err::math_overflow);
-    return static_cast<int32_t>(up64);
+  int64_t down = a - r;
+  int64_t up64 = a + d;
+  int64_t sg = value < 0 ? -1 : 1;
+  auto fit = [](int64_t v) {
+    if (v > INT32_MAX || v < INT32_MIN) fire(err::math_overflow);
+    return static_cast<int32_t>(v);
   };
-  int32_t sg = value < 0 ? -1 : 1;
-  if (f.down) return sg * down;
+  // Every branch that may take the next multiple up checks it first, whatever the sign picks.
+  auto up = [&] {
+    if (up64 > INT32_MAX && !(value < 0 && up64 == -int64_t(INT32_MIN))) fire(err::math_overflow);
+    return up64;
+  };
+  if (f.down) return fit(sg * down);
   if (f.floor) {
-    int32_t u = up();
-    return value > 0 ? down : -u;
+    int64_t u = up();
+    return fit(value > 0 ? down : -u);
   }
   if (f.ceiling) {
-    int32_t u = up();
-    return value > 0 ? u : -down;
+    int64_t u = up();
+    return fit(value > 0 ? u : -down);
   }
-  if (r < d) return sg * down;
-  if (r > d) return sg * up();
-  if (f.even) return (a / s) % 2 == 0 ? sg * down : sg * up();
-  if (f.half_down) return sg * down;
+  if (r < d) return fit(sg * down);
+  if (r > d) return fit(sg * up());
+  if (f.even) return fit((a / s) % 2 == 0 ? sg * down : sg * up());
+  if (f.half_down) return fit(sg * down);
   if (f.half_ceiling) {
-    int32_t u = up();
-    return value > 0 ? u : -down;
+    int64_t u = up();
+    return fit(value > 0 ? u : -down);
   }
-  return sg * up();
+  return fit(sg * up());
 }
 
 namespace {
@@ -446,7 +449,6 @@ cell* round(cell* v, cell* scale, bool even, bool down, bool half_down, bool flo
             bool ceiling, bool half_ceiling) {
   round_flags f{even, down, half_down, floor, ceiling, half_ceiling};
   if (scale && type_of(scale) == type::money) fire_not_related_here(type::money);
-  if (value_of(v) == INT32_MIN) return v;
   if (scale && type_of(scale) != type::integer) {
     float_type::init_cell(v, double(value_of(v)));
     return float_type::round_cell(v, scale, f);
