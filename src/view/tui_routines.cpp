@@ -220,8 +220,9 @@ void text_box_metrics(cell* a) {
     case 0:
     case 6: {
       int32_t col, line, after;
-      int32_t index = type_of(&a[1]) == type::integer ? integer_type::value_of(&a[1]) : 0;
-      walk_to_index(index, col, line, after);
+      // The caret is 1-based: caret 1 is before the first character.
+      int32_t index = type_of(&a[1]) == type::integer ? integer_type::value_of(&a[1]) : 1;
+      walk_to_index(std::max(index, 1) - 1, col, line, after);
       if (query == 0) set_point(a, float(col), float(line));
       else set_point(a, float(after), float(line + 1));
       return;
