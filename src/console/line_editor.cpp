@@ -641,6 +641,19 @@ bool edit(const cell* p, bool hidden) {
   }
   prompt = *p;
   hide = hidden;
+  // A prompt of several lines: the lines before its last are written once, and the edit
+  // happens after the last (a line feed measured as a character showed as "?").
+  uint32_t from = series::index_of(&prompt), end = string::absolute_length(&prompt);
+  for (uint32_t i = end; i > from; --i) {
+    if (string::char_at_absolute(&prompt, i - 1) != '\n') continue;
+    for (uint32_t k = from; k < i; ++k) {
+      uint32_t c = string::char_at_absolute(&prompt, k);
+      emit_utf8(c);  // output processing stays on: a line feed starts a new line
+    }
+    write_out();
+    series::set_index(&prompt, i);
+    break;
+  }
   tty::write_raw("\x1b[?2004h", 8);  // pasted text comes between marks
   edit_line();
   tty::write_raw("\x1b[?2004l", 8);

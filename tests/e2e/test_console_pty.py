@@ -132,6 +132,9 @@ def main():
             ("tab lists in an answer", [("kc-a1: kc-a2: 5\r", None), ('ask "? "\r', r"\? "),
                                         ("kc-\t", r"kc-a1 kc-a2 [\s\S]*\? kc-a"),
                                         ("1\r", r'== "kc-a1"')]),
+            # A question of several lines: its lines are written, the edit is on the last.
+            ("question of several lines", [('ask "Menu:^/1) a^/Choice: "\r', r"Menu:\r\n1\) a\r\n"),
+                                           ("2\r", r'Choice: 2\r[\s\S]*== "2"')]),
             # A tab inside a bracketed paste is text, not a completion.
             ("pasted tab", [("\x1b[200~to\tinteger! \"5\"\x1b[201~\r", r"== 5")]),
             ("hidden input takes the tab", [('ask/hide "pw: "\r', r"pw: "),
