@@ -59,6 +59,9 @@ void write_line(cell* a) {
   // No delimiter would glue the values together: refused, as the reader refuses it.
   if (delimiter.empty()) fire(err::script_invalid_arg, &a[2]);
   uint32_t quote = char_type::code_of(&a[3]);
+  // Nor can a delimiter holding a line break or the quote be read back.
+  for (uint32_t c : delimiter)
+    if (c == '\n' || c == '\r' || c == quote) fire(err::script_invalid_arg, &a[2]);
   node_t out = series::node_of(&a[0]);
   uint32_t base = stack::index_of(stack::top);
   cell* data = stack::push(&a[1]);

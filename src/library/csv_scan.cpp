@@ -194,6 +194,9 @@ void scan(cell* a) {
   }
   if (o.delimiter.empty()) fire(err::script_invalid_arg, &a[1]);
   o.quote = char_type::code_of(&a[2]);
+  // A line break or the quote in the delimiter would split lines or values where none are.
+  for (uint32_t c : o.delimiter)
+    if (c == '\n' || c == '\r' || c == o.quote) fire(err::script_invalid_arg, &a[1]);
   o.flat = flag(&a[4]);
   o.header = flag(&a[5]);
   o.strict = flag(&a[6]);

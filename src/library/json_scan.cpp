@@ -47,9 +47,12 @@ bool not_word_char(uint32_t c) {
     case '/': case '\\': case '^': case ',': case '[': case ']': case '(': case ')': case '{':
     case '}': case '"': case '#': case '%': case '$': case '@': case ':': case ';': case '\n':
     case 0xA0: case ' ': case '\t': case '\r': case '<': case '>':
+    // the separators the lexer skips around a word: a key holding one would not load back
+    case 0x85: case 0x1680: case 0x180E: case 0x2028: case 0x2029: case 0x202F: case 0x205F:
+    case 0x3000:
       return true;
     default:
-      return false;
+      return c >= 0x2000 && c <= 0x200B;
   }
 }
 
