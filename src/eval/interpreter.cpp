@@ -1244,9 +1244,48 @@ flow eval_next(const cell* block, uint32_t& index_out) {
   return flow::normal;
 }
 
+namespace {
+
+// An op! as the function it wraps, for calls that give both arguments themselves.
+void unwrap_op(cell& fn) {
+  if (type_of(&fn) != type::op) return;
+  uint32_t wrapped = (fn.header >> 16) & 0xFF;
+  if (wrapped == type::function || wrapped == type::routine)
+    fn = function::extra_cells(&fn)[extra::op_function];
+  else
+    fn.header = (fn.header & ~0x00FF00FFu) | wrapped;
+}
+
+// The arguments on the stack against a native's or action's fixed arguments: natives take
+// their types as checked (an integer given to `if` was run as a block), so a value of another
+// type is the caller's error, as is a missing one.
+void check_native_arguments(cell* fn, const cell* name) {
+  cell db = *function::descriptors(fn);
+  const series_buffer* ds = memory::buffer_of(series::node_of(&db));
+  auto given = static_cast<uint32_t>(stack::top - stack::arguments);
+  uint32_t k = 0;
+  for (const cell* d = ds->cells(); d < ds->cells_tail() - 1; ++d) {
+    if (type_of(d) != type::typeset) break;
+    if (((d->header >> arg_kind::shift) & 3) == arg_kind::ret) continue;
+    cell desc = *d;
+    if (k >= given) fire(err::script_no_arg, name, &desc);
+    const cell* v = stack::arguments + k;
+    if (!typeset::has(&desc, type_of(v))) {
+      cell aw;
+      function::spec_word_of(fn, k, &aw);
+      expect_arg(name, v, &aw);
+    }
+    ++k;
+  }
+}
+
+}  // namespace
+
 flow call_with_arguments(const cell* fn_in, const cell* name) {
   cell fn = *fn_in;
+  unwrap_op(fn);
   uint32_t t = type_of(&fn);
+  if (t == type::native || t == type::action) check_native_arguments(&fn, name);
   if (t == type::function) {
     // Refinement and local slots after the given arguments.
     uint32_t slots = context::size(function::own_context_of(&fn));
@@ -1285,13 +1324,7 @@ flow apply(const cell* fn_in, const cell* name_in, const cell* args_in, bool all
   cell fn = *fn_in;
   cell name = *name_in;
   cell args = *args_in;
-  if (type_of(&fn) == type::op) {
-    uint32_t wrapped = (fn.header >> 16) & 0xFF;
-    if (wrapped == type::function || wrapped == type::routine)
-      fn = function::extra_cells(&fn)[extra::op_function];
-    else
-      fn.header = (fn.header & ~0x00FF00FFu) | wrapped;
-  }
+  unwrap_op(fn);
   uint32_t t = type_of(&fn);
   bool is_fn = t == type::function;
   cell* placeholder = stack::push(&fn);
