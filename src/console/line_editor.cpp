@@ -419,7 +419,17 @@ void replace_with_q() {
 // Moves the cursor to column 0 of the line's last row, where the line feed that ends the edit
 // goes.
 void leave_line() {
-  move_to((line_end_at / columns) * columns);
+  // A text that fills its last row exactly ends there, not on the row after it, which the
+  // terminal has not made yet: the line feed that follows makes it.
+  int32_t last = line_end_at > 0 && line_end_at % columns == 0 ? line_end_at - 1 : line_end_at;
+  int32_t target = (last / columns) * columns;
+  if (pending_wrap && target / columns == (cursor_at - 1) / columns) {
+    out += '\r';  // the cursor waits at that row's end: back to its start, no wrap
+    pending_wrap = false;
+    cursor_at = target;
+  } else {
+    move_to(target);
+  }
   write_out();
 }
 

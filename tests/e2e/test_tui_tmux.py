@@ -492,12 +492,28 @@ view-window win
     p.close()
 
 
+def editor_full_row(tmp):
+    """A line that fills its last row exactly: the next output follows on the very next row."""
+    p = Pane(tmp, 'a: ask ">> " print "got"', columns=20, rows=8)
+    check("full row: prompt", p.wait_for(">>"), "\n".join(p.screen()))
+    p.send("abcdefghijklmnopq")
+    p.send("\r")
+    check("full row: answered", p.wait_for("got"), "\n".join(p.screen()))
+    rows = p.screen()
+    at = next((i for i, r in enumerate(rows) if r.startswith(">> abc")), None)
+    check("full row: no empty row after the line",
+          at is not None and rows[at + 1] == "got", "\n".join(rows))
+    restored("full row", p, 0)
+    p.close()
+
+
 def main():
     if not shutil.which("tmux"):
         print("tmux is missing: tools/install-deps installs it")
         return 1
     with tempfile.TemporaryDirectory() as tmp:
-        for case in (widget_frame, text_layout, draw_dialect, lists_radios_rich_text, colour_depths, image_cells, keyboard, mouse, timers, exits, resize):
+        for case in (widget_frame, text_layout, draw_dialect, lists_radios_rich_text, colour_depths,
+                     image_cells, keyboard, mouse, timers, exits, resize, editor_full_row):
             try:
                 case(tmp)
             except Exception as e:  # a broken case must not hide the others
