@@ -418,6 +418,16 @@ outcome finish(exchange& x) {
   }
   if (o.how == outcome::end::failed && !kill_it) o.how = outcome::end::exited;
   if (kill_it && interrupts > 1) o.how = outcome::end::interrupted;
+  // The terminal's interrupt also ends the child: when the loop saw the child end first, the
+  // signal is still pending here (blocked on this thread) or was taken by another thread
+  // after the last look at the flag. It is the interrupt all the same.
+  if (x.interruptible && interrupts == 0) {
+    sigset_t pending;
+    sigemptyset(&pending);
+    ::sigpending(&pending);
+    if (sysrt::interrupt_pending || sigismember(&pending, SIGINT) == 1)
+      o.how = outcome::end::interrupted;
+  }
   ::pthread_sigmask(SIG_SETMASK, &awake, nullptr);
   return o;
 }
