@@ -447,17 +447,20 @@ void on_resize() {
   refresh_line();
 }
 
+// The line kept after a completion that listed candidates becomes the line, cursor and all.
+void take_saved_line() {
+  load_text(&line, &saved_line);
+  series::set_index(&line, std::min(series::index_of(&saved_line), line_length()));
+  clear_text(&saved_line);
+}
+
 void edit_line() {
   if (type_of(&history) == type::block) series::set_index(&history, 0);
   int32_t h = -1;
   int32_t count = type_of(&history) == type::block ? block::rs_length(&history) : 0;
   update_size();
   if (type_of(&saved_line) != type::string) init_globals();
-  if (string::buffer_of(&saved_line)->tail > 0) {
-    load_text(&line, &saved_line);
-    series::set_index(&line, std::min(series::index_of(&saved_line), line_length()));
-    clear_text(&saved_line);
-  }
+  if (string::buffer_of(&saved_line)->tail > 0) take_saved_line();
   first_refresh = true;
   echoed = false;
   refresh_line();
@@ -472,10 +475,8 @@ void edit_line() {
           // line to go on with: an edit that ended here gave `ask` an empty answer, and an
           // open string an empty line nobody typed.
           leave_line();
-          tty::write_raw("\r\n", 2);
-          load_text(&line, &saved_line);
-          series::set_index(&line, std::min(series::index_of(&saved_line), line_length()));
-          clear_text(&saved_line);
+          tty::write_raw("\n", 1);  // output processing makes it a new line
+          take_saved_line();
           first_refresh = true;
           refresh_line();
         }

@@ -116,14 +116,10 @@ bool dir_path(std::string_view p) {
   return false;
 }
 
-// A file! or string! as the system's path (a name that is not UTF-8 goes back to its bytes).
-// A path holding a NUL cannot name a file: false.
-bool os_path(const cell* v, std::string& out) { return files::os_path(v, out); }
-
 // The whole content of a file; access cannot-open with the path when it cannot be read.
 std::vector<uint8_t> read_file(const cell* path) {
   std::string p;
-  int fd = os_path(path, p) ? ::open(p.c_str(), O_RDONLY | O_CLOEXEC) : -1;
+  int fd = files::os_path(path, p) ? ::open(p.c_str(), O_RDONLY | O_CLOEXEC) : -1;
   struct stat st{};
   if (fd < 0 || ::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
     if (fd >= 0) ::close(fd);
@@ -350,7 +346,7 @@ flow to_local_file(const int32_t* refs) {
 
 flow size_q(const int32_t*) {
   std::string path;
-  if (!os_path(arg(0), path) || dir_path(path)) return answer_none();
+  if (!files::os_path(arg(0), path) || dir_path(path)) return answer_none();
   // stat, not open: opening a FIFO waits for a writer, and an unreadable file has a size too
   struct stat st{};
   if (::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode) || st.st_size < 0) return answer_none();
@@ -408,7 +404,7 @@ flow browse(const int32_t*) {
   cell target = *arg(0);
   std::string text;
   std::string opener;
-  if (!os_path(&target, text) || !find_opener(opener) || !start_opener(opener, text)) {
+  if (!files::os_path(&target, text) || !find_opener(opener) || !start_opener(opener, text)) {
     cell name = word_cell("browse");
     fire(err::internal_not_here, &name);
   }

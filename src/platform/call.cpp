@@ -56,9 +56,9 @@ bool plan_command(const call_request& r, const std::string& given, process::laun
   bool is_file = type_of(r.command) == type::file;
   // A file! without a directory is first the program of that name in the current directory,
   // then one on PATH.
-  std::string text = given, local = "./" + given, found;
-  if (is_file && given.find('/') == std::string::npos && process::find_program(local, found))
-    text = local;
+  std::string text = given, found;
+  if (is_file && given.find('/') == std::string::npos && process::find_program("./" + given, found))
+    text = found;
   shell_line = is_file ? shell_quoted(text) : text;
   ran_shell = true;
   if (r.shell) {
